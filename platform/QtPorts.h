@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/Ports.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+
+class QProgressDialog;
+class QWidget;
+
+// Message boxes through QMessageBox: the icon and buttons asked for, Yes the default of a
+// yes/no question and OK the default of OK/Cancel. The box is modal over the window that
+// is active at that moment.
+class QtMessagePort : public MessagePort {
+public:
+    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon,
+                   MsgButtons buttons) override;
+};
+
+// Ends the process at once: output streams are flushed, nothing else runs (no destructors,
+// no saving), as the program's fatal paths require.
+class QtExitPort : public ExitPort {
+public:
+    [[noreturn]] void endProgram(int code) override;
+};
+
+// Folder picker over QFileDialog::getExistingDirectory; cancel gives the empty text.
+class QtFolderPicker : public FolderPickerPort {
+public:
+    QString pickFolder(const QString& title) override;
+};
+
+// A progress window for long copies. It appears only when a copy is still running after
+// about half a second, so short copies never flash a window.
+class QtCopyProgress : public CopyProgressPort {
+public:
+    QtCopyProgress();
+    ~QtCopyProgress() override;
+
+    void copyStarted(qint64 totalBytes) override;
+    void copyAdvanced(qint64 doneBytes) override;
+    void copyFinished() override;
+
+    // Delay before the window shows; tests may shorten it.
+    void setShowDelay(int ms) { showDelayMs_ = ms; }
+    bool isVisible() const;
+
+private:
+    static constexpr int kScale = 1000;  // the dialog's range: permille of the bytes
+    QPointer<QProgressDialog> dialog_;
+    QElapsedTimer started_;
+    qint64 total_ = 0;
+    int showDelayMs_ = 500;
+};
