@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/PetTable.h"
+#include "app/Ports.h"
+#include "app/Texts.h"
+#include "storage/HostLayout.h"
+
+class UnlhaLibrary;
+
+// Process-wide state of one Kennel run: the pet table, the paths, the flags the windows
+// share, and the ports to the user and the system. main() makes one; tests make their own.
+struct Context {
+    PetTable table;
+    HostLayout paths;  // ProgramFolder, PathSep, UserFolder and the places built from them
+
+    bool RegistryLoaded = false;   // Kennel.ini is in place (read, or written by a first registration)
+    bool UnlhaInstalled = false;   // the archiver library answered its version call
+    int StepSize = 0;              // gauge points per storage step; 0 outside long operations
+    int GaugePos = 0;              // 0..100
+    bool FileProcessing = false;   // set between BusyOn and BusyOff; the main window refuses to close
+    bool SuppressPetSel = false;   // the program's own selector changes do not switch pets
+    bool NewPetRegistered = false; // set by the new-pet and restore dialogs
+    bool DateShifted = false;      // the system date stands one day ahead
+    int BackupTab = 1;             // 1 backup, 2 restore
+
+    MessagePort* messages = nullptr;
+    ExitPort* exit = nullptr;
+    MainView* view = nullptr;
+    CopyProgressPort* copyProgress = nullptr;  // may stay null
+    FolderPickerPort* folderPicker = nullptr;
+    WindowPort* windows = nullptr;             // may stay null: no display
+    StartupDialogs* dialogs = nullptr;
+    UnlhaLibrary* unlha = nullptr;             // may stay null: library not installed
+
+    // Message helpers: caption "Kennel 2001", the icon and buttons the name says.
+    void critical(const QString& text) const;
+    void exclamation(const QString& text) const;
+    void information(const QString& text) const;
+    bool askYesNo(const QString& text) const;  // question icon, Yes default; true for Yes
+    MsgAnswer show(const QString& text, MsgIcon icon, MsgButtons buttons,
+                   const QString& caption = texts::kProgramTitle) const;
+    // Shows the critical message and ends the program.
+    [[noreturn]] void fatal(const QString& text) const;
+    [[noreturn]] void endProgram(int code = 0) const;
+};

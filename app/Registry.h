@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/PetTable.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+struct Context;
+
+// Kennel.ini: code page 932, CR LF, keys matched without regard to case anywhere in a line.
+struct RegistryContent {
+    enum class Kind { Version2, Version1, Broken };
+    Kind kind = Kind::Broken;
+    PetTable table;    // for Version2
+    int lastUser = -1; // for Version1: the last used mailbox, 0 to 2
+};
+
+// The file's bytes for a table; nothing when a name cannot be stored (line break, or a
+// character outside code page 932).
+std::optional<QByteArray> formatRegistry(const PetTable& table);
+// Reads the bytes; numbers out of range and missing keys make the content Broken.
+RegistryContent parseRegistry(const QByteArray& bytes);
+// Decimal in sign-blank form: " 12" for 12, "-1" for -1.
+QString signBlank(int value);
+// Lenient number: leading blanks, optional sign, digits up to the first other character; 0 without digits.
+long long lenientNumber(const QString& text);
+
+// Writes the whole table, replacing the file only once the new content is complete.
+// Advances the gauge nine steps. A failure is told to the user; returns false then.
+bool WriteRegistry(Context& ctx);
+
+// Reads Kennel.ini into the table and fills the selector. A version 1.0 file leads to the
+// upgrade dialog and the template snapshot. A broken file ends the program (RegistryError).
+void ReadRegistry(Context& ctx);
+
+[[noreturn]] void RegistryError(Context& ctx);
+
+inline const QString kMsgRegistryError = QStringLiteral("INIファイルエラーが発生しました。強制終了します。");
+inline const QString kMsgRegistryWriteFailed =
+    QStringLiteral("Kennel.ini を書き込めませんでした。ディスクの空きやフォルダの書き込み権限を確認してください。");

@@ -1,0 +1,105 @@
+#include "app/Startup.h"
+
+#include "app/Context.h"
+#include "app/Gauge.h"
+#include "app/Registry.h"
+#include "shell/ShellCopy.h"
+#include "storage/FileOps.h"
+#include "storage/StorageOps.h"
+
+using namespace items;
+
+namespace {
+
+void finish(Context& ctx)
+{
+    ProgressFill(ctx);
+    if (ctx.view)
+        ctx.view->BusyOff();
+    ctx.StepSize = 0;
+}
+
+// First run with a pet in the host: it becomes pet 0, whose folder is filled from the host.
+void fillFirstPetFolder(Context& ctx)
+{
+    const QString pet = ctx.paths.PetFolder(0);
+    auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
+    fileops::makeFolder(pet);
+    for (const QString& name : kFolderOrder)
+        fileops::makeFolder(in(name));
+    ProgressStep(ctx, 3);
+    for (const QString& name : {kFriends, kSettings, kSettingsBackup}) {
+        if (fileops::exists(ctx.paths.place(name)))
+            ShellCopy(ctx, ctx.paths.place(name), in(name));
+        ProgressStep(ctx, 3);
+    }
+    if (fileops::exists(ctx.paths.place(kAttachments)))
+        ShellCopy(ctx, ctx.paths.place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
+    ProgressStep(ctx, 3);
+    for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
+        ShellCopy(ctx, ctx.paths.place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
+        ProgressStep(ctx, 3);
+    }
+}
+
+}  // namespace
+
+void StartupRefusals(Context& ctx, bool instanceLockHeld)
+{
+    if (!instanceLockHeld) {
+        ctx.exclamation(QString::fromUtf8(kMsgAlreadyRunning));
+        ctx.endProgram(0);
+    }
+    if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
+        ctx.exclamation(QString::fromUtf8(kMsgHostRunning));
+        ctx.endProgram(0);
+    }
+}
+
+void StartupCheck(Context& ctx)
+{
+    ProgressStep(ctx, 5);
+    if (!fileops::exists(ctx.paths.hostExecutable()))
+        ctx.fatal(QString::fromUtf8(kMsgWrongFolder));
+    ProgressStep(ctx, 5);
+
+    if (fileops::exists(ctx.paths.registryFile())) {
+        ctx.StepSize = 1;
+        ReadRegistry(ctx);
+        ctx.RegistryLoaded = true;
+        ctx.StepSize = 4;
+        StorePetData(ctx);
+        finish(ctx);
+        return;
+    }
+
+    // First run.
+    ctx.RegistryLoaded = false;
+    ctx.StepSize = 3;
+    SnapshotDefaultData(ctx);
+    if (fileops::exists(ctx.paths.place(kSettings))) {
+        fillFirstPetFolder(ctx);
+        if (ctx.dialogs)
+            ctx.dialogs->showConfigForm();
+        ProgressStep(ctx, 12);
+        ctx.StepSize = 2;
+        if (ctx.dialogs)
+            ctx.dialogs->showInitializeForm();
+        finish(ctx);
+        return;
+    }
+
+    if (ctx.dialogs)
+        ctx.dialogs->showConfigForm();
+    ProgressStep(ctx, 15);
+    ctx.StepSize = 5;
+    const bool registered = ctx.dialogs && ctx.dialogs->showNewForm();
+    if (!registered) {
+        ctx.table.CurrentUser = -1;
+        ctx.table.MaxUser = -1;
+        finish(ctx);
+        return;
+    }
+    finish(ctx);
+    ctx.dialogs->launchHost();
+}

@@ -1,0 +1,46 @@
+// Kennel: keeps many pets for a host that keeps one.
+#include "app/Context.h"
+#include "backup/UnlhaLibrary.h"
+#include "platform/InstanceLock.h"
+#include "platform/QtPorts.h"
+#include "ui/main/MainForm.h"
+
+#include <QApplication>
+
+#if __has_include("platform/X11WindowPort.h")
+#include "platform/X11WindowPort.h"
+#define KENNEL_HAVE_X11_PORT 1
+#endif
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Kennel"));
+    app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
+
+    // Everything below works in the folder that holds this executable.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+
+    QtMessagePort messages;
+    QtExitPort exitPort;
+    QtFolderPicker picker;
+    QtCopyProgress copyProgress;
+    UnlhaLibrary unlha(programFolder);
+
+    Context ctx;
+    ctx.paths = HostLayout(programFolder);
+    ctx.messages = &messages;
+    ctx.exit = &exitPort;
+    ctx.folderPicker = &picker;
+    ctx.copyProgress = &copyProgress;
+    ctx.unlha = &unlha;
+#ifdef KENNEL_HAVE_X11_PORT
+    X11WindowPort windows;
+    ctx.windows = &windows;
+#endif
+
+    const bool lockHeld = acquireInstanceLock(QCoreApplication::applicationFilePath());
+    MainForm mainForm(ctx, lockHeld);
+    mainForm.Form_Load();
+    return app.exec();
+}

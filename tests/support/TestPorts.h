@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/Context.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+
+// Records every message box and answers questions from a script (default: Yes / OK).
+class ScriptedMessages : public MessagePort {
+public:
+    struct Shown {
+        QString caption;
+        QString text;
+        MsgIcon icon;
+        MsgButtons buttons;
+    };
+    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
+
+    void answer(MsgAnswer a) { answers_.push_back(a); }
+    QStringList texts() const;
+    QList<Shown> shown;
+
+private:
+    std::deque<MsgAnswer> answers_;
+};
+
+// Throws ProgramEnded where the program would end.
+class ThrowingExit : public ExitPort {
+public:
+    [[noreturn]] void endProgram(int code) override { throw ProgramEnded{code}; }
+};
+
+// A main window stand-in: selector entries, owner text, busy state, gauge positions.
+class RecordingView : public MainView {
+public:
+    RecordingView() { selector << texts::kNewPetEntry; }
+    void BusyOn() override { busy = true; ++busyOnCount; }
+    void BusyOff() override { busy = false; ++busyOffCount; }
+    void setGaugePosition(int pos) override { gauge = pos; ++gaugeUpdates; }
+    void delayGauge(int) override {}
+    void selectorInsert(int position, const QString& name) override { selector.insert(position, name); }
+    void selectorRemove(int position) override { selector.removeAt(position); }
+    int selectorCount() const override { return static_cast<int>(selector.size()); }
+    void setSelectorText(const QString& text) override { current = text; }
+    QString selectorText() const override { return current; }
+    void setOwnerText(const QString& text) override { owner = text; }
+    void setDeleteEnabled(bool enabled) override { deleteEnabled = enabled; }
+
+    QStringList selector;
+    QString current = texts::kNewPetEntry;
+    QString owner;
+    bool busy = false;
+    bool deleteEnabled = true;
+    int busyOnCount = 0;
+    int busyOffCount = 0;
+    int gauge = 0;
+    int gaugeUpdates = 0;
+};
+
+// A Context wired to the test ports above, on a given program folder.
+struct TestContext {
+    explicit TestContext(const QString& programFolder);
+    Context ctx;
+    ScriptedMessages messages;
+    ThrowingExit exit;
+    RecordingView view;
+};

@@ -1,0 +1,398 @@
+#include "ui/main/MainForm.h"
+
+#include "app/Gauge.h"
+#include "app/Registry.h"
+#include "app/Startup.h"
+#include "backup/UnlhaLibrary.h"
+#include "storage/StorageOps.h"
+#include "ui/main/Commands.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kMsgInternalError = QStringLiteral("内部エラーが発生しました。強制終了します。");
+const QString kMsgBusyClosing = QStringLiteral("ファイル処理中です。しばらくしてから終了してください。");
+
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& text, const QString& tip,
+                           QStyle::StandardPixmap icon)
+{
+    auto* b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    b->setText(text);
+    b->setToolTip(tip);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIconSize(QSize(32, 32));
+    b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    b->setAutoRaise(false);
+    return b;
+}
+
+QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key = {})
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(name));
+    if (!key.isEmpty())
+        a->setShortcut(key);
+    return a;
+}
+
+}  // namespace
+
+MainForm::MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent)
+    : QMainWindow(parent), ctx_(ctx), instanceLockHeld_(instanceLockHeld)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(texts::kProgramTitle);
+    buildControls();
+    buildMenus();
+    ctx_.view = this;
+    ctx_.dialogs = this;
+}
+
+MainForm::~MainForm()
+{
+    if (ctx_.view == this)
+        ctx_.view = nullptr;
+    if (ctx_.dialogs == this)
+        ctx_.dialogs = nullptr;
+}
+
+void MainForm::buildControls()
+{
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+
+    ImgLogo = new QLabel(central);
+    ImgLogo->setObjectName(QStringLiteral("ImgLogo"));
+    ImgLogo->setText(QStringLiteral("Kennel 2001"));
+    ImgLogo->setAlignment(Qt::AlignCenter);
+    QFont logoFont = ImgLogo->font();
+    logoFont.setPointSize(logoFont.pointSize() + 8);
+    logoFont.setBold(true);
+    ImgLogo->setFont(logoFont);
+    ImgLogo->installEventFilter(this);
+    layout->addWidget(ImgLogo);
+
+    FrmPetSel = new QGroupBox(QStringLiteral("起動したいペットを選択してください。"), central);
+    FrmPetSel->setObjectName(QStringLiteral("FrmPetSel"));
+    auto* petLayout = new QHBoxLayout(FrmPetSel);
+    CmbPetSel = new QComboBox(FrmPetSel);
+    CmbPetSel->setObjectName(QStringLiteral("CmbPetSel"));
+    CmbPetSel->setToolTip(QStringLiteral("起動したいペットを選んでください。"));
+    CmbPetSel->setMinimumWidth(180);
+    LblMaster = new QLabel(QStringLiteral("飼い主の名前"), FrmPetSel);
+    LblMaster->setObjectName(QStringLiteral("LblMaster"));
+    TxtMaster = new QLineEdit(FrmPetSel);
+    TxtMaster->setObjectName(QStringLiteral("TxtMaster"));
+    TxtMaster->setToolTip(QStringLiteral("飼い主の名前"));
+    TxtMaster->setReadOnly(true);
+    LblMaster->setBuddy(TxtMaster);
+    petLayout->addWidget(CmbPetSel, 1);
+    petLayout->addWidget(LblMaster);
+    petLayout->addWidget(TxtMaster, 1);
+    layout->addWidget(FrmPetSel);
+
+    auto* buttons = new QHBoxLayout;
+    BtnLaunch = pictureButton(central, "BtnLaunch", QStringLiteral("起動"), QStringLiteral("ミューメールを起動します。"), QStyle::SP_MediaPlay);
+    BtnDelete = pictureButton(central, "BtnDelete", QStringLiteral("削除"), QStringLiteral("現在選択中のペットを削除します。"), QStyle::SP_TrashIcon);
+    BtnBackUp = pictureButton(central, "BtnBackUp", QStringLiteral("バックアップ"), QStringLiteral("ペットをバックアップ・リストアします。"), QStyle::SP_DialogSaveButton);
+    BtnConfig = pictureButton(central, "BtnConfig", QStringLiteral("設定"), QStringLiteral("環境設定を行います。"), QStyle::SP_FileDialogDetailedView);
+    BtnOyatsu = pictureButton(central, "BtnOyatsu", QStringLiteral("おやつ"), QStringLiteral("おやつをインポートします。"), QStyle::SP_DialogOpenButton);
+    BtnExit = pictureButton(central, "BtnExit", QStringLiteral("終了"), QStringLiteral("終了します。"), QStyle::SP_DialogCloseButton);
+    for (QToolButton* b : {BtnLaunch, BtnDelete, BtnBackUp, BtnConfig, BtnOyatsu, BtnExit})
+        buttons->addWidget(b);
+    layout->addLayout(buttons);
+
+    auto* status = new QHBoxLayout;
+    ImgBusy = new QLabel(central);
+    ImgBusy->setObjectName(QStringLiteral("ImgBusy"));
+    ImgBusy->setToolTip(QStringLiteral("ビジーランプ"));
+    ImgBusy->setFixedSize(20, 20);
+    PicProgress = new QWidget(central);
+    PicProgress->setObjectName(QStringLiteral("PicProgress"));
+    PicProgress->setToolTip(QStringLiteral("処理状況ゲージ"));
+    PicProgress->setMinimumHeight(20);
+    status->addWidget(ImgBusy);
+    status->addWidget(PicProgress, 1);
+    layout->addLayout(status);
+
+    setCentralWidget(central);
+
+    OpenTimer = new QTimer(this);
+    OpenTimer->setObjectName(QStringLiteral("OpenTimer"));
+    OpenTimer->setInterval(100);
+    OpenTimer->setSingleShot(true);
+    connect(OpenTimer, &QTimer::timeout, this, &MainForm::OpenTimer_Timer);
+
+    connect(CmbPetSel, &QComboBox::activated, this, &MainForm::CmbPetSel_Click);
+    connect(BtnLaunch, &QToolButton::clicked, this, &MainForm::BtnLaunch_Click);
+    connect(BtnDelete, &QToolButton::clicked, this, &MainForm::BtnDelete_Click);
+    connect(BtnBackUp, &QToolButton::clicked, this, &MainForm::BtnBackUp_Click);
+    connect(BtnConfig, &QToolButton::clicked, this, &MainForm::BtnConfig_Click);
+    connect(BtnOyatsu, &QToolButton::clicked, this, &MainForm::BtnOyatsu_Click);
+    connect(BtnExit, &QToolButton::clicked, this, &MainForm::BtnExit_Click);
+}
+
+void MainForm::buildMenus()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    file->setObjectName(QStringLiteral("MnuFile"));
+    MnuFileLaunch = menuAction(file, "MnuFileLaunch", QStringLiteral("Mewmailを起動(&P)"), QKeySequence(Qt::CTRL | Qt::Key_P));
+    MnuFileImport = menuAction(file, "MnuFileImport", QStringLiteral("おやつのｲﾝﾎﾟｰﾄ(&I)"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    file->addSeparator();
+    MnuFileExit = menuAction(file, "MnuFileExit", QStringLiteral("閉じる(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu* pet = menuBar()->addMenu(QStringLiteral("ﾍﾟｯﾄ(&P)"));
+    pet->setObjectName(QStringLiteral("MnuPet"));
+    MnuPetNew = menuAction(pet, "MnuPetNew", QStringLiteral("新規ﾍﾟｯﾄ(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    MnuPetDel = menuAction(pet, "MnuPetDel", QStringLiteral("ﾍﾟｯﾄ削除(&D)"), QKeySequence(Qt::CTRL | Qt::Key_D));
+    pet->addSeparator();
+    MnuPetBackUp[0] = menuAction(pet, "MnuPetBackUp_0", QStringLiteral("ﾍﾟｯﾄのﾊﾞｯｸｱｯﾌﾟ"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    MnuPetBackUp[1] = menuAction(pet, "MnuPetBackUp_1", QStringLiteral("ﾍﾟｯﾄのﾘｽﾄｱ"), QKeySequence(Qt::CTRL | Qt::Key_R));
+
+    QMenu* set = menuBar()->addMenu(QStringLiteral("設定(&S)"));
+    set->setObjectName(QStringLiteral("MnuSet"));
+    MnuSetConfig = menuAction(set, "MnuSetConfig", QStringLiteral("環境設定(&C)"), QKeySequence(Qt::CTRL | Qt::Key_S));
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    help->setObjectName(QStringLiteral("MnuHelp"));
+    MnuHelpAbout = menuAction(help, "MnuHelpAbout", QStringLiteral("Kennel 2001 について"));
+    MnuHelpUnlha = menuAction(help, "MnuHelpUnlha", QStringLiteral("Unlha32.dll について"));
+
+    connect(MnuFileLaunch, &QAction::triggered, this, &MainForm::BtnLaunch_Click);
+    connect(MnuFileImport, &QAction::triggered, this, &MainForm::BtnOyatsu_Click);
+    connect(MnuFileExit, &QAction::triggered, this, &MainForm::BtnExit_Click);
+    connect(MnuPetNew, &QAction::triggered, this, &MainForm::MnuPetNew_Click);
+    connect(MnuPetDel, &QAction::triggered, this, &MainForm::BtnDelete_Click);
+    connect(MnuPetBackUp[0], &QAction::triggered, this, [this] { MnuPetBackUp_Click(0); });
+    connect(MnuPetBackUp[1], &QAction::triggered, this, [this] { MnuPetBackUp_Click(1); });
+    connect(MnuSetConfig, &QAction::triggered, this, &MainForm::BtnConfig_Click);
+    connect(MnuHelpAbout, &QAction::triggered, this, &MainForm::MnuHelpAbout_Click);
+    connect(MnuHelpUnlha, &QAction::triggered, this, &MainForm::MnuHelpUnlha_Click);
+}
+
+void MainForm::Form_Load()
+{
+    ctx_.FileProcessing = false;
+    ctx_.SuppressPetSel = false;
+    StartupRefusals(ctx_, instanceLockHeld_);
+
+    progBar_.setParent(PicProgress);
+    progBar_.setProgVert(false);
+    progBar_.Create();
+
+    show();
+    ctx_.StepSize = 0;
+    CmbPetSel->addItem(texts::kNewPetEntry);
+    CmbPetSel->setCurrentIndex(0);
+    TxtMaster->clear();
+
+    const int version = ctx_.unlha ? ctx_.unlha->version() : 0;
+    ctx_.UnlhaInstalled = version > 0;
+    unlhaVersionText_ = unlhaVersionLine(version);
+
+    BusyOn();
+    OpenTimer->start();
+}
+
+void MainForm::OpenTimer_Timer()
+{
+    OpenTimer->stop();
+    StartupCheck(ctx_);
+    if (CmbPetSel->isEnabled())
+        CmbPetSel->setFocus();
+}
+
+void MainForm::hideAllWindows()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            w->hide();
+}
+
+// ---- busy state and gauge -------------------------------------------------------------
+
+void MainForm::setCommandsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{CmbPetSel, TxtMaster, BtnLaunch, BtnOyatsu, BtnBackUp,
+                                                      BtnConfig, BtnDelete, BtnExit})
+        w->setEnabled(enabled);
+    for (QAction* a : {MnuFileLaunch, MnuFileImport, MnuPetNew, MnuPetDel, MnuPetBackUp[0], MnuPetBackUp[1],
+                       MnuSetConfig})
+        a->setEnabled(enabled);
+}
+
+void MainForm::BusyOn()
+{
+    ImgBusy->setStyleSheet(QStringLiteral("background-color: #d03030; border-radius: 10px;"));
+    ImgBusy->setProperty("busy", true);
+    ctx_.FileProcessing = true;
+    setCommandsEnabled(false);
+    setCursor(Qt::WaitCursor);
+}
+
+void MainForm::BusyOff()
+{
+    ImgBusy->setStyleSheet(QStringLiteral("background-color: #30a040; border-radius: 10px;"));
+    ImgBusy->setProperty("busy", false);
+    ctx_.FileProcessing = false;
+    setCommandsEnabled(true);
+    unsetCursor();
+    if (CmbPetSel->currentText() == texts::kNewPetEntry)
+        setDeleteEnabled(false);
+    QApplication::beep();
+}
+
+void MainForm::setGaugePosition(int pos)
+{
+    progBar_.SetProgBarPos(pos);
+}
+
+void MainForm::delayGauge(int ms)
+{
+    progBar_.DelayProgBar(ms);
+}
+
+// ---- selector --------------------------------------------------------------------------
+
+void MainForm::selectorInsert(int position, const QString& name)
+{
+    CmbPetSel->insertItem(position, name);
+}
+
+void MainForm::selectorRemove(int position)
+{
+    CmbPetSel->removeItem(position);
+}
+
+int MainForm::selectorCount() const
+{
+    return CmbPetSel->count();
+}
+
+void MainForm::setSelectorText(const QString& text)
+{
+    const int index = CmbPetSel->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0)
+        CmbPetSel->setCurrentIndex(index);
+}
+
+QString MainForm::selectorText() const
+{
+    return CmbPetSel->currentText();
+}
+
+void MainForm::setOwnerText(const QString& text)
+{
+    TxtMaster->setText(text);
+}
+
+void MainForm::setDeleteEnabled(bool enabled)
+{
+    BtnDelete->setEnabled(enabled);
+    MnuPetDel->setEnabled(enabled);
+}
+
+// ---- commands --------------------------------------------------------------------------
+
+void MainForm::CmbPetSel_Click()
+{
+    if (ctx_.SuppressPetSel)
+        return;
+    if (CmbPetSel->currentText() == texts::kNewPetEntry) {
+        setDeleteEnabled(false);
+        TxtMaster->clear();
+        ctx_.table.CurrentUser = -1;
+        return;
+    }
+    ProgressReset(ctx_);
+    BusyOn();
+    const int i = ctx_.table.indexOf(CmbPetSel->currentText());
+    if (i < 0 || i >= kMaxPets)
+        ctx_.fatal(kMsgInternalError);
+    if (i != ctx_.table.CurrentUser) {
+        ctx_.table.CurrentUser = i;
+        TxtMaster->setText(ctx_.table.Master[i]);
+        ctx_.StepSize = 2;
+        LoadPetData(ctx_);
+        ctx_.StepSize = 9;
+        WriteRegistry(ctx_);
+    }
+    ProgressFill(ctx_);
+    BusyOff();
+    ctx_.StepSize = 0;
+}
+
+void MainForm::BtnLaunch_Click() { ::BtnLaunch_Click(*this); }
+void MainForm::BtnDelete_Click() { ::BtnDelete_Click(*this); }
+
+void MainForm::BtnBackUp_Click()
+{
+    ctx_.BackupTab = 1;
+    showBackUpForm(*this);
+}
+
+void MainForm::MnuPetBackUp_Click(int index)
+{
+    ctx_.BackupTab = index + 1;
+    showBackUpForm(*this);
+}
+
+void MainForm::BtnConfig_Click() { ::showConfigForm(*this); }
+void MainForm::BtnOyatsu_Click() { ::BtnOyatsu_Click(*this); }
+void MainForm::BtnExit_Click() { close(); }
+
+void MainForm::MnuPetNew_Click()
+{
+    CmbPetSel->setCurrentIndex(0);
+    CmbPetSel_Click();
+    setDeleteEnabled(false);
+    TxtMaster->clear();
+    ctx_.table.CurrentUser = -1;
+    BtnLaunch_Click();
+}
+
+void MainForm::MnuHelpAbout_Click() { showAboutForm(*this); }
+void MainForm::MnuHelpUnlha_Click() { showUnlhaVerForm(*this); }
+void MainForm::ImgLogo_DblClick() { MnuHelpAbout_Click(); }
+
+void MainForm::closeEvent(QCloseEvent* event)
+{
+    if (ctx_.FileProcessing) {
+        event->ignore();
+        ctx_.critical(kMsgBusyClosing);
+        return;
+    }
+    event->accept();
+    QCoreApplication::quit();
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ImgLogo && event->type() == QEvent::MouseButtonDblClick) {
+        ImgLogo_DblClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- dialogs start-up opens ------------------------------------------------------------
+
+void MainForm::showConfigForm() { ::showConfigForm(*this); }
+bool MainForm::showNewForm() { return ::showNewForm(*this); }
+void MainForm::showInitializeForm() { ::showInitializeForm(*this); }
+void MainForm::showConvertForm() { ::showConvertForm(*this); }
+void MainForm::launchHost() { ::launchHost(*this); }
