@@ -9,15 +9,6 @@ void notYet(MainForm& main)
 }
 }  // namespace
 
-void BtnLaunch_Click(MainForm& main) { notYet(main); }
-void launchHost(MainForm& main) { notYet(main); }
-bool showNewForm(MainForm& main) { notYet(main); return false; }
-void showInitializeForm(MainForm& main)
-{
-    // Without the registration dialog a first run cannot finish: Kennel.ini stays unwritten.
-    notYet(main);
-    main.ctx().endProgram(0);
-}
 void showConfigForm(MainForm& main) { notYet(main); }
 void BtnDelete_Click(MainForm& main) { notYet(main); }
 void showAboutForm(MainForm& main) { notYet(main); }

@@ -1,0 +1,82 @@
+#include "ui/main/InitializeForm.h"
+
+#include "app/Context.h"
+#include "ui/main/Commands.h"
+#include "ui/main/FormParts.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/Registration.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+InitializeForm::InitializeForm(Context& ctx, QWidget* parent)
+    : QDialog(parent)
+    , ctx_(ctx)
+{
+    setObjectName(QStringLiteral("InitializeForm"));
+    setWindowTitle(QStringLiteral("Kennel 2001 - 新規登録"));
+    setModal(true);
+
+    LblInit = formparts::note(this, "LblInit",
+                              QStringLiteral("Kennel に現在使用中のペット名と飼い主名を登録します。"));
+    FrmNewPet = formparts::nameFrame(this, "FrmNewPet", QStringLiteral("ペット名"), "TxtNewPet",
+                                     QStringLiteral("ペット名を入力してください。"), &TxtNewPet);
+    FrmNewMaster = formparts::nameFrame(this, "FrmNewMaster", QStringLiteral("飼い主名"),
+                                        "TxtNewMaster", QStringLiteral("飼い主名を入力してください。"),
+                                        &TxtNewMaster);
+    LblCaution = formparts::note(this, "LblCaution",
+                                 QStringLiteral("ここでの登録は Kennel の上で扱われる名前になります。"
+                                                "本体に登録されている名前と一致しなくても構いません。"));
+    ImgCaution = formparts::cautionImage(this);
+    BtnOK = new QPushButton(QStringLiteral("O K"), this);
+    BtnOK->setObjectName(QStringLiteral("BtnOK"));
+    BtnOK->setToolTip(QStringLiteral("登録します。"));
+    BtnOK->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(LblInit);
+    layout->addWidget(FrmNewPet);
+    layout->addWidget(FrmNewMaster);
+    auto* caution = new QHBoxLayout;
+    caution->addWidget(ImgCaution);
+    caution->addWidget(LblCaution, 1);
+    layout->addLayout(caution);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BtnOK);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+
+    connect(BtnOK, &QPushButton::clicked, this, &InitializeForm::BtnOK_Click);
+}
+
+void InitializeForm::BtnOK_Click()
+{
+    const QString pet = TxtNewPet->text();
+    const QString master = TxtNewMaster->text();
+    // The table holds no pet yet, so there is nothing to be a duplicate of.
+    const QString problem = registrationProblem(ctx_, pet, master, false);
+    if (!problem.isEmpty()) {
+        ctx_.critical(problem);
+        return;
+    }
+    if (!commitRegistration(ctx_, 0, pet, master))
+        return;
+    accept();
+}
+
+void showInitializeForm(MainForm& main)
+{
+    Context& ctx = main.ctx();
+    {
+        InitializeForm form(ctx, &main);
+        form.exec();
+    }
+    // Closed without a registration: no Kennel.ini exists, so the next start is a first run.
+    if (!ctx.RegistryLoaded)
+        ctx.endProgram(0);
+}

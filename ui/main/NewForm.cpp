@@ -1,0 +1,98 @@
+#include "ui/main/NewForm.h"
+
+#include "app/Context.h"
+#include "storage/StorageOps.h"
+#include "ui/main/Commands.h"
+#include "ui/main/FormParts.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/Registration.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+NewForm::NewForm(Context& ctx, QWidget* parent)
+    : QDialog(parent)
+    , ctx_(ctx)
+{
+    setObjectName(QStringLiteral("NewForm"));
+    setWindowTitle(QStringLiteral("Kennel 2001 - 新規ペット登録"));
+    setModal(true);
+
+    FrmNewPet = formparts::nameFrame(this, "FrmNewPet", QStringLiteral("新規ペット名"), "TxtNewPet",
+                                     QStringLiteral("ペット名を入力してください。"), &TxtNewPet);
+    FrmNewMaster = formparts::nameFrame(this, "FrmNewMaster", QStringLiteral("新規飼い主名"),
+                                        "TxtNewMaster", QStringLiteral("飼い主名を入力してください。"),
+                                        &TxtNewMaster);
+    Label1 = formparts::note(this, "Label1",
+                             QStringLiteral("ここでの登録は Kennel の上で扱われる名前になります。"
+                                            "本体に登録する名前と一致しなくても構いません。"));
+    ImgCaution = formparts::cautionImage(this);
+
+    BtnNewPet = new QPushButton(QStringLiteral("登録"), this);
+    BtnNewPet->setObjectName(QStringLiteral("BtnNewPet"));
+    BtnNewPet->setToolTip(QStringLiteral("新規ペットで起動します。"));
+    BtnNewPet->setDefault(true);
+    BtnNewNO = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    BtnNewNO->setObjectName(QStringLiteral("BtnNewNO"));
+    BtnNewNO->setToolTip(QStringLiteral("設定を破棄して登録を終了します。"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(FrmNewPet);
+    layout->addWidget(FrmNewMaster);
+    auto* caution = new QHBoxLayout;
+    caution->addWidget(ImgCaution);
+    caution->addWidget(Label1, 1);
+    layout->addLayout(caution);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(BtnNewPet);
+    buttons->addWidget(BtnNewNO);
+    layout->addLayout(buttons);
+    setMinimumWidth(360);
+
+    connect(BtnNewPet, &QPushButton::clicked, this, &NewForm::BtnNewPet_Click);
+    connect(BtnNewNO, &QPushButton::clicked, this, &NewForm::BtnNewNO_Click);
+
+    // Form_Load
+    ctx_.NewPetRegistered = false;
+}
+
+void NewForm::BtnNewPet_Click()
+{
+    const QString pet = TxtNewPet->text();
+    const QString master = TxtNewMaster->text();
+    const QString problem = registrationProblem(ctx_, pet, master, true);
+    if (!problem.isEmpty()) {
+        ctx_.critical(problem);
+        return;
+    }
+
+    const bool firstRun = !ctx_.RegistryLoaded;
+    // On a first run the host's places keep their data, which becomes the new pet's.
+    const int index = firstRun ? 0 : ctx_.table.MaxUser + 1;
+    // Kennel.ini is written before the host's places are touched: should the write fail,
+    // the places still hold the data of the pet the file names.
+    if (!commitRegistration(ctx_, index, pet, master))
+        return;
+    if (!firstRun)
+        InitNewPetData(ctx_);
+
+    ctx_.NewPetRegistered = true;
+    accept();
+}
+
+void NewForm::BtnNewNO_Click()
+{
+    reject();
+}
+
+bool showNewForm(MainForm& main)
+{
+    NewForm form(main.ctx(), &main);
+    form.exec();
+    return main.ctx().NewPetRegistered;
+}
