@@ -1,0 +1,118 @@
+// The shell copy: files-only wildcard copies, sub-folders with ShellCopyAll, overwrite,
+// created targets, copies onto themselves, and the one failure message.
+#include "shell/ShellCopy.h"
+#include "tests/support/HostFolder.h"
+#include "tests/support/TestPorts.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using hostfolder::read;
+using hostfolder::write;
+
+class TestShellCopy : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<TestContext> tc;
+    QString p(const QString& rel) const { return dir.path() + '/' + rel; }
+
+private slots:
+    void init()
+    {
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        tc = std::make_unique<TestContext>(dir.path());
+        write(dir.path(), QStringLiteral("X/おやつ/a.pac"), "a");
+        write(dir.path(), QStringLiteral("X/おやつ/noext"), "n");
+        write(dir.path(), QStringLiteral("X/おやつ/sub/b.pac"), "b");
+    }
+
+    void wildcardCopiesFilesOnlyIntoNewFolder()
+    {
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("Y/new/"))));
+        QCOMPARE(read(p(QStringLiteral("Y/new/a.pac"))), QByteArray("a"));
+        QCOMPARE(read(p(QStringLiteral("Y/new/noext"))), QByteArray("n"));
+        QVERIFY(!hostfolder::exists(p(QStringLiteral("Y/new/sub"))));
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    void copyAllTakesSubFolders()
+    {
+        QVERIFY(ShellCopyAll(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("Z"))));
+        QCOMPARE(read(p(QStringLiteral("Z/sub/b.pac"))), QByteArray("b"));
+        QCOMPARE(read(p(QStringLiteral("Z/a.pac"))), QByteArray("a"));
+    }
+
+    void overwritesWithoutAsking()
+    {
+        write(dir.path(), QStringLiteral("T/a.pac"), "old and longer");
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("T"))));
+        QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("a"));
+        QVERIFY(tc->messages.shown.isEmpty());
+        QVERIFY(QDir(p(QStringLiteral("T"))).entryList(QStringList{QStringLiteral("*.kennel-copy")}, QDir::Files).isEmpty());
+    }
+
+    void singleFileToFileAndIntoFolder()
+    {
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("F/renamed.pac"))));
+        QCOMPARE(read(p(QStringLiteral("F/renamed.pac"))), QByteArray("a"));
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("G/"))));
+        QCOMPARE(read(p(QStringLiteral("G/a.pac"))), QByteArray("a"));
+    }
+
+    void copyOntoItselfKeepsFile()
+    {
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("X/おやつ/a.pac"))));
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("X/おやつ/"))));
+        QCOMPARE(read(p(QStringLiteral("X/おやつ/a.pac"))), QByteArray("a"));
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    void emptySourceFolderIsNoError()
+    {
+        QDir().mkpath(p(QStringLiteral("E")));
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("E/*.*")), p(QStringLiteral("E2/"))));
+        QVERIFY(QFileInfo(p(QStringLiteral("E2"))).isDir());
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    void failuresReportOnceAndNextCopyRuns()
+    {
+        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("missing/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
+        QCOMPARE(tc->messages.texts(), (QStringList{texts::kMsgFileError, texts::kMsgFileError}));
+        QCOMPARE(tc->messages.shown[0].icon, MsgIcon::Critical);
+        QCOMPARE(tc->messages.shown[0].caption, QStringLiteral("Kennel 2001"));
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
+    }
+
+    void partialFailureReportsOnceAndKeepsTheRest()
+    {
+        write(dir.path(), QStringLiteral("S/1.pac"), "1");
+        write(dir.path(), QStringLiteral("S/2.pac"), "2");
+        write(dir.path(), QStringLiteral("S/3.pac"), "3");
+        write(dir.path(), QStringLiteral("D/2.pac"), "old two");
+        // A folder where a file should go makes exactly that file fail.
+        QDir().mkpath(p(QStringLiteral("D/3.pac")));
+        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("D/"))));
+        QCOMPARE(tc->messages.shown.size(), 1);
+        QCOMPARE(read(p(QStringLiteral("D/1.pac"))), QByteArray("1"));
+        QCOMPARE(read(p(QStringLiteral("D/2.pac"))), QByteArray("2"));
+    }
+
+    void pickerAndTextHelpers()
+    {
+        QCOMPARE(BrowseFolder(tc->ctx, QStringLiteral("t")), QString());  // no picker: as cancelled
+        QCOMPARE(ProperCasePath(QStringLiteral("/HOME/MyFolder/ユーザー1")), QStringLiteral("/HOME/MyFolder/ユーザー1"));
+        QCOMPARE(TrimNulls(QString(QStringLiteral("abc")) + QChar(0) + QChar(0)), QStringLiteral("abc"));
+        QCOMPARE(TrimNulls(QString(3, QChar(0))), QString());
+        QCOMPARE(TrimNulls(QStringLiteral("a\0b")), QStringLiteral("a\0b"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestShellCopy)
+#include "test_shellcopy.moc"

@@ -1,0 +1,206 @@
+// The storage operations on real folders: what moves, what stays, and how many steps.
+#include "storage/StorageOps.h"
+#include "tests/support/HostFolder.h"
+#include "tests/support/TestPorts.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using hostfolder::read;
+
+namespace {
+const QString kSub = QStringLiteral("/受信フォルダ/sub/deep.mwm");
+}
+
+class TestStorageOps : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    std::unique_ptr<TestContext> tc;
+
+    QString host() const { return dir.path(); }
+    QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
+    Context& ctx() { return tc->ctx; }
+
+    // Gauge points an operation used with a step size of 1.
+    template <typename F>
+    int stepsOf(F&& op)
+    {
+        ctx().StepSize = 1;
+        ctx().GaugePos = 0;
+        op();
+        return ctx().GaugePos;
+    }
+
+private slots:
+    void init()
+    {
+        QDir(host()).removeRecursively();
+        QDir().mkpath(host());
+        tc = std::make_unique<TestContext>(host());
+        hostfolder::makeHost(host(), QStringLiteral("live"));
+        ctx().table.MaxUser = 1;
+        ctx().table.CurrentUser = 0;
+    }
+
+    void stepCounts()
+    {
+        QCOMPARE(stepsOf([&] { SnapshotDefaultData(ctx()); }), 10);
+        QCOMPARE(stepsOf([&] { StorePetData(ctx()); }), 16);   // folder made
+        QCOMPARE(stepsOf([&] { StorePetData(ctx()); }), 16);   // folder cleared
+        QCOMPARE(stepsOf([&] { LoadPetData(ctx()); }), 9);
+        QCOMPARE(stepsOf([&] { InitNewPetData(ctx()); }), 7);
+        QCOMPARE(stepsOf([&] { CopyPetFolder(ctx(), pet(1) + '/', pet(2) + '/'); }), 16);
+        QCOMPARE(stepsOf([&] { PreparePetFolder(ctx(), pet(3) + '/'); }), 0);
+        QCOMPARE(stepsOf([&] { PreparePetFolder(ctx(), pet(3) + '/'); }), 14);
+        QCOMPARE(stepsOf([&] { RemovePetFolder(ctx(), pet(3) + '/'); }), 14);
+        ctx().table.CurrentUser = -1;
+        QCOMPARE(stepsOf([&] { StorePetData(ctx()); }), 0);
+        QCOMPARE(stepsOf([&] { LoadPetData(ctx()); }), 0);
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    void storeCopiesEveryKindButNotSubFolders()
+    {
+        hostfolder::write(host(), kSub, "nested");
+        hostfolder::write(pet(1), QStringLiteral("extra.txt"), "old root file");
+        hostfolder::write(pet(1), QStringLiteral("おもちゃ/old.pty"), "old toy");
+        hostfolder::write(pet(1), QStringLiteral("おもちゃ/keep/inner.pty"), "sub-folder file");
+        ctx().table.Oyatsu = ctx().table.Toys = true;  // storing ignores the flags
+        StorePetData(ctx());
+        const auto stored = hostfolder::snapshot(pet(1));
+        QCOMPARE(stored.value(QStringLiteral("おもちゃ/ball.pty")), QByteArray("toy live"));
+        QCOMPARE(stored.value(QStringLiteral("おやつ/cake.pac")), QByteArray("snack live"));
+        QCOMPARE(stored.value(QStringLiteral("添付書類ﾌｫﾙﾀﾞ/att.bin")), QByteArray("att live"));
+        QCOMPARE(stored.value(QStringLiteral("Mewmail設定.bak")), QByteArray("backup live"));
+        QVERIFY(!stored.contains(QStringLiteral("extra.txt")));
+        QVERIFY(!stored.contains(QStringLiteral("おもちゃ/old.pty")));
+        QVERIFY(!stored.contains(QStringLiteral("受信フォルダ/sub/deep.mwm")));
+        QCOMPARE(stored.value(QStringLiteral("おもちゃ/keep/inner.pty")), QByteArray("sub-folder file"));
+    }
+
+    void storeWithoutOptionalItems()
+    {
+        QFile::remove(host() + QStringLiteral("/おともだち帳"));
+        QFile::remove(host() + QStringLiteral("/Mewmail設定.mwc"));
+        QDir(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).removeRecursively();
+        StorePetData(ctx());  // a fresh folder gets all six item folders
+        QVERIFY(QFileInfo(pet(1) + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isDir());
+        hostfolder::write(pet(1), QStringLiteral("Mewmail設定.mwc"), "stale settings");
+        StorePetData(ctx());
+        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/Mewmail設定.mwc")));
+        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/おともだち帳")));
+        QVERIFY(QFileInfo(pet(1) + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isDir());
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    void loadHonoursSharingFlags_data()
+    {
+        QTest::addColumn<bool>("allShared");
+        QTest::newRow("nothing shared") << false;
+        QTest::newRow("all five shared") << true;
+    }
+
+    void loadHonoursSharingFlags()
+    {
+        QFETCH(bool, allShared);
+        hostfolder::makeHost(pet(2), QStringLiteral("two"));
+        QFile::remove(pet(2) + QStringLiteral("/Mewmail20.exe"));
+        hostfolder::write(host(), QStringLiteral("おやつ/only-live.pac"), "x");
+        hostfolder::write(host(), kSub, "nested");
+        auto& t = ctx().table;
+        t.Oyatsu = t.Treasures = t.Friends = t.Toys = t.Mails = allShared;
+        t.CurrentUser = 1;
+        LoadPetData(ctx());
+        const QByteArray expected = allShared ? QByteArray("live") : QByteArray("two");
+        QCOMPARE(read(host() + QStringLiteral("/Mewmail設定.mwc")), QByteArray("settings two"));
+        QCOMPARE(read(host() + QStringLiteral("/Mewmail設定.bak")), QByteArray("backup two"));
+        QCOMPARE(read(host() + QStringLiteral("/おやつ/cake.pac")), "snack " + expected);
+        QCOMPARE(read(host() + QStringLiteral("/おともだち帳")), "friends " + expected);
+        QCOMPARE(read(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ/att.bin")), "att " + expected);
+        QCOMPARE(hostfolder::exists(host() + QStringLiteral("/おやつ/only-live.pac")), allShared);
+        QCOMPARE(read(host() + kSub), QByteArray("nested"));  // sub-folders survive loading
+    }
+
+    void loadWithoutSettingsOrAttachments()
+    {
+        QDir().mkpath(pet(2));
+        for (const QString& f : items::kFolderOrder)
+            if (f != items::kAttachments)
+                QDir().mkpath(pet(2) + '/' + f);
+        ctx().table.CurrentUser = 1;
+        LoadPetData(ctx());
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.mwc")));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.bak")));
+        QVERIFY(QDir(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isEmpty());
+    }
+
+    void loadOfMissingFolderEndsBeforeTouchingAnything()
+    {
+        const auto before = hostfolder::snapshot(host());
+        ctx().table.CurrentUser = 1;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, LoadPetData(ctx()));
+        QCOMPARE(tc->messages.texts(), QStringList{kMsgPetFolderMissing});
+        QCOMPARE(hostfolder::snapshot(host()), before);
+    }
+
+    void newPetStartsFromTemplate()
+    {
+        SnapshotDefaultData(ctx());
+        hostfolder::write(host(), QStringLiteral("おもちゃ/new.pty"), "played");
+        ctx().table.Toys = false;
+        ctx().table.Oyatsu = true;
+        hostfolder::write(host(), QStringLiteral("おやつ/shared.pac"), "common");
+        InitNewPetData(ctx());
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/おもちゃ/new.pty")));
+        QCOMPARE(read(host() + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy live"));
+        QCOMPARE(read(host() + QStringLiteral("/おやつ/shared.pac")), QByteArray("common"));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.mwc")));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.bak")));
+    }
+
+    void snapshotKeepsTemplateFiles()
+    {
+        hostfolder::write(host(), QStringLiteral("Default/おやつ/old.pac"), "template");
+        SnapshotDefaultData(ctx());
+        QCOMPARE(read(host() + QStringLiteral("/Default/おやつ/old.pac")), QByteArray("template"));
+        QCOMPARE(read(host() + QStringLiteral("/Default/おやつ/cake.pac")), QByteArray("snack live"));
+    }
+
+    void copyPetFolderMirrorsSource()
+    {
+        hostfolder::makeHost(pet(2), QStringLiteral("two"));
+        hostfolder::write(pet(1), QStringLiteral("おやつ/gone.pac"), "x");
+        hostfolder::write(pet(1), QStringLiteral("note.txt"), "x");
+        hostfolder::write(pet(2), QStringLiteral("note2.txt"), "root file of source");
+        CopyPetFolder(ctx(), pet(2) + '/', pet(1) + '/');
+        QCOMPARE(read(pet(1) + QStringLiteral("/おやつ/cake.pac")), QByteArray("snack two"));
+        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/おやつ/gone.pac")));
+        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/note.txt")));
+        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/note2.txt")));
+        QCOMPARE(read(pet(2) + QStringLiteral("/note2.txt")), QByteArray("root file of source"));
+    }
+
+    void removeAndPrepare()
+    {
+        RemovePetFolder(ctx(), pet(7) + '/');  // missing: nothing happens
+        QVERIFY(tc->messages.shown.isEmpty());
+        hostfolder::makeHost(pet(3), QStringLiteral("three"));
+        QFile::remove(pet(3) + QStringLiteral("/Mewmail20.exe"));
+        PreparePetFolder(ctx(), pet(3) + '/');
+        QStringList entries = QDir(pet(3)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        entries.sort();
+        QStringList expected = items::kFolderOrder;
+        expected.sort();
+        QCOMPARE(entries, expected);
+        for (const QString& f : items::kFolderOrder)
+            QVERIFY(QDir(pet(3) + '/' + f).isEmpty());
+        hostfolder::write(pet(3), QStringLiteral("宝物/box/x.pac"), "kept");
+        RemovePetFolder(ctx(), pet(3) + '/');
+        QVERIFY(hostfolder::exists(pet(3) + QStringLiteral("/宝物/box/x.pac")));  // a sub-folder keeps it
+        QVERIFY(!hostfolder::exists(pet(3) + QStringLiteral("/おやつ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStorageOps)
+#include "test_storageops.moc"
