@@ -1,0 +1,309 @@
+#include "Add.h"
+
+#include "Archive.h"
+#include "Crc16.h"
+#include "Encoder.h"
+#include "NameCodec.h"
+#include "unlha32.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace unlha {
+
+namespace {
+
+struct Entry {
+    fs::path source;
+    std::vector<std::string> path;  // stored path, UTF-8
+    bool folder = false;
+};
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::vector<std::string> splitName(const std::string& name)
+{
+    std::vector<std::string> parts;
+    std::size_t s = 0;
+    while (s <= name.size()) {
+        std::size_t e = name.find('/', s);
+        if (e == std::string::npos)
+            e = name.size();
+        if (e > s)
+            parts.push_back(name.substr(s, e - s));
+        s = e + 1;
+    }
+    return parts;
+}
+
+std::vector<fs::directory_entry> sortedChildren(const fs::path& dir, std::error_code& ec)
+{
+    std::vector<fs::directory_entry> out;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        out.push_back(*it);
+    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.path() < b.path(); });
+    return out;
+}
+
+// Adds folder with everything below it. Links and special files are left out.
+bool collectFolder(const fs::path& folder, std::vector<std::string> stored, std::vector<Entry>& out,
+                   std::string& message, int depth)
+{
+    if (depth > 64) {
+        message = "folders nested too deep: " + folder.string();
+        return false;
+    }
+    out.push_back({folder, stored, true});
+    std::error_code ec;
+    const auto children = sortedChildren(folder, ec);
+    if (ec) {
+        message = "cannot read the folder " + folder.string();
+        return false;
+    }
+    for (const auto& child : children) {
+        const auto st = child.symlink_status(ec);
+        auto path = stored;
+        path.push_back(child.path().filename().string());
+        if (fs::is_directory(st)) {
+            if (!collectFolder(child.path(), path, out, message, depth + 1))
+                return false;
+        } else if (fs::is_regular_file(st)) {
+            out.push_back({child.path(), path, false});
+        }
+    }
+    return true;
+}
+
+int collect(const AddOptions& options, std::vector<Entry>& entries, std::string& message)
+{
+    for (const AddSource& src : options.sources) {
+        const fs::path base = src.base.empty() ? fs::path(".") : fs::path(src.base);
+        for (const std::string& name : src.names) {
+            std::error_code ec;
+            if (hasWildcard(name)) {
+                const auto children = sortedChildren(base, ec);
+                if (ec) {
+                    message = "cannot read the folder " + base.string();
+                    return UNLHA_E_SOURCE;
+                }
+                for (const auto& child : children) {
+                    const std::string leaf = child.path().filename().string();
+                    if (fs::is_regular_file(child.symlink_status(ec)) && matchWildcard(name, leaf))
+                        entries.push_back({child.path(), {leaf}, false});
+                }
+                continue;
+            }
+            const std::vector<std::string> stored = splitName(name);
+            if (stored.empty()) {
+                message = "empty name";
+                return UNLHA_E_COMMAND;
+            }
+            const fs::path p = base / name;
+            const auto st = fs::symlink_status(p, ec);
+            if (fs::is_directory(st)) {
+                if (!collectFolder(p, stored, entries, message, 0))
+                    return UNLHA_E_SOURCE;
+            } else if (fs::is_regular_file(st)) {
+                entries.push_back({p, stored, false});
+            } else {
+                message = "no such file or folder: " + p.string();
+                return UNLHA_E_SOURCE;
+            }
+        }
+    }
+    return 0;
+}
+
+bool readFile(const fs::path& path, std::vector<std::uint8_t>& data, std::int64_t& mtime)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct stat st{};
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= kMaxMemberSize;
+    if (ok) {
+        mtime = st.st_mtime;
+        data.resize(static_cast<std::size_t>(st.st_size));
+        std::size_t done = 0;
+        while (ok && done < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                ok = false;
+            else
+                done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+const char* methodId(Method m)
+{
+    switch (m) {
+    case Method::Lh5: return "-lh5-";
+    case Method::Lh6: return "-lh6-";
+    case Method::Lh7: return "-lh7-";
+    case Method::Folder: return "-lhd-";
+    default: return "-lh0-";
+    }
+}
+
+class ArchiveOut {
+public:
+    explicit ArchiveOut(std::FILE* f) : f_(f) {}
+    bool write(const std::uint8_t* d, std::size_t n) { return n == 0 || std::fwrite(d, 1, n, f_) == n; }
+    bool write(const std::vector<std::uint8_t>& v) { return write(v.data(), v.size()); }
+
+private:
+    std::FILE* f_;
+};
+
+} // namespace
+
+int addToArchive(const AddOptions& options, std::string& message)
+{
+    std::vector<Entry> entries;
+    if (const int rc = collect(options, entries, message); rc != 0)
+        return rc;
+
+    // The archive itself (and an old copy of it) must not be packed into itself.
+    struct stat archiveStat{};
+    const bool archiveExists = ::stat(options.archive.c_str(), &archiveStat) == 0;
+
+    // Later sources replace earlier ones with the same stored path (compared ignoring case).
+    std::set<std::string> seen;
+    std::vector<Entry> unique;
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        const std::string key = foldCase(joinPath(it->path));
+        if (!seen.insert(key).second)
+            continue;
+        struct stat st{};
+        if (archiveExists && ::stat(it->source.c_str(), &st) == 0 && sameFile(st, archiveStat))
+            continue;
+        unique.push_back(*it);
+    }
+    std::reverse(unique.begin(), unique.end());
+    if (unique.empty()) {
+        message = "nothing to add";
+        return UNLHA_E_SOURCE;
+    }
+
+    MappedFile old;
+    Listing oldListing;
+    if (archiveExists) {
+        if (!old.open(options.archive)) {
+            message = "cannot read the archive " + options.archive;
+            return UNLHA_E_OPEN;
+        }
+        oldListing = listMembers(old.bytes());
+        if (!oldListing.ok) {
+            message = "the existing archive is damaged: " + oldListing.error;
+            return UNLHA_E_BROKEN;
+        }
+    }
+
+    const fs::path target(options.archive);
+    std::string tmpl = (target.parent_path().empty() ? fs::path(".") : target.parent_path()).string()
+        + "/.unlha-XXXXXX";
+    const int fd = mkstemp(tmpl.data());
+    if (fd < 0) {
+        message = "cannot create " + options.archive;
+        return UNLHA_E_WRITE;
+    }
+    std::FILE* f = fdopen(fd, "wb");
+    ArchiveOut out(f);
+    int rc = 0;
+    auto failWith = [&](int code, std::string why) {
+        rc = code;
+        message = std::move(why);
+    };
+
+    // Members of the old archive that are not replaced go first, byte for byte.
+    for (const Member& m : oldListing.members) {
+        if (rc == 0 && !seen.count(foldCase(joinPath(m.path)))) {
+            const std::uint64_t end = m.dataOffset + m.packedSize;
+            if (!out.write(old.bytes().data() + m.headerOffset, end - m.headerOffset))
+                failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
+        }
+    }
+
+    const EncoderSettings settings{options.effort};
+    std::vector<std::uint8_t> data;
+    for (const Entry& e : unique) {
+        if (rc != 0)
+            break;
+        if (e.folder && !options.folderEntries)
+            continue;
+        NewMember nm;
+        nm.writeCodePage = options.codePageMark;
+        bool encodable = true;
+        for (std::size_t i = 0; i < e.path.size(); ++i) {
+            const auto enc = encodeCp932(e.path[i]);
+            encodable = encodable && enc && isSafeComponent(e.path[i]);
+            if (!encodable)
+                break;
+            if (i + 1 < e.path.size() || e.folder)
+                nm.folders.push_back(*enc);
+            else
+                nm.name = *enc;
+        }
+        if (!encodable) {
+            failWith(UNLHA_E_SOURCE, "name cannot be stored in code page 932: " + joinPath(e.path));
+            break;
+        }
+        Packed packed;
+        if (e.folder) {
+            struct stat st{};
+            nm.mtime = ::stat(e.source.c_str(), &st) == 0 ? st.st_mtime : 0;
+            packed.method = Method::Folder;
+        } else {
+            if (!readFile(e.source, data, nm.mtime)) {
+                failWith(UNLHA_E_SOURCE, "cannot read " + e.source.string());
+                break;
+            }
+            packed = packMember(Bytes(data), settings);
+            nm.originalSize = static_cast<std::uint32_t>(data.size());
+            nm.crc = crc16(data.data(), data.size());
+        }
+        nm.methodId = methodId(packed.method);
+        const std::vector<std::uint8_t>& body = packed.method == Method::Stored ? data : packed.data;
+        nm.packedSize = e.folder ? 0 : static_cast<std::uint32_t>(body.size());
+        const auto header = buildLevel2Header(nm);
+        if (header.empty()) {
+            failWith(UNLHA_E_SOURCE, "name too long: " + joinPath(e.path));
+            break;
+        }
+        if (!out.write(header) || (!e.folder && !out.write(body)))
+            failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
+    }
+    const std::uint8_t endMark = 0;
+    if (rc == 0 && !out.write(&endMark, 1))
+        failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
+    if (std::fflush(f) != 0 || fsync(fd) != 0)
+        if (rc == 0)
+            failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
+    std::fclose(f);
+    if (rc == 0) {
+        ::chmod(tmpl.c_str(), archiveExists ? (archiveStat.st_mode & 0777) : 0644);
+        if (std::rename(tmpl.c_str(), options.archive.c_str()) != 0)
+            failWith(UNLHA_E_WRITE, "cannot create " + options.archive);
+    }
+    if (rc != 0)
+        ::unlink(tmpl.c_str());
+    return rc;
+}
+
+} // namespace unlha

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace unlha {
+
+// One argument group of the add command: names relative to a base folder.
+struct AddSource {
+    std::string base;                // folder the names are taken from ("" = current folder)
+    std::vector<std::string> names;  // a wildcard adds the base folder's files; a folder name
+                                     // adds the folder with everything below it
+};
+
+struct AddOptions {
+    std::string archive;
+    std::vector<AddSource> sources;
+    int effort = 4;               // 0 stores without compression
+    bool folderEntries = true;    // store "-lhd-" entries for folders
+    bool codePageMark = true;     // write the code page 932 extended header
+};
+
+// Creates (or updates) the archive. Members of an existing archive whose paths are not added
+// again are kept. The new archive is written under a temporary name beside the old one and
+// renamed over it only when complete. Returns 0 or one of the UNLHA_E_* codes.
+int addToArchive(const AddOptions& options, std::string& message);
+
+} // namespace unlha

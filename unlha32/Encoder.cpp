@@ -1,0 +1,606 @@
+#include "Encoder.h"
+
+#include "Huffman.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace unlha {
+
+namespace {
+
+constexpr int kCodeSymbols = 510;
+constexpr int kPreSymbols = 19;
+constexpr int kMinMatch = 3;
+constexpr int kMaxMatch = 256;
+constexpr int kMaxCodeLength = 16;
+constexpr std::size_t kMaxBlockTokens = 65535;
+
+struct Token {
+    std::uint16_t code;    // < 256 literal, else 256 + length - 3
+    std::uint16_t offset;  // distance - 1 for matches
+};
+
+int distanceClass(std::uint32_t offset)
+{
+    return offset == 0 ? 0 : 32 - __builtin_clz(offset);
+}
+
+struct MethodParams {
+    int windowBits;
+    int distanceSymbols;
+    int distanceCountBits;
+};
+
+MethodParams paramsFor(Method m)
+{
+    switch (m) {
+    case Method::Lh6:
+        return {15, 16, 5};
+    case Method::Lh7:
+        return {16, 17, 5};
+    default:
+        return {13, 14, 4};
+    }
+}
+
+// ---- Bit output, most significant bit first ----
+
+class BitWriter {
+public:
+    void put(int n, std::uint32_t v)
+    {
+        if (n == 0)
+            return;
+        acc_ = (acc_ << n) | (v & ((1u << n) - 1));  // n <= 16
+        bits_ += n;
+        while (bits_ >= 8) {
+            bits_ -= 8;
+            out_.push_back(static_cast<std::uint8_t>(acc_ >> bits_));
+        }
+    }
+    std::vector<std::uint8_t> finish()
+    {
+        if (bits_ > 0)
+            out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - bits_)));
+        bits_ = 0;
+        return std::move(out_);
+    }
+    std::size_t size() const { return out_.size(); }
+
+private:
+    std::vector<std::uint8_t> out_;
+    std::uint64_t acc_ = 0;
+    int bits_ = 0;
+};
+
+// Counts bits instead of writing them; used to price a block exactly.
+class BitCounter {
+public:
+    void put(int n, std::uint32_t) { bits += static_cast<std::uint64_t>(n); }
+    std::uint64_t bits = 0;
+};
+
+// ---- Match finding: hash chains over the whole input ----
+
+class MatchFinder {
+public:
+    MatchFinder(Bytes data, int windowBits, int maxChain)
+        : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits),
+          maxChain_(maxChain), head_(kHashSize, -1), prev_(window_, -1)
+    {
+    }
+
+    // Longest matches at pos with increasing length, nearest first for each length. Must be
+    // called for pos in increasing order; insert() every position once, after searching it.
+    int find(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists, int maxOut)
+    {
+        if (pos + kMinMatch > n_)
+            return 0;
+        const std::size_t limit = std::min<std::size_t>(kMaxMatch, n_ - pos);
+        int found = 0;
+        std::size_t best = kMinMatch - 1;
+        std::int64_t cand = head_[hash(pos)];
+        const std::uint8_t* cur = d_ + pos;
+        for (int chain = maxChain_; cand >= 0 && chain > 0; --chain) {
+            const std::size_t dist = pos - static_cast<std::size_t>(cand);
+            if (dist > window_ || dist == 0)
+                break;
+            const std::uint8_t* c = d_ + cand;
+            if (c[best] == cur[best] && c[0] == cur[0] && c[1] == cur[1]) {
+                const std::size_t len = matchLength(c, cur, limit);
+                if (len > best) {
+                    best = len;
+                    lens[found] = static_cast<std::uint32_t>(len);
+                    dists[found] = static_cast<std::uint32_t>(dist);
+                    if (++found == maxOut || len == limit)
+                        break;
+                }
+            }
+            const std::int64_t next = prev_[static_cast<std::size_t>(cand) & (window_ - 1)];
+            if (next >= cand)
+                break;
+            cand = next;
+        }
+        return found;
+    }
+
+    void insert(std::size_t pos)
+    {
+        if (pos + kMinMatch > n_)
+            return;
+        const std::uint32_t h = hash(pos);
+        prev_[pos & (window_ - 1)] = head_[h];
+        head_[h] = static_cast<std::int32_t>(pos);
+    }
+
+private:
+    static constexpr std::size_t kHashBits = 16;
+    static constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
+
+    std::uint32_t hash(std::size_t pos) const
+    {
+        const std::uint32_t v = d_[pos] | (d_[pos + 1] << 8) | (d_[pos + 2] << 16);
+        return (v * 2654435761u) >> (32 - kHashBits);
+    }
+
+    static std::size_t matchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit)
+    {
+        std::size_t len = 0;
+        while (len + 8 <= limit) {
+            std::uint64_t x, y;
+            std::memcpy(&x, a + len, 8);
+            std::memcpy(&y, b + len, 8);
+            if (x != y)
+                return len + (__builtin_ctzll(x ^ y) >> 3);
+            len += 8;
+        }
+        while (len < limit && a[len] == b[len])
+            ++len;
+        return len;
+    }
+
+    const std::uint8_t* d_;
+    std::size_t n_;
+    std::size_t window_;
+    int maxChain_;
+    std::vector<std::int32_t> head_;
+    std::vector<std::int32_t> prev_;
+};
+
+Token literal(std::uint8_t b) { return {b, 0}; }
+Token match(std::uint32_t len, std::uint32_t dist)
+{
+    return {static_cast<std::uint16_t>(256 + len - kMinMatch), static_cast<std::uint16_t>(dist - 1)};
+}
+
+// ---- Parsing ----
+
+std::vector<Token> lazyParse(Bytes data, int windowBits, int maxChain)
+{
+    MatchFinder mf(data, windowBits, maxChain);
+    std::vector<Token> out;
+    out.reserve(data.size() / 3 + 16);
+    std::array<std::uint32_t, 64> lens{}, dists{};
+    const std::size_t n = data.size();
+    std::size_t pos = 0;
+    std::uint32_t curLen = 0, curDist = 0;
+    bool haveCur = false;
+    auto best = [&](std::size_t p, std::uint32_t& len, std::uint32_t& dist) {
+        const int k = mf.find(p, lens.data(), dists.data(), 64);
+        len = k ? lens[k - 1] : 0;
+        dist = k ? dists[k - 1] : 0;
+        // A short match far away costs more than its literals.
+        if (len == kMinMatch && dist > 4096)
+            len = 0;
+    };
+    while (pos < n) {
+        if (!haveCur)
+            best(pos, curLen, curDist);
+        mf.insert(pos);
+        haveCur = false;
+        if (curLen < kMinMatch) {
+            out.push_back(literal(data[pos]));
+            ++pos;
+            continue;
+        }
+        if (curLen < 32 && pos + 1 < n) {
+            std::uint32_t nextLen, nextDist;
+            best(pos + 1, nextLen, nextDist);
+            if (nextLen > curLen) {
+                out.push_back(literal(data[pos]));
+                ++pos;
+                curLen = nextLen;
+                curDist = nextDist;
+                haveCur = true;
+                continue;
+            }
+        }
+        out.push_back(match(curLen, curDist));
+        for (std::size_t k = 1; k < curLen; ++k)
+            mf.insert(pos + k);
+        pos += curLen;
+    }
+    return out;
+}
+
+// Prices in bits of each code and distance class, from the lengths a previous parse earned.
+struct Prices {
+    std::array<std::uint32_t, kCodeSymbols> code{};
+    std::array<std::uint32_t, 18> distance{};  // class length plus its extra bits
+};
+
+Prices pricesFrom(const std::vector<Token>& tokens, int distanceSymbols)
+{
+    std::array<std::uint32_t, kCodeSymbols> cf{};
+    std::array<std::uint32_t, 18> pf{};
+    for (const Token& t : tokens) {
+        ++cf[t.code];
+        if (t.code >= 256)
+            ++pf[distanceClass(t.offset)];
+    }
+    std::array<std::uint8_t, kCodeSymbols> cl{};
+    std::array<std::uint8_t, 18> pl{};
+    buildCodeLengths(cf.data(), kCodeSymbols, kMaxCodeLength, cl.data());
+    buildCodeLengths(pf.data(), distanceSymbols, kMaxCodeLength, pl.data());
+    Prices p;
+    for (int i = 0; i < kCodeSymbols; ++i)
+        p.code[i] = cl[i] ? cl[i] : (i < 256 ? 12 : 14);
+    for (int c = 0; c < distanceSymbols; ++c)
+        p.distance[c] = (pl[c] ? pl[c] : 7) + (c > 1 ? c - 1 : 0);
+    return p;
+}
+
+// Forward shortest path over the positions of a chunk, costs taken from prices.
+std::vector<Token> optimalParse(Bytes data, int windowBits, int maxChain, const Prices& prices)
+{
+    constexpr std::size_t kChunk = std::size_t{1} << 20;
+    constexpr std::uint32_t kNiceLength = 128;
+    MatchFinder mf(data, windowBits, maxChain);
+    const std::size_t n = data.size();
+    std::vector<Token> out;
+    out.reserve(n / 4 + 16);
+    std::vector<std::uint32_t> cost;
+    std::vector<Token> step;  // how each position was reached
+    std::array<std::uint32_t, 64> lens{}, dists{};
+    for (std::size_t start = 0; start < n; start += kChunk) {
+        const std::size_t len = std::min(kChunk, n - start);
+        cost.assign(len + 1, UINT32_MAX);
+        step.assign(len + 1, Token{0, 0});
+        cost[0] = 0;
+        std::size_t i = 0;
+        while (i < len) {
+            const std::size_t pos = start + i;
+            const int k = mf.find(pos, lens.data(), dists.data(), 64);
+            mf.insert(pos);
+            const std::uint32_t base = cost[i];
+            const std::uint32_t lit = base + prices.code[data[pos]];
+            if (lit < cost[i + 1]) {
+                cost[i + 1] = lit;
+                step[i + 1] = literal(data[pos]);
+            }
+            if (k > 0 && lens[k - 1] >= kNiceLength) {
+                // A long match is taken as it stands; searching inside it gains little.
+                const std::uint32_t l = std::min<std::uint32_t>(lens[k - 1], static_cast<std::uint32_t>(len - i));
+                if (l >= kMinMatch) {
+                    const std::uint32_t c = base + prices.code[256 + l - kMinMatch]
+                        + prices.distance[distanceClass(dists[k - 1] - 1)];
+                    if (c < cost[i + l]) {
+                        cost[i + l] = c;
+                        step[i + l] = match(l, dists[k - 1]);
+                    }
+                    for (std::uint32_t s = 1; s < l; ++s)
+                        mf.insert(pos + s);
+                    i += l;
+                    continue;
+                }
+            }
+            std::uint32_t from = kMinMatch;
+            for (int m = 0; m < k; ++m) {
+                const std::uint32_t top = std::min<std::uint32_t>(lens[m], static_cast<std::uint32_t>(len - i));
+                const std::uint32_t dc = base + prices.distance[distanceClass(dists[m] - 1)];
+                for (std::uint32_t l = from; l <= top; ++l) {
+                    const std::uint32_t c = dc + prices.code[256 + l - kMinMatch];
+                    if (c < cost[i + l]) {
+                        cost[i + l] = c;
+                        step[i + l] = match(l, dists[m]);
+                    }
+                }
+                from = std::max(from, top + 1);
+            }
+            ++i;
+        }
+        // Walk back from the end of the chunk.
+        std::vector<Token> rev;
+        for (std::size_t p = len; p > 0;) {
+            const Token t = step[p];
+            rev.push_back(t);
+            p -= t.code < 256 ? 1 : t.code - 256 + kMinMatch;
+        }
+        out.insert(out.end(), rev.rbegin(), rev.rend());
+    }
+    return out;
+}
+
+// ---- Blocks ----
+
+struct BlockStats {
+    std::array<std::uint32_t, kCodeSymbols> code{};
+    std::array<std::uint32_t, 18> distance{};
+    void add(const Token* t, std::size_t n)
+    {
+        for (std::size_t i = 0; i < n; ++i) {
+            ++code[t[i].code];
+            if (t[i].code >= 256)
+                ++distance[distanceClass(t[i].offset)];
+        }
+    }
+    void add(const BlockStats& o)
+    {
+        for (int i = 0; i < kCodeSymbols; ++i)
+            code[i] += o.code[i];
+        for (int i = 0; i < 18; ++i)
+            distance[i] += o.distance[i];
+    }
+};
+
+// The trees of one block, ready to write.
+struct BlockCodes {
+    std::array<std::uint8_t, kCodeSymbols> codeLen{};
+    std::array<std::uint16_t, kCodeSymbols> code{};
+    int codeSingle = -1;
+    std::array<std::uint8_t, 18> distLen{};
+    std::array<std::uint16_t, 18> dist{};
+    int distSingle = -1;
+    std::array<std::uint8_t, kPreSymbols> preLen{};
+    std::array<std::uint16_t, kPreSymbols> pre{};
+    int preSingle = -1;
+    std::array<std::uint32_t, kPreSymbols> preFreq{};
+};
+
+int countUsed(const std::uint32_t* f, int n, int* only)
+{
+    int used = 0;
+    for (int i = 0; i < n; ++i)
+        if (f[i]) {
+            ++used;
+            *only = i;
+        }
+    return used;
+}
+
+// Runs of code lengths as pre-tree symbols; calls emit(symbol, extraBits, extraValue).
+template <typename F>
+void forEachLengthSymbol(const std::uint8_t* len, int n, F emit)
+{
+    int i = 0;
+    while (i < n) {
+        const int k = len[i++];
+        if (k != 0) {
+            emit(k + 2, 0, 0);
+            continue;
+        }
+        int run = 1;
+        while (i < n && len[i] == 0) {
+            ++i;
+            ++run;
+        }
+        if (run <= 2) {
+            for (int r = 0; r < run; ++r)
+                emit(0, 0, 0);
+        } else if (run <= 18) {
+            emit(1, 4, run - 3);
+        } else if (run == 19) {
+            emit(0, 0, 0);
+            emit(1, 4, 15);
+        } else {
+            emit(2, 9, run - 20);
+        }
+    }
+}
+
+int lastUsed(const std::uint8_t* len, int n)
+{
+    while (n > 0 && len[n - 1] == 0)
+        --n;
+    return n;
+}
+
+BlockCodes makeCodes(const BlockStats& s, int distanceSymbols)
+{
+    BlockCodes b;
+    std::array<std::uint32_t, kCodeSymbols> cf = s.code;
+    int only = 0;
+    if (countUsed(cf.data(), kCodeSymbols, &only) == 1) {
+        // Never send a lone code symbol: its zero-bit codes would let a block expand beyond
+        // any sane ratio, which readers (ours included) refuse.
+        cf[only == 0 ? 1 : 0] = 1;
+    }
+    buildCodeLengths(cf.data(), kCodeSymbols, kMaxCodeLength, b.codeLen.data());
+    buildCodes(b.codeLen.data(), kCodeSymbols, b.code.data());
+
+    std::array<std::uint32_t, 18> pf = s.distance;
+    const int distUsed = countUsed(pf.data(), distanceSymbols, &only);
+    if (distUsed <= 1) {
+        b.distSingle = distUsed == 1 ? only : 0;
+    } else {
+        buildCodeLengths(pf.data(), distanceSymbols, kMaxCodeLength, b.distLen.data());
+        buildCodes(b.distLen.data(), distanceSymbols, b.dist.data());
+    }
+
+    const int n = lastUsed(b.codeLen.data(), kCodeSymbols);
+    forEachLengthSymbol(b.codeLen.data(), n, [&b](int sym, int, int) { ++b.preFreq[sym]; });
+    const int preUsed = countUsed(b.preFreq.data(), kPreSymbols, &only);
+    if (preUsed == 1) {
+        b.preSingle = only;
+    } else {
+        buildCodeLengths(b.preFreq.data(), kPreSymbols, kMaxCodeLength, b.preLen.data());
+        buildCodes(b.preLen.data(), kPreSymbols, b.pre.data());
+    }
+    return b;
+}
+
+template <typename W>
+void writeShortLengths(W& w, const std::uint8_t* len, int symbols, int countBits, int zeroRunAfter)
+{
+    const int n = lastUsed(len, symbols);
+    w.put(countBits, static_cast<std::uint32_t>(n));
+    int i = 0;
+    while (i < n) {
+        const int k = len[i++];
+        if (k <= 6)
+            w.put(3, static_cast<std::uint32_t>(k));
+        else
+            w.put(k - 3, (1u << (k - 3)) - 2);
+        if (i == zeroRunAfter) {
+            int j = i;
+            while (j < 6 && j < n && len[j] == 0)
+                ++j;
+            w.put(2, static_cast<std::uint32_t>(j - i));
+            i = j;
+        }
+    }
+}
+
+template <typename W>
+void writeBlockHeader(W& w, const BlockCodes& b, std::size_t tokens, const MethodParams& mp)
+{
+    w.put(16, static_cast<std::uint32_t>(tokens));
+    if (b.preSingle >= 0) {
+        w.put(5, 0);
+        w.put(5, static_cast<std::uint32_t>(b.preSingle));
+    } else {
+        writeShortLengths(w, b.preLen.data(), kPreSymbols, 5, 3);
+    }
+    const int n = lastUsed(b.codeLen.data(), kCodeSymbols);
+    w.put(9, static_cast<std::uint32_t>(n));
+    forEachLengthSymbol(b.codeLen.data(), n, [&](int sym, int extraBits, int extra) {
+        if (b.preSingle < 0)
+            w.put(b.preLen[sym], b.pre[sym]);
+        w.put(extraBits, static_cast<std::uint32_t>(extra));
+    });
+    if (b.distSingle >= 0) {
+        w.put(mp.distanceCountBits, 0);
+        w.put(mp.distanceCountBits, static_cast<std::uint32_t>(b.distSingle));
+    } else {
+        writeShortLengths(w, b.distLen.data(), mp.distanceSymbols, mp.distanceCountBits, -1);
+    }
+}
+
+std::uint64_t blockBits(const BlockStats& s, const MethodParams& mp)
+{
+    const BlockCodes b = makeCodes(s, mp.distanceSymbols);
+    BitCounter c;
+    writeBlockHeader(c, b, 1, mp);
+    std::uint64_t bits = c.bits;
+    for (int i = 0; i < kCodeSymbols; ++i)
+        bits += static_cast<std::uint64_t>(s.code[i]) * b.codeLen[i];
+    for (int d = 0; d < mp.distanceSymbols; ++d)
+        bits += static_cast<std::uint64_t>(s.distance[d]) * ((b.distSingle >= 0 ? 0 : b.distLen[d]) + (d > 1 ? d - 1 : 0));
+    return bits;
+}
+
+void writeBlock(BitWriter& w, const Token* t, std::size_t n, const MethodParams& mp)
+{
+    BlockStats s;
+    s.add(t, n);
+    const BlockCodes b = makeCodes(s, mp.distanceSymbols);
+    writeBlockHeader(w, b, n, mp);
+    for (std::size_t i = 0; i < n; ++i) {
+        w.put(b.codeLen[t[i].code], b.code[t[i].code]);
+        if (t[i].code >= 256) {
+            const int cls = distanceClass(t[i].offset);
+            if (b.distSingle < 0)
+                w.put(b.distLen[cls], b.dist[cls]);
+            if (cls > 1)
+                w.put(cls - 1, t[i].offset & ((1u << (cls - 1)) - 1));
+        }
+    }
+}
+
+// Splits the tokens into blocks: pieces of a fixed size are merged into the running block while
+// one block costs fewer bits than two.
+std::vector<std::size_t> splitBlocks(const std::vector<Token>& tokens, const MethodParams& mp)
+{
+    constexpr std::size_t kPiece = 4096;
+    std::vector<std::size_t> ends;
+    std::size_t blockStart = 0;
+    BlockStats block;
+    std::uint64_t blockCost = 0;
+    for (std::size_t at = 0; at < tokens.size(); at += kPiece) {
+        const std::size_t n = std::min(kPiece, tokens.size() - at);
+        BlockStats piece;
+        piece.add(tokens.data() + at, n);
+        if (at == blockStart) {
+            block = piece;
+            blockCost = blockBits(block, mp);
+            continue;
+        }
+        BlockStats merged = block;
+        merged.add(piece);
+        const std::uint64_t mergedCost = blockBits(merged, mp);
+        const std::uint64_t pieceCost = blockBits(piece, mp);
+        if (at + n - blockStart <= kMaxBlockTokens && mergedCost <= blockCost + pieceCost) {
+            block = merged;
+            blockCost = mergedCost;
+        } else {
+            ends.push_back(at);
+            blockStart = at;
+            block = piece;
+            blockCost = pieceCost;
+        }
+    }
+    ends.push_back(tokens.size());
+    return ends;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSettings& settings)
+{
+    const MethodParams mp = paramsFor(method);
+    std::vector<Token> tokens;
+    const int effort = std::clamp(settings.effort, 1, 4);
+    if (effort < 4) {
+        static constexpr int kChains[] = {0, 8, 32, 128};
+        tokens = lazyParse(input, mp.windowBits, kChains[effort]);
+    } else {
+        tokens = lazyParse(input, mp.windowBits, 32);
+        const Prices prices = pricesFrom(tokens, mp.distanceSymbols);
+        tokens = optimalParse(input, mp.windowBits, 48, prices);
+    }
+    BitWriter w;
+    std::size_t start = 0;
+    for (const std::size_t end : splitBlocks(tokens, mp)) {
+        if (end > start)
+            writeBlock(w, tokens.data() + start, end - start, mp);
+        start = end;
+    }
+    return w.finish();
+}
+
+Method methodForSize(std::size_t size)
+{
+    if (size <= (std::size_t{1} << 13))
+        return Method::Lh5;
+    if (size <= (std::size_t{1} << 15))
+        return Method::Lh6;
+    return Method::Lh7;
+}
+
+Packed packMember(Bytes input, const EncoderSettings& settings)
+{
+    Packed p;
+    if (input.empty() || settings.effort <= 0)
+        return p;
+    const Method m = methodForSize(input.size());
+    std::vector<std::uint8_t> data = encodeLh(input, m, settings);
+    if (data.size() < input.size()) {
+        p.method = m;
+        p.data = std::move(data);
+    }
+    return p;
+}
+
+} // namespace unlha

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace unlha {
+
+struct ExtractOptions {
+    std::string target;                 // folder the members land in; created when missing
+    std::vector<std::string> patterns;  // matched against stored paths; empty = every member
+    bool keepPaths = true;              // "x" recreates stored folders, "e" flattens
+    bool createFolderEntries = true;    // also create empty folders stored as entries
+    bool overwrite = true;              // replace existing files
+};
+
+// Extracts the selected members below options.target. Every selected member is checked before
+// anything is written: one unsafe member refuses the whole run. Each file is decoded into a
+// temporary file created with O_EXCL in its final folder and renamed over the final name only
+// after its CRC matched; folders are entered with O_NOFOLLOW, so a link inside the target can
+// not lead outside it. Modes and owners stored in the archive are never applied; files get
+// the stored modification time.
+// With keepPaths false and a pattern without wildcards, the file is written under the name the
+// pattern gives, so that a caller asking for "BackUp.ini" finds it under that name whatever
+// letter case the archive used. Returns 0 or one of the UNLHA_E_* codes; message explains.
+int extractArchive(const std::string& archivePath, const ExtractOptions& options, std::string& message);
+
+} // namespace unlha
