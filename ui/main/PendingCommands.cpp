@@ -17,6 +17,5 @@ void showConvertForm(MainForm& main)
     notYet(main);
     main.ctx().endProgram(0);
 }
-void BtnOyatsu_Click(MainForm& main) { notYet(main); }
 void showBackUpForm(MainForm& main) { notYet(main); }
 void showUnlhaVerForm(MainForm& main) { notYet(main); }
