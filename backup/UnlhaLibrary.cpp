@@ -1,12 +1,174 @@
 #include "backup/UnlhaLibrary.h"
 
-// Placeholder until the loader lands: behaves as with the library not installed.
-struct UnlhaLibrary::Impl {};
+#include "app/Context.h"
+#include "unlha32/unlha32.h"
 
-UnlhaLibrary::UnlhaLibrary(const QString&) : d(std::make_unique<Impl>()) {}
+#include <QDir>
+#include <QFileInfo>
+
+#include <dlfcn.h>
+
+namespace {
+
+constexpr unsigned long kOpenMode = 4194306;  // 4194304 + 2
+constexpr int kCheckMode = 1;
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString quoted(const QString& arg)
+{
+    return QStringLiteral(" \"") + arg + QLatin1Char('"');
+}
+
+bool complete(const UnlhaLibrary::Entries& e)
+{
+    return e.getVersion && e.getRunning && e.run && e.checkArchive && e.openArchive && e.findFirst
+        && e.closeArchive;
+}
+
+}  // namespace
+
+struct UnlhaLibrary::Impl {
+    void* handle = nullptr;
+    Entries entries;
+    bool loaded = false;
+    QString error;
+    QString output;
+
+    ~Impl()
+    {
+        if (handle)
+            dlclose(handle);
+    }
+
+    template <typename F>
+    bool resolve(F& slot, const char* name)
+    {
+        slot = reinterpret_cast<F>(dlsym(handle, name));
+        if (!slot)
+            error = QStringLiteral("missing entry %1").arg(QString::fromLatin1(name));
+        return slot != nullptr;
+    }
+};
+
+UnlhaLibrary::UnlhaLibrary(const QString& programFolder) : d(std::make_unique<Impl>())
+{
+    const QString path = QDir(programFolder).filePath(QStringLiteral("libunlha32.so"));
+    if (!QFileInfo(path).isFile()) {
+        d->error = QStringLiteral("%1 not found").arg(path);
+        return;
+    }
+    d->handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!d->handle) {
+        d->error = QString::fromLocal8Bit(dlerror());
+        return;
+    }
+    Entries& e = d->entries;
+    d->loaded = d->resolve(e.getVersion, "UnlhaGetVersion") && d->resolve(e.getRunning, "UnlhaGetRunning")
+        && d->resolve(e.run, "Unlha") && d->resolve(e.checkArchive, "UnlhaCheckArchive")
+        && d->resolve(e.openArchive, "UnlhaOpenArchive") && d->resolve(e.findFirst, "UnlhaFindFirst")
+        && d->resolve(e.closeArchive, "UnlhaCloseArchive");
+    if (!d->loaded) {
+        dlclose(d->handle);
+        d->handle = nullptr;
+        d->entries = Entries();
+    }
+}
+
+UnlhaLibrary::UnlhaLibrary(const Entries& entries) : d(std::make_unique<Impl>())
+{
+    d->loaded = complete(entries);
+    if (d->loaded)
+        d->entries = entries;
+    else
+        d->error = QStringLiteral("incomplete entries");
+}
+
 UnlhaLibrary::~UnlhaLibrary() = default;
-bool UnlhaLibrary::isLoaded() const { return false; }
-int UnlhaLibrary::version() const { return 0; }
+
+bool UnlhaLibrary::isLoaded() const { return d->loaded; }
+
+QString UnlhaLibrary::loadError() const { return d->error; }
+
+int UnlhaLibrary::version() const
+{
+    return d->loaded ? d->entries.getVersion() : 0;
+}
+
+bool UnlhaLibrary::isBusy() const
+{
+    return d->loaded && d->entries.getRunning() == -1;
+}
+
+bool UnlhaLibrary::RunUnlha(const QString& command, void* owner)
+{
+    d->output.clear();
+    if (!d->loaded)
+        return false;
+    char output[1024] = {};
+    const int rc = d->entries.run(owner, command.toUtf8().constData(), output, sizeof output);
+    output[sizeof output - 1] = '\0';
+    d->output = QString::fromUtf8(output);
+    return rc == 0;
+}
+
+QString UnlhaLibrary::lastOutput() const { return d->output; }
+
+bool UnlhaLibrary::checkArchive(const QString& path) const
+{
+    return d->loaded && d->entries.checkArchive(path.toUtf8().constData(), kCheckMode) != 0;
+}
+
+bool UnlhaLibrary::hasMember(const QString& archive, const QString& member, void* owner) const
+{
+    if (!d->loaded)
+        return false;
+    void* handle = d->entries.openArchive(owner, archive.toUtf8().constData(), kOpenMode);
+    if (!handle)
+        return false;
+    UnlhaMemberInfo info{};
+    const bool found = d->entries.findFirst(handle, member.toUtf8().constData(), &info) != -1;
+    d->entries.closeArchive(handle);
+    return found;
+}
+
+bool WaitUnlhaIdle(Context& ctx)
+{
+    while (ctx.unlha && ctx.unlha->isBusy()) {
+        if (ctx.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel)
+            != MsgAnswer::Retry)
+            return false;
+    }
+    return true;
+}
+
+QString unlhaAddCommand(const QString& archive, const QString& tempFolder, const QString& petFolder,
+                        bool withAttachmentFolder)
+{
+    QStringList entries{QStringLiteral("*.*"), QStringLiteral("おもちゃ"), QStringLiteral("おやつ"),
+                        QStringLiteral("受信フォルダ"), QStringLiteral("送信フォルダ"), QStringLiteral("宝物")};
+    if (withAttachmentFolder)
+        entries << QStringLiteral("添付書類ﾌｫﾙﾀﾞ");
+    QString cmd = QStringLiteral("a -+ -d1 -n0 -jm4 -gn1") + quoted(archive) + quoted(withSlash(tempFolder));
+    for (const QString& e : entries)
+        cmd += quoted(withSlash(petFolder)) + quoted(e);
+    return cmd;
+}
+
+QString unlhaExtractOneCommand(const QString& archive, const QString& tempFolder)
+{
+    return QStringLiteral("e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive)
+        + quoted(withSlash(tempFolder)) + quoted(QStringLiteral("BackUp.ini"));
+}
+
+QString unlhaExtractAllCommand(const QString& archive, const QString& target)
+{
+    return QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive)
+        + quoted(withSlash(target)) + quoted(QStringLiteral("*.*"));
+}
 
 QString unlhaVersionLine(int version)
 {

@@ -7,23 +7,66 @@
 struct Context;
 
 // The LHA archiver library, loaded at run time from the program folder ("libunlha32.so").
-// A missing or broken library behaves as not installed.
+// A missing file, a file that does not load, or a missing entry behaves as not installed:
+// every call then fails quietly (version 0, commands and checks false).
 class UnlhaLibrary {
 public:
-    // Loads programFolder/libunlha32.so; never fails, check isLoaded().
+    // The seven entries of unlha32/unlha32.h. Tests may hand in their own.
+    struct Entries {
+        int (*getVersion)() = nullptr;
+        int (*getRunning)() = nullptr;
+        int (*run)(void* owner, const char* command, char* output, unsigned long outputSize) = nullptr;
+        int (*checkArchive)(const char* path, int mode) = nullptr;
+        void* (*openArchive)(void* owner, const char* path, unsigned long mode) = nullptr;
+        int (*findFirst)(void* archive, const char* pattern, void* info) = nullptr;
+        int (*closeArchive)(void* archive) = nullptr;
+    };
+
+    // Loads programFolder/libunlha32.so (RTLD_NOW | RTLD_LOCAL); never fails, see isLoaded().
     explicit UnlhaLibrary(const QString& programFolder);
+    // Uses the given entries (all seven must be set to count as loaded).
+    explicit UnlhaLibrary(const Entries& entries);
     ~UnlhaLibrary();
     UnlhaLibrary(const UnlhaLibrary&) = delete;
     UnlhaLibrary& operator=(const UnlhaLibrary&) = delete;
 
     bool isLoaded() const;
+    // Why loading failed (file missing, dlopen message, missing entry); empty when loaded.
+    QString loadError() const;
     // UnlhaGetVersion: version x 100, or 0 when not loaded.
     int version() const;
+    // UnlhaGetRunning returned -1: another command is running.
+    bool isBusy() const;
+    // Unlha(owner, command): true exactly when it returns 0. The library's one-line report is
+    // kept for lastOutput().
+    bool RunUnlha(const QString& command, void* owner = nullptr);
+    QString lastOutput() const;
+    // UnlhaCheckArchive(path, 1) != 0: the archive's headers and data are sound.
+    bool checkArchive(const QString& path) const;
+    // Opens the archive (mode 4194306), looks for member (letter case ignored), closes it.
+    // False when the archive cannot be opened or has no such member.
+    bool hasMember(const QString& archive, const QString& member = QStringLiteral("Backup.ini"),
+                   void* owner = nullptr) const;
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
 };
+
+// Before every command: while the library is busy, asks "Unlha32.dll が使用中です。" with the
+// exclamation icon and Retry / Cancel. Retry asks the library again; Cancel returns false
+// without a further message. True when the library is free (or not installed: nothing runs).
+bool WaitUnlhaIdle(Context& ctx);
+
+// The three command strings Kennel sends. Folder arguments get exactly one trailing "/".
+// Add: the pet folder's own files, the item folders and, with withAttachmentFolder, the
+// attachment folder, under paths relative to the pet folder.
+QString unlhaAddCommand(const QString& archive, const QString& tempFolder, const QString& petFolder,
+                        bool withAttachmentFolder);
+// Extract "BackUp.ini" (any letter case in the archive) into tempFolder as "BackUp.ini".
+QString unlhaExtractOneCommand(const QString& archive, const QString& tempFolder);
+// Extract every member below target, recreating the stored folders, overwriting files.
+QString unlhaExtractAllCommand(const QString& archive, const QString& target);
 
 // "Ver.1.52 がインストールされています。" for 152; "未インストールです。" for v <= 0.
 QString unlhaVersionLine(int version);
