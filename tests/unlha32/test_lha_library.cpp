@@ -1,0 +1,223 @@
+// The library as Kennel uses it: loaded by UnlhaLibrary from the program folder, driven by the
+// three command strings.
+#include "LhaTestUtil.h"
+
+#include "backup/UnlhaLibrary.h"
+#include "tests/support/TestPorts.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lhatest;
+
+namespace {
+
+int g_busyCalls = 0;  // how many more UnlhaGetRunning calls answer "busy"
+int fakeVersion() { return 152; }
+int fakeRunning() { return g_busyCalls-- > 0 ? -1 : 0; }
+int fakeRun(void*, const char*, char*, unsigned long) { return 0; }
+int fakeCheck(const char*, int) { return 1; }
+void* fakeOpen(void*, const char*, unsigned long) { return nullptr; }
+int fakeFind(void*, const char*, void*) { return -1; }
+int fakeClose(void*) { return 0; }
+
+UnlhaLibrary::Entries fakeEntries()
+{
+    UnlhaLibrary::Entries e;
+    e.getVersion = fakeVersion;
+    e.getRunning = fakeRunning;
+    e.run = fakeRun;
+    e.checkArchive = fakeCheck;
+    e.openArchive = fakeOpen;
+    e.findFirst = fakeFind;
+    e.closeArchive = fakeClose;
+    return e;
+}
+
+QString binDir()
+{
+    return qEnvironmentVariable("KENNEL_BIN_DIR");
+}
+
+} // namespace
+
+class TestLhaLibrary : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir tmp_;
+    QString pet_, work_, archive_;
+    std::unique_ptr<UnlhaLibrary> lib_;
+
+private slots:
+    void init()
+    {
+        QVERIFY(tmp_.isValid());
+        pet_ = tmp_.filePath("pets/ポチ");
+        work_ = tmp_.filePath("temp/");
+        archive_ = tmp_.filePath("backup/ポチ991031.lzh");
+        QDir().mkpath(work_);
+        QDir().mkpath(tmp_.filePath("backup"));
+        makePetFolder(pet_);
+        lib_ = std::make_unique<UnlhaLibrary>(binDir());
+        QVERIFY2(lib_->isLoaded(), qPrintable(lib_->loadError()));
+    }
+    void cleanup()
+    {
+        lib_.reset();
+        QDir(tmp_.path()).removeRecursively();
+        QDir().mkpath(tmp_.path());
+    }
+
+    void petFolder_roundTrip_isByteIdentical()
+    {
+        QVERIFY(lib_->version() > 0);
+        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)), qPrintable(lib_->lastOutput()));
+        QVERIFY(lib_->checkArchive(archive_));
+        QVERIFY(lib_->hasMember(archive_));
+        QVERIFY(lib_->hasMember(archive_, "BACKUP.INI"));
+        QVERIFY(!lib_->hasMember(archive_, "Kennel.ini"));
+        QVERIFY(QDir(work_).isEmpty());  // the work folder only names a base
+
+        QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
+        QCOMPARE(readFile(work_ + "BackUp.ini"), readFile(pet_ + "/BackUp.ini"));
+
+        const QString target = tmp_.filePath("restored/ポチ");
+        QVERIFY(lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)));
+        QCOMPARE(snapshot(target), snapshot(pet_));
+
+        // A second run replaces changed files without asking.
+        writeFile(target + "/宝物/random.bin", "changed");
+        writeFile(target + "/BackUp.ini", "changed");
+        QVERIFY(lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)));
+        QCOMPARE(snapshot(target), snapshot(pet_));
+    }
+
+    void add_withoutAttachmentFolder_leavesItOut()
+    {
+        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)));
+        QVERIFY(!lib_->hasMember(archive_, "添付書類ﾌｫﾙﾀﾞ/*"));
+        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
+    }
+
+    void extractOne_writesTheAskedName_whateverTheStoredCase()
+    {
+        QDir(pet_).rename("BackUp.ini", "BACKUP.INI");
+        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)));
+        QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
+        QVERIFY(QFile::exists(work_ + "BackUp.ini"));
+    }
+
+    void extractOne_missingMember_fails()
+    {
+        QFile::remove(pet_ + "/BackUp.ini");
+        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)));
+        QVERIFY(!lib_->hasMember(archive_));
+        QVERIFY(!lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
+    }
+
+    void refusedCommands_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("unknown command") << "d \"%A\" \"%P/\" \"*.*\"";
+        QTest::newRow("unknown switch") << "a -r2 \"%A\" \"%P/\" \"*.*\"";
+        QTest::newRow("switch value out of range") << "a -jm9 \"%A\" \"%P/\" \"*.*\"";
+        QTest::newRow("unbalanced quote") << "a \"%A\" \"%P/ \"*.*\"";
+        QTest::newRow("no archive") << "a -d1";
+        QTest::newRow("missing source") << "a \"%A\" \"%P/\" \"ないフォルダ\"";
+        QTest::newRow("name not in code page 932") << "a \"%A\" \"%P/\" \"犬🐶.txt\"";
+    }
+    void refusedCommands()
+    {
+        QFETCH(QString, command);
+        writeFile(pet_ + "/犬🐶.txt", "x");
+        command.replace("%A", archive_).replace("%P", pet_);
+        QVERIFY(!lib_->RunUnlha(command));
+        QVERIFY(!QFile::exists(archive_));
+        QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());  // no temporary file left behind
+    }
+
+    void notInstalled_data()
+    {
+        QTest::addColumn<QByteArray>("fileContent");  // empty: no file at all
+        QTest::newRow("no file") << QByteArray();
+        QTest::newRow("not a library") << QByteArray("MZ this is not an ELF file");
+    }
+    void notInstalled()
+    {
+        QFETCH(QByteArray, fileContent);
+        const QString folder = tmp_.filePath("program");
+        QDir().mkpath(folder);
+        if (!fileContent.isEmpty())
+            writeFile(folder + "/libunlha32.so", fileContent);
+        UnlhaLibrary lib(folder);
+        QVERIFY(!lib.isLoaded());
+        QCOMPARE(lib.version(), 0);
+        QCOMPARE(unlhaVersionLine(lib.version()), QStringLiteral("未インストールです。"));
+        QVERIFY(!lib.RunUnlha("x \"a.lzh\" \"t/\" \"*.*\""));
+        QVERIFY(!lib.checkArchive(archive_));
+        QVERIFY(!lib.hasMember(archive_));
+    }
+
+    void versionLine_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("152") << 152 << "Ver.1.52 がインストールされています。";
+        QTest::newRow("205") << 205 << "Ver.2.05 がインストールされています。";
+        QTest::newRow("0") << 0 << "未インストールです。";
+        QTest::newRow("negative") << -1 << "未インストールです。";
+    }
+    void versionLine()
+    {
+        QFETCH(int, version);
+        QFETCH(QString, line);
+        QCOMPARE(unlhaVersionLine(version), line);
+    }
+
+    void waitUnlhaIdle_data()
+    {
+        QTest::addColumn<int>("busyCalls");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<int>("messages");
+        QTest::newRow("free") << 0 << QList<int>{} << true << 0;
+        QTest::newRow("busy, retry, free") << 1 << QList<int>{int(MsgAnswer::Retry)} << true << 1;
+        QTest::newRow("busy twice, retry twice") << 2 << QList<int>{int(MsgAnswer::Retry), int(MsgAnswer::Retry)} << true << 2;
+        QTest::newRow("busy, cancel") << 5 << QList<int>{int(MsgAnswer::Cancel)} << false << 1;
+    }
+    void waitUnlhaIdle()
+    {
+        QFETCH(int, busyCalls);
+        QFETCH(QList<int>, answers);
+        QFETCH(bool, result);
+        QFETCH(int, messages);
+        TestContext t(tmp_.path());
+        UnlhaLibrary fake(fakeEntries());
+        t.ctx.unlha = &fake;
+        for (int a : answers)
+            t.messages.answer(MsgAnswer(a));
+        g_busyCalls = busyCalls;
+        QCOMPARE(WaitUnlhaIdle(t.ctx), result);
+        QCOMPARE(t.messages.shown.size(), messages);
+        for (const auto& s : t.messages.shown) {
+            QCOMPARE(s.text, QStringLiteral("Unlha32.dll が使用中です。"));
+            QCOMPARE(s.icon, MsgIcon::Exclamation);
+            QCOMPARE(s.buttons, MsgButtons::RetryCancel);
+        }
+    }
+
+    void commandStrings_areExact()
+    {
+        QCOMPARE(unlhaExtractOneCommand("/b/a.lzh", "/tmp/"),
+                 QStringLiteral("e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/tmp/\" \"BackUp.ini\""));
+        QCOMPARE(unlhaExtractAllCommand("/b/a.lzh", "/p/ポチ"),
+                 QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/p/ポチ/\" \"*.*\""));
+        QCOMPARE(unlhaAddCommand("/b/a.lzh", "/tmp/", "/p/ポチ", false),
+                 QStringLiteral("a -+ -d1 -n0 -jm4 -gn1 \"/b/a.lzh\" \"/tmp/\" \"/p/ポチ/\" \"*.*\" \"/p/ポチ/\" \"おもちゃ\" "
+                                "\"/p/ポチ/\" \"おやつ\" \"/p/ポチ/\" \"受信フォルダ\" \"/p/ポチ/\" \"送信フォルダ\" \"/p/ポチ/\" \"宝物\""));
+        QVERIFY(unlhaAddCommand("/b/a.lzh", "/tmp/", "/p/ポチ", true).endsWith("\"/p/ポチ/\" \"添付書類ﾌｫﾙﾀﾞ\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLhaLibrary)
+#include "test_lha_library.moc"
