@@ -17,5 +17,4 @@ void showConvertForm(MainForm& main)
     notYet(main);
     main.ctx().endProgram(0);
 }
-void showBackUpForm(MainForm& main) { notYet(main); }
 void showUnlhaVerForm(MainForm& main) { notYet(main); }

@@ -1,0 +1,177 @@
+#include "backup/Restore.h"
+
+#include "app/Context.h"
+#include "app/Cp932.h"
+#include "app/Registry.h"
+#include "backup/ArchiveCalls.h"
+#include "shell/ShellCopy.h"
+#include "storage/FileOps.h"
+#include "storage/HostLayout.h"
+#include "storage/StorageOps.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+bool anyFile(const QString& folder, const QString& pattern)
+{
+    // Name filters compare without regard to letter case, as the patterns were meant.
+    // Hidden files (dot files) do not count, nor do folders.
+    const QDir dir(folder);
+    return !dir.entryList({pattern}, QDir::Files).isEmpty();
+}
+
+// Absolute, cleaned path without resolving links that may not exist yet.
+QString normalized(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool isSameOrInside(const QString& inner, const QString& outer)
+{
+    const QString a = normalized(inner);
+    const QString b = normalized(outer);
+    return a == b || a.startsWith(b.endsWith(QLatin1Char('/')) ? b : b + QLatin1Char('/'));
+}
+
+}  // namespace
+
+QString RestoreStagingFolder(const Context& ctx)
+{
+    return ctx.paths.UserFolder + QString::number(ctx.table.MaxUser + 2) + QLatin1Char('/');
+}
+
+bool ExtractArchive(Context& ctx, const QString& archivePath, QString target)
+{
+    if (!target.endsWith(QLatin1Char('/')))
+        target += QLatin1Char('/');
+    if (!archive::WaitUnlhaIdle(ctx))
+        return false;
+    if (!archive::RunUnlha(ctx, archive::extractAllCommand(archivePath, target))) {
+        ctx.critical(kMsgExtractFailed);
+        return false;
+    }
+    return true;
+}
+
+std::array<bool, kPresenceRows> presenceRows(const QString& folder)
+{
+    const QString f = fileops::withoutFinalSep(folder) + QLatin1Char('/');
+    std::array<bool, kPresenceRows> rows{};
+    rows[RowSettings] = anyFile(f, items::kSettings);
+    rows[RowFriends] = anyFile(f, items::kFriends);
+    rows[RowSnacks] = anyFile(f + items::kSnacks, QStringLiteral("*.pac"));
+    rows[RowToys] = anyFile(f + items::kToys, QStringLiteral("*.pty"));
+    rows[RowMail] = anyFile(f + items::kInbox, QStringLiteral("*.mwm"))
+                    || anyFile(f + items::kOutbox, QStringLiteral("*.mwm"))
+                    || anyFile(f + items::kAttachments, QStringLiteral("*"));
+    rows[RowTreasures] = anyFile(f + items::kTreasures, QStringLiteral("*.pac"));
+    return rows;
+}
+
+RestoreSession::RestoreSession(Context& ctx, RestoreSource source)
+    : ctx_(ctx), source_(std::move(source)), staging_(RestoreStagingFolder(ctx))
+{
+}
+
+RestoreSession::~RestoreSession()
+{
+    close();
+}
+
+bool RestoreSession::open()
+{
+    if (opened_)
+        return true;
+    if (ctx_.table.isFull()) {
+        ctx_.critical(texts::kMsgTooManyPets);
+        return false;
+    }
+    if (source_.kind == RestoreSource::Kind::Folder && isSameOrInside(source_.folder, staging_)) {
+        // Clearing the staging folder would delete the backup before it is read.
+        ctx_.critical(kMsgSourceInStaging);
+        return false;
+    }
+    opened_ = true;
+    if (source_.kind == RestoreSource::Kind::Archive) {
+        PreparePetFolder(ctx_, staging_);
+        ExtractArchive(ctx_, source_.archive, staging_);
+    } else {
+        RemovePetFolder(ctx_, staging_);
+        QString folder = source_.folder;
+        if (!folder.endsWith(QLatin1Char('/')))
+            folder += QLatin1Char('/');
+        ShellCopyAll(ctx_, folder + QStringLiteral("*.*"), staging_);
+        fileops::makeFolder(fileops::withoutFinalSep(staging_));
+        for (const QString& name : items::kFolderOrder)
+            fileops::makeFolder(staging_ + name);
+    }
+    return true;
+}
+
+bool RestoreSession::registerPet(const QString& pet, const QString& master)
+{
+    if (!opened_ || registered_)
+        return false;
+    if (pet.isEmpty() || master.isEmpty()) {
+        ctx_.critical(texts::kMsgEnterNames);
+        return false;
+    }
+    bool refused = false;
+    if (pet == texts::kNewPetEntry) {
+        ctx_.critical(texts::kMsgReservedName);
+        refused = true;
+    }
+    if (ctx_.table.indexOf(pet) >= 0) {
+        ctx_.critical(texts::kMsgDuplicatePet);
+        refused = true;
+    }
+    if (refused)
+        return false;
+    if (!cp932::storableInLine(pet) || !cp932::storableInLine(master)) {
+        ctx_.critical(texts::kMsgUnstorableName);
+        return false;
+    }
+    if (ctx_.table.isFull()) {
+        ctx_.critical(texts::kMsgTooManyPets);
+        return false;
+    }
+    if (ctx_.table.anyShared()
+        && ctx_.show(kMsgSharedNotRestored, MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return false;
+
+    PetTable& t = ctx_.table;
+    const PetTable before = t;
+    ++t.MaxUser;
+    t.Pet[t.MaxUser] = pet;
+    t.Master[t.MaxUser] = master;
+    if (!WriteRegistry(ctx_)) {
+        t = before;  // the file still holds the old table; so does memory
+        return false;
+    }
+    registered_ = true;
+    if (ctx_.view)
+        ctx_.view->selectorInsert(t.MaxUser + 1, pet);
+    ctx_.information(kMsgRestoreDone);
+    ctx_.NewPetRegistered = true;
+    return true;
+}
+
+bool RestoreSession::ownedByRegisteredPet() const
+{
+    const QString f = normalized(staging_);
+    for (int i = 0; i <= ctx_.table.MaxUser && i < kMaxPets; ++i)
+        if (normalized(ctx_.paths.PetFolder(i)) == f)
+            return true;
+    return false;
+}
+
+void RestoreSession::close()
+{
+    if (!opened_)
+        return;
+    opened_ = false;
+    if (!registered_ && !ownedByRegisteredPet())
+        RemovePetFolder(ctx_, staging_);
+}

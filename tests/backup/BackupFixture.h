@@ -1,0 +1,107 @@
+#pragma once
+
+#include "app/Context.h"
+#include "backup/UnlhaLibrary.h"
+#include "storage/HostLayout.h"
+#include "tests/support/HostFolder.h"
+#include "tests/support/TestPorts.h"
+
+#include <QDir>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <memory>
+
+// Answers folder pickers from a script; an empty answer is a cancel.
+class ScriptedFolderPicker : public FolderPickerPort {
+public:
+    QString pickFolder(const QString& title) override
+    {
+        titles << title;
+        if (answers.empty())
+            return {};
+        const QString a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    std::deque<QString> answers;
+    QStringList titles;
+};
+
+// A temporary program folder with registered pets whose folders hold tagged data, and
+// a spare folder for backups.
+struct BackupFixture {
+    QTemporaryDir root;
+    std::unique_ptr<TestContext> tc;
+    ScriptedFolderPicker picker;
+    std::unique_ptr<UnlhaLibrary> library;
+
+    BackupFixture()
+    {
+        QDir().mkpath(host());
+        QDir().mkpath(outside());
+        tc = std::make_unique<TestContext>(host());
+        tc->ctx.folderPicker = &picker;
+        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
+    }
+
+    Context& ctx() { return tc->ctx; }
+    QString host() const { return root.path() + QStringLiteral("/host"); }
+    QString outside() const { return root.path() + QStringLiteral("/outside"); }
+    QString pet(int index) const { return tc->ctx.paths.PetFolder(index); }
+
+    // Forgets every pet (their folders stay as they are).
+    void dropPets()
+    {
+        tc->ctx.table = PetTable();
+        tc->view.selector = QStringList{texts::kNewPetEntry};
+    }
+
+    // Registers a pet at the next index with a full folder of data tagged by its name.
+    int addPet(const QString& name, const QString& master, bool withAttachments = true)
+    {
+        PetTable& t = tc->ctx.table;
+        const int i = ++t.MaxUser;
+        t.Pet[i] = name;
+        t.Master[i] = master;
+        tc->view.selector << name;
+        const QString f = pet(i);
+        const QByteArray tag = name.toUtf8();
+        hostfolder::write(f, items::kToys + QStringLiteral("/ball.pty"), "toy " + tag);
+        hostfolder::write(f, items::kSnacks + QStringLiteral("/cake.pac"), "snack " + tag);
+        hostfolder::write(f, items::kInbox + QStringLiteral("/in.mwm"), "in " + tag);
+        hostfolder::write(f, items::kOutbox + QStringLiteral("/out.mwm"), "out " + tag);
+        hostfolder::write(f, items::kTreasures + QStringLiteral("/gem.pac"), "gem " + tag);
+        hostfolder::write(f, items::kFriends, "friends " + tag);
+        hostfolder::write(f, items::kSettings, "settings " + tag);
+        hostfolder::write(f, items::kSettingsBackup, "settings backup " + tag);
+        if (withAttachments)
+            hostfolder::write(f, items::kAttachments + QStringLiteral("/photo.jpg"), "att " + tag);
+        return i;
+    }
+
+    // Loads the archiver library from the build; false when it is not built.
+    bool loadLibrary()
+    {
+        library = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
+        if (!library->isLoaded() || library->version() <= 0)
+            return false;
+        tc->ctx.unlha = library.get();
+        tc->ctx.UnlhaInstalled = true;
+        return true;
+    }
+};
+
+// A pet folder's content without the information file, for byte comparisons.
+inline QMap<QString, QByteArray> dataOf(const QString& folder)
+{
+    QMap<QString, QByteArray> files = hostfolder::snapshot(folder);
+    for (auto it = files.begin(); it != files.end();) {
+        if (it.key().compare(QStringLiteral("BackUp.ini"), Qt::CaseInsensitive) == 0)
+            it = files.erase(it);
+        else
+            ++it;
+    }
+    return files;
+}

@@ -1,0 +1,220 @@
+// Backing a pet up into a folder or an archive, and the archive round trip through the library.
+#include "backup/Backup.h"
+#include "backup/ArchiveCalls.h"
+#include "backup/BackupInfo.h"
+#include "backup/Restore.h"
+#include "backup/RestoreSource.h"
+#include "tests/backup/BackupFixture.h"
+
+#include <QtTest>
+
+namespace {
+const QDate kDay(1999, 10, 31);
+}
+
+class TestBackup : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<BackupFixture> fx;
+
+    QString target() const { return fx->outside() + QStringLiteral("/ポチ991031"); }
+
+private slots:
+    void init() { fx = std::make_unique<BackupFixture>(); }
+
+    void baseName_isPetAndShortDate()
+    {
+        QCOMPARE(backupBaseName(QStringLiteral("ポチ"), kDay), QStringLiteral("ポチ991031"));
+        QCOMPARE(backupBaseName(QStringLiteral("Rex"), QDate(2005, 3, 7)), QStringLiteral("Rex050307"));
+    }
+
+    void folder_new_copiesPetFolderAndInfo()
+    {
+        fx->addPet(QStringLiteral("タマ"), QStringLiteral("a"));
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        QVERIFY(BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), kDay));
+        QCOMPARE(dataOf(target()), dataOf(fx->pet(i)));
+        const auto info = parseBackupInfo(hostfolder::read(target() + QStringLiteral("/BackUp.ini")));
+        QVERIFY(info);
+        QCOMPARE(info->pet, QStringLiteral("ポチ"));
+        QCOMPARE(info->date, QStringLiteral("19991031"));
+        // The information file stays in the pet's folder too.
+        QVERIFY(hostfolder::exists(fx->pet(i) + QStringLiteral("/BackUp.ini")));
+        QVERIFY(fx->tc->messages.shown.isEmpty());
+    }
+
+    void folder_withoutAttachments_hasEmptyAttachmentsFolder()
+    {
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"), false);
+        QVERIFY(BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), kDay));
+        QVERIFY(QDir(target() + QLatin1Char('/') + items::kAttachments).isEmpty());
+        QVERIFY(fx->tc->messages.shown.isEmpty());
+    }
+
+    void folder_overwrite_data()
+    {
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("yes: old files go, sub-folders stay") << true;
+        QTest::newRow("no: nothing touched") << false;
+    }
+
+    void folder_overwrite()
+    {
+        QFETCH(bool, agree);
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        hostfolder::write(target(), QStringLiteral("stale.txt"), "old");
+        hostfolder::write(target(), items::kSnacks + QStringLiteral("/gone.pac"), "old");
+        hostfolder::write(target(), items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
+        const auto before = hostfolder::snapshot(target());
+        fx->tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
+
+        QCOMPARE(BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), kDay), agree);
+
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgBackupFolderExists});
+        QCOMPARE(fx->tc->messages.shown.first().buttons, MsgButtons::YesNo);
+        if (!agree) {
+            QCOMPARE(hostfolder::snapshot(target()), before);
+            return;
+        }
+        auto expected = dataOf(fx->pet(i));
+        expected.insert(items::kInbox + QStringLiteral("/keep/"), {});
+        expected.insert(items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
+        QCOMPARE(dataOf(target()), expected);
+    }
+
+    void folder_petWithoutStoredFolder_isRefusedBeforeWriting()
+    {
+        PetTable& t = fx->ctx().table;
+        t.MaxUser = 0;
+        t.Pet[0] = QStringLiteral("ポチ");
+        QVERIFY(!BackupToFolder(fx->ctx(), 0, fx->outside() + QLatin1Char('/'), kDay));
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgNoPetFolder});
+        QVERIFY(!hostfolder::exists(target()));
+    }
+
+    void folder_failedCopy_isNotReportedAsComplete()
+    {
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        QDir(fx->pet(i) + QLatin1Char('/') + items::kTreasures).removeRecursively();
+        QVERIFY(!BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), kDay));
+        QCOMPARE(fx->tc->messages.texts(), QStringList{texts::kMsgFileError});
+        // The copies after the failed one still ran.
+        QVERIFY(hostfolder::exists(target() + QStringLiteral("/BackUp.ini")));
+    }
+
+    void folder_gaugeMovesSixPointsPerStep()
+    {
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        fx->ctx().StepSize = 1;
+        fx->ctx().GaugePos = 0;
+        BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), kDay);
+        QCOMPARE(fx->ctx().GaugePos, 17);  // seven folders made, ten copies
+    }
+
+    void archive_roundTripThroughLibrary()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        hostfolder::write(fx->pet(i), items::kInbox + QStringLiteral("/長い名前のメール.mwm"), QByteArray(70000, 'm'));
+        QVERIFY(BackupToArchive(fx->ctx(), i, fx->outside(), kDay));
+        const QString lzh = target() + QStringLiteral(".lzh");
+        QVERIFY(QFileInfo(lzh).isFile());
+
+        const auto info = CheckArchiveSource(fx->ctx(), lzh);
+        QVERIFY(info);
+        QCOMPARE(info->pet, QStringLiteral("ポチ"));
+        QCOMPARE(info->master, QStringLiteral("かいぬし"));
+        QCOMPARE(info->date, QStringLiteral("19991031"));
+
+        const QString staging = fx->outside() + QStringLiteral("/x/");
+        QVERIFY(ExtractArchive(fx->ctx(), lzh, staging));
+        QCOMPARE(dataOf(staging), dataOf(fx->pet(i)));
+        QVERIFY(fx->tc->messages.shown.isEmpty());
+    }
+
+    void archive_withoutAttachmentsFolder()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"), false);
+        QVERIFY(BackupToArchive(fx->ctx(), i, fx->outside(), kDay));
+        const QString out = fx->outside() + QStringLiteral("/x");
+        QVERIFY(ExtractArchive(fx->ctx(), target() + QStringLiteral(".lzh"), out));
+        QVERIFY(!hostfolder::exists(out + QLatin1Char('/') + items::kAttachments));
+        QCOMPARE(hostfolder::read(out + QLatin1Char('/') + items::kToys + QStringLiteral("/ball.pty")), "toy ポチ");
+    }
+
+    void archive_overwrite_data()
+    {
+        QTest::addColumn<bool>("agree");
+        QTest::newRow("yes: replaced") << true;
+        QTest::newRow("no: old archive kept") << false;
+    }
+
+    void archive_overwrite()
+    {
+        QFETCH(bool, agree);
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        const QString lzh = target() + QStringLiteral(".lzh");
+        hostfolder::write(fx->outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
+        fx->tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
+        QCOMPARE(BackupToArchive(fx->ctx(), i, fx->outside(), kDay), agree);
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgBackupArchiveExists});
+        QCOMPARE(hostfolder::read(lzh) == "not an archive", !agree);
+        // No work file is left beside the archive.
+        QCOMPARE(QDir(fx->outside()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ポチ991031.lzh")});
+        if (agree)
+            QVERIFY(CheckArchiveSource(fx->ctx(), lzh));
+    }
+
+    void archive_failedRun_keepsEarlierBackup()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        hostfolder::write(fx->outside(), QStringLiteral("ポチ991031.lzh"), "earlier backup");
+        // A destination the library cannot write into: a file in place of the folder.
+        QVERIFY(!BackupToArchive(fx->ctx(), i, fx->outside() + QStringLiteral("/ポチ991031.lzh"), kDay));
+        QVERIFY(fx->tc->messages.texts().contains(kMsgLhaFailed));
+        QCOMPARE(hostfolder::read(target() + QStringLiteral(".lzh")), "earlier backup");
+    }
+
+    void archiveSource_refusals_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not an archive") << QByteArray("hello, this is text") << kMsgNotLhaArchive;
+        QTest::newRow("empty file") << QByteArray() << kMsgNotLhaArchive;
+    }
+
+    void archiveSource_refusals()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        hostfolder::write(fx->outside(), QStringLiteral("a.lzh"), bytes);
+        QVERIFY(!CheckArchiveSource(fx->ctx(), fx->outside() + QStringLiteral("/a.lzh")));
+        QCOMPARE(fx->tc->messages.texts(), QStringList{message});
+    }
+
+    void archiveSource_archiveWithoutInfoFile()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        // An archive of the toys folder alone: a valid archive, but not a backup.
+        hostfolder::write(fx->outside(), QStringLiteral("w/readme.txt"), "x");
+        QVERIFY(archive::RunUnlha(fx->ctx(), archive::addCommand(fx->outside() + QStringLiteral("/toys.lzh"),
+                                                                 fx->outside() + QStringLiteral("/w/"), fx->pet(i),
+                                                                 {items::kToys})));
+        QVERIFY(!CheckArchiveSource(fx->ctx(), fx->outside() + QStringLiteral("/toys.lzh")));
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgNotBackupFile});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBackup)
+#include "test_backup.moc"

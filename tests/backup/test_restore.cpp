@@ -1,0 +1,274 @@
+// Restoring a backup as a new pet: staging, presence rows, registration rules, clean-up.
+#include "app/Registry.h"
+#include "backup/Backup.h"
+#include "backup/Restore.h"
+#include "tests/backup/BackupFixture.h"
+
+#include <QtTest>
+
+namespace {
+const QDate kDay(1999, 10, 31);
+}
+
+class TestRestore : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<BackupFixture> fx;
+
+    // A backup folder of a pet registered only for making it; the pet is dropped again.
+    QString makeBackupFolder(bool withInfo = true)
+    {
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), kDay);
+        QDir(fx->pet(i)).removeRecursively();
+        fx->dropPets();
+        const QString folder = fx->outside() + QStringLiteral("/ポチ991031/");
+        if (!withInfo)
+            QFile::remove(folder + QStringLiteral("BackUp.ini"));
+        return folder;
+    }
+
+    RestoreSource folderSource(const QString& folder)
+    {
+        RestoreSource s;
+        s.kind = RestoreSource::Kind::Folder;
+        s.folder = folder;
+        return s;
+    }
+
+private slots:
+    void init() { fx = std::make_unique<BackupFixture>(); }
+
+    void stagingFolder_isNextPetFolder()
+    {
+        QCOMPARE(RestoreStagingFolder(fx->ctx()), fx->host() + QStringLiteral("/ユーザー1/"));
+        fx->addPet(QStringLiteral("a"), QStringLiteral("b"));
+        QCOMPARE(RestoreStagingFolder(fx->ctx()), fx->host() + QStringLiteral("/ユーザー2/"));
+    }
+
+    void presenceRows_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QList<bool>>("rows");
+        using L = QList<bool>;
+        QTest::newRow("empty") << QStringList() << L{false, false, false, false, false, false};
+        QTest::newRow("every kind") << QStringList{"Mewmail設定.mwc", "おともだち帳", "おやつ/a.pac", "おもちゃ/b.pty",
+                                                   "受信フォルダ/c.mwm", "宝物/d.pac"}
+                                    << L{true, true, true, true, true, true};
+        QTest::newRow("outbox alone fills the drawers") << QStringList{"送信フォルダ/c.mwm"} << L{false, false, false, false, true, false};
+        QTest::newRow("attachments alone fill the drawers") << QStringList{"添付書類ﾌｫﾙﾀﾞ/photo"} << L{false, false, false, false, true, false};
+        QTest::newRow("extensions without regard to case") << QStringList{"おやつ/A.PAC", "おもちゃ/B.Pty"}
+                                                           << L{false, false, true, true, false, false};
+        QTest::newRow("other extensions do not count") << QStringList{"おやつ/a.txt", "宝物/d.pty", "受信フォルダ/x.bak"}
+                                                       << L{false, false, false, false, false, false};
+        QTest::newRow("folders and hidden files do not count")
+            << QStringList{"おやつ/sub.pac/x", "おもちゃ/.hidden.pty", "Mewmail設定.mwc/x"} << L{false, false, false, false, false, false};
+    }
+
+    void presenceRows()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QList<bool>, rows);
+        const QString f = fx->outside() + QStringLiteral("/f");
+        QDir().mkpath(f);
+        for (const QString& file : files)
+            hostfolder::write(f, file, "x");
+        const auto got = ::presenceRows(f + QLatin1Char('/'));
+        for (int i = 0; i < kPresenceRows; ++i)
+            QVERIFY2(got[i] == rows[i], qPrintable(QStringLiteral("row %1").arg(i)));
+    }
+
+    void folder_noPetRegistered_landsInFolderOneAndLeavesCurrentUser()
+    {
+        const QString backup = makeBackupFolder();
+        const auto expected = hostfolder::snapshot(backup);
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        QCOMPARE(s.stagingFolder(), fx->pet(0) + QLatin1Char('/'));
+        QCOMPARE(hostfolder::snapshot(fx->pet(0)), expected);  // copied whole, information file too
+
+        QVERIFY(s.registerPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし")));
+        s.close();
+        QCOMPARE(fx->ctx().table.MaxUser, 0);
+        QCOMPARE(fx->ctx().table.CurrentUser, -1);
+        QCOMPARE(fx->ctx().table.Pet[0], QStringLiteral("ポチ"));
+        QVERIFY(fx->ctx().NewPetRegistered);
+        QCOMPARE(hostfolder::snapshot(fx->pet(0)), expected);  // kept after close
+        QCOMPARE(fx->tc->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ポチ")}));
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgRestoreDone});
+        QCOMPARE(parseRegistry(hostfolder::read(fx->ctx().paths.registryFile())).table.Pet[0], QStringLiteral("ポチ"));
+    }
+
+    void folder_plainCopyWithoutInfo_getsAllItemFolders()
+    {
+        const QString backup = fx->outside() + QStringLiteral("/plain/");
+        hostfolder::write(backup, items::kSettings, "s");
+        hostfolder::write(backup, QStringLiteral("extra/sub/file"), "e");
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        for (const QString& item : items::kFolderOrder)
+            QVERIFY2(QFileInfo(s.stagingFolder() + item).isDir(), qPrintable(item));
+        QCOMPARE(hostfolder::read(s.stagingFolder() + QStringLiteral("extra/sub/file")), "e");
+    }
+
+    void cancel_removesStagingFolder()
+    {
+        const QString backup = makeBackupFolder();
+        fx->addPet(QStringLiteral("タマ"), QStringLiteral("x"));
+        {
+            RestoreSession s(fx->ctx(), folderSource(backup));
+            QVERIFY(s.open());
+            QVERIFY(hostfolder::exists(fx->pet(1)));
+        }
+        QVERIFY(!hostfolder::exists(fx->pet(1)));
+        QVERIFY(hostfolder::exists(fx->pet(0)));  // the registered pet's folder is untouched
+    }
+
+    void staleStagingFolder_isClearedFirst()
+    {
+        const QString backup = makeBackupFolder();
+        hostfolder::write(fx->pet(0), QStringLiteral("stale.txt"), "old");
+        hostfolder::write(fx->pet(0), items::kSnacks + QStringLiteral("/stale.pac"), "old");
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        QVERIFY(!hostfolder::exists(fx->pet(0) + QStringLiteral("/stale.txt")));
+        QVERIFY(!hostfolder::exists(fx->pet(0) + QLatin1Char('/') + items::kSnacks + QStringLiteral("/stale.pac")));
+    }
+
+    void refusedNames_data()
+    {
+        QTest::addColumn<QString>("pet");
+        QTest::addColumn<QString>("master");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("empty pet") << "" << "o" << QStringList{texts::kMsgEnterNames};
+        QTest::newRow("empty owner") << "p" << "" << QStringList{texts::kMsgEnterNames};
+        QTest::newRow("reserved") << texts::kNewPetEntry << "o" << QStringList{texts::kMsgReservedName};
+        QTest::newRow("registered") << "タマ" << "o" << QStringList{texts::kMsgDuplicatePet};
+        QTest::newRow("line break") << "a\nb" << "o" << QStringList{texts::kMsgUnstorableName};
+        QTest::newRow("owner outside code page 932") << "p" << QStringLiteral("\U0001F436") << QStringList{texts::kMsgUnstorableName};
+    }
+
+    void refusedNames()
+    {
+        QFETCH(QString, pet);
+        QFETCH(QString, master);
+        QFETCH(QStringList, messages);
+        const QString backup = makeBackupFolder();
+        fx->addPet(QStringLiteral("タマ"), QStringLiteral("x"));
+        const PetTable before = fx->ctx().table;
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        QVERIFY(!s.registerPet(pet, master));
+        QCOMPARE(fx->tc->messages.texts(), messages);
+        QCOMPARE(fx->ctx().table.MaxUser, before.MaxUser);
+        QVERIFY(!fx->ctx().NewPetRegistered);
+        QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings));  // data stays for another try
+        // The dialog stays usable: a sound name then registers.
+        fx->tc->messages.shown.clear();
+        QVERIFY(s.registerPet(QStringLiteral("ミケ"), QStringLiteral("o")));
+    }
+
+    void caseOnlyDifference_isAccepted()
+    {
+        const QString backup = makeBackupFolder();
+        fx->addPet(QStringLiteral("Pochi"), QStringLiteral("x"));
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        QVERIFY(s.registerPet(QStringLiteral("POCHI"), QStringLiteral("x")));
+    }
+
+    void sharingCaution_data()
+    {
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::newRow("OK registers") << MsgAnswer::Ok;
+        QTest::newRow("Cancel keeps the dialog") << MsgAnswer::Cancel;
+    }
+
+    void sharingCaution()
+    {
+        QFETCH(MsgAnswer, answer);
+        const QString backup = makeBackupFolder();
+        fx->ctx().table.Toys = true;
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        fx->tc->messages.answer(answer);
+        QCOMPARE(s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")), answer == MsgAnswer::Ok);
+        const auto& first = fx->tc->messages.shown.first();
+        QCOMPARE(first.text, kMsgSharedNotRestored);
+        QCOMPARE(first.icon, MsgIcon::Exclamation);
+        QCOMPARE(first.buttons, MsgButtons::OkCancel);
+        QCOMPARE(fx->ctx().table.MaxUser, answer == MsgAnswer::Ok ? 0 : -1);
+    }
+
+    void fullTable_refusedBeforeAnythingArrives()
+    {
+        const QString backup = makeBackupFolder();
+        fx->ctx().table.MaxUser = kMaxPets - 1;
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(!s.open());
+        QCOMPARE(fx->tc->messages.texts(), QStringList{texts::kMsgTooManyPets});
+        QVERIFY(!hostfolder::exists(fx->host() + QStringLiteral("/ユーザー101")));
+    }
+
+    void sourceInsideStagingFolder_isRefusedUntouched()
+    {
+        hostfolder::write(fx->pet(0), QStringLiteral("inner/Mewmail設定.mwc"), "s");
+        RestoreSession s(fx->ctx(), folderSource(fx->pet(0) + QStringLiteral("/inner/")));
+        QVERIFY(!s.open());
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgSourceInStaging});
+        QCOMPARE(hostfolder::read(fx->pet(0) + QStringLiteral("/inner/Mewmail設定.mwc")), "s");
+    }
+
+    void registryNotWritten_leavesTableAndStagingAsBefore()
+    {
+        const QString backup = makeBackupFolder();
+        QDir().mkpath(fx->ctx().paths.registryFile() + QStringLiteral("/blocker"));  // a folder in its place
+        RestoreSession s(fx->ctx(), folderSource(backup));
+        QVERIFY(s.open());
+        QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
+        QCOMPARE(fx->ctx().table.MaxUser, -1);
+        QVERIFY(fx->ctx().table.Pet[0].isEmpty());
+        QVERIFY(!fx->ctx().NewPetRegistered);
+        QCOMPARE(fx->tc->view.selector.size(), 1);
+        s.close();
+        QVERIFY(!hostfolder::exists(fx->pet(0)));
+    }
+
+    void archive_restoreIsByteIdentical()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        QVERIFY(BackupToArchive(fx->ctx(), i, fx->outside(), kDay));
+        RestoreSource src;
+        src.kind = RestoreSource::Kind::Archive;
+        src.archive = fx->outside() + QStringLiteral("/ポチ991031.lzh");
+        RestoreSession s(fx->ctx(), src);
+        QVERIFY(s.open());
+        QCOMPARE(s.stagingFolder(), fx->pet(1) + QLatin1Char('/'));
+        QCOMPARE(dataOf(fx->pet(1)), dataOf(fx->pet(0)));
+        QVERIFY(s.registerPet(QStringLiteral("ポチ2"), QStringLiteral("かいぬし")));
+        QCOMPARE(fx->ctx().table.MaxUser, 1);
+        QVERIFY(fx->tc->messages.texts() == QStringList{kMsgRestoreDone});
+    }
+
+    void archive_brokenArchive_showsExtractFailureAndStagesEmptyFolders()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        hostfolder::write(fx->outside(), QStringLiteral("bad.lzh"), "not an archive");
+        RestoreSource src;
+        src.kind = RestoreSource::Kind::Archive;
+        src.archive = fx->outside() + QStringLiteral("/bad.lzh");
+        RestoreSession s(fx->ctx(), src);
+        QVERIFY(s.open());
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgExtractFailed});
+        const auto rows = ::presenceRows(s.stagingFolder());
+        QVERIFY(std::none_of(rows.begin(), rows.end(), [](bool b) { return b; }));
+        for (const QString& item : items::kFolderOrder)
+            QVERIFY(QFileInfo(s.stagingFolder() + item).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRestore)
+#include "test_restore.moc"
