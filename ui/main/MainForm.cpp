@@ -4,6 +4,8 @@
 #include "app/Registry.h"
 #include "app/Startup.h"
 #include "backup/UnlhaLibrary.h"
+#include "storage/DeletePet.h"
+#include "storage/PetSwitch.h"
 #include "storage/StorageOps.h"
 #include "ui/main/Commands.h"
 
@@ -12,6 +14,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QIcon>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,23 +24,36 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+// The pictures are linked into a static library: their registration must be pulled in.
+static void initMainFormResources()
+{
+    Q_INIT_RESOURCE(mainform);
+}
+
 namespace {
 
-const QString kMsgInternalError = QStringLiteral("内部エラーが発生しました。強制終了します。");
 const QString kMsgBusyClosing = QStringLiteral("ファイル処理中です。しばらくしてから終了してください。");
 
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& text, const QString& tip,
-                           QStyle::StandardPixmap icon)
+                           const QString& picture)
 {
     auto* b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
     b->setText(text);
     b->setToolTip(tip);
-    b->setIcon(parent->style()->standardIcon(icon));
+    // The pictures come at 1x and 2x (name@2x.png), so they stay sharp on high-density screens.
+    b->setIcon(QIcon(QStringLiteral(":/kennel/") + picture + QStringLiteral(".png")));
     b->setIconSize(QSize(32, 32));
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(false);
+    b->setFocusPolicy(Qt::StrongFocus);
+    b->setMinimumWidth(72);
     return b;
+}
+
+QPixmap picture(const QString& name)
+{
+    return QIcon(QStringLiteral(":/kennel/") + name + QStringLiteral(".png")).pixmap(QSize(20, 20));
 }
 
 QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const QKeySequence& key = {})
@@ -54,6 +70,7 @@ QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const
 MainForm::MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent)
     : QMainWindow(parent), ctx_(ctx), instanceLockHeld_(instanceLockHeld)
 {
+    initMainFormResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(texts::kProgramTitle);
     buildControls();
@@ -77,12 +94,8 @@ void MainForm::buildControls()
 
     ImgLogo = new QLabel(central);
     ImgLogo->setObjectName(QStringLiteral("ImgLogo"));
-    ImgLogo->setText(QStringLiteral("Kennel 2001"));
+    ImgLogo->setPixmap(QIcon(QStringLiteral(":/kennel/logo.png")).pixmap(QSize(320, 64)));
     ImgLogo->setAlignment(Qt::AlignCenter);
-    QFont logoFont = ImgLogo->font();
-    logoFont.setPointSize(logoFont.pointSize() + 8);
-    logoFont.setBold(true);
-    ImgLogo->setFont(logoFont);
     ImgLogo->installEventFilter(this);
     layout->addWidget(ImgLogo);
 
@@ -106,21 +119,29 @@ void MainForm::buildControls()
     layout->addWidget(FrmPetSel);
 
     auto* buttons = new QHBoxLayout;
-    BtnLaunch = pictureButton(central, "BtnLaunch", QStringLiteral("起動"), QStringLiteral("ミューメールを起動します。"), QStyle::SP_MediaPlay);
-    BtnDelete = pictureButton(central, "BtnDelete", QStringLiteral("削除"), QStringLiteral("現在選択中のペットを削除します。"), QStyle::SP_TrashIcon);
-    BtnBackUp = pictureButton(central, "BtnBackUp", QStringLiteral("バックアップ"), QStringLiteral("ペットをバックアップ・リストアします。"), QStyle::SP_DialogSaveButton);
-    BtnConfig = pictureButton(central, "BtnConfig", QStringLiteral("設定"), QStringLiteral("環境設定を行います。"), QStyle::SP_FileDialogDetailedView);
-    BtnOyatsu = pictureButton(central, "BtnOyatsu", QStringLiteral("おやつ"), QStringLiteral("おやつをインポートします。"), QStyle::SP_DialogOpenButton);
-    BtnExit = pictureButton(central, "BtnExit", QStringLiteral("終了"), QStringLiteral("終了します。"), QStyle::SP_DialogCloseButton);
+    BtnLaunch = pictureButton(central, "BtnLaunch", QStringLiteral("起動"), QStringLiteral("ミューメールを起動します。"), QStringLiteral("launch"));
+    BtnDelete = pictureButton(central, "BtnDelete", QStringLiteral("削除"), QStringLiteral("現在選択中のペットを削除します。"), QStringLiteral("delete"));
+    BtnBackUp = pictureButton(central, "BtnBackUp", QStringLiteral("バックアップ"), QStringLiteral("ペットをバックアップ・リストアします。"), QStringLiteral("backup"));
+    BtnConfig = pictureButton(central, "BtnConfig", QStringLiteral("設定"), QStringLiteral("環境設定を行います。"), QStringLiteral("config"));
+    BtnOyatsu = pictureButton(central, "BtnOyatsu", QStringLiteral("おやつ"), QStringLiteral("おやつをインポートします。"), QStringLiteral("oyatsu"));
+    BtnExit = pictureButton(central, "BtnExit", QStringLiteral("終了"), QStringLiteral("終了します。"), QStringLiteral("exit"));
     for (QToolButton* b : {BtnLaunch, BtnDelete, BtnBackUp, BtnConfig, BtnOyatsu, BtnExit})
         buttons->addWidget(b);
     layout->addLayout(buttons);
 
     auto* status = new QHBoxLayout;
+    // The two lamp pictures live in hidden images, as the lamp takes them from there.
+    for (int k = 0; k < 2; ++k) {
+        PicBusy[k] = new QLabel(central);
+        PicBusy[k]->setObjectName(QStringLiteral("PicBusy_%1").arg(k));
+        PicBusy[k]->setPixmap(picture(k == 0 ? QStringLiteral("busy") : QStringLiteral("idle")));
+        PicBusy[k]->hide();
+    }
     ImgBusy = new QLabel(central);
     ImgBusy->setObjectName(QStringLiteral("ImgBusy"));
     ImgBusy->setToolTip(QStringLiteral("ビジーランプ"));
     ImgBusy->setFixedSize(20, 20);
+    ImgBusy->setPixmap(PicBusy[1]->pixmap());
     PicProgress = new QWidget(central);
     PicProgress->setObjectName(QStringLiteral("PicProgress"));
     PicProgress->setToolTip(QStringLiteral("処理状況ゲージ"));
@@ -130,6 +151,15 @@ void MainForm::buildControls()
     layout->addLayout(status);
 
     setCentralWidget(central);
+
+    // Keyboard order: the selector and owner box, then the buttons from left to right.
+    QWidget::setTabOrder(CmbPetSel, TxtMaster);
+    QWidget::setTabOrder(TxtMaster, BtnLaunch);
+    QWidget* previous = BtnLaunch;
+    for (QWidget* w : {BtnDelete, BtnBackUp, BtnConfig, BtnOyatsu, BtnExit}) {
+        QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
 
     OpenTimer = new QTimer(this);
     OpenTimer->setObjectName(QStringLiteral("OpenTimer"));
@@ -237,7 +267,7 @@ void MainForm::setCommandsEnabled(bool enabled)
 
 void MainForm::BusyOn()
 {
-    ImgBusy->setStyleSheet(QStringLiteral("background-color: #d03030; border-radius: 10px;"));
+    ImgBusy->setPixmap(PicBusy[0]->pixmap());
     ImgBusy->setProperty("busy", true);
     ctx_.FileProcessing = true;
     setCommandsEnabled(false);
@@ -246,13 +276,15 @@ void MainForm::BusyOn()
 
 void MainForm::BusyOff()
 {
-    ImgBusy->setStyleSheet(QStringLiteral("background-color: #30a040; border-radius: 10px;"));
+    ImgBusy->setPixmap(PicBusy[1]->pixmap());
     ImgBusy->setProperty("busy", false);
     ctx_.FileProcessing = false;
     setCommandsEnabled(true);
     unsetCursor();
     if (CmbPetSel->currentText() == texts::kNewPetEntry)
         setDeleteEnabled(false);
+    // An idle window is driven from the pet selector.
+    CmbPetSel->setFocus();
     QApplication::beep();
 }
 
@@ -310,30 +342,7 @@ void MainForm::setDeleteEnabled(bool enabled)
 
 void MainForm::CmbPetSel_Click()
 {
-    if (ctx_.SuppressPetSel)
-        return;
-    if (CmbPetSel->currentText() == texts::kNewPetEntry) {
-        setDeleteEnabled(false);
-        TxtMaster->clear();
-        ctx_.table.CurrentUser = -1;
-        return;
-    }
-    ProgressReset(ctx_);
-    BusyOn();
-    const int i = ctx_.table.indexOf(CmbPetSel->currentText());
-    if (i < 0 || i >= kMaxPets)
-        ctx_.fatal(kMsgInternalError);
-    if (i != ctx_.table.CurrentUser) {
-        ctx_.table.CurrentUser = i;
-        TxtMaster->setText(ctx_.table.Master[i]);
-        ctx_.StepSize = 2;
-        LoadPetData(ctx_);
-        ctx_.StepSize = 9;
-        WriteRegistry(ctx_);
-    }
-    ProgressFill(ctx_);
-    BusyOff();
-    ctx_.StepSize = 0;
+    SwitchPet(ctx_);
 }
 
 void MainForm::BtnLaunch_Click() { ::BtnLaunch_Click(*this); }
@@ -359,6 +368,9 @@ void MainForm::MnuPetNew_Click()
 {
     CmbPetSel->setCurrentIndex(0);
     CmbPetSel_Click();
+    // The pet before could not be stored: it stays selected, and no new pet is set up.
+    if (CmbPetSel->currentText() != texts::kNewPetEntry)
+        return;
     setDeleteEnabled(false);
     TxtMaster->clear();
     ctx_.table.CurrentUser = -1;
@@ -396,3 +408,10 @@ bool MainForm::showNewForm() { return ::showNewForm(*this); }
 void MainForm::showInitializeForm() { ::showInitializeForm(*this); }
 void MainForm::showConvertForm() { ::showConvertForm(*this); }
 void MainForm::launchHost() { ::launchHost(*this); }
+
+// ---- commands defined here -------------------------------------------------------------
+
+void BtnDelete_Click(MainForm& main)
+{
+    DeletePet(main.ctx());
+}

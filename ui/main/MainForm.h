@@ -95,6 +95,7 @@ private:
     QToolButton* BtnOyatsu = nullptr;
     QToolButton* BtnExit = nullptr;
     QLabel* ImgBusy = nullptr;
+    QLabel* PicBusy[2] = {nullptr, nullptr};  // 0 busy, 1 idle
     QWidget* PicProgress = nullptr;
     QLabel* ImgLogo = nullptr;
     QTimer* OpenTimer = nullptr;

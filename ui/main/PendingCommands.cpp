@@ -9,9 +9,6 @@ void notYet(MainForm& main)
 }
 }  // namespace
 
-void showConfigForm(MainForm& main) { notYet(main); }
-void BtnDelete_Click(MainForm& main) { notYet(main); }
-void showAboutForm(MainForm& main) { notYet(main); }
 void showConvertForm(MainForm& main)
 {
     notYet(main);
