@@ -9,9 +9,4 @@ void notYet(MainForm& main)
 }
 }  // namespace
 
-void showConvertForm(MainForm& main)
-{
-    notYet(main);
-    main.ctx().endProgram(0);
-}
 void showUnlhaVerForm(MainForm& main) { notYet(main); }

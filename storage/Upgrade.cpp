@@ -1,0 +1,217 @@
+#include "storage/Upgrade.h"
+
+#include "app/Context.h"
+#include "app/Cp932.h"
+#include "app/Registry.h"
+#include "storage/FileOps.h"
+#include "storage/StorageOps.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+
+#include <vector>
+
+using namespace items;
+
+int MailboxPlan::OldMax() const
+{
+    int max = 0;
+    for (int k = 0; k < 3; ++k)
+        if (inUse[k])
+            max = k;
+    return max;
+}
+
+int MailboxPlan::petCount() const
+{
+    int n = 0;
+    for (bool used : inUse)
+        n += used ? 1 : 0;
+    return n;
+}
+
+int MailboxPlan::petIndexOf(int row) const
+{
+    if (row < 0 || row > 2 || !inUse[row])
+        return -1;
+    int index = 0;
+    for (int k = 0; k < row; ++k)
+        index += inUse[k] ? 1 : 0;
+    return index;
+}
+
+MailboxPlan ScanMailboxes(const HostLayout& paths, int lastUser)
+{
+    MailboxPlan plan;
+    plan.lastUsed = lastUser >= 0 && lastUser <= 2 ? lastUser : 0;
+    for (int k = 1; k < 3; ++k)
+        plan.inUse[k] = fileops::exists(paths.OldPetFolder(k + 1) + QLatin1Char('/') + kSettings);
+    // The last used mailbox's live data sits in the host's places even when its folder has
+    // no settings file yet (it is stored at the next start): it must become a pet.
+    plan.inUse[plan.lastUsed] = true;
+    return plan;
+}
+
+bool CheckUpgradeNames(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names)
+{
+    bool failed = false;
+    for (int k = 0; k < 3; ++k) {
+        if (plan.inUse[k] && (names.pet[k].isEmpty() || names.master[k].isEmpty())) {
+            ctx.critical(texts::kMsgEnterNames);
+            failed = true;
+            break;
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (plan.inUse[k] && names.pet[k] == texts::kNewPetEntry) {
+            ctx.critical(texts::kMsgReservedName);
+            failed = true;
+            break;
+        }
+    }
+    if (failed)
+        return false;
+    for (int a = 0; a < 3; ++a) {
+        for (int b = a + 1; b < 3; ++b) {
+            if (plan.inUse[a] && plan.inUse[b] && names.pet[a] == names.pet[b]) {
+                ctx.critical(kMsgUpgradeDuplicatePet);
+                return false;
+            }
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (plan.inUse[k] && (!cp932::storableInLine(names.pet[k]) || !cp932::storableInLine(names.master[k]))) {
+            ctx.critical(texts::kMsgUnstorableName);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CheckUpgradeFolders(Context& ctx, const MailboxPlan& plan)
+{
+    for (int k = 0; k < 3; ++k) {
+        if (!plan.inUse[k])
+            continue;
+        const QString target = ctx.paths.PetFolder(plan.petIndexOf(k));
+        if (fileops::exists(target)) {
+            ctx.critical(kMsgUpgradeFolderExists.arg(target));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool RenameFolderNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray f = from.toUtf8();
+    const QByteArray t = to.toUtf8();
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the no-replace rename: test first (a folder name that appears
+    // in between is the one risk left, and rename() still refuses a non-empty folder).
+    if (fileops::exists(to))
+        return false;
+    return std::rename(f.constData(), t.constData()) == 0;
+}
+
+namespace {
+
+// One step of the conversion that can be undone.
+struct Move {
+    QString from;  // empty: the pet folder was made, there was no mailbox folder
+    QString to;
+};
+
+void makePetFolder(const QString& folder)
+{
+    fileops::makeFolder(folder);
+    for (const QString& name : kFolderOrder)
+        fileops::makeFolder(folder + QLatin1Char('/') + name);
+}
+
+// Undoes the moves in reverse order; every folder that cannot go back is told.
+void undo(Context& ctx, const std::vector<Move>& done, const FolderRename& rename)
+{
+    for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        if (it->from.isEmpty()) {
+            for (const QString& name : kFolderOrder)
+                fileops::removeFolder(it->to + QLatin1Char('/') + name);
+            fileops::removeFolder(it->to);
+        } else if (!rename(it->to, it->from)) {
+            ctx.critical(kMsgUpgradeUndoFailed.arg(it->to, it->from));
+        }
+    }
+}
+
+}  // namespace
+
+bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names, const FolderRename& rename)
+{
+    if (!CheckUpgradeFolders(ctx, plan))
+        return false;
+    const PetTable before = ctx.table;
+
+    std::vector<Move> done;
+    for (int k = 0; k < 3; ++k) {
+        if (!plan.inUse[k])
+            continue;
+        const QString from = ctx.paths.OldPetFolder(k + 1);
+        const QString to = ctx.paths.PetFolder(plan.petIndexOf(k));
+        if (!fileops::isFolder(from)) {
+            // Nothing to rename (mailbox 1 is taken as used, the last used one may never
+            // have been stored): the pet starts from an empty folder.
+            makePetFolder(to);
+            done.push_back({QString(), to});
+            continue;
+        }
+        if (!rename(from, to)) {
+            undo(ctx, done, rename);
+            ctx.critical(kMsgUpgradeRenameFailed.arg(from, to));
+            return false;
+        }
+        done.push_back({from, to});
+    }
+
+    PetTable& t = ctx.table;
+    t.MaxUser = plan.petCount() - 1;
+    for (int k = 0; k < 3; ++k) {
+        const int i = plan.petIndexOf(k);
+        if (i < 0)
+            continue;
+        t.Pet[i] = names.pet[k];
+        t.Master[i] = names.master[k];
+    }
+    t.CurrentUser = plan.petIndexOf(plan.lastUsed);
+
+    if (!WriteRegistry(ctx)) {
+        undo(ctx, done, rename);
+        ctx.table = before;
+        ctx.critical(kMsgUpgradeNotWritten);
+        return false;
+    }
+
+    // Only now that Kennel.ini names the new pets: the mailboxes without data go.
+    for (int k = 0; k < 3; ++k)
+        if (!plan.inUse[k])
+            RemovePetFolder(ctx, ctx.paths.OldPetFolder(k + 1) + QLatin1Char('/'));
+    return true;
+}
+
+void FillSelectorAfterUpgrade(Context& ctx)
+{
+    if (!ctx.view)
+        return;
+    const PetTable& t = ctx.table;
+    ctx.SuppressPetSel = true;
+    for (int i = 0; i <= t.MaxUser && i < kMaxPets; ++i)
+        ctx.view->selectorInsert(ctx.view->selectorCount(), t.Pet[i]);
+    if (t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser) {
+        ctx.view->setSelectorText(t.Pet[t.CurrentUser]);
+        ctx.view->setOwnerText(t.Master[t.CurrentUser]);
+    }
+    ctx.SuppressPetSel = false;
+}

@@ -1,0 +1,234 @@
+// The upgrade dialog, and start-up's upgrade path from a version 1.0 folder to registered
+// pets whose data is intact.
+#include "app/Registry.h"
+#include "app/Startup.h"
+#include "tests/support/HostFolder.h"
+#include "tests/support/TestPorts.h"
+#include "ui/main/ConvertForm.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Start-up's dialogs: the upgrade dialog is driven by the test; the sharing settings record
+// how they were opened and choose shared snacks.
+class FakeDialogs : public StartupDialogs {
+public:
+    explicit FakeDialogs(Context& ctx) : ctx_(ctx) {}
+    void showConfigForm() override
+    {
+        configOpenedWithRegistryLoaded << ctx_.RegistryLoaded;
+        ctx_.table.Oyatsu = true;
+    }
+    bool showNewForm() override { return false; }
+    void showInitializeForm() override {}
+    void showConvertForm() override
+    {
+        ++convertOpened;
+        ConvertForm form(ctx_);
+        form.show();
+        drive(form);
+    }
+    void launchHost() override {}
+
+    std::function<void(ConvertForm&)> drive;
+    int convertOpened = 0;
+    QList<bool> configOpenedWithRegistryLoaded;
+
+private:
+    Context& ctx_;
+};
+
+}  // namespace
+
+class TestConvertForm : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void formLoad_enablesRowsOfMailboxesInUse_data();
+    void formLoad_enablesRowsOfMailboxesInUse();
+    void validation_messagesInOrder_dialogStaysAndNothingChanges();
+    void startup_upgradesAllTheWay();
+    void closeBox_endsProgram_nextStartOffersUpgradeAgain();
+
+private:
+    QString program() const { return dir_->path() + QStringLiteral("/host"); }
+    void makeMailbox(int n, bool withSettings);
+    static void type(ConvertForm& form, int row, const QString& pet, const QString& master);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    std::unique_ptr<TestContext> tc_;
+};
+
+void TestConvertForm::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    hostfolder::makeHost(program(), QStringLiteral("live"));
+    hostfolder::write(program(), QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
+    tc_ = std::make_unique<TestContext>(program());
+}
+
+void TestConvertForm::cleanup()
+{
+    tc_.reset();
+    dir_.reset();
+}
+
+void TestConvertForm::makeMailbox(int n, bool withSettings)
+{
+    const QString base = program() + QStringLiteral("/ユーザー ") + QString::number(n);
+    hostfolder::write(base, QStringLiteral("おやつ/cake.pac"), "mailbox " + QByteArray::number(n));
+    for (const QString& item : items::kFolderOrder)
+        QDir().mkpath(base + QLatin1Char('/') + item);
+    if (withSettings)
+        hostfolder::write(base, items::kSettings, "settings " + QByteArray::number(n));
+}
+
+void TestConvertForm::type(ConvertForm& form, int row, const QString& pet, const QString& master)
+{
+    form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(row))->setText(pet);
+    form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(row))->setText(master);
+}
+
+void TestConvertForm::formLoad_enablesRowsOfMailboxesInUse_data()
+{
+    QTest::addColumn<QList<int>>("withSettings");
+    QTest::addColumn<int>("lastUser");
+    QTest::addColumn<QList<bool>>("enabled");
+    QTest::newRow("one mailbox") << QList<int>{1} << 0 << QList<bool>{true, false, false};
+    QTest::newRow("two mailboxes") << QList<int>{1, 2} << 0 << QList<bool>{true, true, false};
+    QTest::newRow("three mailboxes") << QList<int>{1, 2, 3} << 0 << QList<bool>{true, true, true};
+    QTest::newRow("mailbox 3 without mailbox 2") << QList<int>{1, 3} << 0 << QList<bool>{true, false, true};
+    QTest::newRow("last used mailbox 2 without data") << QList<int>{1} << 1 << QList<bool>{true, true, false};
+}
+
+void TestConvertForm::formLoad_enablesRowsOfMailboxesInUse()
+{
+    QFETCH(QList<int>, withSettings);
+    QFETCH(int, lastUser);
+    QFETCH(QList<bool>, enabled);
+    for (int n : withSettings)
+        makeMailbox(n, true);
+    tc_->ctx.table.CurrentUser = lastUser;
+    ConvertForm form(tc_->ctx);
+    QCOMPARE(form.windowTitle(), QStringLiteral("Kennel 2001 - 設定更新"));
+    for (int k = 0; k < 3; ++k) {
+        auto* frame = form.findChild<QGroupBox*>(QStringLiteral("FrmOld_%1").arg(k));
+        QVERIFY(frame);
+        QCOMPARE(frame->isEnabled(), enabled[k]);
+        QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(k))->isEnabled(), enabled[k]);
+    }
+    QCOMPARE(form.findChild<QGroupBox*>(QStringLiteral("FrmOld_2"))->title(), QStringLiteral("Ver.1.0 でのメールボックス３"));
+}
+
+void TestConvertForm::validation_messagesInOrder_dialogStaysAndNothingChanges()
+{
+    makeMailbox(1, true);
+    makeMailbox(2, true);
+    makeMailbox(3, true);
+    tc_->ctx.table.CurrentUser = 0;
+    const auto before = hostfolder::snapshot(program());
+    FakeDialogs dialogs(tc_->ctx);
+    tc_->ctx.dialogs = &dialogs;
+    ConvertForm form(tc_->ctx);
+    form.show();
+
+    type(form, 0, QStringLiteral("ポチ"), QString());
+    type(form, 1, texts::kNewPetEntry, QStringLiteral("花子"));
+    type(form, 2, QStringLiteral("ミケ"), QStringLiteral("花子"));
+    form.BtnOK_Click();
+    QCOMPARE(tc_->messages.texts(), (QStringList{texts::kMsgEnterNames, texts::kMsgReservedName}));
+
+    type(form, 0, QStringLiteral("ミケ"), QStringLiteral("花子"));
+    type(form, 1, QStringLiteral("タマ"), QStringLiteral("花子"));
+    form.BtnOK_Click();
+    QCOMPARE(tc_->messages.texts().last(), kMsgUpgradeDuplicatePet);
+    QCOMPARE(tc_->messages.shown.last().icon, MsgIcon::Critical);
+
+    QVERIFY(form.isVisible());
+    QVERIFY(dialogs.configOpenedWithRegistryLoaded.isEmpty());
+    QCOMPARE(hostfolder::snapshot(program()), before);
+    QCOMPARE(tc_->ctx.table.MaxUser, -1);
+}
+
+void TestConvertForm::startup_upgradesAllTheWay()
+{
+    makeMailbox(1, true);
+    makeMailbox(2, true);
+    makeMailbox(3, false);  // no data: its folder goes
+    FakeDialogs dialogs(tc_->ctx);
+    tc_->ctx.dialogs = &dialogs;
+    dialogs.drive = [&](ConvertForm& form) {
+        type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
+        type(form, 1, QStringLiteral("タマ"), QStringLiteral("花子"));
+        form.BtnOK_Click();
+        QVERIFY(!form.isVisible());
+    };
+
+    StartupCheck(tc_->ctx);
+
+    QCOMPARE(dialogs.convertOpened, 1);
+    QCOMPARE(dialogs.configOpenedWithRegistryLoaded, QList<bool>{false});
+    QCOMPARE(tc_->messages.texts(), QStringList{kMsgUpgradeDone});
+    QCOMPARE(tc_->messages.shown[0].icon, MsgIcon::Information);
+    const RegistryContent reg = parseRegistry(hostfolder::read(program() + QStringLiteral("/Kennel.ini")));
+    QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
+    QCOMPARE(reg.table.MaxUser, 1);
+    QCOMPARE(reg.table.CurrentUser, 1);  // "LastUser = 1": mailbox 2
+    QCOMPARE(reg.table.Pet[1], QStringLiteral("タマ"));
+    QCOMPARE(reg.table.Master[0], QStringLiteral("太郎"));
+    QVERIFY(reg.table.Oyatsu);
+    QVERIFY(tc_->ctx.RegistryLoaded);
+    QCOMPARE(tc_->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ポチ"), QStringLiteral("タマ")}));
+    QCOMPARE(tc_->view.current, QStringLiteral("タマ"));
+    QCOMPARE(tc_->view.owner, QStringLiteral("花子"));
+
+    // Mailbox 1 kept its data; the current pet was stored from the host's places; the
+    // template was taken from them; the mailbox without data is gone.
+    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/おやつ/cake.pac")), QByteArray("mailbox 1"));
+    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/Mewmail設定.mwc")), QByteArray("settings 1"));
+    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/おやつ/cake.pac")), QByteArray("snack live"));
+    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/Mewmail設定.mwc")), QByteArray("settings live"));
+    QCOMPARE(hostfolder::read(program() + QStringLiteral("/Default/おやつ/cake.pac")), QByteArray("snack live"));
+    QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー 3")));
+    QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー3")));
+    QCOMPARE(tc_->view.gauge, 100);
+}
+
+void TestConvertForm::closeBox_endsProgram_nextStartOffersUpgradeAgain()
+{
+    makeMailbox(1, true);
+    makeMailbox(2, true);
+    const auto before = hostfolder::snapshot(program());
+    FakeDialogs dialogs(tc_->ctx);
+    tc_->ctx.dialogs = &dialogs;
+    dialogs.drive = [&](ConvertForm& form) {
+        type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
+        form.close();  // the close box
+    };
+
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(tc_->ctx));
+    QCOMPARE(hostfolder::snapshot(program()), before);
+
+    // The next start finds the version 1.0 file again.
+    TestContext next(program());
+    FakeDialogs nextDialogs(next.ctx);
+    next.ctx.dialogs = &nextDialogs;
+    nextDialogs.drive = [](ConvertForm& form) { form.Form_Unload(); };
+    QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(next.ctx));
+    QCOMPARE(nextDialogs.convertOpened, 1);
+    QCOMPARE(hostfolder::snapshot(program()), before);
+}
+
+QTEST_MAIN(TestConvertForm)
+#include "test_convertform.moc"
