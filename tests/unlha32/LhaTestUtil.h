@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 
 // Helpers shared by the archiver tests.
@@ -75,9 +77,22 @@ inline QMap<QString, QByteArray> snapshot(const QString& root,
         if (it->is_directory())
             out.insert(name + "/", QByteArray());
         else
-            out.insert(name, readFile(QString::fromStdString(it->path().native())));
+        {
+            // Names may not be UTF-8: read through the native path.
+            std::ifstream in(it->path(), std::ios::binary);
+            const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            out.insert(name, QByteArray(data.data(), static_cast<qsizetype>(data.size())));
+        }
     }
     return out;
+}
+
+// Removes everything below folder, whatever bytes the names hold.
+inline void clearFolder(const QString& folder)
+{
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder.toStdString(), ec))
+        std::filesystem::remove_all(e.path(), ec);
 }
 
 } // namespace lhatest
