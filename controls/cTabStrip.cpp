@@ -47,17 +47,23 @@ void cTabStrip::destroy()
     }
     delete bar_;
     bar_ = nullptr;
-    client_ = QRect();
 }
 
 void cTabStrip::layoutStrip()
 {
     if (!bar_ || !box_)
         return;
+    bar_->setGeometry(0, 0, box_->width(), bar_->sizeHint().height());
+}
+
+QRect cTabStrip::clientArea() const
+{
+    if (!bar_ || !box_)
+        return {};
+    // Read when asked, so a container moved while hidden still gives its current area.
     const int stripHeight = bar_->sizeHint().height();
-    bar_->setGeometry(0, 0, box_->width(), stripHeight);
     const QRect box = box_->geometry();  // in the parent's coordinates
-    client_ = QRect(box.left(), box.top() + stripHeight, box.width(), std::max(0, box.height() - stripHeight));
+    return QRect(box.left(), box.top() + stripHeight, box.width(), std::max(0, box.height() - stripHeight));
 }
 
 int cTabStrip::TabsAdd(int index, const QString& caption)

@@ -37,10 +37,10 @@ public:
     void setSelectedItem(int item);
 
     // The display area below the tabs, in the container's parent coordinates (pixels).
-    int ClientLeft() const { return client_.left(); }
-    int ClientTop() const { return client_.top(); }
-    int ClientWidth() const { return client_.width(); }
-    int ClientHeight() const { return client_.height(); }
+    int ClientLeft() const { return clientArea().left(); }
+    int ClientTop() const { return clientArea().top(); }
+    int ClientWidth() const { return clientArea().width(); }
+    int ClientHeight() const { return clientArea().height(); }
 
     // The strip itself (for focus handling and tests); null before setPictureBox.
     QTabBar* tabBar() const { return bar_; }
@@ -59,11 +59,11 @@ private:
     void create();
     void destroy();
     void layoutStrip();
+    QRect clientArea() const;
     void onCurrentChanged(int index);
 
     QPointer<QWidget> box_;
     QPointer<QTabBar> bar_;
-    QRect client_;
     int style_ = 0;
     bool hotTracking_ = false;
     bool programmatic_ = false;  // a change made by the program is in progress

@@ -1,0 +1,142 @@
+// The file chooser wrapper: filter conversion, file buffer, cancel, error texts.
+#include "controls/cCommonDlg.h"
+
+#include <QtTest>
+#include <QWidget>
+
+class TestCCommonDlg : public QObject {
+    Q_OBJECT
+
+    QWidget owner;
+
+private slots:
+    void cleanup() { cCommonDlg::setChooser({}); }
+
+    void filterConversion_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QStringList>("nameFilters");
+        const QChar nul(0);
+        QTest::newRow("ends with |: one final NUL")
+            << "LHA Archive (*.lzh)|*.lzh|" << QStringLiteral("LHA Archive (*.lzh)") + nul + "*.lzh" + nul
+            << QStringList{"LHA Archive (*.lzh)"};
+        QTest::newRow("no final |: NUL appended") << "LHA Archive (*.lzh)|*.lzh"
+                                                  << QStringLiteral("LHA Archive (*.lzh)") + nul + "*.lzh" + nul
+                                                  << QStringList{"LHA Archive (*.lzh)"};
+        QTest::newRow("two pairs, plain descriptions") << "Text|*.txt|All|*.*|"
+                                                       << QStringLiteral("Text") + nul + "*.txt" + nul + "All" + nul + "*.*" + nul
+                                                       << QStringList{"Text (*.txt)", "All (*.*)"};
+        QTest::newRow("several patterns") << "Archives|*.lzh;*.lha|" << QStringLiteral("Archives") + nul + "*.lzh;*.lha" + nul
+                                          << QStringList{"Archives (*.lzh *.lha)"};
+    }
+
+    void filterConversion()
+    {
+        QFETCH(QString, filter);
+        cCommonDlg dlg;
+        dlg.setFilter(filter);
+        QCOMPARE(dlg.Filter(), filter);
+        QTEST(dlg.platformFilter(), "platform");
+        QTEST(dlg.nameFilters(), "nameFilters");
+    }
+
+    void fileBuffer_isCutToMaxLengthLessOne()
+    {
+        cCommonDlg dlg;
+        dlg.setFileName(QString(300, QLatin1Char('a')));
+        QCOMPARE(dlg.fileBuffer().size(), 254);
+        dlg.setFileName(QStringLiteral("short.lzh"));
+        QCOMPARE(dlg.fileBuffer(), QStringLiteral("short.lzh"));
+    }
+
+    void showOpen_passesSettingsAndReturnsChoice()
+    {
+        cCommonDlg dlg;
+        dlg.setForm(&owner);
+        dlg.setDialogTitle(QStringLiteral("ﾌｧｲﾙの選択"));
+        dlg.setFilter(QStringLiteral("LHA Archive (*.lzh)|*.lzh|"));
+        dlg.setFilterIndex(1);
+        dlg.setFlags(0x281804);
+        dlg.setInitDir(QStringLiteral("/start"));
+        dlg.setCancelError(true);
+        QString seenTitle, seenDir;
+        int seenAction = 0;
+        cCommonDlg::setChooser([&](const cCommonDlg& d, int action) -> std::optional<QString> {
+            seenTitle = d.DialogTitle();
+            seenDir = d.InitDir();
+            seenAction = action;
+            return QStringLiteral("/backups/ポチ991031.lzh");
+        });
+        dlg.ShowOpen();
+        QCOMPARE(seenTitle, QStringLiteral("ﾌｧｲﾙの選択"));
+        QCOMPARE(seenDir, QStringLiteral("/start"));
+        QCOMPARE(seenAction, 1);
+        QVERIFY(!dlg.CancelButton());
+        QCOMPARE(dlg.FileName(), QStringLiteral("/backups/ポチ991031.lzh"));
+        QCOMPARE(dlg.FileTitle(), QStringLiteral("ポチ991031.lzh"));
+    }
+
+    void cancel_data()
+    {
+        QTest::addColumn<bool>("cancelError");
+        QTest::newRow("cancel reported") << true;
+        QTest::newRow("cancel not reported") << false;
+    }
+
+    void cancel()
+    {
+        QFETCH(bool, cancelError);
+        cCommonDlg dlg;
+        dlg.setForm(&owner);
+        dlg.setFileName(QStringLiteral("before"));
+        dlg.setCancelError(cancelError);
+        cCommonDlg::setChooser([](const cCommonDlg&, int) { return std::optional<QString>(); });
+        dlg.ShowOpen();
+        QCOMPARE(dlg.CancelButton(), cancelError);
+        QCOMPARE(dlg.FileName(), cancelError ? QString() : QStringLiteral("before"));
+        // A later choice does not clear the flag.
+        cCommonDlg::setChooser([](const cCommonDlg&, int) { return std::optional<QString>(QStringLiteral("/x.lzh")); });
+        dlg.ShowOpen();
+        QCOMPARE(dlg.CancelButton(), cancelError);
+    }
+
+    void withoutOwner_showsNothing()
+    {
+        cCommonDlg dlg;
+        dlg.setCancelError(true);
+        bool shown = false;
+        cCommonDlg::setChooser([&](const cCommonDlg&, int) {
+            shown = true;
+            return std::optional<QString>();
+        });
+        dlg.ShowOpen();
+        QVERIFY(!shown);
+        QVERIFY(!dlg.CancelButton());
+        QCOMPARE(dlg.Action(), 1);
+    }
+
+    void errDescription_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("-32768") << -32768 << "関数がダイアログ ボックスをロードできません。";
+        QTest::newRow("20477") << 20477 << "ファイル名が無効です。";
+        QTest::newRow("28668 and 28671 share a text")
+            << 28671 << "PDReturnDefault フラグが設定されていますが、hDevMode フィールドまたは hDevNames フィールドが 0 ではありません。";
+        QTest::newRow("32755") << 32755 << "[キャンセル] ボタンが選択されました。";
+        QTest::newRow("32761") << 32761 << "関数が指定したリソースをロードできません。";
+        QTest::newRow("unknown") << 0 << "未知のｴﾗｰです。";
+    }
+
+    void errDescription()
+    {
+        QFETCH(int, number);
+        cCommonDlg dlg;
+        dlg.setErrNumber(number);
+        QTEST(dlg.ErrDescription(), "text");
+    }
+};
+
+QTEST_MAIN(TestCCommonDlg)
+#include "test_ccommondlg.moc"

@@ -1,0 +1,106 @@
+// The tab strip: events only on user selection, the display area, independent instances.
+#include "controls/cTabStrip.h"
+
+#include <QtTest>
+#include <QWidget>
+
+class TestCTabStrip : public QObject {
+    Q_OBJECT
+
+    struct Strip {
+        QWidget box;
+        cTabStrip strip;
+        QStringList events;
+        explicit Strip(QWidget* parent)
+            : box(parent)
+        {
+            box.setGeometry(10, 20, 300, 200);
+            strip.setStyle(0);
+            strip.setHotTracking(true);
+            strip.setPictureBox(&box);
+            strip.TabsAdd(0, QStringLiteral("バックアップ"));
+            strip.TabsAdd(1, QStringLiteral("リストア"));
+            QObject::connect(&strip, &cTabStrip::BeforeClick, [this](int& cancel) {
+                events << QStringLiteral("BeforeClick %1").arg(cancel);
+                cancel = 1;  // not read back
+            });
+            QObject::connect(&strip, &cTabStrip::Click, [this] { events << QStringLiteral("Click"); });
+        }
+        void clickTab(int index)
+        {
+            QTabBar* bar = strip.tabBar();
+            QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+        }
+    };
+
+    QWidget window;
+
+private slots:
+    void initTestCase()
+    {
+        window.resize(400, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    void userClick_raisesBeforeClickThenClick()
+    {
+        Strip s(&window);
+        s.box.show();
+        QCOMPARE(s.strip.TabsCount(), 2);
+        QCOMPARE(s.strip.SelectedItem(), 1);
+        s.clickTab(1);
+        QCOMPARE(s.events, (QStringList{QStringLiteral("BeforeClick 0"), QStringLiteral("Click")}));
+        QCOMPARE(s.strip.SelectedItem(), 2);  // the cancel flag cannot stop the change
+    }
+
+    void programSelection_raisesNothing()
+    {
+        Strip s(&window);
+        s.strip.setSelectedItem(2);
+        QCOMPARE(s.strip.SelectedItem(), 2);
+        s.strip.setSelectedItem(1);
+        s.strip.setSelectedItem(7);  // out of range: ignored
+        QCOMPARE(s.strip.SelectedItem(), 1);
+        QVERIFY(s.events.isEmpty());
+    }
+
+    void clientArea_followsTheContainer()
+    {
+        Strip s(&window);
+        s.box.show();
+        const int strip = s.strip.tabBar()->height();
+        QVERIFY(strip > 0);
+        QCOMPARE(QRect(s.strip.ClientLeft(), s.strip.ClientTop(), s.strip.ClientWidth(), s.strip.ClientHeight()),
+                 QRect(10, 20 + strip, 300, 200 - strip));
+        s.box.setGeometry(30, 40, 250, 150);
+        QCOMPARE(QRect(s.strip.ClientLeft(), s.strip.ClientTop(), s.strip.ClientWidth(), s.strip.ClientHeight()),
+                 QRect(30, 40 + strip, 250, 150 - strip));
+        QCOMPARE(s.strip.tabBar()->width(), 250);
+    }
+
+    void twoInstances_keepTheirEventsApart()
+    {
+        Strip a(&window);
+        Strip b(&window);
+        a.box.show();
+        b.box.setGeometry(10, 230, 300, 60);
+        b.box.show();
+        b.clickTab(1);
+        QVERIFY(a.events.isEmpty());
+        QCOMPARE(b.events.size(), 2);
+        QCOMPARE(a.strip.SelectedItem(), 1);
+    }
+
+    void withoutContainer_nothingHappens()
+    {
+        cTabStrip strip;
+        QCOMPARE(strip.TabsAdd(0, QStringLiteral("x")), -1);
+        QCOMPARE(strip.TabsCount(), 0);
+        QCOMPARE(strip.SelectedItem(), 0);
+        strip.setSelectedItem(1);
+    }
+};
+
+QTEST_MAIN(TestCTabStrip)
+#include "test_ctabstrip.moc"
