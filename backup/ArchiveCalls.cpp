@@ -5,57 +5,40 @@
 
 namespace archive {
 
-namespace {
-QString quoted(const QString& arg)
-{
-    return QStringLiteral(" \"") + arg + QLatin1Char('"');
-}
-}  // namespace
-
 QString addCommand(const QString& archive, const QString& workFolder, const QString& petFolder,
-                   const QStringList& entries)
+                   bool withAttachments)
 {
-    QString cmd = QStringLiteral("a -+ -d1 -n0 -jm4 -gn1") + quoted(archive) + quoted(workFolder);
-    for (const QString& entry : entries)
-        cmd += quoted(petFolder + QLatin1Char('/')) + quoted(entry);
-    return cmd;
+    return unlhaAddCommand(archive, workFolder, petFolder, withAttachments);
 }
 
 QString extractInfoCommand(const QString& archive, const QString& folder)
 {
-    return QStringLiteral("e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive)
-           + quoted(folder) + quoted(QStringLiteral("BackUp.ini"));
+    return unlhaExtractOneCommand(archive, folder);
 }
 
 QString extractAllCommand(const QString& archive, const QString& folder)
 {
-    return QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive)
-           + quoted(folder) + quoted(QStringLiteral("*.*"));
-}
-
-bool installed(const Context& ctx)
-{
-    return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->version() > 0;
+    return unlhaExtractAllCommand(archive, folder);
 }
 
 bool WaitUnlhaIdle(Context& ctx)
 {
-    return installed(ctx);
+    return ::WaitUnlhaIdle(ctx);
 }
 
-bool RunUnlha(Context& ctx, const QString&)
+bool RunUnlha(Context& ctx, const QString& command)
 {
-    return installed(ctx) && false;
+    return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->RunUnlha(command);
 }
 
-bool checkArchive(Context& ctx, const QString&)
+bool checkArchive(Context& ctx, const QString& path)
 {
-    return installed(ctx) && false;
+    return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->checkArchive(path);
 }
 
-bool hasInfoMember(Context& ctx, const QString&)
+bool hasInfoMember(Context& ctx, const QString& path)
 {
-    return installed(ctx) && false;
+    return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->hasMember(path, QStringLiteral("Backup.ini"));
 }
 
 }  // namespace archive

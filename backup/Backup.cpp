@@ -124,10 +124,7 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
     WriteBackupInfo(ctx, index, today);
 
     const QString pet = ctx.paths.PetFolder(index);
-    QStringList entries = {QStringLiteral("*.*"), items::kToys,   items::kSnacks,
-                           items::kInbox,         items::kOutbox, items::kTreasures};
-    if (fileops::isFolder(child(pet, items::kAttachments)))
-        entries << items::kAttachments;
+    const bool withAttachments = fileops::isFolder(child(pet, items::kAttachments));
 
     // The new archive is built under a fresh name beside the old one and takes its place only
     // when complete, so a failed run leaves the earlier backup as it was.
@@ -138,7 +135,7 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
 
     if (!archive::WaitUnlhaIdle(ctx))
         return false;
-    if (!archive::RunUnlha(ctx, archive::addCommand(building, work.path() + QLatin1Char('/'), pet, entries))) {
+    if (!archive::RunUnlha(ctx, archive::addCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments))) {
         if (replacing)
             fileops::deleteFile(building);
         ctx.critical(kMsgLhaFailed);

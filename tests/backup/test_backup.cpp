@@ -205,14 +205,48 @@ private slots:
     {
         if (!fx->loadLibrary())
             QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        // A pet folder packed as a backup would be, but without its information file.
         const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        // An archive of the toys folder alone: a valid archive, but not a backup.
-        hostfolder::write(fx->outside(), QStringLiteral("w/readme.txt"), "x");
-        QVERIFY(archive::RunUnlha(fx->ctx(), archive::addCommand(fx->outside() + QStringLiteral("/toys.lzh"),
-                                                                 fx->outside() + QStringLiteral("/w/"), fx->pet(i),
-                                                                 {items::kToys})));
-        QVERIFY(!CheckArchiveSource(fx->ctx(), fx->outside() + QStringLiteral("/toys.lzh")));
+        const QString lzh = fx->outside() + QStringLiteral("/plain.lzh");
+        QVERIFY(archive::RunUnlha(fx->ctx(), archive::addCommand(lzh, fx->outside(), fx->pet(i), true)));
+        QVERIFY(!CheckArchiveSource(fx->ctx(), lzh));
         QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgNotBackupFile});
+    }
+
+    void archiveSource_infoFileUnderOtherCase()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        hostfolder::write(fx->pet(i), QStringLiteral("BACKUP.INI"),
+                          "Kennel 2001 Pet Backup File\r\nBackup Date = 20240102\r\nMaster = m\r\nPet = p\r\n");
+        const QString lzh = fx->outside() + QStringLiteral("/upper.lzh");
+        QVERIFY(archive::RunUnlha(fx->ctx(), archive::addCommand(lzh, fx->outside(), fx->pet(i), true)));
+        const auto info = CheckArchiveSource(fx->ctx(), lzh);
+        QVERIFY(info);
+        QCOMPARE(info->pet, QStringLiteral("p"));
+        QCOMPARE(info->date, QStringLiteral("20240102"));
+    }
+
+    void archiveSource_leavesNoTemporaryFiles()
+    {
+        if (!fx->loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        // The check works in a private folder below TMPDIR; point TMPDIR at a folder we watch.
+        const QString tmp = fx->root.path() + QStringLiteral("/tmp");
+        QDir().mkpath(tmp);
+        const QByteArray saved = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp.toUtf8());
+        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        QVERIFY(BackupToArchive(fx->ctx(), i, fx->outside(), kDay));
+        QVERIFY(CheckArchiveSource(fx->ctx(), target() + QStringLiteral(".lzh")));
+        hostfolder::write(fx->pet(i), QStringLiteral("BackUp.ini"), "Kennel 2001 Pet Backup File\r\nPet = p\r\n");
+        const QString broken = fx->outside() + QStringLiteral("/broken.lzh");
+        QVERIFY(archive::RunUnlha(fx->ctx(), archive::addCommand(broken, fx->outside(), fx->pet(i), true)));
+        QVERIFY(!CheckArchiveSource(fx->ctx(), broken));
+        qputenv("TMPDIR", saved);
+        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgNotBackupFile});
+        QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     }
 };
 
