@@ -1,6 +1,5 @@
 // Import steps on real temporary host folders: targets, questions, gauge steps, refusals.
 #include "import/ImportOps.h"
-#include "storage/HostLayout.h"
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
 
@@ -29,7 +28,8 @@ private:
     const Context& ctx_;
 };
 
-const QStringList kPets = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")};
+const QString kAsk = QStringLiteral(" はすでに存在します。上書きしますか？");
+const QStringList kAB = {QStringLiteral("a.pac"), QStringLiteral("b.pac")};
 
 }  // namespace
 
@@ -38,18 +38,11 @@ class TestImportOps : public QObject {
 
 private slots:
     void init();
-    void cleanup();
-
-    void upperAscii_data();
-    void upperAscii();
-    void snackFiles_listsPacFilesOnly();
-
     void onePet_notCurrent_writesOnlyItsStoredFolder();
     void onePet_current_asksSeparatelyForStoredAndHostCopy();
     void allPets_threePetsTwoFiles_eightAttemptsOf16Points();
-    void allPets_yesEverywhere_writesCurrentPetTwice();
-    void allPets_fileOnlyInPet1_oneQuestionNamingPet1();
-    void allPets_noCurrentPet_hostQuestionNamesNoPet();
+    void allPets_questionsNameThePetWhoseFileExists_data();
+    void allPets_questionsNameThePetWhoseFileExists();
     void refusals_data();
     void refusals();
     void noFileSelected_fillsGaugeAndCompletes_data();
@@ -58,261 +51,183 @@ private slots:
 
 private:
     QString program() const { return dir_->path() + QStringLiteral("/host"); }
-    QString stored(int i) const { return program() + QStringLiteral("/ユーザー") + QString::number(i + 1) + QStringLiteral("/おやつ"); }
-    QString hostSnacks() const { return program() + QStringLiteral("/おやつ"); }
+    QString stored(int i) const { return program() + QStringLiteral("/ユーザー%1/おやつ").arg(i + 1); }
+    QString host() const { return program() + QStringLiteral("/おやつ"); }
     QString source() const { return dir_->path() + QStringLiteral("/src"); }
-    QList<QByteArray> targetsOf(const QString& file) const;
+    // The file in the host's snack folder, then in the stored folders of pets 0, 1 and 2.
+    QList<QByteArray> targetsOf(const QString& f) const
+    {
+        QList<QByteArray> out{hostfolder::read(host() + QLatin1Char('/') + f)};
+        for (int i = 0; i < 3; ++i)
+            out << hostfolder::read(stored(i) + QLatin1Char('/') + f);
+        return out;
+    }
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TestContext> tc_;
-    std::unique_ptr<GaugeAtQuestion> messages_;
+    std::unique_ptr<GaugeAtQuestion> msgs_;
 };
 
 void TestImportOps::init()
 {
+    msgs_.reset();
+    tc_.reset();
     dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
     hostfolder::makeHost(program(), QStringLiteral("host"));
     for (int i = 0; i < 3; ++i)
-        QVERIFY(QDir().mkpath(stored(i)));
+        QDir().mkpath(stored(i));
     hostfolder::write(source(), QStringLiteral("a.pac"), "new a");
     hostfolder::write(source(), QStringLiteral("b.pac"), "new b");
     tc_ = std::make_unique<TestContext>(program());
-    messages_ = std::make_unique<GaugeAtQuestion>(tc_->ctx);
-    tc_->ctx.messages = messages_.get();
+    msgs_ = std::make_unique<GaugeAtQuestion>(tc_->ctx);
+    tc_->ctx.messages = msgs_.get();
     PetTable& t = tc_->ctx.table;
-    for (int i = 0; i < 3; ++i)
-        t.Pet[i] = kPets[i];
+    t.Pet[0] = QStringLiteral("ポチ");
+    t.Pet[1] = QStringLiteral("タマ");
+    t.Pet[2] = QStringLiteral("ミケ");
     t.MaxUser = 2;
     t.CurrentUser = 0;
 }
 
-void TestImportOps::cleanup()
-{
-    messages_.reset();
-    tc_.reset();
-    dir_.reset();
-}
-
-// The file in the host's snack folder, then in the stored folders of pets 0, 1 and 2.
-QList<QByteArray> TestImportOps::targetsOf(const QString& file) const
-{
-    QList<QByteArray> out{hostfolder::read(hostSnacks() + QLatin1Char('/') + file)};
-    for (int i = 0; i < 3; ++i)
-        out << hostfolder::read(stored(i) + QLatin1Char('/') + file);
-    return out;
-}
-
-void TestImportOps::upperAscii_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("ascii letters") << QStringLiteral("c:\\Mew mail\\おやつ") << QStringLiteral("C:\\MEW MAIL\\おやつ");
-    QTest::newRow("cut at first NUL") << QStringLiteral("ab") + QChar(0) + QStringLiteral("cd") << QStringLiteral("AB");
-    QTest::newRow("full-width letters stay") << QStringLiteral("ａｂｃ-é") << QStringLiteral("ａｂｃ-é");
-    QTest::newRow("only NULs") << QString(3, QChar(0)) << QString();
-}
-
-void TestImportOps::upperAscii()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(UpperAscii(text), expected);
-}
-
-void TestImportOps::snackFiles_listsPacFilesOnly()
-{
-    hostfolder::write(source(), QStringLiteral("C.PAC"), "c");
-    hostfolder::write(source(), QStringLiteral("note.txt"), "t");
-    hostfolder::write(source(), QStringLiteral(".hidden.pac"), "h");
-    QVERIFY(QDir().mkpath(source() + QStringLiteral("/folder.pac")));
-    QCOMPARE(importops::snackFiles(source()),
-             (QStringList{QStringLiteral("a.pac"), QStringLiteral("b.pac"), QStringLiteral("C.PAC")}));
-    QVERIFY(importops::snackFiles(QString()).isEmpty());
-}
-
 void TestImportOps::onePet_notCurrent_writesOnlyItsStoredFolder()
 {
-    const auto hostBefore = hostfolder::snapshot(hostSnacks());
-    QCOMPARE(ImportToPet(tc_->ctx, 1, source(), {QStringLiteral("a.pac"), QStringLiteral("b.pac")}), ImportResult::Done);
-
-    QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/a.pac")), QByteArray("new a"));
-    QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/b.pac")), QByteArray("new b"));
-    QCOMPARE(hostfolder::snapshot(hostSnacks()), hostBefore);
-    QVERIFY(hostfolder::snapshot(stored(0)).isEmpty());
-    QVERIFY(hostfolder::snapshot(stored(2)).isEmpty());
-    QCOMPARE(messages_->texts(), QStringList{importops::kMsgDone});
-    QCOMPARE(messages_->shown.last().icon, MsgIcon::Information);
+    const auto before = hostfolder::snapshot(program());
+    QCOMPARE(ImportToPet(tc_->ctx, 1, source(), kAB), ImportResult::Done);
+    QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"", "", "new a", ""}));
+    QCOMPARE(hostfolder::snapshot(program()).size(), before.size() + 2);
+    QCOMPARE(msgs_->texts(), QStringList{importops::kMsgDone});
+    QCOMPARE(msgs_->shown.last().icon, MsgIcon::Information);
     QCOMPARE(tc_->view.gauge, 100);
-    QCOMPARE(tc_->view.busyOnCount, 1);
     QCOMPARE(tc_->view.busyOffCount, 1);
     QCOMPARE(tc_->ctx.StepSize, 0);
 }
 
 void TestImportOps::onePet_current_asksSeparatelyForStoredAndHostCopy()
 {
-    hostfolder::write(stored(0), QStringLiteral("a.pac"), "old stored");
-    hostfolder::write(hostSnacks(), QStringLiteral("a.pac"), "old host");
-    messages_->answer(MsgAnswer::Yes);  // stored copy
-    messages_->answer(MsgAnswer::No);   // host copy
-
-    QCOMPARE(ImportToPet(tc_->ctx, 0, source(), {QStringLiteral("a.pac"), QStringLiteral("b.pac")}), ImportResult::Done);
-
-    const QString q = QStringLiteral("a.pac はすでに存在します。上書きしますか？");
-    QCOMPARE(messages_->texts(), (QStringList{q, q, importops::kMsgDone}));
-    QCOMPARE(messages_->shown[0].icon, MsgIcon::Question);
-    // 2 files x 2 copies: 25 points per attempt; the host question comes after one step.
-    QCOMPARE(messages_->gaugeAtQuestion, (QList<int>{0, 25}));
-    QCOMPARE(hostfolder::read(stored(0) + QStringLiteral("/a.pac")), QByteArray("new a"));
-    QCOMPARE(hostfolder::read(hostSnacks() + QStringLiteral("/a.pac")), QByteArray("old host"));
-    QCOMPARE(hostfolder::read(stored(0) + QStringLiteral("/b.pac")), QByteArray("new b"));
-    QCOMPARE(hostfolder::read(hostSnacks() + QStringLiteral("/b.pac")), QByteArray("new b"));
+    hostfolder::write(stored(0), QStringLiteral("a.pac"), "old");
+    hostfolder::write(host(), QStringLiteral("a.pac"), "old");
+    msgs_->answer(MsgAnswer::Yes);  // stored copy
+    msgs_->answer(MsgAnswer::No);   // host copy
+    QCOMPARE(ImportToPet(tc_->ctx, 0, source(), kAB), ImportResult::Done);
+    const QString q = QStringLiteral("a.pac") + kAsk;
+    QCOMPARE(msgs_->texts(), (QStringList{q, q, importops::kMsgDone}));
+    QCOMPARE(msgs_->gaugeAtQuestion, (QList<int>{0, 25}));  // 2 files x 2 copies: 25 points each
+    QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"old", "new a", "", ""}));
+    QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "", ""}));
 }
 
 void TestImportOps::allPets_threePetsTwoFiles_eightAttemptsOf16Points()
 {
-    // Every target already holds both files, so every attempt asks; all answers No.
-    for (const QString& f : {QStringLiteral("a.pac"), QStringLiteral("b.pac")}) {
-        hostfolder::write(hostSnacks(), f, "old");
+    // Every target holds both files already, so every attempt asks: Yes for a, No for b.
+    for (const QString& f : kAB) {
+        hostfolder::write(host(), f, "old");
         for (int i = 0; i < 3; ++i)
             hostfolder::write(stored(i), f, "old");
     }
-    for (int k = 0; k < 8; ++k)
-        messages_->answer(MsgAnswer::No);
+    for (MsgAnswer a : {MsgAnswer::Yes, MsgAnswer::No})
+        for (int k = 0; k < 4; ++k)
+            msgs_->answer(a);
+    QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
 
-    QCOMPARE(ImportToAllPets(tc_->ctx, source(), {QStringLiteral("a.pac"), QStringLiteral("b.pac")}), ImportResult::Done);
-
-    const QString sfx = QStringLiteral(" はすでに存在します。上書きしますか？");
     QStringList expected;
-    for (const QString& f : {QStringLiteral("a.pac"), QStringLiteral("b.pac")}) {
-        expected << QStringLiteral("ポチ に ") + f + sfx;  // the host copy names the current pet
-        for (const QString& pet : kPets)
-            expected << pet + QStringLiteral(" に ") + f + sfx;
-    }
-    expected << importops::kMsgDone;
-    QCOMPARE(messages_->texts(), expected);
-    // Skipped copies step the gauge all the same: 16 points each, 100 from the seventh on.
-    QCOMPARE(messages_->gaugeAtQuestion, (QList<int>{0, 16, 32, 48, 64, 80, 96, 100}));
+    for (const QString& f : kAB)  // the host copy names the current pet, then every pet
+        for (const char* pet : {"ポチ", "ポチ", "タマ", "ミケ"})
+            expected << QString::fromUtf8(pet) + QStringLiteral(" に ") + f + kAsk;
+    QCOMPARE(msgs_->texts(), expected << importops::kMsgDone);
+    // Skipped copies step the gauge too: 16 points each, 100 from the seventh step on.
+    QCOMPARE(msgs_->gaugeAtQuestion, (QList<int>{0, 16, 32, 48, 64, 80, 96, 100}));
     QCOMPARE(tc_->view.gauge, 100);
-    QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"old", "old", "old", "old"}));
-}
-
-void TestImportOps::allPets_yesEverywhere_writesCurrentPetTwice()
-{
-    tc_->ctx.table.CurrentUser = 2;
-    hostfolder::write(hostSnacks(), QStringLiteral("a.pac"), "old");
-    hostfolder::write(stored(2), QStringLiteral("a.pac"), "old");
-
-    QCOMPARE(ImportToAllPets(tc_->ctx, source(), {QStringLiteral("a.pac")}), ImportResult::Done);
-
-    QCOMPARE(messages_->texts().size(), 3);  // host and stored copy of the current pet, done
-    QVERIFY(messages_->texts()[0].startsWith(QStringLiteral("ミケ に a.pac")));
-    QVERIFY(messages_->texts()[1].startsWith(QStringLiteral("ミケ に a.pac")));
+    // The current pet is written twice: the host's folder and its stored folder.
     QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"new a", "new a", "new a", "new a"}));
-    QVERIFY(!hostfolder::exists(stored(1) + QStringLiteral("/b.pac")));
+    QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"old", "old", "old", "old"}));
 }
 
-void TestImportOps::allPets_fileOnlyInPet1_oneQuestionNamingPet1()
+void TestImportOps::allPets_questionsNameThePetWhoseFileExists_data()
 {
-    hostfolder::write(stored(1), QStringLiteral("b.pac"), "old");
-    QCOMPARE(ImportToAllPets(tc_->ctx, source(), {QStringLiteral("a.pac"), QStringLiteral("b.pac")}), ImportResult::Done);
-    QCOMPARE(messages_->texts(),
-             (QStringList{QStringLiteral("タマ に b.pac はすでに存在します。上書きしますか？"), importops::kMsgDone}));
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QString>("existsIn");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("only in pet 1's folder") << 0 << "ユーザー2/おやつ" << QStringLiteral("タマ に b.pac") + kAsk;
+    QTest::newRow("in the host's folder, no current pet") << -1 << "おやつ" << QStringLiteral("b.pac") + kAsk;
 }
 
-void TestImportOps::allPets_noCurrentPet_hostQuestionNamesNoPet()
+void TestImportOps::allPets_questionsNameThePetWhoseFileExists()
 {
-    tc_->ctx.table.CurrentUser = -1;
-    hostfolder::write(hostSnacks(), QStringLiteral("a.pac"), "old");
-    QCOMPARE(ImportToAllPets(tc_->ctx, source(), {QStringLiteral("a.pac")}), ImportResult::Done);
-    QCOMPARE(messages_->texts().first(), QStringLiteral("a.pac はすでに存在します。上書きしますか？"));
-    QCOMPARE(hostfolder::read(hostSnacks() + QStringLiteral("/a.pac")), QByteArray("new a"));
+    QFETCH(int, current);
+    QFETCH(QString, existsIn);
+    QFETCH(QString, question);
+    tc_->ctx.table.CurrentUser = current;
+    hostfolder::write(program() + QLatin1Char('/') + existsIn, QStringLiteral("b.pac"), "old");
+    QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
+    QCOMPARE(msgs_->texts(), (QStringList{question, importops::kMsgDone}));
+    QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "new b", "new b"}));
 }
 
 void TestImportOps::refusals_data()
 {
-    QTest::addColumn<bool>("allPets");
-    QTest::addColumn<int>("pet");
-    QTest::addColumn<QString>("sourceKind");
-    QTest::addColumn<QString>("expectedMessage");
+    QTest::addColumn<int>("pet");  // -1: all pets
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("message");
     const QString same = importops::kMsgSameFolder;
-    QTest::newRow("current pet: host folder, other letter case") << false << 0 << "host-upper" << same;
-    QTest::newRow("current pet: host folder through a link") << false << 0 << "host-link" << same;
-    QTest::newRow("current pet: host folder with ./ and final /") << false << 0 << "host-dot" << same;
-    QTest::newRow("pet 1: its own stored folder") << false << 1 << "stored1" << same;
-    QTest::newRow("pet 1: its stored folder through a link") << false << 1 << "stored1-link" << same;
-    QTest::newRow("pet 1: host folder is another pet's") << false << 1 << "host" << QString();
-    QTest::newRow("pet 1: pet 2's stored folder") << false << 1 << "stored2" << QString();
-    QTest::newRow("all pets: host folder, other letter case") << true << -1 << "host-upper" << same;
-    QTest::newRow("all pets: pet 2's stored folder") << true << -1 << "stored2" << same;
-    QTest::newRow("all pets: host folder through a link") << true << -1 << "host-link" << same;
-    QTest::newRow("one pet: no folder chosen") << false << 1 << "empty" << importops::kMsgNoSource;
-    QTest::newRow("all pets: no folder chosen") << true << -1 << "empty" << importops::kMsgNoSource;
-    QTest::newRow("one pet: index beyond the table") << false << 3 << "src" << importops::kMsgNoTargetPet;
+    QTest::newRow("current pet: host folder, other letter case") << 0 << "HOST-UPPER" << same;
+    QTest::newRow("current pet: host folder through a link") << 0 << "link:おやつ" << same;
+    QTest::newRow("current pet: host folder spelt with ./ and /") << 0 << "./おやつ/" << same;
+    QTest::newRow("pet 1: its own stored folder") << 1 << "ユーザー2/おやつ" << same;
+    QTest::newRow("pet 1: its stored folder through a link") << 1 << "link:ユーザー2/おやつ" << same;
+    QTest::newRow("pet 1: the host folder is allowed") << 1 << "おやつ" << QString();
+    QTest::newRow("pet 1: pet 2's stored folder is allowed") << 1 << "ユーザー3/おやつ" << QString();
+    QTest::newRow("all pets: host folder, other letter case") << -1 << "HOST-UPPER" << same;
+    QTest::newRow("all pets: pet 2's stored folder") << -1 << "ユーザー3/おやつ" << same;
+    QTest::newRow("all pets: host folder through a link") << -1 << "link:おやつ" << same;
+    QTest::newRow("one pet: no folder chosen") << 1 << "" << importops::kMsgNoSource;
+    QTest::newRow("all pets: no folder chosen") << -1 << "" << importops::kMsgNoSource;
+    QTest::newRow("one pet: index beyond the table") << 3 << "ユーザー3/おやつ" << importops::kMsgNoTargetPet;
 }
 
 void TestImportOps::refusals()
 {
-    QFETCH(bool, allPets);
     QFETCH(int, pet);
-    QFETCH(QString, sourceKind);
-    QFETCH(QString, expectedMessage);
-
-    const QString link = dir_->path() + QStringLiteral("/link");
-    QString from;
-    if (sourceKind == QLatin1String("host-upper"))
-        from = UpperAscii(hostSnacks());
-    else if (sourceKind == QLatin1String("host-link"))
-        QVERIFY(QFile::link(hostSnacks(), from = link));
-    else if (sourceKind == QLatin1String("host-dot"))
-        from = program() + QStringLiteral("/./おやつ/");
-    else if (sourceKind == QLatin1String("host"))
-        from = hostSnacks();
-    else if (sourceKind == QLatin1String("stored1"))
-        from = stored(1);
-    else if (sourceKind == QLatin1String("stored1-link"))
-        QVERIFY(QFile::link(stored(1), from = link));
-    else if (sourceKind == QLatin1String("stored2"))
-        from = stored(2);
-    else if (sourceKind == QLatin1String("src"))
-        from = source();
+    QFETCH(QString, from);
+    QFETCH(QString, message);
+    QString path = from.isEmpty() ? QString() : program() + QLatin1Char('/') + from;
+    if (from == QLatin1String("HOST-UPPER")) {
+        path = UpperAscii(host());
+    } else if (from.startsWith(QLatin1String("link:"))) {
+        path = dir_->path() + QStringLiteral("/link");
+        QVERIFY(QFile::link(program() + QLatin1Char('/') + from.mid(5), path));
+    }
     hostfolder::write(stored(2), QStringLiteral("x.pac"), "x");
     const QStringList files{QStringLiteral("cake.pac")};
-
-    const ImportResult r = allPets ? ImportToAllPets(tc_->ctx, from, files) : ImportToPet(tc_->ctx, pet, from, files);
-
-    if (expectedMessage.isEmpty()) {
+    const ImportResult r = pet < 0 ? ImportToAllPets(tc_->ctx, path, files) : ImportToPet(tc_->ctx, pet, path, files);
+    if (message.isEmpty()) {
         QCOMPARE(r, ImportResult::Done);
         return;
     }
     QCOMPARE(r, ImportResult::Refused);
-    QCOMPARE(messages_->texts(), QStringList{expectedMessage});
-    QCOMPARE(messages_->shown.first().icon, MsgIcon::Critical);
+    QCOMPARE(msgs_->texts(), QStringList{message});
+    QCOMPARE(msgs_->shown.first().icon, MsgIcon::Critical);
     QCOMPARE(tc_->view.gaugeUpdates, 0);
     QCOMPARE(tc_->view.busyOnCount, 0);
-    for (int i = 0; i < 3; ++i)
-        QVERIFY(!hostfolder::exists(stored(i) + QStringLiteral("/cake.pac")));
+    QCOMPARE(targetsOf(QStringLiteral("cake.pac")).mid(1), (QList<QByteArray>{"", "", ""}));
 }
 
 void TestImportOps::noFileSelected_fillsGaugeAndCompletes_data()
 {
-    QTest::addColumn<bool>("allPets");
-    QTest::addColumn<int>("pet");
-    QTest::newRow("current pet") << false << 0;
-    QTest::newRow("other pet") << false << 2;
-    QTest::newRow("all pets") << true << -1;
+    QTest::addColumn<int>("pet");  // -1: all pets
+    QTest::newRow("current pet") << 0;
+    QTest::newRow("other pet") << 2;
+    QTest::newRow("all pets") << -1;
 }
 
 void TestImportOps::noFileSelected_fillsGaugeAndCompletes()
 {
-    QFETCH(bool, allPets);
     QFETCH(int, pet);
     const auto before = hostfolder::snapshot(program());
-    const ImportResult r = allPets ? ImportToAllPets(tc_->ctx, source(), {}) : ImportToPet(tc_->ctx, pet, source(), {});
+    const ImportResult r = pet < 0 ? ImportToAllPets(tc_->ctx, source(), {}) : ImportToPet(tc_->ctx, pet, source(), {});
     QCOMPARE(r, ImportResult::Done);
     QCOMPARE(hostfolder::snapshot(program()), before);
     QCOMPARE(tc_->view.gauge, 100);
-    QCOMPARE(messages_->texts(), QStringList{importops::kMsgDone});
+    QCOMPARE(msgs_->texts(), QStringList{importops::kMsgDone});
 }
 
 void TestImportOps::failedCopy_keepsOldSnackAndGoesOn()
@@ -321,9 +236,7 @@ void TestImportOps::failedCopy_keepsOldSnackAndGoesOn()
     // "gone.pac" was listed but has left the source folder since.
     QCOMPARE(ImportToPet(tc_->ctx, 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
              ImportResult::Done);
-    QCOMPARE(messages_->texts(),
-             (QStringList{QStringLiteral("gone.pac はすでに存在します。上書きしますか？"), texts::kMsgFileError,
-                          importops::kMsgDone}));
+    QCOMPARE(msgs_->texts(), (QStringList{QStringLiteral("gone.pac") + kAsk, texts::kMsgFileError, importops::kMsgDone}));
     QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/gone.pac")), QByteArray("old gone"));
     QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/a.pac")), QByteArray("new a"));
 }

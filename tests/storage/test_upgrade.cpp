@@ -31,10 +31,7 @@ class TestUpgrade : public QObject {
 
 private slots:
     void init();
-    void cleanup();
 
-    void scan_data();
-    void scan();
     void names_data();
     void names();
     void convert_data();
@@ -56,17 +53,12 @@ private:
 
 void TestUpgrade::init()
 {
+    tc_.reset();
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     hostfolder::makeHost(program(), QStringLiteral("live"));
     hostfolder::write(program(), QStringLiteral("Kennel.ini"), kOldRegistry);
     tc_ = std::make_unique<TestContext>(program());
-}
-
-void TestUpgrade::cleanup()
-{
-    tc_.reset();
-    dir_.reset();
 }
 
 void TestUpgrade::makeMailbox(int n, bool withSettings)
@@ -82,33 +74,6 @@ void TestUpgrade::makeMailbox(int n, bool withSettings)
         hostfolder::write(base, items::kSettings, tag);
 }
 
-void TestUpgrade::scan_data()
-{
-    QTest::addColumn<QList<int>>("mailboxes");  // 1..3 with settings; negative: folder without settings
-    QTest::addColumn<int>("lastUser");
-    QTest::addColumn<QList<bool>>("inUse");
-    QTest::addColumn<int>("oldMax");
-    QTest::newRow("only mailbox 1") << QList<int>{1, -2, -3} << 0 << QList<bool>{true, false, false} << 0;
-    QTest::newRow("mailboxes 1 and 2") << QList<int>{1, 2} << 1 << QList<bool>{true, true, false} << 1;
-    QTest::newRow("all three") << QList<int>{1, 2, 3} << 0 << QList<bool>{true, true, true} << 2;
-    QTest::newRow("mailbox 3 without mailbox 2") << QList<int>{1, -2, 3} << 0 << QList<bool>{true, false, true} << 2;
-    QTest::newRow("last used mailbox without data") << QList<int>{1, -2} << 1 << QList<bool>{true, true, false} << 1;
-    QTest::newRow("mailbox 1 missing, 2 last used") << QList<int>{2} << 1 << QList<bool>{true, true, false} << 1;
-}
-
-void TestUpgrade::scan()
-{
-    QFETCH(QList<int>, mailboxes);
-    QFETCH(int, lastUser);
-    QFETCH(QList<bool>, inUse);
-    QFETCH(int, oldMax);
-    for (int m : mailboxes)
-        makeMailbox(std::abs(m), m > 0);
-    const MailboxPlan plan = ScanMailboxes(tc_->ctx.paths, lastUser);
-    QCOMPARE((QList<bool>{plan.inUse[0], plan.inUse[1], plan.inUse[2]}), inUse);
-    QCOMPARE(plan.OldMax(), oldMax);
-}
-
 void TestUpgrade::names_data()
 {
     QTest::addColumn<QList<bool>>("inUse");
@@ -116,18 +81,10 @@ void TestUpgrade::names_data()
     QTest::addColumn<QStringList>("masters");
     QTest::addColumn<QStringList>("messages");
     const QString reserved = texts::kNewPetEntry;
-    QTest::newRow("all fine, owners repeat")
-        << QList<bool>{true, true, true} << QStringList{"a", "b", "c"} << QStringList{"m", "m", "m"} << QStringList{};
-    QTest::newRow("empty owner in row 0 and reserved name in row 1: both, in order")
-        << QList<bool>{true, true, false} << QStringList{"a", reserved, ""} << QStringList{"", "m", ""}
-        << QStringList{texts::kMsgEnterNames, texts::kMsgReservedName};
-    QTest::newRow("rows 0 and 2 with the same pet name")
-        << QList<bool>{true, true, true} << QStringList{"a", "b", "a"} << QStringList{"m", "m", "m"}
-        << QStringList{kMsgUpgradeDuplicatePet};
     QTest::newRow("a missing name hides the duplicate check")
         << QList<bool>{true, true, false} << QStringList{"a", "a", ""} << QStringList{"m", "", ""}
         << QStringList{texts::kMsgEnterNames};
-    QTest::newRow("names differ only in letter case")
+    QTest::newRow("names differ only in letter case, owners repeat")
         << QList<bool>{true, true, false} << QStringList{"Pochi", "pochi", ""} << QStringList{"m", "m", ""} << QStringList{};
     QTest::newRow("rows not in use are not checked")
         << QList<bool>{true, false, false} << QStringList{"a", "", "a"} << QStringList{"m", "", reserved} << QStringList{};
