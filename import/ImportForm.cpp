@@ -162,8 +162,12 @@ void ImportForm::FileOyatsu_Click()
 
 void ImportForm::BtnAll_Click()
 {
-    for (int i = FileOyatsu->count() - 1; i >= 0; --i)
+    // Each file becomes the current one as it is selected, as a click would make it; the
+    // list ends on its first file, and the selection notice enables BtnImport.
+    for (int i = FileOyatsu->count() - 1; i >= 0; --i) {
+        FileOyatsu->setCurrentItem(FileOyatsu->item(i), QItemSelectionModel::NoUpdate);
         FileOyatsu->item(i)->setSelected(true);
+    }
 }
 
 void ImportForm::BtnNoSel_Click()

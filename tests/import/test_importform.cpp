@@ -104,6 +104,7 @@ void TestImportForm::refer_listsSnackFiles_selectionButtons_cancelKeepsFolder()
     QVERIFY(form->selectedFiles().isEmpty());
     control<QPushButton>(*form, "BtnAll")->click();
     QCOMPARE(form->selectedFiles(), (QStringList{QStringLiteral("A.PAC"), QStringLiteral("b.pac")}));
+    QVERIFY(import->isEnabled());
 
     form->BtnRefer_Click();  // cancelled: the empty text
     QCOMPARE(form->sourceFolder(), source());
