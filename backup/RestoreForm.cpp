@@ -71,6 +71,7 @@ RestoreForm::~RestoreForm() = default;
 
 void RestoreForm::buildControls()
 {
+    setMinimumWidth(400);
     auto* v = new QVBoxLayout(this);
 
     auto* info = new QGroupBox(QStringLiteral("リストア情報"), this);

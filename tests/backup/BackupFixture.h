@@ -68,14 +68,11 @@ struct BackupFixture {
         tc->view.selector << name;
         const QString f = pet(i);
         const QByteArray tag = name.toUtf8();
-        hostfolder::write(f, items::kToys + QStringLiteral("/ball.pty"), "toy " + tag);
-        hostfolder::write(f, items::kSnacks + QStringLiteral("/cake.pac"), "snack " + tag);
-        hostfolder::write(f, items::kInbox + QStringLiteral("/in.mwm"), "in " + tag);
-        hostfolder::write(f, items::kOutbox + QStringLiteral("/out.mwm"), "out " + tag);
-        hostfolder::write(f, items::kTreasures + QStringLiteral("/gem.pac"), "gem " + tag);
-        hostfolder::write(f, items::kFriends, "friends " + tag);
-        hostfolder::write(f, items::kSettings, "settings " + tag);
-        hostfolder::write(f, items::kSettingsBackup, "settings backup " + tag);
+        const QStringList files = {items::kToys + "/ball.pty", items::kSnacks + "/cake.pac", items::kInbox + "/in.mwm",
+                                   items::kOutbox + "/out.mwm", items::kTreasures + "/gem.pac", items::kFriends,
+                                   items::kSettings, items::kSettingsBackup};
+        for (const QString& file : files)
+            hostfolder::write(f, file, file.toUtf8() + ' ' + tag);
         if (withAttachments)
             hostfolder::write(f, items::kAttachments + QStringLiteral("/photo.jpg"), "att " + tag);
         return i;

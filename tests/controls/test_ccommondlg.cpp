@@ -27,8 +27,6 @@ private slots:
         QTest::newRow("two pairs, plain descriptions") << "Text|*.txt|All|*.*|"
                                                        << QStringLiteral("Text") + nul + "*.txt" + nul + "All" + nul + "*.*" + nul
                                                        << QStringList{"Text (*.txt)", "All (*.*)"};
-        QTest::newRow("several patterns") << "Archives|*.lzh;*.lha|" << QStringLiteral("Archives") + nul + "*.lzh;*.lha" + nul
-                                          << QStringList{"Archives (*.lzh *.lha)"};
     }
 
     void filterConversion()
@@ -101,31 +99,13 @@ private slots:
         QCOMPARE(dlg.CancelButton(), cancelError);
     }
 
-    void withoutOwner_showsNothing()
-    {
-        cCommonDlg dlg;
-        dlg.setCancelError(true);
-        bool shown = false;
-        cCommonDlg::setChooser([&](const cCommonDlg&, int) {
-            shown = true;
-            return std::optional<QString>();
-        });
-        dlg.ShowOpen();
-        QVERIFY(!shown);
-        QVERIFY(!dlg.CancelButton());
-        QCOMPARE(dlg.Action(), 1);
-    }
-
     void errDescription_data()
     {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("text");
         QTest::newRow("-32768") << -32768 << "関数がダイアログ ボックスをロードできません。";
-        QTest::newRow("20477") << 20477 << "ファイル名が無効です。";
         QTest::newRow("28668 and 28671 share a text")
             << 28671 << "PDReturnDefault フラグが設定されていますが、hDevMode フィールドまたは hDevNames フィールドが 0 ではありません。";
-        QTest::newRow("32755") << 32755 << "[キャンセル] ボタンが選択されました。";
-        QTest::newRow("32761") << 32761 << "関数が指定したリソースをロードできません。";
         QTest::newRow("unknown") << 0 << "未知のｴﾗｰです。";
     }
 

@@ -79,27 +79,6 @@ private slots:
         QCOMPARE(s.strip.tabBar()->width(), 250);
     }
 
-    void twoInstances_keepTheirEventsApart()
-    {
-        Strip a(&window);
-        Strip b(&window);
-        a.box.show();
-        b.box.setGeometry(10, 230, 300, 60);
-        b.box.show();
-        b.clickTab(1);
-        QVERIFY(a.events.isEmpty());
-        QCOMPARE(b.events.size(), 2);
-        QCOMPARE(a.strip.SelectedItem(), 1);
-    }
-
-    void withoutContainer_nothingHappens()
-    {
-        cTabStrip strip;
-        QCOMPARE(strip.TabsAdd(0, QStringLiteral("x")), -1);
-        QCOMPARE(strip.TabsCount(), 0);
-        QCOMPARE(strip.SelectedItem(), 0);
-        strip.setSelectedItem(1);
-    }
 };
 
 QTEST_MAIN(TestCTabStrip)
