@@ -229,14 +229,22 @@ void ImportForm::BtnImport_Click()
     if (!ctx_.askYesNo(importops::importQuestion(ctx_.table, allPets, pet)))
         return;
 
+    // The dialog's controls rest while the import runs (the gauge lets events through).
     running_ = true;
+    const QList<QWidget*> controls{FrmFrom, FrmTo, BtnImport, BtnCancel};
+    for (QWidget* w : controls)
+        w->setEnabled(false);
     const QString source = sourceFolder();
     const QStringList files = selectedFiles();
     if (allPets)
         ImportToAllPets(ctx_, source, files);
     else
         ImportToPet(ctx_, pet, source, files);
+    for (QWidget* w : controls)
+        w->setEnabled(true);
     running_ = false;
+    FileOyatsu_Click();
+    refreshTargets();
 }
 
 void ImportForm::BtnCancel_Click()

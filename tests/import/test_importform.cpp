@@ -155,6 +155,9 @@ void TestImportForm::import()
     form->BtnImport_Click();  // Yes; the dialog stays for another import
     QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
     QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
+    QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled());
+    QVERIFY(control<QPushButton>(*form, "BtnRefer")->isEnabled());
+    QCOMPARE(pets->isEnabled(), !shared && !checkAll);
 }
 
 void TestImportForm::import_petDeletedMeanwhile_refusedAndListRefreshed()
