@@ -42,7 +42,10 @@ const QStringList kCopyOrder = {items::kToys, items::kSnacks, items::kInbox, ite
 
 QString backupBaseName(const QString& pet, const QDate& date)
 {
-    return pet + date.toString(QStringLiteral("yyMMdd"));
+    // A "/" in a pet name would put the backup into another folder than the one chosen.
+    QString name = pet;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name + date.toString(QStringLiteral("yyMMdd"));
 }
 
 bool BackupToFolder(Context& ctx, int index, const QString& destination, const QDate& today)

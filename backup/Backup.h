@@ -16,7 +16,8 @@ inline const QString kMsgLhaFailed = QStringLiteral("LHA圧縮で失敗しまし
 inline const QString kMsgNoPetFolder =
     QStringLiteral("このペットのデータはまだ保存されていません。Kennel を起動し直してからバックアップしてください。");
 
-// Pet name + date as "yymmdd": the base name of both kinds of backup.
+// Pet name + date as "yymmdd": the base name of both kinds of backup. A "/" in the name
+// becomes "_", so the backup always lands directly in the chosen folder.
 QString backupBaseName(const QString& pet, const QDate& date);
 
 // Copies the pet's folder into destination + base name (destination ends with "/"). An

@@ -22,6 +22,12 @@ class TestBackup : public QObject {
 private slots:
     void init() { fx = std::make_unique<BackupFixture>(); }
 
+    void baseName_staysInDestination()
+    {
+        QCOMPARE(backupBaseName(QStringLiteral("ポチ"), kDay), QStringLiteral("ポチ991031"));
+        QCOMPARE(backupBaseName(QStringLiteral("../a/b"), QDate(2005, 3, 7)), QStringLiteral(".._a_b050307"));
+    }
+
     void folder_new_copiesPetFolderAndInfo()
     {
         fx->addPet(QStringLiteral("タマ"), QStringLiteral("a"));
