@@ -38,8 +38,8 @@ class TestImportOps : public QObject {
 
 private slots:
     void init();
-    void onePet_notCurrent_writesOnlyItsStoredFolder();
-    void onePet_current_asksSeparatelyForStoredAndHostCopy();
+    void onePet_data();
+    void onePet();
     void allPets_threePetsTwoFiles_eightAttemptsOf16Points();
     void allPets_questionsNameThePetWhoseFileExists_data();
     void allPets_questionsNameThePetWhoseFileExists();
@@ -89,31 +89,38 @@ void TestImportOps::init()
     t.CurrentUser = 0;
 }
 
-void TestImportOps::onePet_notCurrent_writesOnlyItsStoredFolder()
+void TestImportOps::onePet_data()
 {
-    const auto before = hostfolder::snapshot(program());
-    QCOMPARE(ImportToPet(tc_->ctx, 1, source(), kAB), ImportResult::Done);
-    QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"", "", "new a", ""}));
-    QCOMPARE(hostfolder::snapshot(program()).size(), before.size() + 2);
-    QCOMPARE(msgs_->texts(), QStringList{importops::kMsgDone});
+    QTest::addColumn<int>("pet");
+    QTest::addColumn<QList<int>>("gaugeAtQuestion");  // one question per existing target
+    QTest::addColumn<QList<QByteArray>>("a");          // host, pets 0, 1, 2 afterwards
+    // a.pac exists in the host's folder and the pet's stored folder; answers: Yes, then No.
+    QTest::newRow("other pet: only its stored folder, 50 points a copy")
+        << 1 << QList<int>{0} << QList<QByteArray>{"old", "", "new a", ""};
+    QTest::newRow("current pet: stored and host copy asked apart, 25 points a copy")
+        << 0 << QList<int>{0, 25} << QList<QByteArray>{"old", "new a", "", ""};
+}
+
+void TestImportOps::onePet()
+{
+    QFETCH(int, pet);
+    QFETCH(QList<int>, gaugeAtQuestion);
+    QFETCH(QList<QByteArray>, a);
+    hostfolder::write(stored(pet), QStringLiteral("a.pac"), "old");
+    hostfolder::write(host(), QStringLiteral("a.pac"), "old");
+    msgs_->answer(MsgAnswer::Yes);
+    msgs_->answer(MsgAnswer::No);
+    QCOMPARE(ImportToPet(tc_->ctx, pet, source(), kAB), ImportResult::Done);
+
+    QCOMPARE(msgs_->gaugeAtQuestion, gaugeAtQuestion);
+    QCOMPARE(msgs_->texts().first(), QStringLiteral("a.pac") + kAsk);
+    QCOMPARE(msgs_->texts().last(), importops::kMsgDone);
     QCOMPARE(msgs_->shown.last().icon, MsgIcon::Information);
+    QCOMPARE(targetsOf(QStringLiteral("a.pac")), a);
+    QCOMPARE(targetsOf(QStringLiteral("b.pac")).first(), QByteArray(pet == 0 ? "new b" : ""));
     QCOMPARE(tc_->view.gauge, 100);
     QCOMPARE(tc_->view.busyOffCount, 1);
     QCOMPARE(tc_->ctx.StepSize, 0);
-}
-
-void TestImportOps::onePet_current_asksSeparatelyForStoredAndHostCopy()
-{
-    hostfolder::write(stored(0), QStringLiteral("a.pac"), "old");
-    hostfolder::write(host(), QStringLiteral("a.pac"), "old");
-    msgs_->answer(MsgAnswer::Yes);  // stored copy
-    msgs_->answer(MsgAnswer::No);   // host copy
-    QCOMPARE(ImportToPet(tc_->ctx, 0, source(), kAB), ImportResult::Done);
-    const QString q = QStringLiteral("a.pac") + kAsk;
-    QCOMPARE(msgs_->texts(), (QStringList{q, q, importops::kMsgDone}));
-    QCOMPARE(msgs_->gaugeAtQuestion, (QList<int>{0, 25}));  // 2 files x 2 copies: 25 points each
-    QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"old", "new a", "", ""}));
-    QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "", ""}));
 }
 
 void TestImportOps::allPets_threePetsTwoFiles_eightAttemptsOf16Points()

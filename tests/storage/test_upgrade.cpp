@@ -1,5 +1,4 @@
-// Upgrade of version 1.0 mailboxes on real temporary folders: recognition, name checks,
-// renames, removal of unused mailboxes, and that a failure leaves everything as it was.
+// Upgrade of version 1.0 mailboxes on real temporary folders: recognition, renames, removal of unused mailboxes, and that a failure leaves everything as it was.
 #include "app/Registry.h"
 #include "storage/Upgrade.h"
 #include "tests/support/HostFolder.h"
@@ -32,8 +31,6 @@ class TestUpgrade : public QObject {
 private slots:
     void init();
 
-    void names_data();
-    void names();
     void convert_data();
     void convert();
     void convert_lastUsedMailboxWithoutFolder_getsEmptyPetFolder();
@@ -72,43 +69,6 @@ void TestUpgrade::makeMailbox(int n, bool withSettings)
         QDir().mkpath(base + QLatin1Char('/') + item);
     if (withSettings)
         hostfolder::write(base, items::kSettings, tag);
-}
-
-void TestUpgrade::names_data()
-{
-    QTest::addColumn<QList<bool>>("inUse");
-    QTest::addColumn<QStringList>("pets");
-    QTest::addColumn<QStringList>("masters");
-    QTest::addColumn<QStringList>("messages");
-    const QString reserved = texts::kNewPetEntry;
-    QTest::newRow("a missing name hides the duplicate check")
-        << QList<bool>{true, true, false} << QStringList{"a", "a", ""} << QStringList{"m", "", ""}
-        << QStringList{texts::kMsgEnterNames};
-    QTest::newRow("names differ only in letter case, owners repeat")
-        << QList<bool>{true, true, false} << QStringList{"Pochi", "pochi", ""} << QStringList{"m", "m", ""} << QStringList{};
-    QTest::newRow("rows not in use are not checked")
-        << QList<bool>{true, false, false} << QStringList{"a", "", "a"} << QStringList{"m", "", reserved} << QStringList{};
-    QTest::newRow("pet name outside code page 932")
-        << QList<bool>{true, false, false} << QStringList{"ポチ\U0001F436", "", ""} << QStringList{"m", "", ""}
-        << QStringList{texts::kMsgUnstorableName};
-    QTest::newRow("owner name with a line break")
-        << QList<bool>{true, false, true} << QStringList{"a", "", "c"} << QStringList{"m", "", "x\ny"}
-        << QStringList{texts::kMsgUnstorableName};
-}
-
-void TestUpgrade::names()
-{
-    QFETCH(QList<bool>, inUse);
-    QFETCH(QStringList, pets);
-    QFETCH(QStringList, masters);
-    QFETCH(QStringList, messages);
-    MailboxPlan plan;
-    plan.inUse = {inUse[0], inUse[1], inUse[2]};
-    UpgradeNames n;
-    n.pet = {pets[0], pets[1], pets[2]};
-    n.master = {masters[0], masters[1], masters[2]};
-    QCOMPARE(CheckUpgradeNames(tc_->ctx, plan, n), messages.isEmpty());
-    QCOMPARE(tc_->messages.texts(), messages);
 }
 
 void TestUpgrade::convert_data()
@@ -158,11 +118,6 @@ void TestUpgrade::convert()
         QCOMPARE(reg.table.Pet[1], secondName);
     QCOMPARE(reg.table.Master[0], QStringLiteral("飼い主"));
     QVERIFY(tc_->messages.shown.isEmpty());
-
-    FillSelectorAfterUpgrade(tc_->ctx);
-    QCOMPARE(tc_->view.selector.size(), petFrom.size() + 1);
-    QCOMPARE(tc_->view.current, reg.table.Pet[currentUser]);
-    QVERIFY(!tc_->ctx.SuppressPetSel);
 }
 
 void TestUpgrade::convert_lastUsedMailboxWithoutFolder_getsEmptyPetFolder()

@@ -54,7 +54,8 @@ class TestConvertForm : public QObject {
 private slots:
     void init();
 
-    void validation_messagesInOrder_dialogStaysAndNothingChanges();
+    void validation_data();
+    void validation();
     void startup_upgradesAllTheWay();
     void closeBox_endsProgram_nextStartOffersUpgradeAgain();
 
@@ -92,30 +93,40 @@ void TestConvertForm::type(ConvertForm& form, int row, const QString& pet, const
     form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(row))->setText(master);
 }
 
-void TestConvertForm::validation_messagesInOrder_dialogStaysAndNothingChanges()
+void TestConvertForm::validation_data()
 {
-    makeMailbox(1, true);
-    makeMailbox(2, true);
-    makeMailbox(3, true);
+    QTest::addColumn<QStringList>("typed");  // pet and owner of rows 0, 1 and 2
+    QTest::addColumn<QStringList>("messages");
+    const QString reserved = texts::kNewPetEntry;
+    QTest::newRow("empty owner in row 0, reserved name in row 1: both, in order; no duplicate check")
+        << QStringList{"ポチ", "", reserved, "花子", "ポチ", "花子"}
+        << QStringList{texts::kMsgEnterNames, texts::kMsgReservedName};
+    QTest::newRow("rows 0 and 2 with the same pet name") << QStringList{"ミケ", "太郎", "タマ", "太郎", "ミケ", "花子"}
+                                                         << QStringList{kMsgUpgradeDuplicatePet};
+    QTest::newRow("owner name with a line break") << QStringList{"ポチ", "太\n郎", "タマ", "花子", "ミケ", "花子"}
+                                                  << QStringList{texts::kMsgUnstorableName};
+    QTest::newRow("pet name outside code page 932") << QStringList{"ポチ", "太郎", "タマ\U0001F431", "花子", "ミケ", "花子"}
+                                                    << QStringList{texts::kMsgUnstorableName};
+}
+
+void TestConvertForm::validation()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QStringList, messages);
+    for (int n = 1; n <= 3; ++n)
+        makeMailbox(n, true);
     tc_->ctx.table.CurrentUser = 0;
     const auto before = hostfolder::snapshot(program());
     FakeDialogs dialogs(tc_->ctx);
     tc_->ctx.dialogs = &dialogs;
     ConvertForm form(tc_->ctx);
     form.show();
-
-    type(form, 0, QStringLiteral("ポチ"), QString());
-    type(form, 1, texts::kNewPetEntry, QStringLiteral("花子"));
-    type(form, 2, QStringLiteral("ミケ"), QStringLiteral("花子"));
+    for (int k = 0; k < 3; ++k)
+        type(form, k, typed[2 * k], typed[2 * k + 1]);
     form.BtnOK_Click();
-    QCOMPARE(tc_->messages.texts(), (QStringList{texts::kMsgEnterNames, texts::kMsgReservedName}));
 
-    type(form, 0, QStringLiteral("ミケ"), QStringLiteral("花子"));
-    type(form, 1, QStringLiteral("タマ"), QStringLiteral("花子"));
-    form.BtnOK_Click();
-    QCOMPARE(tc_->messages.texts().last(), kMsgUpgradeDuplicatePet);
+    QCOMPARE(tc_->messages.texts(), messages);
     QCOMPARE(tc_->messages.shown.last().icon, MsgIcon::Critical);
-
     QVERIFY(form.isVisible());
     QVERIFY(dialogs.configOpenedWithRegistryLoaded.isEmpty());
     QCOMPARE(hostfolder::snapshot(program()), before);
