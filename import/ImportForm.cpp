@@ -22,17 +22,15 @@ namespace {
 
 const QString kPickerTitle = QStringLiteral("おやつファイルのあるフォルダを選択してください");
 
-template <typename W>
-W* named(W* widget, const char* name)
+template <typename W> W* named(W* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
 
-}  // namespace
+} // namespace
 
-ImportForm::ImportForm(Context& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx)
+ImportForm::ImportForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("ImportForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - おやつのインポート"));

@@ -36,7 +36,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void reject() override;  // Esc: as the close box
+    void reject() override; // Esc: as the close box
 
 private:
     void buildControls();

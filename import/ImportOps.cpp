@@ -19,7 +19,7 @@ QString child(const QString& folder, const QString& name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-}  // namespace
+} // namespace
 
 QString hostSnackFolder(const HostLayout& paths)
 {
@@ -45,8 +45,8 @@ QString importQuestion(const PetTable& table, bool allPets, int petIndex)
 {
     if (table.Oyatsu)
         return kAskShared;
-    const QString name = allPets ? kAllPetsName
-                                 : (petIndex >= 0 && petIndex < kMaxPets ? table.Pet[petIndex] : QString());
+    const QString name =
+        allPets ? kAllPetsName : (petIndex >= 0 && petIndex < kMaxPets ? table.Pet[petIndex] : QString());
     return name + kAskSuffix;
 }
 
@@ -67,12 +67,12 @@ bool sameFolderOnDisk(const QString& a, const QString& b)
     if (a.isEmpty() || b.isEmpty())
         return false;
     std::error_code ec;
-    const bool same = std::filesystem::equivalent(std::filesystem::path(a.toStdString()),
-                                                  std::filesystem::path(b.toStdString()), ec);
+    const bool same =
+        std::filesystem::equivalent(std::filesystem::path(a.toStdString()), std::filesystem::path(b.toStdString()), ec);
     return same && !ec;
 }
 
-}  // namespace importops
+} // namespace importops
 
 using namespace importops;
 
@@ -155,7 +155,7 @@ void finish(Context& ctx)
     ctx.information(kMsgDone);
 }
 
-}  // namespace
+} // namespace
 
 ImportResult ImportToPet(Context& ctx, int p, const QString& source, const QStringList& files)
 {
@@ -207,8 +207,9 @@ ImportResult ImportToAllPets(Context& ctx, const QString& source, const QStringL
     const bool hasCurrent = t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser;
     begin(ctx, allPetsStepSize(t.MaxUser, static_cast<int>(files.size())));
     for (const QString& file : files) {
-        const QString hostQuestion = hasCurrent ? t.Pet[t.CurrentUser] + QStringLiteral(" に ") + file + kOverwriteSuffix
-                                                : file + kOverwriteSuffix;
+        const QString hostQuestion = hasCurrent
+                                         ? t.Pet[t.CurrentUser] + QStringLiteral(" に ") + file + kOverwriteSuffix
+                                         : file + kOverwriteSuffix;
         copyAttempt(ctx, source, file, host, hostQuestion);
         for (int j = 0; j <= t.MaxUser && j < kMaxPets; ++j)
             copyAttempt(ctx, source, file, storedSnackFolder(ctx.paths, j),

@@ -17,8 +17,8 @@ inline const QString kMsgSameFolder = QStringLiteral("インポート元フォ�
 inline const QString kMsgDone = QStringLiteral("インポートが完了しました。");
 inline const QString kMsgNoSource = QStringLiteral(
     "インポート元のフォルダが選択されていません。「参照」ボタンでおやつファイルのあるフォルダを選択してください。");
-inline const QString kMsgNoTargetPet = QStringLiteral(
-    "インポート先のペットが登録されていません。ペットを選び直してください。");
+inline const QString kMsgNoTargetPet =
+    QStringLiteral("インポート先のペットが登録されていません。ペットを選び直してください。");
 inline const QString kOverwriteSuffix = QStringLiteral(" はすでに存在します。上書きしますか？");
 inline const QString kAllPetsName = QStringLiteral("すべてのペット");
 inline const QString kAskSuffix = QStringLiteral("におやつをインポートします。よろしいですか？");
@@ -44,7 +44,7 @@ int allPetsStepSize(int maxUser, int selectedCount);
 
 // True when both paths name the same existing folder (links and other spellings count).
 bool sameFolderOnDisk(const QString& a, const QString& b);
-}  // namespace importops
+} // namespace importops
 
 // Cuts text at its first NUL and turns a-z into A-Z; every other character stays.
 QString UpperAscii(const QString& text);

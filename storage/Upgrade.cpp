@@ -122,7 +122,7 @@ namespace {
 
 // One step of the conversion that can be undone.
 struct Move {
-    QString from;  // empty: the pet folder was made, there was no mailbox folder
+    QString from; // empty: the pet folder was made, there was no mailbox folder
     QString to;
 };
 
@@ -147,7 +147,7 @@ void undo(Context& ctx, const std::vector<Move>& done, const FolderRename& renam
     }
 }
 
-}  // namespace
+} // namespace
 
 bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names, const FolderRename& rename)
 {

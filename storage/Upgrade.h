@@ -17,11 +17,11 @@ struct MailboxPlan {
     // Row 0 always; another row when its folder holds the host's settings file, or when it
     // is the last used mailbox (whose live data is in the host's places).
     std::array<bool, 3> inUse{true, false, false};
-    int lastUsed = 0;  // row of the last used mailbox, 0 to 2
+    int lastUsed = 0; // row of the last used mailbox, 0 to 2
 
-    int OldMax() const;             // highest row in use
-    int petCount() const;           // rows in use
-    int petIndexOf(int row) const;  // the pet index a row becomes (rows in use, in order); -1 unused
+    int OldMax() const;            // highest row in use
+    int petCount() const;          // rows in use
+    int petIndexOf(int row) const; // the pet index a row becomes (rows in use, in order); -1 unused
 };
 
 // Looks at the mailbox folders; lastUser is the version 1.0 file's last used mailbox.
@@ -62,14 +62,13 @@ void FillSelectorAfterUpgrade(Context& ctx);
 inline const QString kMsgUpgradeDuplicatePet = QStringLiteral("同名のペットを複数登録できません。");
 inline const QString kMsgUpgradeDone = QStringLiteral("Ver.2.0への更新が完了しました。");
 // %1: the folder that is in the way.
-inline const QString kMsgUpgradeFolderExists = QStringLiteral(
-    "フォルダ「%1」がすでに存在するため、設定を更新できません。"
-    "このフォルダを移動するか名前を変えてから、もう一度 O K を押してください。");
+inline const QString kMsgUpgradeFolderExists =
+    QStringLiteral("フォルダ「%1」がすでに存在するため、設定を更新できません。"
+                   "このフォルダを移動するか名前を変えてから、もう一度 O K を押してください。");
 // %1 old name, %2 new name.
-inline const QString kMsgUpgradeRenameFailed = QStringLiteral(
-    "フォルダ「%1」を「%2」に変更できませんでした。設定の更新を中止し、フォルダを元に戻しました。");
-inline const QString kMsgUpgradeNotWritten =
-    QStringLiteral("設定の更新を中止し、フォルダを元に戻しました。");
+inline const QString kMsgUpgradeRenameFailed =
+    QStringLiteral("フォルダ「%1」を「%2」に変更できませんでした。設定の更新を中止し、フォルダを元に戻しました。");
+inline const QString kMsgUpgradeNotWritten = QStringLiteral("設定の更新を中止し、フォルダを元に戻しました。");
 // %1 the folder that holds the data now, %2 the name it should have got back.
-inline const QString kMsgUpgradeUndoFailed = QStringLiteral(
-    "フォルダ「%1」を「%2」に戻せませんでした。データはフォルダ「%1」に残っています。");
+inline const QString kMsgUpgradeUndoFailed =
+    QStringLiteral("フォルダ「%1」を「%2」に戻せませんでした。データはフォルダ「%1」に残っています。");

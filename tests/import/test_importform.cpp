@@ -29,13 +29,12 @@ public:
     QStringList titles;
 };
 
-template <typename T>
-T* control(QWidget& w, const char* name)
+template <typename T> T* control(QWidget& w, const char* name)
 {
     return w.findChild<T*>(QLatin1String(name));
 }
 
-}  // namespace
+} // namespace
 
 class TestImportForm : public QObject {
     Q_OBJECT
@@ -106,7 +105,7 @@ void TestImportForm::refer_listsSnackFiles_selectionButtons_cancelKeepsFolder()
     QCOMPARE(form->selectedFiles(), (QStringList{QStringLiteral("A.PAC"), QStringLiteral("b.pac")}));
     QVERIFY(import->isEnabled());
 
-    form->BtnRefer_Click();  // cancelled: the empty text
+    form->BtnRefer_Click(); // cancelled: the empty text
     QCOMPARE(form->sourceFolder(), source());
     QCOMPARE(list->count(), 2);
 }
@@ -119,7 +118,8 @@ void TestImportForm::import_data()
     QTest::addColumn<QString>("writtenTo");
     QTest::newRow("one pet") << false << false << QStringLiteral("タマにおやつをインポートします。よろしいですか？")
                              << QStringLiteral("ユーザー2/おやつ");
-    QTest::newRow("all pets") << false << true << QStringLiteral("すべてのペットにおやつをインポートします。よろしいですか？")
+    QTest::newRow("all pets") << false << true
+                              << QStringLiteral("すべてのペットにおやつをインポートします。よろしいですか？")
                               << QStringLiteral("ユーザー1/おやつ");
     QTest::newRow("shared snacks: all pets only, no pet named")
         << true << false << QStringLiteral("おやつをインポートします。よろしいですか？") << QStringLiteral("おやつ");
@@ -152,7 +152,7 @@ void TestImportForm::import()
     QCOMPARE(tc_->messages.shown[0].icon, MsgIcon::Question);
     QVERIFY(!hostfolder::exists(target));
 
-    form->BtnImport_Click();  // Yes; the dialog stays for another import
+    form->BtnImport_Click(); // Yes; the dialog stays for another import
     QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
     QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
     QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled());
@@ -164,7 +164,7 @@ void TestImportForm::import_petDeletedMeanwhile_refusedAndListRefreshed()
 {
     auto form = chooseSource();
     control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
-    tc_->ctx.table.MaxUser = 0;  // the main window deleted "タマ" while the dialog stayed open
+    tc_->ctx.table.MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
     form->BtnImport_Click();
     QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoTargetPet});
     QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);
@@ -187,7 +187,7 @@ void TestImportForm::btnOyatsu_refusesWithoutPets_elseOpensOneModelessDialog()
     QCOMPARE(forms.size(), 1);
     QVERIFY(forms[0]->isVisible() && !forms[0]->isModal());
     QCOMPARE(forms[0]->windowTitle(), QStringLiteral("Kennel 2001 - おやつのインポート"));
-    main.hideAllWindows();  // the host launch
+    main.hideAllWindows(); // the host launch
     QVERIFY(!forms[0]->isVisible());
 }
 

@@ -31,7 +31,7 @@ private:
 const QString kAsk = QStringLiteral(" はすでに存在します。上書きしますか？");
 const QStringList kAB = {QStringLiteral("a.pac"), QStringLiteral("b.pac")};
 
-}  // namespace
+} // namespace
 
 class TestImportOps : public QObject {
     Q_OBJECT
@@ -92,8 +92,8 @@ void TestImportOps::init()
 void TestImportOps::onePet_data()
 {
     QTest::addColumn<int>("pet");
-    QTest::addColumn<QList<int>>("gaugeAtQuestion");  // one question per existing target
-    QTest::addColumn<QList<QByteArray>>("a");          // host, pets 0, 1, 2 afterwards
+    QTest::addColumn<QList<int>>("gaugeAtQuestion"); // one question per existing target
+    QTest::addColumn<QList<QByteArray>>("a");        // host, pets 0, 1, 2 afterwards
     // a.pac exists in the host's folder and the pet's stored folder; answers: Yes, then No.
     QTest::newRow("other pet: only its stored folder, 50 points a copy")
         << 1 << QList<int>{0} << QList<QByteArray>{"old", "", "new a", ""};
@@ -137,7 +137,7 @@ void TestImportOps::allPets_threePetsTwoFiles_eightAttemptsOf16Points()
     QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
 
     QStringList expected;
-    for (const QString& f : kAB)  // the host copy names the current pet, then every pet
+    for (const QString& f : kAB) // the host copy names the current pet, then every pet
         for (const char* pet : {"ポチ", "ポチ", "タマ", "ミケ"})
             expected << QString::fromUtf8(pet) + QStringLiteral(" に ") + f + kAsk;
     QCOMPARE(msgs_->texts(), expected << importops::kMsgDone);
@@ -172,7 +172,7 @@ void TestImportOps::allPets_questionsNameThePetWhoseFileExists()
 
 void TestImportOps::refusals_data()
 {
-    QTest::addColumn<int>("pet");  // -1: all pets
+    QTest::addColumn<int>("pet"); // -1: all pets
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("message");
     const QString same = importops::kMsgSameFolder;
@@ -220,7 +220,7 @@ void TestImportOps::refusals()
 
 void TestImportOps::noFileSelected_fillsGaugeAndCompletes_data()
 {
-    QTest::addColumn<int>("pet");  // -1: all pets
+    QTest::addColumn<int>("pet"); // -1: all pets
     QTest::newRow("current pet") << 0;
     QTest::newRow("other pet") << 2;
     QTest::newRow("all pets") << -1;
@@ -243,7 +243,8 @@ void TestImportOps::failedCopy_keepsOldSnackAndGoesOn()
     // "gone.pac" was listed but has left the source folder since.
     QCOMPARE(ImportToPet(tc_->ctx, 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
              ImportResult::Done);
-    QCOMPARE(msgs_->texts(), (QStringList{QStringLiteral("gone.pac") + kAsk, texts::kMsgFileError, importops::kMsgDone}));
+    QCOMPARE(msgs_->texts(),
+             (QStringList{QStringLiteral("gone.pac") + kAsk, texts::kMsgFileError, importops::kMsgDone}));
     QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/gone.pac")), QByteArray("old gone"));
     QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/a.pac")), QByteArray("new a"));
 }

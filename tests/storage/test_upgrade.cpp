@@ -1,4 +1,5 @@
-// Upgrade of version 1.0 mailboxes on real temporary folders: recognition, renames, removal of unused mailboxes, and that a failure leaves everything as it was.
+// Upgrade of version 1.0 mailboxes on real temporary folders: recognition, renames, removal of unused mailboxes, and
+// that a failure leaves everything as it was.
 #include "app/Registry.h"
 #include "storage/Upgrade.h"
 #include "tests/support/HostFolder.h"
@@ -23,7 +24,7 @@ UpgradeNames names3(const QString& a, const QString& b, const QString& c)
     return n;
 }
 
-}  // namespace
+} // namespace
 
 class TestUpgrade : public QObject {
     Q_OBJECT
@@ -73,16 +74,14 @@ void TestUpgrade::makeMailbox(int n, bool withSettings)
 
 void TestUpgrade::convert_data()
 {
-    QTest::addColumn<QList<int>>("mailboxes");  // 1..3 with settings; negative: folder without settings
+    QTest::addColumn<QList<int>>("mailboxes"); // 1..3 with settings; negative: folder without settings
     QTest::addColumn<int>("lastUser");
-    QTest::addColumn<QList<int>>("petFrom");     // mailbox number of each new pet folder
+    QTest::addColumn<QList<int>>("petFrom"); // mailbox number of each new pet folder
     QTest::addColumn<int>("currentUser");
-    QTest::newRow("one mailbox, unused folders 2 and 3 go")
-        << QList<int>{1, -2, -3} << 0 << QList<int>{1} << 0;
+    QTest::newRow("one mailbox, unused folders 2 and 3 go") << QList<int>{1, -2, -3} << 0 << QList<int>{1} << 0;
     QTest::newRow("two mailboxes, the second last used") << QList<int>{1, 2} << 1 << QList<int>{1, 2} << 1;
     QTest::newRow("three mailboxes") << QList<int>{1, 2, 3} << 2 << QList<int>{1, 2, 3} << 2;
-    QTest::newRow("mailbox 3 without mailbox 2 becomes pet 2")
-        << QList<int>{1, -2, 3} << 2 << QList<int>{1, 3} << 1;
+    QTest::newRow("mailbox 3 without mailbox 2 becomes pet 2") << QList<int>{1, -2, 3} << 2 << QList<int>{1, 3} << 1;
     QTest::newRow("last used mailbox without settings file is kept")
         << QList<int>{1, -2, -3} << 1 << QList<int>{1, 2} << 1;
 }
@@ -134,12 +133,14 @@ void TestUpgrade::failure_leavesEverythingAsItWas_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("messages");
-    QTest::newRow("pet folder 2 exists already") << "exists"
-        << QStringList{kMsgUpgradeFolderExists.arg(QStringLiteral("%HOST%/ユーザー2"))};
-    QTest::newRow("third rename fails: first two undone") << "rename"
-        << QStringList{kMsgUpgradeRenameFailed.arg(QStringLiteral("%HOST%/ユーザー 3"), QStringLiteral("%HOST%/ユーザー3"))};
-    QTest::newRow("registry cannot be written: renames undone") << "registry"
-        << QStringList{kMsgRegistryWriteFailed, kMsgUpgradeNotWritten};
+    QTest::newRow("pet folder 2 exists already")
+        << "exists" << QStringList{kMsgUpgradeFolderExists.arg(QStringLiteral("%HOST%/ユーザー2"))};
+    QTest::newRow("third rename fails: first two undone")
+        << "rename"
+        << QStringList{
+               kMsgUpgradeRenameFailed.arg(QStringLiteral("%HOST%/ユーザー 3"), QStringLiteral("%HOST%/ユーザー3"))};
+    QTest::newRow("registry cannot be written: renames undone")
+        << "registry" << QStringList{kMsgRegistryWriteFailed, kMsgUpgradeNotWritten};
 }
 
 void TestUpgrade::failure_leavesEverythingAsItWas()
@@ -153,7 +154,9 @@ void TestUpgrade::failure_leavesEverythingAsItWas()
     if (fault == QLatin1String("exists"))
         QVERIFY(QDir().mkpath(petFolder(2)));
     if (fault == QLatin1String("rename"))
-        rename = [&](const QString& from, const QString& to) { return ++calls != 3 && RenameFolderNoReplace(from, to); };
+        rename = [&](const QString& from, const QString& to) {
+            return ++calls != 3 && RenameFolderNoReplace(from, to);
+        };
     if (fault == QLatin1String("registry")) {
         // A folder in place of Kennel.ini: the new file cannot take its name.
         QVERIFY(QFile::remove(program() + QStringLiteral("/Kennel.ini")));

@@ -46,7 +46,7 @@ private:
     Context& ctx_;
 };
 
-}  // namespace
+} // namespace
 
 class TestConvertForm : public QObject {
     Q_OBJECT
@@ -95,18 +95,19 @@ void TestConvertForm::type(ConvertForm& form, int row, const QString& pet, const
 
 void TestConvertForm::validation_data()
 {
-    QTest::addColumn<QStringList>("typed");  // pet and owner of rows 0, 1 and 2
+    QTest::addColumn<QStringList>("typed"); // pet and owner of rows 0, 1 and 2
     QTest::addColumn<QStringList>("messages");
     const QString reserved = texts::kNewPetEntry;
     QTest::newRow("empty owner in row 0, reserved name in row 1: both, in order; no duplicate check")
         << QStringList{"ポチ", "", reserved, "花子", "ポチ", "花子"}
         << QStringList{texts::kMsgEnterNames, texts::kMsgReservedName};
-    QTest::newRow("rows 0 and 2 with the same pet name") << QStringList{"ミケ", "太郎", "タマ", "太郎", "ミケ", "花子"}
-                                                         << QStringList{kMsgUpgradeDuplicatePet};
-    QTest::newRow("owner name with a line break") << QStringList{"ポチ", "太\n郎", "タマ", "花子", "ミケ", "花子"}
-                                                  << QStringList{texts::kMsgUnstorableName};
-    QTest::newRow("pet name outside code page 932") << QStringList{"ポチ", "太郎", "タマ\U0001F431", "花子", "ミケ", "花子"}
-                                                    << QStringList{texts::kMsgUnstorableName};
+    QTest::newRow("rows 0 and 2 with the same pet name")
+        << QStringList{"ミケ", "太郎", "タマ", "太郎", "ミケ", "花子"} << QStringList{kMsgUpgradeDuplicatePet};
+    QTest::newRow("owner name with a line break")
+        << QStringList{"ポチ", "太\n郎", "タマ", "花子", "ミケ", "花子"} << QStringList{texts::kMsgUnstorableName};
+    QTest::newRow("pet name outside code page 932")
+        << QStringList{"ポチ", "太郎", "タマ\U0001F431", "花子", "ミケ", "花子"}
+        << QStringList{texts::kMsgUnstorableName};
 }
 
 void TestConvertForm::validation()
@@ -137,7 +138,7 @@ void TestConvertForm::startup_upgradesAllTheWay()
 {
     makeMailbox(1, true);
     makeMailbox(2, true);
-    makeMailbox(3, false);  // no data: its folder goes
+    makeMailbox(3, false); // no data: its folder goes
     FakeDialogs dialogs(tc_->ctx);
     tc_->ctx.dialogs = &dialogs;
     dialogs.drive = [&](ConvertForm& form) {
@@ -158,7 +159,7 @@ void TestConvertForm::startup_upgradesAllTheWay()
     const RegistryContent reg = parseRegistry(hostfolder::read(program() + QStringLiteral("/Kennel.ini")));
     QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
     QCOMPARE(reg.table.MaxUser, 1);
-    QCOMPARE(reg.table.CurrentUser, 1);  // "LastUser = 1": mailbox 2
+    QCOMPARE(reg.table.CurrentUser, 1); // "LastUser = 1": mailbox 2
     QCOMPARE(reg.table.Pet[1], QStringLiteral("タマ"));
     QCOMPARE(reg.table.Master[0], QStringLiteral("太郎"));
     QVERIFY(reg.table.Oyatsu);
@@ -188,7 +189,7 @@ void TestConvertForm::closeBox_endsProgram_nextStartOffersUpgradeAgain()
     tc_->ctx.dialogs = &dialogs;
     dialogs.drive = [&](ConvertForm& form) {
         type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
-        form.close();  // the close box
+        form.close(); // the close box
     };
 
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(tc_->ctx));

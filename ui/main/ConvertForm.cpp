@@ -16,7 +16,8 @@
 
 namespace {
 
-const QString kRowTitles[3] = {QStringLiteral("Ver.1.0 でのメールボックス１"), QStringLiteral("Ver.1.0 でのメールボックス２"),
+const QString kRowTitles[3] = {QStringLiteral("Ver.1.0 でのメールボックス１"),
+                               QStringLiteral("Ver.1.0 でのメールボックス２"),
                                QStringLiteral("Ver.1.0 でのメールボックス３")};
 
 QString indexed(const char* name, int k)
@@ -32,10 +33,9 @@ QLabel* wrappedLabel(QWidget* parent, const char* name, const QString& text)
     return label;
 }
 
-}  // namespace
+} // namespace
 
-ConvertForm::ConvertForm(Context& ctx, QWidget* parent)
-    : QDialog(parent), ctx_(ctx)
+ConvertForm::ConvertForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("ConvertForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - 設定更新"));
@@ -47,10 +47,12 @@ ConvertForm::ConvertForm(Context& ctx, QWidget* parent)
 void ConvertForm::buildControls()
 {
     auto* layout = new QVBoxLayout(this);
-    LblConvert = wrappedLabel(this, "LblConvert", QStringLiteral("Kennel 2001 Ver.1.0 から Ver.2.0 に設定を更新します。"));
-    LblCaution1 = wrappedLabel(this, "LblCaution1",
-                               QStringLiteral("Ver.2.0ではペット名と飼い主名も登録できます。"
-                                              "前バージョンの各メールボックスに該当するペット名と飼い主名を入力してください。"));
+    LblConvert =
+        wrappedLabel(this, "LblConvert", QStringLiteral("Kennel 2001 Ver.1.0 から Ver.2.0 に設定を更新します。"));
+    LblCaution1 =
+        wrappedLabel(this, "LblCaution1",
+                     QStringLiteral("Ver.2.0ではペット名と飼い主名も登録できます。"
+                                    "前バージョンの各メールボックスに該当するペット名と飼い主名を入力してください。"));
     layout->addWidget(LblConvert);
     layout->addWidget(LblCaution1);
 
@@ -105,8 +107,8 @@ void ConvertForm::buildControls()
 
 void ConvertForm::enableRow(int k, bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{FrmOld[k], FrmNewPet[k], FrmNewMaster[k], TxtNewPet[k],
-                                                      TxtNewMaster[k]})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{FrmOld[k], FrmNewPet[k], FrmNewMaster[k], TxtNewPet[k], TxtNewMaster[k]})
         w->setEnabled(enabled);
 }
 
@@ -134,7 +136,7 @@ void ConvertForm::BtnOK_Click()
     if (ctx_.dialogs)
         ctx_.dialogs->showConfigForm();
     if (!ConvertMailboxes(ctx_, plan_, names, rename_))
-        return;  // nothing changed; the dialog stays for another try
+        return; // nothing changed; the dialog stays for another try
 
     FillSelectorAfterUpgrade(ctx_);
     ctx_.information(kMsgUpgradeDone);

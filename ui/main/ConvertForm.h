@@ -31,7 +31,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void reject() override;  // Esc: as the close box
+    void reject() override; // Esc: as the close box
 
 private:
     void buildControls();
