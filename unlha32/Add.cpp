@@ -292,9 +292,10 @@ int addToArchive(const AddOptions& options, std::string& message)
     const std::uint8_t endMark = 0;
     if (rc == 0 && !out.write(&endMark, 1))
         failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
-    if (std::fflush(f) != 0 || fsync(fd) != 0)
-        if (rc == 0)
-            failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
+    // The rename below makes the new archive appear whole or not at all; no fsync, which
+    // would cost more than the compression of a typical backup.
+    if (std::fflush(f) != 0 && rc == 0)
+        failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
     std::fclose(f);
     if (rc == 0) {
         ::chmod(tmpl.c_str(), archiveExists ? (archiveStat.st_mode & 0777) : 0644);

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <span>
 
 namespace unlha {
 
@@ -82,6 +84,23 @@ public:
     std::uint64_t bits = 0;
 };
 
+// Length of the common prefix of a and b, at most limit; both must have limit bytes.
+std::size_t commonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit)
+{
+    std::size_t len = 0;
+    while (len + 8 <= limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y)
+            return len + (__builtin_ctzll(x ^ y) >> 3);
+        len += 8;
+    }
+    while (len < limit && a[len] == b[len])
+        ++len;
+    return len;
+}
+
 // ---- Match finding: hash chains over the whole input ----
 
 class MatchFinder {
@@ -109,7 +128,7 @@ public:
                 break;
             const std::uint8_t* c = d_ + cand;
             if (c[best] == cur[best] && c[0] == cur[0] && c[1] == cur[1]) {
-                const std::size_t len = matchLength(c, cur, limit);
+                const std::size_t len = commonLength(c, cur, limit);
                 if (len > best) {
                     best = len;
                     lens[found] = static_cast<std::uint32_t>(len);
@@ -145,28 +164,89 @@ private:
         return (v * 2654435761u) >> (32 - kHashBits);
     }
 
-    static std::size_t matchLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit)
-    {
-        std::size_t len = 0;
-        while (len + 8 <= limit) {
-            std::uint64_t x, y;
-            std::memcpy(&x, a + len, 8);
-            std::memcpy(&y, b + len, 8);
-            if (x != y)
-                return len + (__builtin_ctzll(x ^ y) >> 3);
-            len += 8;
-        }
-        while (len < limit && a[len] == b[len])
-            ++len;
-        return len;
-    }
-
     const std::uint8_t* d_;
     std::size_t n_;
     std::size_t window_;
     int maxChain_;
     std::vector<std::int32_t> head_;
     std::vector<std::int32_t> prev_;
+};
+
+// Binary trees of the window's positions ordered by the text that follows them, one tree per
+// 3-byte hash. Finding the matches at a position also inserts it, so every position must pass
+// through find() (or skip()) once, in order. Finds the nearest match of every useful length
+// with far fewer comparisons than a hash chain.
+class TreeMatchFinder {
+public:
+    TreeMatchFinder(Bytes data, int windowBits, int depth)
+        : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits), depth_(depth),
+          head_(kHashSize, kNone), son_(2 * window_, kNone)
+    {
+    }
+
+    int find(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists) { return walk(pos, lens, dists); }
+    void skip(std::size_t pos) { walk(pos, nullptr, nullptr); }
+
+private:
+    static constexpr std::size_t kHashBits = 16;
+    static constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
+    static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    int walk(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists)
+    {
+        if (pos + kMinMatch > n_)
+            return 0;
+        const std::size_t limit = std::min<std::size_t>(kMaxMatch, n_ - pos);
+        const std::uint8_t* cur = d_ + pos;
+        const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> (32 - kHashBits);
+        std::uint32_t candidate = head_[h];
+        head_[h] = static_cast<std::uint32_t>(pos);
+        const std::size_t mask = window_ - 1;
+        std::uint32_t* smaller = &son_[2 * (pos & mask)];
+        std::uint32_t* larger = &son_[2 * (pos & mask) + 1];
+        std::size_t smallerLen = 0, largerLen = 0, best = kMinMatch - 1;
+        int found = 0;
+        for (int depth = depth_;; --depth) {
+            if (candidate == kNone || depth == 0 || pos - candidate >= window_) {
+                *smaller = *larger = kNone;
+                return found;
+            }
+            const std::uint8_t* c = d_ + candidate;
+            std::uint32_t* pair = &son_[2 * (candidate & mask)];
+            std::size_t len = std::min(smallerLen, largerLen);
+            len += commonLength(c + len, cur + len, limit - len);
+            if (len > best && lens) {
+                best = len;
+                lens[found] = static_cast<std::uint32_t>(len);
+                dists[found] = static_cast<std::uint32_t>(pos - candidate);
+                ++found;
+            }
+            if (len == limit) {
+                // Equal as far as we look: the candidate's subtrees become ours.
+                *smaller = pair[0];
+                *larger = pair[1];
+                return found;
+            }
+            if (c[len] < cur[len]) {
+                *smaller = candidate;
+                smaller = &pair[1];
+                candidate = *smaller;
+                smallerLen = len;
+            } else {
+                *larger = candidate;
+                larger = &pair[0];
+                candidate = *larger;
+                largerLen = len;
+            }
+        }
+    }
+
+    const std::uint8_t* d_;
+    std::size_t n_;
+    std::size_t window_;
+    int depth_;
+    std::vector<std::uint32_t> head_;
+    std::vector<std::uint32_t> son_;
 };
 
 Token literal(std::uint8_t b) { return {b, 0}; }
@@ -225,55 +305,74 @@ std::vector<Token> lazyParse(Bytes data, int windowBits, int maxChain)
     return out;
 }
 
-// Prices in bits of each code and distance class, from the lengths a previous parse earned.
+constexpr std::uint32_t kPriceScale = 16;
+constexpr int kTreeDepth = 24;
+
+// Prices of each code and distance class (with its extra bits), from a previous parse.
 struct Prices {
     std::array<std::uint32_t, kCodeSymbols> code{};
     std::array<std::uint32_t, 18> distance{};  // class length plus its extra bits
 };
 
-Prices pricesFrom(const std::vector<Token>& tokens, int distanceSymbols)
+Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
 {
     std::array<std::uint32_t, kCodeSymbols> cf{};
     std::array<std::uint32_t, 18> pf{};
-    for (const Token& t : tokens) {
+    for (const Token& t : std::span<const Token>(first, last)) {
         ++cf[t.code];
         if (t.code >= 256)
             ++pf[distanceClass(t.offset)];
     }
-    std::array<std::uint8_t, kCodeSymbols> cl{};
-    std::array<std::uint8_t, 18> pl{};
-    buildCodeLengths(cf.data(), kCodeSymbols, kMaxCodeLength, cl.data());
-    buildCodeLengths(pf.data(), distanceSymbols, kMaxCodeLength, pl.data());
+    // Prices in sixteenths of a bit from the symbol frequencies, unseen symbols priced as rare.
+    std::uint64_t codeTotal = 0, distTotal = 0;
+    for (auto f : cf)
+        codeTotal += f;
+    for (auto f : pf)
+        distTotal += f;
+    auto price = [](std::uint64_t f, std::uint64_t total) {
+        const double bits = std::log2(double(total + 2) / double(f ? f : 0.5));
+        return static_cast<std::uint32_t>(std::lround(std::min(bits, 18.0) * kPriceScale));
+    };
     Prices p;
     for (int i = 0; i < kCodeSymbols; ++i)
-        p.code[i] = cl[i] ? cl[i] : (i < 256 ? 12 : 14);
+        p.code[i] = price(cf[i], codeTotal);
     for (int c = 0; c < distanceSymbols; ++c)
-        p.distance[c] = (pl[c] ? pl[c] : 7) + (c > 1 ? c - 1 : 0);
+        p.distance[c] = price(pf[c], distTotal) + (c > 1 ? (c - 1) * kPriceScale : 0);
     return p;
 }
 
-// Forward shortest path over the positions of a chunk, costs taken from prices.
-std::vector<Token> optimalParse(Bytes data, int windowBits, int maxChain, const Prices& prices)
+// A stretch of the input parsed with one set of prices.
+struct Segment {
+    std::size_t end;
+    Prices prices;
+};
+
+// Forward shortest path over the positions of each segment (cut into chunks of bounded size),
+// costs taken from the segment's prices. Matches do not cross a segment or chunk end.
+std::vector<Token> optimalParse(Bytes data, int windowBits, int treeDepth, const std::vector<Segment>& segments)
 {
     constexpr std::size_t kChunk = std::size_t{1} << 20;
-    constexpr std::uint32_t kNiceLength = 128;
-    MatchFinder mf(data, windowBits, maxChain);
+    constexpr std::uint32_t kNiceLength = 64;
+    TreeMatchFinder mf(data, windowBits, treeDepth);
     const std::size_t n = data.size();
     std::vector<Token> out;
     out.reserve(n / 4 + 16);
     std::vector<std::uint32_t> cost;
     std::vector<Token> step;  // how each position was reached
-    std::array<std::uint32_t, 64> lens{}, dists{};
-    for (std::size_t start = 0; start < n; start += kChunk) {
-        const std::size_t len = std::min(kChunk, n - start);
+    std::array<std::uint32_t, 300> lens{}, dists{};
+    std::size_t segment = 0;
+    for (std::size_t start = 0; start < n;) {
+        while (segments[segment].end <= start)
+            ++segment;
+        const Prices& prices = segments[segment].prices;
+        const std::size_t len = std::min(kChunk, segments[segment].end - start);
         cost.assign(len + 1, UINT32_MAX);
         step.assign(len + 1, Token{0, 0});
         cost[0] = 0;
         std::size_t i = 0;
         while (i < len) {
             const std::size_t pos = start + i;
-            const int k = mf.find(pos, lens.data(), dists.data(), 64);
-            mf.insert(pos);
+            const int k = mf.find(pos, lens.data(), dists.data());
             const std::uint32_t base = cost[i];
             const std::uint32_t lit = base + prices.code[data[pos]];
             if (lit < cost[i + 1]) {
@@ -291,7 +390,7 @@ std::vector<Token> optimalParse(Bytes data, int windowBits, int maxChain, const 
                         step[i + l] = match(l, dists[k - 1]);
                     }
                     for (std::uint32_t s = 1; s < l; ++s)
-                        mf.insert(pos + s);
+                        mf.skip(pos + s);
                     i += l;
                     continue;
                 }
@@ -319,6 +418,7 @@ std::vector<Token> optimalParse(Bytes data, int windowBits, int maxChain, const 
             p -= t.code < 256 ? 1 : t.code - 256 + kMinMatch;
         }
         out.insert(out.end(), rev.rbegin(), rev.rend());
+        start += len;
     }
     return out;
 }
@@ -523,7 +623,7 @@ void writeBlock(BitWriter& w, const Token* t, std::size_t n, const MethodParams&
 // one block costs fewer bits than two.
 std::vector<std::size_t> splitBlocks(const std::vector<Token>& tokens, const MethodParams& mp)
 {
-    constexpr std::size_t kPiece = 4096;
+    constexpr std::size_t kPiece = 2048;
     std::vector<std::size_t> ends;
     std::size_t blockStart = 0;
     BlockStats block;
@@ -566,9 +666,21 @@ std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSett
         static constexpr int kChains[] = {0, 8, 32, 128};
         tokens = lazyParse(input, mp.windowBits, kChains[effort]);
     } else {
-        tokens = lazyParse(input, mp.windowBits, 32);
-        const Prices prices = pricesFrom(tokens, mp.distanceSymbols);
-        tokens = optimalParse(input, mp.windowBits, 48, prices);
+        // A quick lazy parse prices the symbols for a first cost-driven parse over the whole
+        // input; its blocks then price a second parse, block by block, so that each stretch
+        // is parsed for the codes it will be written with.
+        tokens = lazyParse(input, mp.windowBits, 8);
+        tokens = optimalParse(input, mp.windowBits, kTreeDepth,
+                              {{input.size(), pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols)}});
+        std::vector<Segment> segments;
+        std::size_t pos = 0, first = 0;
+        for (const std::size_t end : splitBlocks(tokens, mp)) {
+            for (std::size_t t = first; t < end; ++t)
+                pos += tokens[t].code < 256 ? 1 : tokens[t].code - 256 + kMinMatch;
+            segments.push_back({pos, pricesFrom(tokens.data() + first, tokens.data() + end, mp.distanceSymbols)});
+            first = end;
+        }
+        tokens = optimalParse(input, mp.windowBits, kTreeDepth, segments);
     }
     BitWriter w;
     std::size_t start = 0;

@@ -364,7 +364,6 @@ std::vector<std::uint8_t> buildLevel2Header(const NewMember& m)
         std::uint8_t type;
         std::vector<std::uint8_t> data;
     };
-    const bool folder = m.methodId == "-lhd-";
     std::vector<Ext> exts;
     exts.push_back({0x00, {0, 0}});
     if (m.writeCodePage) {
@@ -381,15 +380,6 @@ std::vector<std::uint8_t> buildLevel2Header(const NewMember& m)
         }
         exts.push_back(dir);
     }
-    Ext attr{0x40, {}};
-    append(attr.data, folder ? 0x10 : 0x20, 2);
-    exts.push_back(attr);
-    Ext times{0x41, {}};
-    const std::uint64_t fileTime = static_cast<std::uint64_t>(m.mtime + 11644473600LL) * 10000000ULL;
-    for (int i = 0; i < 3; ++i)
-        append(times.data, fileTime, 8);
-    exts.push_back(times);
-
     std::vector<std::uint8_t> h(24, 0);
     for (int i = 0; i < 5; ++i)
         h[2 + i] = static_cast<std::uint8_t>(m.methodId[i]);

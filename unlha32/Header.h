@@ -57,8 +57,8 @@ struct NewMember {
     bool writeCodePage = true;
 };
 
-// Builds a level-2 header with its CRC, DOS attributes, Windows time stamps and, when asked,
-// the code page 932 mark. Empty result when the names do not fit in a header.
+// Builds a level-2 header with its CRC, the Unix time stamp of the base header and, when
+// asked, the code page 932 mark. Nothing more: every byte is paid once per member. Empty result when the names do not fit in a header.
 std::vector<std::uint8_t> buildLevel2Header(const NewMember& m);
 
 } // namespace unlha
