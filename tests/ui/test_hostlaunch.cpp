@@ -145,11 +145,21 @@ private slots:
         windows->onKeys = [&] { shiftedWhileKeys = ctx().DateShifted && clock->offsetDays == 1; };
         MnuTrayReturn_Click(ctx(), services);
         QCOMPARE(log, (QStringList{"activate Mewmail for Windows ver. 2.0", "shift +1", "keys", "look",
-                                   "wait 50", "look", "wait 50", "look", "wait 3000", "shift -1"}));
+                                   "look", "wait 50", "look", "wait 3000", "shift -1"}));
         QVERIFY(shiftedWhileKeys);
         QVERIFY(!ctx().DateShifted);
         QCOMPARE(clock->offsetDays, 0);
         QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    void trayReturn_receivingWindowNeverShows_waitsAMomentOnly()
+    {
+        process->running = true;
+        windows->receivingLooks = 0;
+        MnuTrayReturn_Click(ctx(), services);
+        QCOMPARE(log.count(QStringLiteral("wait 50")), 40);  // two seconds of looking
+        QCOMPARE(log.last(), QStringLiteral("shift -1"));
+        QCOMPARE(clock->offsetDays, 0);
     }
 
     void trayReturn_dateMovedFlagTrueFromTheShiftOn()
@@ -157,7 +167,7 @@ private slots:
         process->running = true;
         QList<bool> flags;
         clock->onWait = [&](int) { flags << ctx().DateShifted; };
-        windows->receivingLooks = 1;
+        windows->receivingLooks = 2;
         MnuTrayReturn_Click(ctx(), services);
         QCOMPARE(flags, (QList<bool>{true, true}));
     }

@@ -17,6 +17,9 @@
 
 namespace {
 
+constexpr int kLookIntervalMs = 50;      // between two looks for the receiving window
+constexpr int kReceivingAppearMs = 2000; // how long the receiving window may take to show
+
 // The tray picture: a small red-roofed kennel, drawn here so that no image file is needed.
 QIcon kennelIcon()
 {
@@ -178,9 +181,14 @@ void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
 
     ctx.windows->sendAltFThenM();
 
-    // The host shows its receiving window while it fetches the mail.
+    // The keys are delivered, but the host opens its receiving window only once it has
+    // handled them: give it a moment to appear, then wait while it is open.
+    for (int waited = 0; waited < kReceivingAppearMs && process.isRunning() &&
+                         !ctx.windows->windowExists(texts::kReceivingTitle);
+         waited += kLookIntervalMs)
+        clock.wait(kLookIntervalMs);
     while (process.isRunning() && ctx.windows->windowExists(texts::kReceivingTitle))
-        clock.wait(50);
+        clock.wait(kLookIntervalMs);
     if (process.isRunning())
         clock.wait(3000);
 
