@@ -306,7 +306,7 @@ std::vector<Token> lazyParse(Bytes data, int windowBits, int maxChain)
 }
 
 constexpr std::uint32_t kPriceScale = 16;
-constexpr int kTreeDepth = 24;
+constexpr int kTreeDepth = 32;
 
 // Prices of each code and distance class (with its extra bits), from a previous parse.
 struct Prices {
@@ -330,7 +330,7 @@ Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
     for (auto f : pf)
         distTotal += f;
     auto price = [](std::uint64_t f, std::uint64_t total) {
-        const double bits = std::log2(double(total + 2) / double(f ? f : 0.5));
+        const double bits = std::log2(double(total + 2) / (f ? double(f) : 0.5));
         return static_cast<std::uint32_t>(std::lround(std::min(bits, 18.0) * kPriceScale));
     };
     Prices p;
@@ -343,84 +343,107 @@ Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
 
 // A stretch of the input parsed with one set of prices.
 struct Segment {
-    std::size_t end;
+    std::size_t end;  // relative to the chunk
     Prices prices;
 };
 
-// Forward shortest path over the positions of each segment (cut into chunks of bounded size),
-// costs taken from the segment's prices. Matches do not cross a segment or chunk end.
-std::vector<Token> optimalParse(Bytes data, int windowBits, int treeDepth, const std::vector<Segment>& segments)
+constexpr std::size_t kChunk = std::size_t{1} << 18;
+constexpr std::uint32_t kNiceLength = 256;  // jump only over matches of the longest length
+constexpr int kMaxKeptMatches = 16;
+
+// The matches found at each position of a chunk, kept so that the chunk can be parsed twice
+// with one walk of the match finder.
+struct ChunkMatches {
+    std::vector<std::uint32_t> first;  // position i's matches are [first[i], first[i + 1])
+    std::vector<std::uint32_t> lens, dists;
+    std::vector<std::uint8_t> jump;    // a match of kNiceLength or more, taken as it stands
+};
+
+void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, ChunkMatches& cm)
 {
-    constexpr std::size_t kChunk = std::size_t{1} << 20;
-    constexpr std::uint32_t kNiceLength = 64;
-    TreeMatchFinder mf(data, windowBits, treeDepth);
-    const std::size_t n = data.size();
-    std::vector<Token> out;
-    out.reserve(n / 4 + 16);
-    std::vector<std::uint32_t> cost;
-    std::vector<Token> step;  // how each position was reached
     std::array<std::uint32_t, 300> lens{}, dists{};
-    std::size_t segment = 0;
-    for (std::size_t start = 0; start < n;) {
-        while (segments[segment].end <= start)
-            ++segment;
-        const Prices& prices = segments[segment].prices;
-        const std::size_t len = std::min(kChunk, segments[segment].end - start);
-        cost.assign(len + 1, UINT32_MAX);
-        step.assign(len + 1, Token{0, 0});
-        cost[0] = 0;
-        std::size_t i = 0;
-        while (i < len) {
-            const std::size_t pos = start + i;
-            const int k = mf.find(pos, lens.data(), dists.data());
-            const std::uint32_t base = cost[i];
-            const std::uint32_t lit = base + prices.code[data[pos]];
-            if (lit < cost[i + 1]) {
-                cost[i + 1] = lit;
-                step[i + 1] = literal(data[pos]);
+    cm.first.assign(len + 1, 0);
+    cm.jump.assign(len, 0);
+    cm.lens.clear();
+    cm.dists.clear();
+    std::size_t i = 0;
+    while (i < len) {
+        cm.first[i] = static_cast<std::uint32_t>(cm.lens.size());
+        const int k = mf.find(start + i, lens.data(), dists.data());
+        for (int m = std::max(0, k - kMaxKeptMatches); m < k; ++m) {
+            cm.lens.push_back(std::min<std::uint32_t>(lens[m], static_cast<std::uint32_t>(len - i)));
+            cm.dists.push_back(dists[m]);
+        }
+        const std::uint32_t longest = k ? std::min<std::uint32_t>(lens[k - 1], static_cast<std::uint32_t>(len - i)) : 0;
+        if (longest >= kNiceLength) {
+            // Searching inside a long match gains little; its positions only enter the finder.
+            cm.jump[i] = 1;
+            for (std::uint32_t s = 1; s < longest; ++s) {
+                mf.skip(start + i + s);
+                cm.first[i + s] = static_cast<std::uint32_t>(cm.lens.size());
             }
-            if (k > 0 && lens[k - 1] >= kNiceLength) {
-                // A long match is taken as it stands; searching inside it gains little.
-                const std::uint32_t l = std::min<std::uint32_t>(lens[k - 1], static_cast<std::uint32_t>(len - i));
-                if (l >= kMinMatch) {
-                    const std::uint32_t c = base + prices.code[256 + l - kMinMatch]
-                        + prices.distance[distanceClass(dists[k - 1] - 1)];
-                    if (c < cost[i + l]) {
-                        cost[i + l] = c;
-                        step[i + l] = match(l, dists[k - 1]);
-                    }
-                    for (std::uint32_t s = 1; s < l; ++s)
-                        mf.skip(pos + s);
-                    i += l;
-                    continue;
-                }
-            }
-            std::uint32_t from = kMinMatch;
-            for (int m = 0; m < k; ++m) {
-                const std::uint32_t top = std::min<std::uint32_t>(lens[m], static_cast<std::uint32_t>(len - i));
-                const std::uint32_t dc = base + prices.distance[distanceClass(dists[m] - 1)];
-                for (std::uint32_t l = from; l <= top; ++l) {
-                    const std::uint32_t c = dc + prices.code[256 + l - kMinMatch];
-                    if (c < cost[i + l]) {
-                        cost[i + l] = c;
-                        step[i + l] = match(l, dists[m]);
-                    }
-                }
-                from = std::max(from, top + 1);
-            }
+            i += longest;
+        } else {
             ++i;
         }
-        // Walk back from the end of the chunk.
-        std::vector<Token> rev;
-        for (std::size_t p = len; p > 0;) {
-            const Token t = step[p];
-            rev.push_back(t);
-            p -= t.code < 256 ? 1 : t.code - 256 + kMinMatch;
-        }
-        out.insert(out.end(), rev.rbegin(), rev.rend());
-        start += len;
     }
-    return out;
+    cm.first[len] = static_cast<std::uint32_t>(cm.lens.size());
+}
+
+// Shortest path through the chunk's positions: every edge is a literal or a match, priced by
+// the segment its start lies in. Appends the chosen tokens to out.
+void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm,
+                const std::vector<Segment>& segments, std::vector<std::uint32_t>& cost,
+                std::vector<Token>& step, std::vector<Token>& out)
+{
+    cost.assign(len + 1, UINT32_MAX);
+    step.assign(len + 1, Token{0, 0});
+    cost[0] = 0;
+    std::size_t segment = 0;
+    std::size_t i = 0;
+    while (i < len) {
+        while (segments[segment].end <= i)
+            ++segment;
+        const Prices& prices = segments[segment].prices;
+        const std::uint32_t base = cost[i];
+        const std::uint32_t lit = base + prices.code[data[i]];
+        if (lit < cost[i + 1]) {
+            cost[i + 1] = lit;
+            step[i + 1] = literal(data[i]);
+        }
+        const std::uint32_t b = cm.first[i], e = cm.first[i + 1];
+        if (cm.jump[i]) {
+            const std::uint32_t l = cm.lens[e - 1], d = cm.dists[e - 1];
+            const std::uint32_t c = base + prices.code[256 + l - kMinMatch] + prices.distance[distanceClass(d - 1)];
+            if (c < cost[i + l]) {
+                cost[i + l] = c;
+                step[i + l] = match(l, d);
+            }
+            i += l;
+            continue;
+        }
+        std::uint32_t from = kMinMatch;
+        for (std::uint32_t m = b; m < e; ++m) {
+            const std::uint32_t top = cm.lens[m];
+            const std::uint32_t dc = base + prices.distance[distanceClass(cm.dists[m] - 1)];
+            for (std::uint32_t l = from; l <= top; ++l) {
+                const std::uint32_t c = dc + prices.code[256 + l - kMinMatch];
+                if (c < cost[i + l]) {
+                    cost[i + l] = c;
+                    step[i + l] = match(l, cm.dists[m]);
+                }
+            }
+            from = std::max(from, top + 1);
+        }
+        ++i;
+    }
+    const std::size_t mark = out.size();
+    for (std::size_t p = len; p > 0;) {
+        const Token t = step[p];
+        out.push_back(t);
+        p -= t.code < 256 ? 1 : t.code - 256 + kMinMatch;
+    }
+    std::reverse(out.begin() + static_cast<std::ptrdiff_t>(mark), out.end());
 }
 
 // ---- Blocks ----
@@ -655,6 +678,26 @@ std::vector<std::size_t> splitBlocks(const std::vector<Token>& tokens, const Met
     return ends;
 }
 
+std::vector<std::uint8_t> writeTokens(const std::vector<Token>& tokens, const MethodParams& mp)
+{
+    BitWriter w;
+    std::size_t start = 0;
+    for (const std::size_t end : splitBlocks(tokens, mp)) {
+        if (end > start)
+            writeBlock(w, tokens.data() + start, end - start, mp);
+        start = end;
+    }
+    return w.finish();
+}
+
+// Bytes the tokens would take as one block: a quick upper estimate.
+std::size_t estimatedBytes(const std::vector<Token>& tokens, const MethodParams& mp)
+{
+    BlockStats s;
+    s.add(tokens.data(), tokens.size());
+    return static_cast<std::size_t>(blockBits(s, mp) / 8);
+}
+
 } // namespace
 
 std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSettings& settings)
@@ -666,30 +709,45 @@ std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSett
         static constexpr int kChains[] = {0, 8, 32, 128};
         tokens = lazyParse(input, mp.windowBits, kChains[effort]);
     } else {
-        // A quick lazy parse prices the symbols for a first cost-driven parse over the whole
-        // input; its blocks then price a second parse, block by block, so that each stretch
-        // is parsed for the codes it will be written with.
+        // A quick lazy parse prices the symbols for a first cost-driven parse of each chunk;
+        // the blocks that parse falls into then price the next parses, block by block, so that
+        // each stretch is parsed for the codes it will be written with. All parses of a chunk
+        // share one walk of the match finder.
         tokens = lazyParse(input, mp.windowBits, 8);
-        tokens = optimalParse(input, mp.windowBits, kTreeDepth,
-                              {{input.size(), pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols)}});
-        std::vector<Segment> segments;
-        std::size_t pos = 0, first = 0;
-        for (const std::size_t end : splitBlocks(tokens, mp)) {
-            for (std::size_t t = first; t < end; ++t)
-                pos += tokens[t].code < 256 ? 1 : tokens[t].code - 256 + kMinMatch;
-            segments.push_back({pos, pricesFrom(tokens.data() + first, tokens.data() + end, mp.distanceSymbols)});
-            first = end;
+        if (estimatedBytes(tokens, mp) >= input.size() - input.size() / 50)
+            return writeTokens(tokens, mp);  // random or packed data: it will be stored anyway
+        const Prices global = pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols);
+        tokens.clear();
+        TreeMatchFinder mf(input, mp.windowBits, kTreeDepth);
+        ChunkMatches cm;
+        std::vector<std::uint32_t> cost;
+        std::vector<Token> step, first;
+        for (std::size_t start = 0; start < input.size(); start += kChunk) {
+            const std::size_t len = std::min(kChunk, input.size() - start);
+            findChunkMatches(mf, start, len, cm);
+            first.clear();
+            parseChunk(input.data() + start, len, cm, {{len, global}}, cost, step, first);
+            constexpr int passes = 2;  // a third pays under 0.01 %
+            for (int pass = 0; pass < passes; ++pass) {
+                std::vector<Segment> segments;
+                std::size_t pos = 0, from = 0;
+                for (const std::size_t end : splitBlocks(first, mp)) {
+                    for (std::size_t t = from; t < end; ++t)
+                        pos += first[t].code < 256 ? 1 : first[t].code - 256 + kMinMatch;
+                    segments.push_back({pos, pricesFrom(first.data() + from, first.data() + end, mp.distanceSymbols)});
+                    from = end;
+                }
+                if (pass + 1 == passes) {
+                    parseChunk(input.data() + start, len, cm, segments, cost, step, tokens);
+                } else {
+                    std::vector<Token> next;
+                    parseChunk(input.data() + start, len, cm, segments, cost, step, next);
+                    first.swap(next);
+                }
+            }
         }
-        tokens = optimalParse(input, mp.windowBits, kTreeDepth, segments);
     }
-    BitWriter w;
-    std::size_t start = 0;
-    for (const std::size_t end : splitBlocks(tokens, mp)) {
-        if (end > start)
-            writeBlock(w, tokens.data() + start, end - start, mp);
-        start = end;
-    }
-    return w.finish();
+    return writeTokens(tokens, mp);
 }
 
 Method methodForSize(std::size_t size)
