@@ -12,4 +12,4 @@ inline const QString kHomePageUrl = QStringLiteral("https://www.example.org/kenn
 // The maintainer's name and mail address.
 inline const QString kAuthorName = QStringLiteral("Kennel 保守担当");
 inline const QString kAuthorAddress = QStringLiteral("kennel@example.org");
-}  // namespace contact
+} // namespace contact

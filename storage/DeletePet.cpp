@@ -75,7 +75,7 @@ bool writeUntilDone(Context& ctx)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 DeleteResult DeletePet(Context& ctx)
 {

@@ -6,10 +6,10 @@ struct Context;
 
 // What the delete command did.
 enum class DeleteResult {
-    NoPet,      // "新規ペット" is selected: nothing to delete, nothing asked
-    Cancelled,  // the user said Cancel
-    Deleted,    // the pet is gone; later pets moved down one index with their folders
-    Stopped,    // a step failed; every remaining pet keeps its data (see below)
+    NoPet,     // "新規ペット" is selected: nothing to delete, nothing asked
+    Cancelled, // the user said Cancel
+    Deleted,   // the pet is gone; later pets moved down one index with their folders
+    Stopped,   // a step failed; every remaining pet keeps its data (see below)
 };
 
 // Deletes the current pet (the core of BtnDelete_Click) after an OK/Cancel confirmation:

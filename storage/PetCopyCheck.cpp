@@ -62,7 +62,7 @@ bool sameItemFolder(const QString& original, const QString& copy)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 bool samePetItem(const QString& original, const QString& copy, const QString& item)
 {

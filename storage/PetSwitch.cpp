@@ -126,7 +126,7 @@ PetSwitchResult loadChosen(Context& ctx, int i)
     return PetSwitchResult::Switched;
 }
 
-}  // namespace
+} // namespace
 
 PetSwitchResult SwitchPet(Context& ctx)
 {
@@ -137,8 +137,7 @@ PetSwitchResult SwitchPet(Context& ctx)
 
     if (chosen == texts::kNewPetEntry) {
         // A new pet that may follow starts from the template in the host's places.
-        if (t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser &&
-            !fileops::exists(ctx.paths.PetFolder(t.CurrentUser))) {
+        if (t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser && !fileops::exists(ctx.paths.PetFolder(t.CurrentUser))) {
             ProgressReset(ctx);
             ctx.view->BusyOn();
             const bool stored = storeOutgoingWithoutFolder(ctx);

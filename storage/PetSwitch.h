@@ -6,12 +6,12 @@ struct Context;
 
 // What a choice in the pet selector did.
 enum class PetSwitchResult {
-    Ignored,      // SuppressPetSel was raised: the program's own selection
-    NewPetEntry,  // "新規ペット": no pet current, nothing moved
-    SamePet,      // the current pet again: nothing moved, nothing written
-    Switched,     // the chosen pet's data is in the host's places and Kennel.ini names it
-    Refused,      // nothing changed: the pet whose data is in the host's places stays current
-    LoadFailed,   // the chosen pet's data did not arrive whole; no pet is current now
+    Ignored,     // SuppressPetSel was raised: the program's own selection
+    NewPetEntry, // "新規ペット": no pet current, nothing moved
+    SamePet,     // the current pet again: nothing moved, nothing written
+    Switched,    // the chosen pet's data is in the host's places and Kennel.ini names it
+    Refused,     // nothing changed: the pet whose data is in the host's places stays current
+    LoadFailed,  // the chosen pet's data did not arrive whole; no pet is current now
 };
 
 // The pet switch behind the main window's selector (CmbPetSel_Click). Reads the choice from

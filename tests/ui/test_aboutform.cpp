@@ -1,4 +1,4 @@
-// The about box: its texts, the fold-out and the contact labels' clipboard copies.
+// The about box: the fold-out, the contact labels' clipboard copies, one modeless box.
 #include "app/ContactInfo.h"
 #include "tests/support/TestPorts.h"
 #include "ui/main/AboutForm.h"
@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -18,151 +17,86 @@ class TestAboutForm : public QObject {
 
     QTemporaryDir dir;
     std::unique_ptr<TestContext> tc;
-    std::unique_ptr<AboutForm> box;
+    std::unique_ptr<MainForm> main;
 
-    template <typename T = QLabel>
-    T* control(const char* name)
-    {
-        T* w = box->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
+    AboutForm* box() { return main->findChild<AboutForm*>(); }
+    QPushButton* button(const char* name) { return box()->findChild<QPushButton*>(QLatin1String(name)); }
 
 private slots:
     void init()
     {
         tc = std::make_unique<TestContext>(dir.path());
-        box = std::make_unique<AboutForm>(tc->ctx);
-        box->show();
-        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        main = std::make_unique<MainForm>(tc->ctx, true);
+        main->show();
+        showAboutForm(*main);
+        QVERIFY(QTest::qWaitForWindowExposed(box()));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
 
-    void cleanup() { box.reset(); }
-
-    void texts_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("tip");
-        const QString copyTip = QStringLiteral("ダブルクリックでメールアドレスをクリップボードにコピーします。");
-        QTest::newRow("product line") << "LblAbout1" << QStringLiteral("Mew Mail 2001 対応 ペットセレクター") << QString();
-        QTest::newRow("name and version") << "LblAbout2" << QStringLiteral("Kennel 2001 Ver.2.31") << QString();
-        QTest::newRow("empty line") << "LblAbout4" << QString() << QString();
-        QTest::newRow("contact heading") << "LblAbout5" << QStringLiteral("バグ報告・感想は下記までお願いします。") << QString();
-        QTest::newRow("board") << "LblBBS" << QStringLiteral("サポート掲示板 : ") + contact::kBoardAddress << copyTip;
-        QTest::newRow("home page") << "LblHome" << contact::kHomePageUrl << QString();
-        QTest::newRow("mail") << "LblMail" << contact::kAuthorName + QStringLiteral(" : ") + contact::kAuthorAddress << copyTip;
-        QTest::newRow("disclaimer heading") << "LblSorry" << QStringLiteral("免責事項") << QString();
-        QTest::newRow("disclaimer")
-            << "LblMore2" << QStringLiteral("本プログラムを使用して生じた不具合に対する責任の一切は、利用者にあるのものとします。") << QString();
-        QTest::newRow("help author wanted")
-            << "LblMore3" << QStringLiteral("また、本プログラムのヘルプファイルを作成していただける方を募集しています。") << QString();
-    }
-
-    void texts()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        QFETCH(QString, tip);
-        QLabel* label = control(name.toLatin1().constData());
-        QCOMPARE(label->text(), text);
-        QCOMPARE(label->toolTip(), tip);
-        QCOMPARE(box->windowTitle(), QStringLiteral("Kennel 2001 - バージョン情報"));
-        QCOMPARE(control<QPushButton>("BtnClose")->text(), QStringLiteral("閉　じ　る"));
-        QCOMPARE(control<QPushButton>("BtnMoreInfo")->toolTip(), QStringLiteral("More Information"));
-    }
+    void cleanup() { main.reset(); }
 
     void foldsOutAndBack()
     {
-        auto* more = control<QPushButton>("BtnMoreInfo");
-        auto* frame = control<QGroupBox>("FrmMoreInfo");
-        QCOMPARE(box->height(), 296);
-        QCOMPARE(more->text(), QStringLiteral("▼"));
-        QVERIFY(!frame->isVisible());
-
-        QTest::mouseClick(more, Qt::LeftButton);
-        QCOMPARE(box->height(), 443);
-        QCOMPARE(more->text(), QStringLiteral("▲"));
-        QVERIFY(frame->isVisible());
-        QVERIFY(frame->geometry().bottom() < box->height());
-
-        QTest::mouseClick(more, Qt::LeftButton);
-        QCOMPARE(box->height(), 296);
-        QCOMPARE(more->text(), QStringLiteral("▼"));
-        QVERIFY(!frame->isVisible());
+        QCOMPARE(box()->height(), 296); // 4440 twips
+        QCOMPARE(button("BtnMoreInfo")->text(), QStringLiteral("▼"));
+        QTest::mouseClick(button("BtnMoreInfo"), Qt::LeftButton);
+        QCOMPARE(box()->height(), 443); // 6645 twips
+        QCOMPARE(button("BtnMoreInfo")->text(), QStringLiteral("▲"));
+        QVERIFY(box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
+        QTest::mouseClick(button("BtnMoreInfo"), Qt::LeftButton);
+        QCOMPARE(box()->height(), 296);
+        QCOMPARE(button("BtnMoreInfo")->text(), QStringLiteral("▼"));
     }
 
     void contactLabelsCopy_data()
     {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("doubleClick");
-        QTest::addColumn<QString>("copied");  // empty: nothing copied
+        QTest::addColumn<QString>("copied"); // empty: nothing copied, nothing said
         QTest::addColumn<QString>("message");
-        QTest::newRow("board, double-click") << "LblBBS" << true << contact::kBoardAddress
-                                             << QStringLiteral("掲示板投稿用メールアドレスをクリップボードにコピーしました。");
+        const QString board = QStringLiteral("掲示板投稿用メールアドレスをクリップボードにコピーしました。");
+        const QString home = QStringLiteral("サポートホームページＵＲＬをクリップボードにコピーしました。");
+        const QString mail = QStringLiteral("メールアドレスをクリップボードにコピーしました。");
+        QTest::newRow("board, double-click") << "LblBBS" << true << contact::kBoardAddress << board;
         QTest::newRow("board, single click") << "LblBBS" << false << QString() << QString();
-        QTest::newRow("home page, single click") << "LblHome" << false << contact::kHomePageUrl
-                                                 << QStringLiteral("サポートホームページＵＲＬをクリップボードにコピーしました。");
-        QTest::newRow("home page, double-click copies once")
-            << "LblHome" << true << contact::kHomePageUrl
-            << QStringLiteral("サポートホームページＵＲＬをクリップボードにコピーしました。");
-        QTest::newRow("mail, double-click") << "LblMail" << true << contact::kAuthorAddress
-                                            << QStringLiteral("メールアドレスをクリップボードにコピーしました。");
+        QTest::newRow("home page, single click") << "LblHome" << false << contact::kHomePageUrl << home;
+        QTest::newRow("home page, double-click copies once") << "LblHome" << true << contact::kHomePageUrl << home;
+        QTest::newRow("mail, double-click") << "LblMail" << true << contact::kAuthorAddress << mail;
         QTest::newRow("mail, single click") << "LblMail" << false << QString() << QString();
     }
 
     void contactLabelsCopy()
     {
-        QFETCH(QString, name);
+        QFETCH(QString, label);
         QFETCH(bool, doubleClick);
         QFETCH(QString, copied);
         QFETCH(QString, message);
-        QLabel* label = control(name.toLatin1().constData());
-        if (doubleClick) {
-            // What a double-click delivers: press, release, double-click, release.
-            QTest::mouseClick(label, Qt::LeftButton);
-            QTest::mouseDClick(label, Qt::LeftButton);
-        } else {
-            QTest::mouseClick(label, Qt::LeftButton);
+        auto* target = box()->findChild<QLabel*>(label);
+        QTest::mouseClick(target, Qt::LeftButton);
+        if (doubleClick)
+            QTest::mouseDClick(target, Qt::LeftButton);
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied.isEmpty() ? QStringLiteral("before") : copied);
+        QCOMPARE(tc->messages.texts(), copied.isEmpty() ? QStringList() : QStringList{message});
+        if (!copied.isEmpty()) {
+            QCOMPARE(tc->messages.shown[0].caption, QStringLiteral("Kennel 2001"));
+            QCOMPARE(tc->messages.shown[0].icon, MsgIcon::Information);
         }
-        if (copied.isEmpty()) {
-            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
-            QVERIFY(tc->messages.shown.isEmpty());
-            return;
-        }
-        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
-        QCOMPARE(tc->messages.shown.size(), 1);
-        QCOMPARE(tc->messages.shown[0].text, message);
-        QCOMPARE(tc->messages.shown[0].caption, QStringLiteral("Kennel 2001"));
-        QCOMPARE(tc->messages.shown[0].icon, MsgIcon::Information);
-        QCOMPARE(tc->messages.shown[0].buttons, MsgButtons::Ok);
     }
 
-    void mainWindowOpensOneModelessBox()
+    void oneModelessBoxThatOpensFolded()
     {
-        MainForm main(tc->ctx, true);
-        main.show();
-        showAboutForm(main);
-        showAboutForm(main);
-        QList<AboutForm*> boxes = main.findChildren<AboutForm*>();
-        QCOMPARE(boxes.size(), 1);
-        AboutForm* shown = boxes.first();
-        QVERIFY(shown->isVisible());
-        QVERIFY(!shown->isModal());
+        showAboutForm(*main);
+        QCOMPARE(main->findChildren<AboutForm*>().size(), 1);
+        QVERIFY(!box()->isModal());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
 
-        // Escape closes it as its button does; the next opening starts folded.
-        QTest::mouseClick(shown->findChild<QPushButton*>(QStringLiteral("BtnMoreInfo")), Qt::LeftButton);
-        QTest::keyClick(shown, Qt::Key_Escape);
-        QTRY_VERIFY(main.findChildren<AboutForm*>().isEmpty());
-        showAboutForm(main);
-        boxes = main.findChildren<AboutForm*>();
-        QCOMPARE(boxes.size(), 1);
-        QCOMPARE(boxes.first()->height(), 296);
-        QTest::mouseClick(boxes.first()->findChild<QPushButton*>(QStringLiteral("BtnClose")), Qt::LeftButton);
-        QTRY_VERIFY(main.findChildren<AboutForm*>().isEmpty());
+        QTest::mouseClick(button("BtnMoreInfo"), Qt::LeftButton);
+        QTest::keyClick(box(), Qt::Key_Escape); // closes as "閉　じ　る" does
+        QTRY_VERIFY(!box());
+        showAboutForm(*main);
+        QCOMPARE(box()->height(), 296);
+        QTest::mouseClick(button("BtnClose"), Qt::LeftButton);
+        QTRY_VERIFY(!box());
     }
 };
 

@@ -17,11 +17,9 @@ namespace {
 const QString kFoldedCaption = QStringLiteral("▼");
 const QString kUnfoldedCaption = QStringLiteral("▲");
 const QString kCopyTip = QStringLiteral("ダブルクリックでメールアドレスをクリップボードにコピーします。");
-}  // namespace
+} // namespace
 
-AboutForm::AboutForm(Context& ctx, QWidget* parent)
-    : QDialog(parent)
-    , ctx_(ctx)
+AboutForm::AboutForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - バージョン情報"));
@@ -65,12 +63,13 @@ AboutForm::AboutForm(Context& ctx, QWidget* parent)
     QFont bold = LblSorry->font();
     bold.setBold(true);
     LblSorry->setFont(bold);
-    LblMore2 = label("LblMore2",
-                     QStringLiteral("本プログラムを使用して生じた不具合に対する責任の一切は、利用者にあるのものとします。"),
-                     QRect(12, 36, 352, 44), FrmMoreInfo);
-    LblMore3 = label("LblMore3",
-                     QStringLiteral("また、本プログラムのヘルプファイルを作成していただける方を募集しています。"),
-                     QRect(12, 84, 352, 44), FrmMoreInfo);
+    LblMore2 =
+        label("LblMore2",
+              QStringLiteral("本プログラムを使用して生じた不具合に対する責任の一切は、利用者にあるのものとします。"),
+              QRect(12, 36, 352, 44), FrmMoreInfo);
+    LblMore3 =
+        label("LblMore3", QStringLiteral("また、本プログラムのヘルプファイルを作成していただける方を募集しています。"),
+              QRect(12, 84, 352, 44), FrmMoreInfo);
     for (QLabel* l : {LblMore2, LblMore3})
         l->setWordWrap(true);
     FrmMoreInfo->hide();

@@ -15,9 +15,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-ConfigForm::ConfigForm(Context& ctx, QWidget* parent)
-    : QDialog(parent)
-    , ctx_(ctx)
+ConfigForm::ConfigForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("ConfigForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 環境設定"));
@@ -87,7 +85,7 @@ ConfigForm::Pair ConfigForm::makePair(const char* frameName, const QString& capt
     p.shared->setObjectName(QLatin1String(optName) + QStringLiteral("_0"));
     p.notShared = new QRadioButton(QStringLiteral("しない"), p.frame);
     p.notShared->setObjectName(QLatin1String(optName) + QStringLiteral("_1"));
-    p.notShared->setChecked(true);  // nothing is shared unless Kennel.ini says so
+    p.notShared->setChecked(true); // nothing is shared unless Kennel.ini says so
     row->addWidget(p.shared);
     row->addWidget(p.notShared);
     row->addStretch();

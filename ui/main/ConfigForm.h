@@ -26,8 +26,8 @@ protected:
 private:
     struct Pair {
         QGroupBox* frame;
-        QRadioButton* shared;     // item 0, "する"
-        QRadioButton* notShared;  // item 1, "しない"
+        QRadioButton* shared;    // item 0, "する"
+        QRadioButton* notShared; // item 1, "しない"
     };
     Pair makePair(const char* frameName, const QString& caption, const char* optName);
     void Form_Load();

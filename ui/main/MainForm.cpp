@@ -14,8 +14,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QIcon>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -65,7 +65,7 @@ QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const
     return a;
 }
 
-}  // namespace
+} // namespace
 
 MainForm::MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent)
     : QMainWindow(parent), ctx_(ctx), instanceLockHeld_(instanceLockHeld)
@@ -119,12 +119,18 @@ void MainForm::buildControls()
     layout->addWidget(FrmPetSel);
 
     auto* buttons = new QHBoxLayout;
-    BtnLaunch = pictureButton(central, "BtnLaunch", QStringLiteral("起動"), QStringLiteral("ミューメールを起動します。"), QStringLiteral("launch"));
-    BtnDelete = pictureButton(central, "BtnDelete", QStringLiteral("削除"), QStringLiteral("現在選択中のペットを削除します。"), QStringLiteral("delete"));
-    BtnBackUp = pictureButton(central, "BtnBackUp", QStringLiteral("バックアップ"), QStringLiteral("ペットをバックアップ・リストアします。"), QStringLiteral("backup"));
-    BtnConfig = pictureButton(central, "BtnConfig", QStringLiteral("設定"), QStringLiteral("環境設定を行います。"), QStringLiteral("config"));
-    BtnOyatsu = pictureButton(central, "BtnOyatsu", QStringLiteral("おやつ"), QStringLiteral("おやつをインポートします。"), QStringLiteral("oyatsu"));
-    BtnExit = pictureButton(central, "BtnExit", QStringLiteral("終了"), QStringLiteral("終了します。"), QStringLiteral("exit"));
+    BtnLaunch = pictureButton(central, "BtnLaunch", QStringLiteral("起動"),
+                              QStringLiteral("ミューメールを起動します。"), QStringLiteral("launch"));
+    BtnDelete = pictureButton(central, "BtnDelete", QStringLiteral("削除"),
+                              QStringLiteral("現在選択中のペットを削除します。"), QStringLiteral("delete"));
+    BtnBackUp = pictureButton(central, "BtnBackUp", QStringLiteral("バックアップ"),
+                              QStringLiteral("ペットをバックアップ・リストアします。"), QStringLiteral("backup"));
+    BtnConfig = pictureButton(central, "BtnConfig", QStringLiteral("設定"), QStringLiteral("環境設定を行います。"),
+                              QStringLiteral("config"));
+    BtnOyatsu = pictureButton(central, "BtnOyatsu", QStringLiteral("おやつ"),
+                              QStringLiteral("おやつをインポートします。"), QStringLiteral("oyatsu"));
+    BtnExit = pictureButton(central, "BtnExit", QStringLiteral("終了"), QStringLiteral("終了します。"),
+                            QStringLiteral("exit"));
     for (QToolButton* b : {BtnLaunch, BtnDelete, BtnBackUp, BtnConfig, BtnOyatsu, BtnExit})
         buttons->addWidget(b);
     layout->addLayout(buttons);
@@ -180,8 +186,10 @@ void MainForm::buildMenus()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     file->setObjectName(QStringLiteral("MnuFile"));
-    MnuFileLaunch = menuAction(file, "MnuFileLaunch", QStringLiteral("Mewmailを起動(&P)"), QKeySequence(Qt::CTRL | Qt::Key_P));
-    MnuFileImport = menuAction(file, "MnuFileImport", QStringLiteral("おやつのｲﾝﾎﾟｰﾄ(&I)"), QKeySequence(Qt::CTRL | Qt::Key_I));
+    MnuFileLaunch =
+        menuAction(file, "MnuFileLaunch", QStringLiteral("Mewmailを起動(&P)"), QKeySequence(Qt::CTRL | Qt::Key_P));
+    MnuFileImport =
+        menuAction(file, "MnuFileImport", QStringLiteral("おやつのｲﾝﾎﾟｰﾄ(&I)"), QKeySequence(Qt::CTRL | Qt::Key_I));
     file->addSeparator();
     MnuFileExit = menuAction(file, "MnuFileExit", QStringLiteral("閉じる(&X)"), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
@@ -190,8 +198,10 @@ void MainForm::buildMenus()
     MnuPetNew = menuAction(pet, "MnuPetNew", QStringLiteral("新規ﾍﾟｯﾄ(&N)"), QKeySequence(Qt::CTRL | Qt::Key_N));
     MnuPetDel = menuAction(pet, "MnuPetDel", QStringLiteral("ﾍﾟｯﾄ削除(&D)"), QKeySequence(Qt::CTRL | Qt::Key_D));
     pet->addSeparator();
-    MnuPetBackUp[0] = menuAction(pet, "MnuPetBackUp_0", QStringLiteral("ﾍﾟｯﾄのﾊﾞｯｸｱｯﾌﾟ"), QKeySequence(Qt::CTRL | Qt::Key_B));
-    MnuPetBackUp[1] = menuAction(pet, "MnuPetBackUp_1", QStringLiteral("ﾍﾟｯﾄのﾘｽﾄｱ"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    MnuPetBackUp[0] =
+        menuAction(pet, "MnuPetBackUp_0", QStringLiteral("ﾍﾟｯﾄのﾊﾞｯｸｱｯﾌﾟ"), QKeySequence(Qt::CTRL | Qt::Key_B));
+    MnuPetBackUp[1] =
+        menuAction(pet, "MnuPetBackUp_1", QStringLiteral("ﾍﾟｯﾄのﾘｽﾄｱ"), QKeySequence(Qt::CTRL | Qt::Key_R));
 
     QMenu* set = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     set->setObjectName(QStringLiteral("MnuSet"));
@@ -257,11 +267,11 @@ void MainForm::hideAllWindows()
 
 void MainForm::setCommandsEnabled(bool enabled)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{CmbPetSel, TxtMaster, BtnLaunch, BtnOyatsu, BtnBackUp,
-                                                      BtnConfig, BtnDelete, BtnExit})
+    for (QWidget* w : std::initializer_list<QWidget*>{CmbPetSel, TxtMaster, BtnLaunch, BtnOyatsu, BtnBackUp, BtnConfig,
+                                                      BtnDelete, BtnExit})
         w->setEnabled(enabled);
-    for (QAction* a : {MnuFileLaunch, MnuFileImport, MnuPetNew, MnuPetDel, MnuPetBackUp[0], MnuPetBackUp[1],
-                       MnuSetConfig})
+    for (QAction* a :
+         {MnuFileLaunch, MnuFileImport, MnuPetNew, MnuPetDel, MnuPetBackUp[0], MnuPetBackUp[1], MnuSetConfig})
         a->setEnabled(enabled);
 }
 
@@ -345,8 +355,14 @@ void MainForm::CmbPetSel_Click()
     SwitchPet(ctx_);
 }
 
-void MainForm::BtnLaunch_Click() { ::BtnLaunch_Click(*this); }
-void MainForm::BtnDelete_Click() { ::BtnDelete_Click(*this); }
+void MainForm::BtnLaunch_Click()
+{
+    ::BtnLaunch_Click(*this);
+}
+void MainForm::BtnDelete_Click()
+{
+    ::BtnDelete_Click(*this);
+}
 
 void MainForm::BtnBackUp_Click()
 {
@@ -360,9 +376,18 @@ void MainForm::MnuPetBackUp_Click(int index)
     showBackUpForm(*this);
 }
 
-void MainForm::BtnConfig_Click() { ::showConfigForm(*this); }
-void MainForm::BtnOyatsu_Click() { ::BtnOyatsu_Click(*this); }
-void MainForm::BtnExit_Click() { close(); }
+void MainForm::BtnConfig_Click()
+{
+    ::showConfigForm(*this);
+}
+void MainForm::BtnOyatsu_Click()
+{
+    ::BtnOyatsu_Click(*this);
+}
+void MainForm::BtnExit_Click()
+{
+    close();
+}
 
 void MainForm::MnuPetNew_Click()
 {
@@ -377,9 +402,18 @@ void MainForm::MnuPetNew_Click()
     BtnLaunch_Click();
 }
 
-void MainForm::MnuHelpAbout_Click() { showAboutForm(*this); }
-void MainForm::MnuHelpUnlha_Click() { showUnlhaVerForm(*this); }
-void MainForm::ImgLogo_DblClick() { MnuHelpAbout_Click(); }
+void MainForm::MnuHelpAbout_Click()
+{
+    showAboutForm(*this);
+}
+void MainForm::MnuHelpUnlha_Click()
+{
+    showUnlhaVerForm(*this);
+}
+void MainForm::ImgLogo_DblClick()
+{
+    MnuHelpAbout_Click();
+}
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
@@ -403,11 +437,26 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event)
 
 // ---- dialogs start-up opens ------------------------------------------------------------
 
-void MainForm::showConfigForm() { ::showConfigForm(*this); }
-bool MainForm::showNewForm() { return ::showNewForm(*this); }
-void MainForm::showInitializeForm() { ::showInitializeForm(*this); }
-void MainForm::showConvertForm() { ::showConvertForm(*this); }
-void MainForm::launchHost() { ::launchHost(*this); }
+void MainForm::showConfigForm()
+{
+    ::showConfigForm(*this);
+}
+bool MainForm::showNewForm()
+{
+    return ::showNewForm(*this);
+}
+void MainForm::showInitializeForm()
+{
+    ::showInitializeForm(*this);
+}
+void MainForm::showConvertForm()
+{
+    ::showConvertForm(*this);
+}
+void MainForm::launchHost()
+{
+    ::launchHost(*this);
+}
 
 // ---- commands defined here -------------------------------------------------------------
 

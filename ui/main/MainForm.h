@@ -71,7 +71,7 @@ public slots:
     void OpenTimer_Timer();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;  // Form_Unload: the close guard
+    void closeEvent(QCloseEvent* event) override; // Form_Unload: the close guard
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -95,7 +95,7 @@ private:
     QToolButton* BtnOyatsu = nullptr;
     QToolButton* BtnExit = nullptr;
     QLabel* ImgBusy = nullptr;
-    QLabel* PicBusy[2] = {nullptr, nullptr};  // 0 busy, 1 idle
+    QLabel* PicBusy[2] = {nullptr, nullptr}; // 0 busy, 1 idle
     QWidget* PicProgress = nullptr;
     QLabel* ImgLogo = nullptr;
     QTimer* OpenTimer = nullptr;
