@@ -47,7 +47,6 @@ QToolButton* pictureButton(QWidget* parent, const char* name, const QString& tex
     b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     b->setAutoRaise(false);
     b->setFocusPolicy(Qt::StrongFocus);
-    b->setMinimumWidth(72);
     return b;
 }
 
@@ -131,8 +130,16 @@ void MainForm::buildControls()
                               QStringLiteral("おやつをインポートします。"), QStringLiteral("oyatsu"));
     BtnExit = pictureButton(central, "BtnExit", QStringLiteral("終了"), QStringLiteral("終了します。"),
                             QStringLiteral("exit"));
-    for (QToolButton* b : {BtnLaunch, BtnDelete, BtnBackUp, BtnConfig, BtnOyatsu, BtnExit})
-        buttons->addWidget(b);
+    // One width for the whole row: that of the widest caption.
+    const std::initializer_list<QToolButton*> row = {BtnLaunch, BtnDelete, BtnBackUp, BtnConfig, BtnOyatsu, BtnExit};
+    int width = 0;
+    for (QToolButton* b : row)
+        width = std::max(width, b->sizeHint().width());
+    for (QToolButton* b : row) {
+        b->setMinimumWidth(width);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        buttons->addWidget(b, 1);
+    }
     layout->addLayout(buttons);
 
     auto* status = new QHBoxLayout;
