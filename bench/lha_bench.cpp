@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -46,7 +47,7 @@ std::size_t copyFrom(const fs::path& from, const fs::path& to, std::size_t budge
     std::vector<fs::path> files;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file(ec) && want(it->path()))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec) && want(it->path()))  // links would duplicate
             files.push_back(it->path());
     std::sort(files.begin(), files.end());
     std::size_t taken = 0;
@@ -60,17 +61,48 @@ std::size_t copyFrom(const fs::path& from, const fs::path& to, std::size_t budge
     return taken;
 }
 
+// Japanese-like text: words of one to four characters drawn from common kanji and kana, used
+// with a Zipf-like frequency over a vocabulary of a few thousand words, so that files share
+// common words but not whole sentences (as real mails and notes do).
 std::string japaneseText(std::mt19937& rng, std::size_t size)
 {
-    static const char* words[] = {"今日は", "ポチ", "と", "散歩に", "行きました", "。", "天気が", "よくて", "、",
-                                  "公園では", "たくさんの", "犬が", "遊んで", "いました", "おやつを", "あげると",
-                                  "喜んで", "しっぽを", "振りました", "\r\n", "明日も", "また", "一緒に", "お出かけ",
-                                  "したいです", "メールを", "送信", "受信", "フォルダ", "宝物", "おもちゃ", "ボール",
-                                  "を", "が", "は", "の", "に", "ﾃﾞｰﾀ", "設定", "バックアップ", "しました", "ありがとう"};
-    std::uniform_int_distribution<int> pick(0, int(std::size(words)) - 1);
+    static const std::vector<std::string> vocabulary = [] {
+        const char* kanji = "日一国会人年大十二本中長出三同時政事自行社見月分議後前民生連五発間対上部東者党地合市業内"
+                            "相場四定金都近県問入現学氏手明来山元北新子内議小外下員開話記百気家通心万面意性的理作"
+                            "犬猫散歩公園天気元朝夜雨晴写真送信受付書類宝物設定友達遊食飯水茶店駅道車電話";
+        const char* kana = "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
+                           "がぎぐげござじずぜぞだでどばびぶべぼアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+                           "ハヒフヘホマミムメモヤユヨラリルレロワンガギグゲゴザジズゼゾダデドバビブベボパピプペポー";
+        auto chars = [](const char* s) {
+            std::vector<std::string> out;
+            for (std::size_t i = 0; s[i];) {
+                const std::size_t n = (static_cast<unsigned char>(s[i]) >= 0xF0) ? 4 : (static_cast<unsigned char>(s[i]) >= 0xE0) ? 3 : 1;
+                out.emplace_back(s + i, n);
+                i += n;
+            }
+            return out;
+        };
+        const auto k = chars(kanji), h = chars(kana);
+        std::mt19937 r(932);
+        std::vector<std::string> words;
+        for (int w = 0; w < 4000; ++w) {
+            std::string word;
+            const int len = 1 + static_cast<int>(r() % 4);
+            for (int c = 0; c < len; ++c)
+                word += (r() % 3 == 0) ? k[r() % k.size()] : h[r() % h.size()];
+            words.push_back(word);
+        }
+        return words;
+    }();
+    static const char* particles[] = {"は", "が", "を", "に", "の", "と", "で", "、", "。", "。\r\n"};
     std::string s;
-    while (s.size() < size)
-        s += words[pick(rng)];
+    while (s.size() < size) {
+        // Zipf-like rank: small ranks are much more frequent.
+        const double u = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
+        const std::size_t rank = std::min<std::size_t>(vocabulary.size() - 1, static_cast<std::size_t>(std::pow(4000.0, u)) - 1);
+        s += vocabulary[rank];
+        s += particles[rng() % std::size(particles)];
+    }
     return s;
 }
 
@@ -145,11 +177,12 @@ std::size_t buildCorpus(const fs::path& dir)
     writeAll(dir / "random.bin", random);
     writeAll(dir / "日本語" / "日記.txt", toCp932(japaneseText(rng, 250000)));
     writeAll(dir / "日本語" / "日記-utf8.txt", japaneseText(rng, 200000));
-    for (int i = 0; i < 150; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%04d.mai", i + 1);
-        writeAll(dir / "受信フォルダ" / name, mail(rng, i));
-    }
+    // Mail folders as mailbox files, a hundred mails in the inbox and fifty in the outbox.
+    std::string inbox, outbox;
+    for (int i = 0; i < 150; ++i)
+        (i < 100 ? inbox : outbox) += mail(rng, i) + "\r\n.\r\n";
+    writeAll(dir / "受信フォルダ" / "inbox.mbx", inbox);
+    writeAll(dir / "送信フォルダ" / "outbox.mbx", outbox);
     std::size_t total = 0;
     for (const auto& e : fs::recursive_directory_iterator(dir))
         if (e.is_regular_file())
