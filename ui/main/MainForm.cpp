@@ -1,12 +1,9 @@
 #include "ui/main/MainForm.h"
 
-#include "app/Gauge.h"
-#include "app/Registry.h"
 #include "app/Startup.h"
 #include "backup/UnlhaLibrary.h"
 #include "storage/DeletePet.h"
 #include "storage/PetSwitch.h"
-#include "storage/StorageOps.h"
 #include "ui/main/Commands.h"
 
 #include <QAction>
