@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr unsigned long kOpenMode = 4194306;  // 4194304 + 2
+constexpr unsigned long kOpenMode = 4194306; // 4194304 + 2
 constexpr int kCheckMode = 1;
 
 QString withSlash(const QString& folder)
@@ -25,11 +25,10 @@ QString quoted(const QString& arg)
 
 bool complete(const UnlhaLibrary::Entries& e)
 {
-    return e.getVersion && e.getRunning && e.run && e.checkArchive && e.openArchive && e.findFirst
-        && e.closeArchive;
+    return e.getVersion && e.getRunning && e.run && e.checkArchive && e.openArchive && e.findFirst && e.closeArchive;
 }
 
-}  // namespace
+} // namespace
 
 struct UnlhaLibrary::Impl {
     void* handle = nullptr;
@@ -44,8 +43,7 @@ struct UnlhaLibrary::Impl {
             dlclose(handle);
     }
 
-    template <typename F>
-    bool resolve(F& slot, const char* name)
+    template <typename F> bool resolve(F& slot, const char* name)
     {
         slot = reinterpret_cast<F>(dlsym(handle, name));
         if (!slot)
@@ -67,10 +65,10 @@ UnlhaLibrary::UnlhaLibrary(const QString& programFolder) : d(std::make_unique<Im
         return;
     }
     Entries& e = d->entries;
-    d->loaded = d->resolve(e.getVersion, "UnlhaGetVersion") && d->resolve(e.getRunning, "UnlhaGetRunning")
-        && d->resolve(e.run, "Unlha") && d->resolve(e.checkArchive, "UnlhaCheckArchive")
-        && d->resolve(e.openArchive, "UnlhaOpenArchive") && d->resolve(e.findFirst, "UnlhaFindFirst")
-        && d->resolve(e.closeArchive, "UnlhaCloseArchive");
+    d->loaded = d->resolve(e.getVersion, "UnlhaGetVersion") && d->resolve(e.getRunning, "UnlhaGetRunning") &&
+                d->resolve(e.run, "Unlha") && d->resolve(e.checkArchive, "UnlhaCheckArchive") &&
+                d->resolve(e.openArchive, "UnlhaOpenArchive") && d->resolve(e.findFirst, "UnlhaFindFirst") &&
+                d->resolve(e.closeArchive, "UnlhaCloseArchive");
     if (!d->loaded) {
         dlclose(d->handle);
         d->handle = nullptr;
@@ -89,9 +87,15 @@ UnlhaLibrary::UnlhaLibrary(const Entries& entries) : d(std::make_unique<Impl>())
 
 UnlhaLibrary::~UnlhaLibrary() = default;
 
-bool UnlhaLibrary::isLoaded() const { return d->loaded; }
+bool UnlhaLibrary::isLoaded() const
+{
+    return d->loaded;
+}
 
-QString UnlhaLibrary::loadError() const { return d->error; }
+QString UnlhaLibrary::loadError() const
+{
+    return d->error;
+}
 
 int UnlhaLibrary::version() const
 {
@@ -115,7 +119,10 @@ bool UnlhaLibrary::RunUnlha(const QString& command, void* owner)
     return rc == 0;
 }
 
-QString UnlhaLibrary::lastOutput() const { return d->output; }
+QString UnlhaLibrary::lastOutput() const
+{
+    return d->output;
+}
 
 bool UnlhaLibrary::checkArchive(const QString& path) const
 {
@@ -138,8 +145,8 @@ bool UnlhaLibrary::hasMember(const QString& archive, const QString& member, void
 bool WaitUnlhaIdle(Context& ctx)
 {
     while (ctx.unlha && ctx.unlha->isBusy()) {
-        if (ctx.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel)
-            != MsgAnswer::Retry)
+        if (ctx.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel) !=
+            MsgAnswer::Retry)
             return false;
     }
     return true;
@@ -148,7 +155,7 @@ bool WaitUnlhaIdle(Context& ctx)
 QString unlhaAddCommand(const QString& archive, const QString& tempFolder, const QString& petFolder,
                         bool withAttachmentFolder)
 {
-    QStringList entries{QStringLiteral("*.*"), QStringLiteral("おもちゃ"), QStringLiteral("おやつ"),
+    QStringList entries{QStringLiteral("*.*"),          QStringLiteral("おもちゃ"),     QStringLiteral("おやつ"),
                         QStringLiteral("受信フォルダ"), QStringLiteral("送信フォルダ"), QStringLiteral("宝物")};
     if (withAttachmentFolder)
         entries << QStringLiteral("添付書類ﾌｫﾙﾀﾞ");
@@ -160,14 +167,14 @@ QString unlhaAddCommand(const QString& archive, const QString& tempFolder, const
 
 QString unlhaExtractOneCommand(const QString& archive, const QString& tempFolder)
 {
-    return QStringLiteral("e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive)
-        + quoted(withSlash(tempFolder)) + quoted(QStringLiteral("BackUp.ini"));
+    return QStringLiteral("e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive) +
+           quoted(withSlash(tempFolder)) + quoted(QStringLiteral("BackUp.ini"));
 }
 
 QString unlhaExtractAllCommand(const QString& archive, const QString& target)
 {
-    return QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive)
-        + quoted(withSlash(target)) + quoted(QStringLiteral("*.*"));
+    return QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0") + quoted(archive) +
+           quoted(withSlash(target)) + quoted(QStringLiteral("*.*"));
 }
 
 QString unlhaVersionLine(int version)

@@ -22,9 +22,9 @@ UnlhaVerForm::UnlhaVerForm(const QString& versionLine, QWidget* parent) : QDialo
     LblUnlhaVer = new QLabel(versionLine, this);
     LblUnlhaVer->setObjectName(QStringLiteral("LblUnlhaVer"));
 
-    auto* rights = new QLabel(QStringLiteral(
-        "圧縮バックアップには Kennel 付属の LHA 書庫ライブラリ (libunlha32.so) を使用しています。\n"
-        "このライブラリは Kennel の開発者が作成したもので、Kennel と同じ条件で配布されます。"),
+    auto* rights = new QLabel(
+        QStringLiteral("圧縮バックアップには Kennel 付属の LHA 書庫ライブラリ (libunlha32.so) を使用しています。\n"
+                       "このライブラリは Kennel の開発者が作成したもので、Kennel と同じ条件で配布されます。"),
         this);
     rights->setObjectName(QStringLiteral("LblRights"));
     rights->setWordWrap(true);

@@ -47,7 +47,7 @@ std::size_t copyFrom(const fs::path& from, const fs::path& to, std::size_t budge
     std::vector<fs::path> files;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file(ec) && !it->is_symlink(ec) && want(it->path()))  // links would duplicate
+        if (it->is_regular_file(ec) && !it->is_symlink(ec) && want(it->path())) // links would duplicate
             files.push_back(it->path());
     std::sort(files.begin(), files.end());
     std::size_t taken = 0;
@@ -70,13 +70,16 @@ std::string japaneseText(std::mt19937& rng, std::size_t size)
         const char* kanji = "日一国会人年大十二本中長出三同時政事自行社見月分議後前民生連五発間対上部東者党地合市業内"
                             "相場四定金都近県問入現学氏手明来山元北新子内議小外下員開話記百気家通心万面意性的理作"
                             "犬猫散歩公園天気元朝夜雨晴写真送信受付書類宝物設定友達遊食飯水茶店駅道車電話";
-        const char* kana = "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
-                           "がぎぐげござじずぜぞだでどばびぶべぼアイウエオカキクケコサシスセソタチツテトナニヌネノ"
-                           "ハヒフヘホマミムメモヤユヨラリルレロワンガギグゲゴザジズゼゾダデドバビブベボパピプペポー";
+        const char* kana =
+            "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
+            "がぎぐげござじずぜぞだでどばびぶべぼアイウエオカキクケコサシスセソタチツテトナニヌネノ"
+            "ハヒフヘホマミムメモヤユヨラリルレロワンガギグゲゴザジズゼゾダデドバビブベボパピプペポー";
         auto chars = [](const char* s) {
             std::vector<std::string> out;
             for (std::size_t i = 0; s[i];) {
-                const std::size_t n = (static_cast<unsigned char>(s[i]) >= 0xF0) ? 4 : (static_cast<unsigned char>(s[i]) >= 0xE0) ? 3 : 1;
+                const std::size_t n = (static_cast<unsigned char>(s[i]) >= 0xF0)   ? 4
+                                      : (static_cast<unsigned char>(s[i]) >= 0xE0) ? 3
+                                                                                   : 1;
                 out.emplace_back(s + i, n);
                 i += n;
             }
@@ -99,7 +102,8 @@ std::string japaneseText(std::mt19937& rng, std::size_t size)
     while (s.size() < size) {
         // Zipf-like rank: small ranks are much more frequent.
         const double u = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
-        const std::size_t rank = std::min<std::size_t>(vocabulary.size() - 1, static_cast<std::size_t>(std::pow(4000.0, u)) - 1);
+        const std::size_t rank =
+            std::min<std::size_t>(vocabulary.size() - 1, static_cast<std::size_t>(std::pow(4000.0, u)) - 1);
         s += vocabulary[rank];
         s += particles[rng() % std::size(particles)];
     }
@@ -156,7 +160,8 @@ std::string bitmap(int w, int h, bool smooth, std::mt19937& rng)
             int r = inside ? 220 : x * 255 / w, g = inside ? 40 : y * 255 / h, b = inside ? 40 : 128;
             if (smooth)
                 r += noise(rng), g += noise(rng), b += noise(rng);
-            s[at] = char(std::clamp(b, 0, 255)), s[at + 1] = char(std::clamp(g, 0, 255)), s[at + 2] = char(std::clamp(r, 0, 255));
+            s[at] = char(std::clamp(b, 0, 255)), s[at + 1] = char(std::clamp(g, 0, 255)),
+            s[at + 2] = char(std::clamp(r, 0, 255));
         }
     return s;
 }
@@ -235,7 +240,7 @@ int main(int argc, char** argv)
     auto ours = [&](const char* label, int effort) {
         const fs::path out = root / ("ours" + std::to_string(effort) + ".lzh");
         std::vector<double> t;
-        for (int r = 0; r < runs + 1; ++r) {  // the first run warms the file cache
+        for (int r = 0; r < runs + 1; ++r) { // the first run warms the file cache
             fs::remove(out);
             unlha::AddOptions o;
             o.archive = out.string();
@@ -271,32 +276,38 @@ int main(int argc, char** argv)
     std::string names;
     for (const auto& e : entries)
         names += " " + shellQuote(e);
-    const std::string java = "cd " + shellQuote(corpus.string())
-        + " && JAVA_TOOL_OPTIONS='-Duser.language=ja -Duser.country=JP' jlha ";
+    const std::string java =
+        "cd " + shellQuote(corpus.string()) + " && JAVA_TOOL_OPTIONS='-Duser.language=ja -Duser.country=JP' jlha ";
     const bool haveJlha = std::system("command -v jlha >/dev/null 2>&1") == 0;
     if (haveJlha) {
         external("jlha -lh5-", java + "c2o5 " + shellQuote((root / "j5.lzh").string()) + names + " >/dev/null 2>&1",
                  root / "j5.lzh");
         external("jlha -lh7-", java + "c2o7 " + shellQuote((root / "j7.lzh").string()) + names + " >/dev/null 2>&1",
                  root / "j7.lzh");
-        external("jlha JVM start only", java + "l " + shellQuote((root / "j5.lzh").string()) + " >/dev/null 2>&1 && touch "
-                 + shellQuote((root / "jvm").string()), root / "jvm");
+        external("jlha JVM start only",
+                 java + "l " + shellQuote((root / "j5.lzh").string()) + " >/dev/null 2>&1 && touch " +
+                     shellQuote((root / "jvm").string()),
+                 root / "jvm");
         rows.back().size = 0;
     } else {
         std::printf("jlha not installed: its rows are missing\n");
     }
-    external("tar | gzip -6", "tar cf - -C " + shellQuote(corpus.string()) + " . | gzip -6 > "
-             + shellQuote((root / "t.tar.gz").string()), root / "t.tar.gz");
+    external("tar | gzip -6",
+             "tar cf - -C " + shellQuote(corpus.string()) + " . | gzip -6 > " +
+                 shellQuote((root / "t.tar.gz").string()),
+             root / "t.tar.gz");
 
     const Row& base = rows.front();
     std::printf("%-22s %10s %9s %9s %12s %12s\n", "writer", "bytes", "% input", "seconds", "size/ours", "time/ours");
     for (const Row& r : rows) {
         if (r.size == 0) {
-            std::printf("%-22s %10s %9s %9.3f %12s %12.2f\n", r.name.c_str(), "-", "-", r.time, "-", r.time / base.time);
+            std::printf("%-22s %10s %9s %9.3f %12s %12.2f\n", r.name.c_str(), "-", "-", r.time, "-",
+                        r.time / base.time);
             continue;
         }
-        std::printf("%-22s %10ju %8.2f%% %9.3f %12.4f %12.2f\n", r.name.c_str(), r.size, 100.0 * double(r.size) / double(input),
-                    r.time, double(r.size) / double(base.size), r.time / base.time);
+        std::printf("%-22s %10ju %8.2f%% %9.3f %12.4f %12.2f\n", r.name.c_str(), r.size,
+                    100.0 * double(r.size) / double(input), r.time, double(r.size) / double(base.size),
+                    r.time / base.time);
     }
     for (const Row& r : rows)
         if (r.name == "jlha -lh7-")
@@ -319,7 +330,11 @@ int main(int argc, char** argv)
         chosen += p.method == unlha::Method::Stored ? s.size() : p.data.size();
     }
     std::printf("\nmember data only, every file with one method (stored when larger):\n"
-                "  -lh5- %ju   -lh6- %ju   -lh7- %ju   as chosen %ju\n", sum[0], sum[1], sum[2], chosen);
-    if (!std::getenv("LHA_BENCH_KEEP")) fs::remove_all(root); else std::printf("kept %s\n", root.c_str());
+                "  -lh5- %ju   -lh6- %ju   -lh7- %ju   as chosen %ju\n",
+                sum[0], sum[1], sum[2], chosen);
+    if (!std::getenv("LHA_BENCH_KEEP"))
+        fs::remove_all(root);
+    else
+        std::printf("kept %s\n", root.c_str());
     return 0;
 }

@@ -23,7 +23,7 @@ namespace {
 
 struct Entry {
     fs::path source;
-    std::vector<std::string> path;  // stored path, UTF-8
+    std::vector<std::string> path; // stored path, UTF-8
     bool folder = false;
 };
 
@@ -130,7 +130,7 @@ bool readFile(const fs::path& path, std::vector<std::uint8_t>& data, std::int64_
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return false;
-    struct stat st{};
+    struct stat st {};
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= kMaxMemberSize;
     if (ok) {
         mtime = st.st_mtime;
@@ -153,11 +153,16 @@ bool readFile(const fs::path& path, std::vector<std::uint8_t>& data, std::int64_
 const char* methodId(Method m)
 {
     switch (m) {
-    case Method::Lh5: return "-lh5-";
-    case Method::Lh6: return "-lh6-";
-    case Method::Lh7: return "-lh7-";
-    case Method::Folder: return "-lhd-";
-    default: return "-lh0-";
+    case Method::Lh5:
+        return "-lh5-";
+    case Method::Lh6:
+        return "-lh6-";
+    case Method::Lh7:
+        return "-lh7-";
+    case Method::Folder:
+        return "-lhd-";
+    default:
+        return "-lh0-";
     }
 }
 
@@ -180,7 +185,7 @@ int addToArchive(const AddOptions& options, std::string& message)
         return rc;
 
     // The archive itself (and an old copy of it) must not be packed into itself.
-    struct stat archiveStat{};
+    struct stat archiveStat {};
     const bool archiveExists = ::stat(options.archive.c_str(), &archiveStat) == 0;
 
     // Later sources replace earlier ones with the same stored path (compared ignoring case).
@@ -190,7 +195,7 @@ int addToArchive(const AddOptions& options, std::string& message)
         const std::string key = foldCase(joinPath(it->path));
         if (!seen.insert(key).second)
             continue;
-        struct stat st{};
+        struct stat st {};
         if (archiveExists && ::stat(it->source.c_str(), &st) == 0 && sameFile(st, archiveStat))
             continue;
         unique.push_back(*it);
@@ -216,8 +221,8 @@ int addToArchive(const AddOptions& options, std::string& message)
     }
 
     const fs::path target(options.archive);
-    std::string tmpl = (target.parent_path().empty() ? fs::path(".") : target.parent_path()).string()
-        + "/.unlha-XXXXXX";
+    std::string tmpl =
+        (target.parent_path().empty() ? fs::path(".") : target.parent_path()).string() + "/.unlha-XXXXXX";
     const int fd = mkstemp(tmpl.data());
     if (fd < 0) {
         message = "cannot create " + options.archive;
@@ -266,7 +271,7 @@ int addToArchive(const AddOptions& options, std::string& message)
         }
         Packed packed;
         if (e.folder) {
-            struct stat st{};
+            struct stat st {};
             nm.mtime = ::stat(e.source.c_str(), &st) == 0 ? st.st_mtime : 0;
             packed.method = Method::Folder;
         } else {

@@ -7,17 +7,17 @@ namespace unlha {
 
 // One argument group of the add command: names relative to a base folder.
 struct AddSource {
-    std::string base;                // folder the names are taken from ("" = current folder)
-    std::vector<std::string> names;  // a wildcard adds the base folder's files; a folder name
-                                     // adds the folder with everything below it
+    std::string base;               // folder the names are taken from ("" = current folder)
+    std::vector<std::string> names; // a wildcard adds the base folder's files; a folder name
+                                    // adds the folder with everything below it
 };
 
 struct AddOptions {
     std::string archive;
     std::vector<AddSource> sources;
-    int effort = 4;               // 0 stores without compression
-    bool folderEntries = true;    // store "-lhd-" entries for folders
-    bool codePageMark = true;     // write the code page 932 extended header
+    int effort = 4;            // 0 stores without compression
+    bool folderEntries = true; // store "-lhd-" entries for folders
+    bool codePageMark = true;  // write the code page 932 extended header
 };
 
 // Creates (or updates) the archive. Members of an existing archive whose paths are not added

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kVersion = 100;  // 1.00
+constexpr int kVersion = 100; // 1.00
 std::atomic<int> g_running{0};
 
 struct RunningGuard {
@@ -129,7 +129,7 @@ UNLHA32_API int UnlhaFindFirst(void* archive, const char* pattern, UnlhaMemberIn
     const auto* a = static_cast<const OpenArchive*>(archive);
     for (const unlha::Member& m : a->listing.members) {
         if (m.path.empty())
-            continue;  // refused names are never reported
+            continue; // refused names are never reported
         const std::string name = unlha::joinPath(m.path);
         if (!unlha::matchWildcard(pattern, name))
             continue;

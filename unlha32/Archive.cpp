@@ -18,7 +18,7 @@ bool MappedFile::open(const std::string& path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat st{};
+    struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
@@ -59,7 +59,7 @@ Listing listMembers(Bytes archive)
             return out;
         }
         out.members.push_back(std::move(h.member));
-        offset = h.next;  // always beyond the header just read
+        offset = h.next; // always beyond the header just read
     }
     if (out.members.empty()) {
         out.error = "no members";

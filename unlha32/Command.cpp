@@ -41,7 +41,7 @@ bool tokenize(const std::string& s, std::vector<Token>& out, std::string& error)
 
 struct SwitchRule {
     std::string_view prefix;
-    char lowest, highest;  // allowed digit after the prefix
+    char lowest, highest; // allowed digit after the prefix
 };
 
 constexpr std::array<SwitchRule, 13> kRules{{

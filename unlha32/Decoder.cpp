@@ -10,10 +10,10 @@ namespace unlha {
 
 namespace {
 
-constexpr int kCodeSymbols = 510;   // 256 literals + match lengths 3..256
+constexpr int kCodeSymbols = 510; // 256 literals + match lengths 3..256
 constexpr int kPreSymbols = 19;
 constexpr int kMaxCodeLength = 16;
-constexpr std::size_t kRingSize = 1u << 17;  // twice the largest window
+constexpr std::size_t kRingSize = 1u << 17; // twice the largest window
 // Zero bits read past the end of the packed data that are tolerated as padding.
 constexpr std::size_t kMaxOverrunBytes = 4;
 
@@ -82,7 +82,7 @@ public:
                 maxLen_ = l;
         }
         if (maxLen_ == 0 || kraft > (1u << kMaxCodeLength))
-            return false;  // no codes, or more codes than bit patterns
+            return false; // no codes, or more codes than bit patterns
         table_.assign(std::size_t{1} << maxLen_, 0);
         std::array<std::uint32_t, kMaxCodeLength + 2> next{};
         std::uint32_t code = 0;
@@ -123,8 +123,8 @@ private:
 };
 
 struct Params {
-    int distanceSymbols;  // classes of the distance tree
-    int distanceBits;     // width of its count field
+    int distanceSymbols; // classes of the distance tree
+    int distanceBits;    // width of its count field
 };
 
 Params paramsFor(Method m)
@@ -135,7 +135,7 @@ Params paramsFor(Method m)
     case Method::Lh7:
         return {17, 5};
     default:
-        return {14, 4};  // -lh4- and -lh5-
+        return {14, 4}; // -lh4- and -lh5-
     }
 }
 
@@ -194,7 +194,7 @@ bool readCodeLengths(BitReader& br, const HuffTable& pre, HuffTable& t)
             const int run = c == 0 ? 1 : c == 1 ? static_cast<int>(br.get(4)) + 3 : static_cast<int>(br.get(9)) + 20;
             if (run > n - i)
                 return false;
-            i += run;  // already zero
+            i += run; // already zero
         } else {
             len[i++] = static_cast<std::uint8_t>(c - 2);
         }
@@ -288,8 +288,8 @@ DecodeResult decodeMember(Method method, Bytes packed, std::uint64_t originalSiz
             blockLeft = br.get(16);
             if (blockLeft == 0)
                 return fail("empty block");
-            if (!readShortLengths(br, kPreSymbols, 5, 3, pre) || !readCodeLengths(br, pre, code)
-                || !readShortLengths(br, params.distanceSymbols, params.distanceBits, -1, dist))
+            if (!readShortLengths(br, kPreSymbols, 5, 3, pre) || !readCodeLengths(br, pre, code) ||
+                !readShortLengths(br, params.distanceSymbols, params.distanceBits, -1, dist))
                 return fail("damaged block header");
         }
         --blockLeft;
@@ -304,8 +304,8 @@ DecodeResult decodeMember(Method method, Bytes packed, std::uint64_t originalSiz
             const int cls = dist.decode(br);
             if (cls < 0)
                 return fail("damaged data");
-            const std::size_t offset = cls <= 1 ? static_cast<std::size_t>(cls)
-                                                : (std::size_t{1} << (cls - 1)) + br.get(cls - 1);
+            const std::size_t offset =
+                cls <= 1 ? static_cast<std::size_t>(cls) : (std::size_t{1} << (cls - 1)) + br.get(cls - 1);
             if (length > originalSize - produced)
                 return fail("data runs past the member size");
             out.copy(offset + 1, length);

@@ -14,7 +14,7 @@ using Sink = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 struct DecodeResult {
     bool ok = false;
     std::string error;
-    std::uint16_t crc = 0;  // CRC-16 of everything handed to the sink
+    std::uint16_t crc = 0; // CRC-16 of everything handed to the sink
 };
 
 // Decodes the packed data of one member (-lh0-, -lh4- to -lh7-) and hands exactly originalSize

@@ -20,8 +20,8 @@ constexpr int kMaxCodeLength = 16;
 constexpr std::size_t kMaxBlockTokens = 65535;
 
 struct Token {
-    std::uint16_t code;    // < 256 literal, else 256 + length - 3
-    std::uint16_t offset;  // distance - 1 for matches
+    std::uint16_t code;   // < 256 literal, else 256 + length - 3
+    std::uint16_t offset; // distance - 1 for matches
 };
 
 int distanceClass(std::uint32_t offset)
@@ -55,7 +55,7 @@ public:
     {
         if (n == 0)
             return;
-        acc_ = (acc_ << n) | (v & ((1u << n) - 1));  // n <= 16
+        acc_ = (acc_ << n) | (v & ((1u << n) - 1)); // n <= 16
         bits_ += n;
         while (bits_ >= 8) {
             bits_ -= 8;
@@ -106,8 +106,8 @@ std::size_t commonLength(const std::uint8_t* a, const std::uint8_t* b, std::size
 class MatchFinder {
 public:
     MatchFinder(Bytes data, int windowBits, int maxChain)
-        : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits),
-          maxChain_(maxChain), head_(kHashSize, -1), prev_(window_, -1)
+        : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits), maxChain_(maxChain),
+          head_(kHashSize, -1), prev_(window_, -1)
     {
     }
 
@@ -249,7 +249,10 @@ private:
     std::vector<std::uint32_t> son_;
 };
 
-Token literal(std::uint8_t b) { return {b, 0}; }
+Token literal(std::uint8_t b)
+{
+    return {b, 0};
+}
 Token match(std::uint32_t len, std::uint32_t dist)
 {
     return {static_cast<std::uint16_t>(256 + len - kMinMatch), static_cast<std::uint16_t>(dist - 1)};
@@ -311,7 +314,7 @@ constexpr int kTreeDepth = 24;
 // Prices of each code and distance class (with its extra bits), from a previous parse.
 struct Prices {
     std::array<std::uint32_t, kCodeSymbols> code{};
-    std::array<std::uint32_t, 18> distance{};  // class length plus its extra bits
+    std::array<std::uint32_t, 18> distance{}; // class length plus its extra bits
 };
 
 Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
@@ -343,7 +346,7 @@ Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
 
 // A stretch of the input parsed with one set of prices.
 struct Segment {
-    std::size_t end;  // relative to the chunk
+    std::size_t end; // relative to the chunk
     Prices prices;
 };
 
@@ -354,9 +357,9 @@ constexpr int kMaxKeptMatches = 16;
 // The matches found at each position of a chunk, kept so that the chunk can be parsed twice
 // with one walk of the match finder.
 struct ChunkMatches {
-    std::vector<std::uint32_t> first;  // position i's matches are [first[i], first[i + 1])
+    std::vector<std::uint32_t> first; // position i's matches are [first[i], first[i + 1])
     std::vector<std::uint32_t> lens, dists;
-    std::vector<std::uint8_t> jump;    // a match of kNiceLength or more, taken as it stands
+    std::vector<std::uint8_t> jump; // a match of kNiceLength or more, taken as it stands
 };
 
 void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, ChunkMatches& cm)
@@ -392,9 +395,8 @@ void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, C
 
 // Shortest path through the chunk's positions: every edge is a literal or a match, priced by
 // the segment its start lies in. Appends the chosen tokens to out.
-void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm,
-                const std::vector<Segment>& segments, std::vector<std::uint32_t>& cost,
-                std::vector<Token>& step, std::vector<Token>& out)
+void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, const std::vector<Segment>& segments,
+                std::vector<std::uint32_t>& cost, std::vector<Token>& step, std::vector<Token>& out)
 {
     cost.assign(len + 1, UINT32_MAX);
     step.assign(len + 1, Token{0, 0});
@@ -494,8 +496,7 @@ int countUsed(const std::uint32_t* f, int n, int* only)
 }
 
 // Runs of code lengths as pre-tree symbols; calls emit(symbol, extraBits, extraValue).
-template <typename F>
-void forEachLengthSymbol(const std::uint8_t* len, int n, F emit)
+template <typename F> void forEachLengthSymbol(const std::uint8_t* len, int n, F emit)
 {
     int i = 0;
     while (i < n) {
@@ -586,8 +587,7 @@ void writeShortLengths(W& w, const std::uint8_t* len, int symbols, int countBits
     }
 }
 
-template <typename W>
-void writeBlockHeader(W& w, const BlockCodes& b, std::size_t tokens, const MethodParams& mp)
+template <typename W> void writeBlockHeader(W& w, const BlockCodes& b, std::size_t tokens, const MethodParams& mp)
 {
     w.put(16, static_cast<std::uint32_t>(tokens));
     if (b.preSingle >= 0) {
@@ -620,7 +620,8 @@ std::uint64_t blockBits(const BlockStats& s, const MethodParams& mp)
     for (int i = 0; i < kCodeSymbols; ++i)
         bits += static_cast<std::uint64_t>(s.code[i]) * b.codeLen[i];
     for (int d = 0; d < mp.distanceSymbols; ++d)
-        bits += static_cast<std::uint64_t>(s.distance[d]) * ((b.distSingle >= 0 ? 0 : b.distLen[d]) + (d > 1 ? d - 1 : 0));
+        bits +=
+            static_cast<std::uint64_t>(s.distance[d]) * ((b.distSingle >= 0 ? 0 : b.distLen[d]) + (d > 1 ? d - 1 : 0));
     return bits;
 }
 
@@ -715,7 +716,7 @@ std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSett
         // share one walk of the match finder.
         tokens = lazyParse(input, mp.windowBits, 8);
         if (estimatedBytes(tokens, mp) >= input.size() - input.size() / 50)
-            return writeTokens(tokens, mp);  // random or packed data: it will be stored anyway
+            return writeTokens(tokens, mp); // random or packed data: it will be stored anyway
         const Prices global = pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols);
         tokens.clear();
         TreeMatchFinder mf(input, mp.windowBits, kTreeDepth);

@@ -23,7 +23,7 @@ Method methodForSize(std::size_t size);
 
 struct Packed {
     Method method = Method::Stored;
-    std::vector<std::uint8_t> data;  // empty for Stored: the caller writes the input itself
+    std::vector<std::uint8_t> data; // empty for Stored: the caller writes the input itself
 };
 
 // Compresses input and falls back to storing when compression does not make it smaller.

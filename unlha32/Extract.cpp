@@ -73,13 +73,12 @@ std::string tempName()
 
 bool exists(int dir, const std::string& name)
 {
-    struct stat st{};
+    struct stat st {};
     return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // Decodes member into folder dir under name, through a temporary file.
-int writeMember(Bytes archive, const Member& m, int dir, const std::string& name, bool overwrite,
-                std::string& message)
+int writeMember(Bytes archive, const Member& m, int dir, const std::string& name, bool overwrite, std::string& message)
 {
     if (!overwrite && exists(dir, name))
         return 0;
@@ -96,9 +95,8 @@ int writeMember(Bytes archive, const Member& m, int dir, const std::string& name
         return UNLHA_E_WRITE;
     }
     const int fd = out.get();
-    const DecodeResult r = extractData(archive, m, [fd](const std::uint8_t* d, std::size_t n) {
-        return writeAll(fd, d, n);
-    });
+    const DecodeResult r =
+        extractData(archive, m, [fd](const std::uint8_t* d, std::size_t n) { return writeAll(fd, d, n); });
     if (!r.ok) {
         unlinkat(dir, tmp.c_str(), 0);
         message = joinPath(m.path) + ": " + r.error;
@@ -175,8 +173,7 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
 
     std::error_code ec;
     std::filesystem::create_directories(options.target.empty() ? "." : options.target, ec);
-    const Fd root(::open(options.target.empty() ? "." : options.target.c_str(),
-                         O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Fd root(::open(options.target.empty() ? "." : options.target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.valid()) {
         message = "cannot open the folder " + options.target;
         return UNLHA_E_WRITE;

@@ -6,11 +6,11 @@
 namespace unlha {
 
 struct ExtractOptions {
-    std::string target;                 // folder the members land in; created when missing
-    std::vector<std::string> patterns;  // matched against stored paths; empty = every member
-    bool keepPaths = true;              // "x" recreates stored folders, "e" flattens
-    bool createFolderEntries = true;    // also create empty folders stored as entries
-    bool overwrite = true;              // replace existing files
+    std::string target;                // folder the members land in; created when missing
+    std::vector<std::string> patterns; // matched against stored paths; empty = every member
+    bool keepPaths = true;             // "x" recreates stored folders, "e" flattens
+    bool createFolderEntries = true;   // also create empty folders stored as entries
+    bool overwrite = true;             // replace existing files
 };
 
 // Extracts the selected members below options.target. Every selected member is checked before

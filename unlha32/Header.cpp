@@ -20,11 +20,14 @@ constexpr std::uint32_t kCodePageUtf8 = 65001;
 constexpr std::uint64_t kRatioFloor = 1u << 20;
 constexpr std::uint64_t kMaxRatio = 8000;
 
-std::uint16_t u16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t u16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 std::uint32_t u32(const std::uint8_t* p)
 {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
-        | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 void put16(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x)
@@ -41,12 +44,18 @@ void append(std::vector<std::uint8_t>& v, std::uint64_t x, int bytes)
 
 std::optional<Method> methodFromId(std::string_view id)
 {
-    if (id == "-lh0-") return Method::Stored;
-    if (id == "-lh4-") return Method::Lh4;
-    if (id == "-lh5-") return Method::Lh5;
-    if (id == "-lh6-") return Method::Lh6;
-    if (id == "-lh7-") return Method::Lh7;
-    if (id == "-lhd-") return Method::Folder;
+    if (id == "-lh0-")
+        return Method::Stored;
+    if (id == "-lh4-")
+        return Method::Lh4;
+    if (id == "-lh5-")
+        return Method::Lh5;
+    if (id == "-lh6-")
+        return Method::Lh6;
+    if (id == "-lh7-")
+        return Method::Lh7;
+    if (id == "-lhd-")
+        return Method::Folder;
     return std::nullopt;
 }
 
@@ -74,13 +83,13 @@ struct Extended {
     std::optional<std::uint32_t> unixTime;
     bool wideSize = false;
     std::optional<std::uint16_t> headerCrc;
-    std::size_t headerCrcAt = 0;  // offset of the CRC field from the header start
+    std::size_t headerCrcAt = 0; // offset of the CRC field from the header start
 };
 
 // Walks a chain of extended headers in [pos, limit) of buf. Returns the end offset, or nullopt
 // when a header runs past the limit or the chain is too long.
-std::optional<std::size_t> readExtended(const std::uint8_t* buf, std::size_t pos, std::size_t limit,
-                                        std::uint16_t size, Extended& ext, std::size_t headerStart)
+std::optional<std::size_t> readExtended(const std::uint8_t* buf, std::size_t pos, std::size_t limit, std::uint16_t size,
+                                        Extended& ext, std::size_t headerStart)
 {
     for (int count = 0; size != 0; ++count) {
         if (count >= kMaxExtendedHeaders || size < 3 || pos > limit || limit - pos < size)
@@ -139,8 +148,8 @@ std::optional<std::string> decodeName(std::string_view bytes, std::uint32_t code
 
 // Splits raw bytes on 0xFF, decodes each piece, splits the decoded text on "/" and "\".
 // Decoding comes first: 0x5C is a valid second byte of CP932 characters.
-bool splitPath(std::string_view raw, std::uint32_t codePage, bool allowSeparators,
-               std::vector<std::string>& out, std::string& why)
+bool splitPath(std::string_view raw, std::uint32_t codePage, bool allowSeparators, std::vector<std::string>& out,
+               std::string& why)
 {
     std::size_t start = 0;
     while (start <= raw.size()) {
@@ -178,14 +187,14 @@ void checkPath(Member& m, const Extended& ext, std::string_view levelName, bool 
         return;
     }
     if (!parts.empty() && parts.back().empty())
-        parts.pop_back();  // folder headers end with a separator
+        parts.pop_back(); // folder headers end with a separator
     std::vector<std::string> nameParts;
     if (!levelName.empty() && !splitPath(levelName, ext.codePage, legacy, nameParts, why)) {
         m.unsafeReason = why;
         return;
     }
     if (!nameParts.empty() && nameParts.back().empty() && (m.isFolder() || nameParts.size() > 1))
-        nameParts.pop_back();  // "dir\" names a folder
+        nameParts.pop_back(); // "dir\" names a folder
     parts.insert(parts.end(), nameParts.begin(), nameParts.end());
     if (parts.empty()) {
         m.unsafeReason = "empty name";
@@ -282,8 +291,7 @@ HeaderRead readHeader(Bytes archive, std::uint64_t offset)
         } else {
             m.osId = h[24 + nameLen];
             const std::uint64_t limit = std::min<std::uint64_t>(archive.size(), offset + hsize + packed);
-            const auto end = readExtended(archive.data(), offset + hsize, limit, u16(h + hsize - 2), ext,
-                                          offset);
+            const auto end = readExtended(archive.data(), offset + hsize, limit, u16(h + hsize - 2), ext, offset);
             if (!end)
                 return broken("extended header runs past its bounds");
             extTotal = *end - (offset + hsize);

@@ -18,17 +18,17 @@ inline constexpr std::uint64_t kMaxMemberSize = 0xFFFFFFFFull;
 // One member as found in an archive, its name decoded and checked.
 struct Member {
     Method method = Method::Stored;
-    std::string methodId;              // "-lh5-"
+    std::string methodId; // "-lh5-"
     int level = 0;
     std::uint8_t osId = 0;
-    std::uint64_t headerOffset = 0;    // where the header starts in the archive
-    std::uint64_t dataOffset = 0;      // where the packed data starts
-    std::uint64_t packedSize = 0;      // packed data only
+    std::uint64_t headerOffset = 0; // where the header starts in the archive
+    std::uint64_t dataOffset = 0;   // where the packed data starts
+    std::uint64_t packedSize = 0;   // packed data only
     std::uint64_t originalSize = 0;
     std::uint16_t crc = 0;
-    std::int64_t mtime = 0;            // Unix time
-    std::vector<std::string> path;     // UTF-8 components, folders first; safe to create
-    std::string unsafeReason;          // non-empty: the member must not be extracted
+    std::int64_t mtime = 0;        // Unix time
+    std::vector<std::string> path; // UTF-8 components, folders first; safe to create
+    std::string unsafeReason;      // non-empty: the member must not be extracted
     bool isFolder() const { return method == Method::Folder; }
 };
 
@@ -36,8 +36,8 @@ struct Member {
 struct HeaderRead {
     enum class Status { Member, End, Broken } status = Status::Broken;
     Member member;
-    std::uint64_t next = 0;  // offset of the following header
-    std::string error;       // for Broken
+    std::uint64_t next = 0; // offset of the following header
+    std::string error;      // for Broken
 };
 
 // Reads the header at offset. Levels 0, 1 and 2 are accepted; every length is checked against
@@ -47,18 +47,19 @@ HeaderRead readHeader(Bytes archive, std::uint64_t offset);
 
 // What the writer needs to describe a member.
 struct NewMember {
-    std::string methodId;              // "-lh5-", "-lh0-", "-lhd-"
+    std::string methodId; // "-lh5-", "-lh0-", "-lhd-"
     std::uint32_t packedSize = 0;
     std::uint32_t originalSize = 0;
     std::uint16_t crc = 0;
     std::int64_t mtime = 0;
-    std::vector<std::string> folders;  // CP932 bytes of each folder component
-    std::string name;                  // CP932 bytes of the file name; empty for a folder entry
+    std::vector<std::string> folders; // CP932 bytes of each folder component
+    std::string name;                 // CP932 bytes of the file name; empty for a folder entry
     bool writeCodePage = true;
 };
 
 // Builds a level-2 header with its CRC, the Unix time stamp of the base header and, when
-// asked, the code page 932 mark. Nothing more: every byte is paid once per member. Empty result when the names do not fit in a header.
+// asked, the code page 932 mark. Nothing more: every byte is paid once per member. Empty result when the names do not
+// fit in a header.
 std::vector<std::uint8_t> buildLevel2Header(const NewMember& m);
 
 } // namespace unlha

@@ -21,9 +21,8 @@ void buildCodeLengths(const std::uint32_t* freq, int n, int limit, std::uint8_t*
         return;
     }
     // Sort leaves by frequency, then merge with two queues (leaves, internal nodes).
-    std::sort(used.begin(), used.end(), [freq](int a, int b) {
-        return freq[a] != freq[b] ? freq[a] < freq[b] : a < b;
-    });
+    std::sort(used.begin(), used.end(),
+              [freq](int a, int b) { return freq[a] != freq[b] ? freq[a] < freq[b] : a < b; });
     const int leaves = static_cast<int>(used.size());
     std::vector<std::uint64_t> weight(2 * leaves);
     std::vector<int> parent(2 * leaves, -1);

@@ -20,8 +20,8 @@ std::optional<std::string> convert(const char* to, const char* from, std::string
     char* outPtr = out.data();
     std::size_t outLeft = out.size();
     const std::size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    const bool flushed = r != static_cast<std::size_t>(-1)
-        && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    const bool flushed = r != static_cast<std::size_t>(-1) &&
+                         iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
     iconv_close(cd);
     if (!flushed || inLeft != 0)
         return std::nullopt;

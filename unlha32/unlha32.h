@@ -29,11 +29,11 @@ extern "C" {
 typedef struct UnlhaMemberInfo {
     unsigned long originalSize;
     unsigned long packedSize;
-    unsigned int ratio;        /* packed / original in permille */
-    unsigned short crc;        /* CRC-16 of the data */
-    long long mtime;           /* Unix time */
-    char method[8];            /* "-lh5-", NUL-terminated */
-    char name[1024];           /* stored path with "/" separators, UTF-8, NUL-terminated */
+    unsigned int ratio; /* packed / original in permille */
+    unsigned short crc; /* CRC-16 of the data */
+    long long mtime;    /* Unix time */
+    char method[8];     /* "-lh5-", NUL-terminated */
+    char name[1024];    /* stored path with "/" separators, UTF-8, NUL-terminated */
 } UnlhaMemberInfo;
 
 /* Version times 100 (152 = 1.52). */

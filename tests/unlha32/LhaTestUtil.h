@@ -8,8 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <functional>
+#include <iterator>
 
 // Helpers shared by the archiver tests.
 namespace lhatest {
@@ -49,7 +49,10 @@ inline void makePetFolder(const QString& pet, bool names0x5c = true)
     writeFile(pet + "/Mewmail設定.mwc", noise(3000, 1) + QByteArray(5000, 'A'));
     QByteArray mail;
     for (int i = 0; i < 400; ++i)
-        mail += QStringLiteral("From: ポチ <pochi@example.jp>\r\nSubject: おやつ %1\r\n\r\n今日は散歩に行きました。\r\n").arg(i).toUtf8();
+        mail +=
+            QStringLiteral("From: ポチ <pochi@example.jp>\r\nSubject: おやつ %1\r\n\r\n今日は散歩に行きました。\r\n")
+                .arg(i)
+                .toUtf8();
     writeFile(pet + "/受信フォルダ/0001.mai", mail);
     writeFile(pet + "/受信フォルダ/0002.mai", mail.left(777));
     writeFile(pet + "/送信フォルダ/空.mai", QByteArray());
@@ -76,8 +79,7 @@ inline QMap<QString, QByteArray> snapshot(const QString& root,
         const QString name = decodeName ? decodeName(rel) : QString::fromStdString(rel);
         if (it->is_directory())
             out.insert(name + "/", QByteArray());
-        else
-        {
+        else {
             // Names may not be UTF-8: read through the native path.
             std::ifstream in(it->path(), std::ios::binary);
             const std::string data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const unlha::Bytes archive(data, size);
     const unlha::Listing listing = unlha::listMembers(archive);
-    std::uint64_t budget = std::uint64_t{256} << 20;  // decoded bytes per input, to keep runs short
+    std::uint64_t budget = std::uint64_t{256} << 20; // decoded bytes per input, to keep runs short
     for (const unlha::Member& m : listing.members) {
         if (m.originalSize > budget)
             break;
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return true;
         });
         if (r.ok && produced != m.originalSize)
-            __builtin_trap();  // a clean result must hand out exactly the claimed size
+            __builtin_trap(); // a clean result must hand out exactly the claimed size
     }
     unlha::checkArchive(archive, true);
     return 0;

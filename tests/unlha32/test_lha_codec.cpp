@@ -44,11 +44,12 @@ QByteArray sample(const QString& kind, int size)
         for (char& c : a)
             c = static_cast<char>(rng.bounded(256));
     } else if (kind == "text") {
-        static const char* words[] = {"kennel ", "pet ", "backup ", "おやつ ", "宝物 ", "mail\r\n", "the ", "受信フォルダ "};
+        static const char* words[] = {"kennel ", "pet ",     "backup ", "おやつ ",
+                                      "宝物 ",   "mail\r\n", "the ",    "受信フォルダ "};
         while (a.size() < size)
             a += words[rng.bounded(8)];
         a.truncate(size);
-    } else {  // "farRepeat": a block repeated just inside the largest window
+    } else { // "farRepeat": a block repeated just inside the largest window
         QByteArray block(1000, '\0');
         for (char& c : block)
             c = static_cast<char>(rng.bounded(256));
@@ -90,7 +91,7 @@ private slots:
             kraft += std::uint64_t{1} << (16 - l);
         }
         QCOMPARE(kraft, std::uint64_t{1} << 16);
-        QVERIFY(len[39] <= len[0]);  // the most frequent symbol is never longer
+        QVERIFY(len[39] <= len[0]); // the most frequent symbol is never longer
     }
 
     void roundTrip_data()
@@ -123,7 +124,7 @@ private slots:
         QVERIFY2(r.ok, r.error.c_str());
         QVERIFY(out == input);
         QCOMPARE(r.crc, crc16(input.data(), input.size()));
-        if (kind == "zeros")  // stays below the reader's ratio limit
+        if (kind == "zeros") // stays below the reader's ratio limit
             QVERIFY(packed.size() * 8000 > input.size());
     }
 
@@ -153,7 +154,7 @@ private slots:
             if (!r.ok || r.crc != crc16(input.data(), input.size()))
                 ++failures;
         }
-        QVERIFY(failures > 290);  // a rare flip may hit padding bits
+        QVERIFY(failures > 290); // a rare flip may hit padding bits
         // Cut short: an error, not a hang or a read past the end.
         DecodeResult r;
         decodeAll(Method::Lh7, std::vector<std::uint8_t>(packed.begin(), packed.begin() + packed.size() / 2),
@@ -163,19 +164,25 @@ private slots:
 
     void names_data()
     {
-        QTest::addColumn<QByteArray>("folder");  // raw 0x02 bytes
-        QTest::addColumn<QByteArray>("name");    // raw 0x01 bytes
-        QTest::addColumn<QString>("expected");   // joined path, or "!" for refused
+        QTest::addColumn<QByteArray>("folder"); // raw 0x02 bytes
+        QTest::addColumn<QByteArray>("name");   // raw 0x01 bytes
+        QTest::addColumn<QString>("expected");  // joined path, or "!" for refused
         QTest::newRow("plain") << QByteArray() << QByteArray("BackUp.ini") << "BackUp.ini";
-        QTest::newRow("cp932 folder") << QByteArray("\x82\xa8\x82\xe2\x82\xc2\xff") << QByteArray("a.txt") << "おやつ/a.txt";
+        QTest::newRow("cp932 folder") << QByteArray("\x82\xa8\x82\xe2\x82\xc2\xff") << QByteArray("a.txt")
+                                      << "おやつ/a.txt";
         QTest::newRow("0x5C trail byte") << QByteArray() << QByteArray("\x83\x5c\x95\x5c.txt") << "ソ表.txt";
         QTest::newRow("half-width kana") << QByteArray("\xcc\xab\xd9\xc0\xde\xff") << QByteArray("x") << "ﾌｫﾙﾀﾞ/x";
         QTest::newRow("dotdot folder") << QByteArray("..\xff") << QByteArray("x") << "!";
-        QTest::newRow("absolute folder") << QByteArray("\xff" "etc\xff") << QByteArray("x") << "!";
+        QTest::newRow("absolute folder") << QByteArray("\xff"
+                                                       "etc\xff")
+                                         << QByteArray("x") << "!";
         QTest::newRow("slash in name") << QByteArray() << QByteArray("../x") << "!";
         QTest::newRow("backslash in name") << QByteArray() << QByteArray("a\\x") << "!";
         QTest::newRow("dots only") << QByteArray() << QByteArray("...") << "!";
-        QTest::newRow("control char") << QByteArray() << QByteArray("a\x01" "b") << "!";
+        QTest::newRow("control char") << QByteArray()
+                                      << QByteArray("a\x01"
+                                                    "b")
+                                      << "!";
         QTest::newRow("drive letter") << QByteArray("C:\xff") << QByteArray("x") << "!";
         QTest::newRow("link syntax") << QByteArray() << QByteArray("a|/etc/passwd") << "!";
         QTest::newRow("not cp932") << QByteArray() << QByteArray("\x81") << "!";
@@ -216,7 +223,7 @@ private slots:
         auto h = buildLevel2Header(nm);
         h.push_back(0);
         QCOMPARE(int(readHeader(Bytes(h), 0).status), int(HeaderRead::Status::Member));
-        h[4] ^= 1;  // method byte changed: the header CRC no longer matches
+        h[4] ^= 1; // method byte changed: the header CRC no longer matches
         QCOMPARE(int(readHeader(Bytes(h), 0).status), int(HeaderRead::Status::Broken));
     }
 
@@ -225,12 +232,18 @@ private slots:
         QTest::addColumn<QString>("pattern");
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("match");
-        QTest::newRow("case") << "BackUp.ini" << "backup.INI" << true;
-        QTest::newRow("star dot star, no dot") << "*.*" << "README" << true;
-        QTest::newRow("suffix") << "*.txt" << "おもちゃ/a.txt" << true;
-        QTest::newRow("question") << "a?c" << "abc" << true;
-        QTest::newRow("other") << "Backup.ini" << "Backup.ini.bak" << false;
-        QTest::newRow("nested") << "Backup.ini" << "宝物/Backup.ini" << false;
+        QTest::newRow("case") << "BackUp.ini"
+                              << "backup.INI" << true;
+        QTest::newRow("star dot star, no dot") << "*.*"
+                                               << "README" << true;
+        QTest::newRow("suffix") << "*.txt"
+                                << "おもちゃ/a.txt" << true;
+        QTest::newRow("question") << "a?c"
+                                  << "abc" << true;
+        QTest::newRow("other") << "Backup.ini"
+                               << "Backup.ini.bak" << false;
+        QTest::newRow("nested") << "Backup.ini"
+                                << "宝物/Backup.ini" << false;
     }
     void wildcards()
     {
@@ -243,9 +256,9 @@ private slots:
     void encodeCp932_refusesWhatDoesNotComeBack()
     {
         QVERIFY(encodeCp932("添付書類ﾌｫﾙﾀﾞ").has_value());
-        QVERIFY(!encodeCp932("a¥b").has_value());    // would come back as a separator
+        QVERIFY(!encodeCp932("a¥b").has_value()); // would come back as a separator
         QVERIFY(!encodeCp932("🐶").has_value());
-        QVERIFY(!encodeCp932("\xff\xfe").has_value());  // not UTF-8
+        QVERIFY(!encodeCp932("\xff\xfe").has_value()); // not UTF-8
     }
 };
 

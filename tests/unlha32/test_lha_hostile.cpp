@@ -34,17 +34,18 @@ quint16 crcOf(const QByteArray& a)
 struct Raw {
     QByteArray method = "-lh0-";
     QByteArray data;
-    qint64 packed = -1;    // -1: data size
-    qint64 original = -1;  // -1: data size
+    qint64 packed = -1;   // -1: data size
+    qint64 original = -1; // -1: data size
     int level = 2;
-    int crcDelta = 0;      // added to the data CRC
+    int crcDelta = 0; // added to the data CRC
     QList<QPair<int, QByteArray>> ext;
-    int extraSize = 0;     // added to the last extended header's size field
+    int extraSize = 0; // added to the last extended header's size field
 
     QByteArray bytes() const
     {
-        QByteArray h = method + le(packed < 0 ? data.size() : packed, 4) + le(original < 0 ? data.size() : original, 4)
-            + le(946684800, 4) + char(0x20) + char(level) + le(quint16(crcOf(data) + crcDelta), 2) + 'U';
+        QByteArray h = method + le(packed < 0 ? data.size() : packed, 4) +
+                       le(original < 0 ? data.size() : original, 4) + le(946684800, 4) + char(0x20) + char(level) +
+                       le(quint16(crcOf(data) + crcDelta), 2) + 'U';
         QByteArray chain;
         for (int i = 0; i < ext.size(); ++i) {
             const int next = i + 1 < ext.size() ? ext[i + 1].second.size() + 3 : 0;
@@ -84,9 +85,9 @@ QByteArray zeroBitBlocks(int blocks)
     };
     for (int b = 0; b < blocks; ++b) {
         put(16, 65535);
-        put(5, 0), put(5, 0);           // pre-tree: single symbol 0
-        put(9, 0), put(9, 509);         // codes: single symbol, match length 256
-        put(4, 0), put(4, 0);           // distances: single class 0 (distance 1)
+        put(5, 0), put(5, 0);   // pre-tree: single symbol 0
+        put(9, 0), put(9, 509); // codes: single symbol, match length 256
+        put(4, 0), put(4, 0);   // distances: single class 0 (distance 1)
     }
     QByteArray out((bits.size() + 7) / 8, '\0');
     for (int i = 0; i < bits.size(); ++i)
@@ -153,7 +154,8 @@ private slots:
         const QByteArray end(1, '\0');
         row("dotdot folder", named("..\xff..\xff", "escape.txt").bytes() + end);
         row("dotdot hidden in folder text", named("a/../../..\xff", "escape.txt").bytes() + end);
-        row("absolute folder", named("\xff" + QDir::tempPath().toUtf8().mid(1) + "\xff", "kennel-probe.txt").bytes() + end);
+        row("absolute folder",
+            named("\xff" + QDir::tempPath().toUtf8().mid(1) + "\xff", "kennel-probe.txt").bytes() + end);
         row("slash in name", named(QByteArray(), "../escape.txt").bytes() + end);
         row("drive letter", named("C:\xff", "x.txt").bytes() + end);
         row("dots only", named(QByteArray(), "...").bytes() + end);

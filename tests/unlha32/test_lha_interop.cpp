@@ -38,7 +38,7 @@ QString decodeAs(Names how, const std::string& raw)
 
 struct Tool {
     QString program;
-    QStringList args;  // %A: archive, %D: destination
+    QStringList args; // %A: archive, %D: destination
     bool inDestination = false;
 };
 
@@ -86,10 +86,7 @@ private slots:
         lib_ = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
         QVERIFY2(lib_->isLoaded(), qPrintable(lib_->loadError()));
     }
-    void cleanup()
-    {
-        clearFolder(tmp_.path());
-    }
+    void cleanup() { clearFolder(tmp_.path()); }
 
     void oursReadByPeer_data()
     {
@@ -97,7 +94,7 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("names");
         QTest::addColumn<bool>("names0x5c");
-        QTest::addColumn<bool>("folders");  // the tool recreates empty folders
+        QTest::addColumn<bool>("folders"); // the tool recreates empty folders
         QTest::newRow("lhasa") << "lha" << QStringList{"xq", "%A"} << int(Names::Latin1OfCp932) << true << true;
         QTest::newRow("bsdtar") << "bsdtar" << QStringList{"-xf", "%A"} << int(Names::Utf8) << true << true;
         // 7z splits names at every 0x5C byte, so its row keeps to names without one.
@@ -112,7 +109,8 @@ private slots:
         QFETCH(bool, names0x5c);
         QFETCH(bool, folders);
         if (QStandardPaths::findExecutable(program).isEmpty())
-            QSKIP(qPrintable(program + " is not installed (CI installs it: lhasa, libarchive-tools, p7zip-full, jlha-utils)"));
+            QSKIP(qPrintable(program +
+                             " is not installed (CI installs it: lhasa, libarchive-tools, p7zip-full, jlha-utils)"));
         const QString pet = tmp_.filePath("pet");
         const QString archive = tmp_.filePath("ours.lzh");
         makePetFolder(pet, names0x5c);

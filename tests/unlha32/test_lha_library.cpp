@@ -12,14 +12,35 @@ using namespace lhatest;
 
 namespace {
 
-int g_busyCalls = 0;  // how many more UnlhaGetRunning calls answer "busy"
-int fakeVersion() { return 152; }
-int fakeRunning() { return g_busyCalls-- > 0 ? -1 : 0; }
-int fakeRun(void*, const char*, char*, unsigned long) { return 0; }
-int fakeCheck(const char*, int) { return 1; }
-void* fakeOpen(void*, const char*, unsigned long) { return nullptr; }
-int fakeFind(void*, const char*, void*) { return -1; }
-int fakeClose(void*) { return 0; }
+int g_busyCalls = 0; // how many more UnlhaGetRunning calls answer "busy"
+int fakeVersion()
+{
+    return 152;
+}
+int fakeRunning()
+{
+    return g_busyCalls-- > 0 ? -1 : 0;
+}
+int fakeRun(void*, const char*, char*, unsigned long)
+{
+    return 0;
+}
+int fakeCheck(const char*, int)
+{
+    return 1;
+}
+void* fakeOpen(void*, const char*, unsigned long)
+{
+    return nullptr;
+}
+int fakeFind(void*, const char*, void*)
+{
+    return -1;
+}
+int fakeClose(void*)
+{
+    return 0;
+}
 
 UnlhaLibrary::Entries fakeEntries()
 {
@@ -76,7 +97,7 @@ private slots:
         QVERIFY(lib_->hasMember(archive_));
         QVERIFY(lib_->hasMember(archive_, "BACKUP.INI"));
         QVERIFY(!lib_->hasMember(archive_, "Kennel.ini"));
-        QVERIFY(QDir(work_).isEmpty());  // the work folder only names a base
+        QVERIFY(QDir(work_).isEmpty()); // the work folder only names a base
 
         QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
         QCOMPARE(readFile(work_ + "BackUp.ini"), readFile(pet_ + "/BackUp.ini"));
@@ -133,12 +154,12 @@ private slots:
         command.replace("%A", archive_).replace("%P", pet_);
         QVERIFY(!lib_->RunUnlha(command));
         QVERIFY(!QFile::exists(archive_));
-        QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());  // no temporary file left behind
+        QVERIFY(QDir(tmp_.filePath("backup")).isEmpty()); // no temporary file left behind
     }
 
     void notInstalled_data()
     {
-        QTest::addColumn<QByteArray>("fileContent");  // empty: no file at all
+        QTest::addColumn<QByteArray>("fileContent"); // empty: no file at all
         QTest::newRow("no file") << QByteArray();
         QTest::newRow("not a library") << QByteArray("MZ this is not an ELF file");
     }
@@ -182,7 +203,8 @@ private slots:
         QTest::addColumn<int>("messages");
         QTest::newRow("free") << 0 << QList<int>{} << true << 0;
         QTest::newRow("busy, retry, free") << 1 << QList<int>{int(MsgAnswer::Retry)} << true << 1;
-        QTest::newRow("busy twice, retry twice") << 2 << QList<int>{int(MsgAnswer::Retry), int(MsgAnswer::Retry)} << true << 2;
+        QTest::newRow("busy twice, retry twice")
+            << 2 << QList<int>{int(MsgAnswer::Retry), int(MsgAnswer::Retry)} << true << 2;
         QTest::newRow("busy, cancel") << 5 << QList<int>{int(MsgAnswer::Cancel)} << false << 1;
     }
     void waitUnlhaIdle()
@@ -209,12 +231,16 @@ private slots:
     void commandStrings_areExact()
     {
         QCOMPARE(unlhaExtractOneCommand("/b/a.lzh", "/tmp/"),
-                 QStringLiteral("e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/tmp/\" \"BackUp.ini\""));
-        QCOMPARE(unlhaExtractAllCommand("/b/a.lzh", "/p/ポチ"),
-                 QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/p/ポチ/\" \"*.*\""));
+                 QStringLiteral(
+                     "e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/tmp/\" \"BackUp.ini\""));
+        QCOMPARE(
+            unlhaExtractAllCommand("/b/a.lzh", "/p/ポチ"),
+            QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/p/ポチ/\" \"*.*\""));
         QCOMPARE(unlhaAddCommand("/b/a.lzh", "/tmp/", "/p/ポチ", false),
-                 QStringLiteral("a -+ -d1 -n0 -jm4 -gn1 \"/b/a.lzh\" \"/tmp/\" \"/p/ポチ/\" \"*.*\" \"/p/ポチ/\" \"おもちゃ\" "
-                                "\"/p/ポチ/\" \"おやつ\" \"/p/ポチ/\" \"受信フォルダ\" \"/p/ポチ/\" \"送信フォルダ\" \"/p/ポチ/\" \"宝物\""));
+                 QStringLiteral(
+                     "a -+ -d1 -n0 -jm4 -gn1 \"/b/a.lzh\" \"/tmp/\" \"/p/ポチ/\" \"*.*\" \"/p/ポチ/\" \"おもちゃ\" "
+                     "\"/p/ポチ/\" \"おやつ\" \"/p/ポチ/\" \"受信フォルダ\" \"/p/ポチ/\" \"送信フォルダ\" \"/p/ポチ/\" "
+                     "\"宝物\""));
         QVERIFY(unlhaAddCommand("/b/a.lzh", "/tmp/", "/p/ポチ", true).endsWith("\"/p/ポチ/\" \"添付書類ﾌｫﾙﾀﾞ\""));
     }
 };
