@@ -117,7 +117,9 @@ int collect(const AddOptions& options, std::vector<Entry>& entries, std::string&
             } else if (fs::is_regular_file(st)) {
                 entries.push_back({p, stored, false});
             } else {
-                message = "no such file or folder: " + p.string();
+                message = (fs::exists(st) ? "not a plain file or folder (links are not followed): "
+                                          : "no such file or folder: ") +
+                          p.string();
                 return UNLHA_E_SOURCE;
             }
         }

@@ -2,18 +2,22 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
+#include <span>
 
 namespace unlha {
 
 void buildCodeLengths(const std::uint32_t* freq, int n, int limit, std::uint8_t* lengths)
 {
-    std::vector<int> used;
+    // Called thousands of times per file by the block splitter: no heap allocations.
+    constexpr int kMaxSymbols = 512;
+    std::array<int, kMaxSymbols> usedStore;
+    int usedCount = 0;
     for (int i = 0; i < n; ++i) {
         lengths[i] = 0;
         if (freq[i])
-            used.push_back(i);
+            usedStore[usedCount++] = i;
     }
+    const std::span<int> used(usedStore.data(), static_cast<std::size_t>(usedCount));
     if (used.empty())
         return;
     if (used.size() == 1) {
@@ -23,9 +27,9 @@ void buildCodeLengths(const std::uint32_t* freq, int n, int limit, std::uint8_t*
     // Sort leaves by frequency, then merge with two queues (leaves, internal nodes).
     std::sort(used.begin(), used.end(),
               [freq](int a, int b) { return freq[a] != freq[b] ? freq[a] < freq[b] : a < b; });
-    const int leaves = static_cast<int>(used.size());
-    std::vector<std::uint64_t> weight(2 * leaves);
-    std::vector<int> parent(2 * leaves, -1);
+    const int leaves = usedCount;
+    std::array<std::uint64_t, 2 * kMaxSymbols> weight;
+    std::array<int, 2 * kMaxSymbols> parent;
     for (int i = 0; i < leaves; ++i)
         weight[i] = freq[used[i]];
     int nextLeaf = 0, nextNode = leaves, end = leaves;
@@ -42,7 +46,8 @@ void buildCodeLengths(const std::uint32_t* freq, int n, int limit, std::uint8_t*
         ++end;
     }
     // Depths from the root down (internal nodes are created in order, the root last).
-    std::vector<int> depth(2 * leaves - 1, 0);
+    std::array<int, 2 * kMaxSymbols> depth;
+    depth[2 * leaves - 2] = 0;
     for (int i = 2 * leaves - 3; i >= 0; --i)
         depth[i] = depth[parent[i]] + 1;
 
