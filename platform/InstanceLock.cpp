@@ -19,7 +19,7 @@ QString lockFolder()
         return QString::fromLocal8Bit(runtime);
     return QDir::tempPath();
 }
-}  // namespace
+} // namespace
 
 QString instanceLockPath(const QString& programPath)
 {
@@ -27,10 +27,8 @@ QString instanceLockPath(const QString& programPath)
     QString canonical = QFileInfo(programPath).canonicalFilePath();
     if (canonical.isEmpty())
         canonical = QFileInfo(programPath).absoluteFilePath();
-    const QByteArray hash =
-        QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return lockFolder() + QStringLiteral("/kennel-") + QString::fromLatin1(hash) +
-           QStringLiteral(".lock");
+    const QByteArray hash = QCryptographicHash::hash(canonical.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return lockFolder() + QStringLiteral("/kennel-") + QString::fromLatin1(hash) + QStringLiteral(".lock");
 }
 
 bool acquireInstanceLock(const QString& programPath)
@@ -50,7 +48,7 @@ bool acquireInstanceLock(const QString& programPath)
         ::close(fd);
         return !held;
     }
-    g_lockFd = fd;  // kept open (and locked) until the process ends
+    g_lockFd = fd; // kept open (and locked) until the process ends
     return true;
 }
 

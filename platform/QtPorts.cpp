@@ -43,13 +43,11 @@ MsgAnswer toAnswer(int button)
     }
 }
 
-}  // namespace
+} // namespace
 
-MsgAnswer QtMessagePort::show(const QString& caption, const QString& text, MsgIcon icon,
-                              MsgButtons buttons)
+MsgAnswer QtMessagePort::show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
 {
-    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::NoButton,
-                    QApplication::activeWindow());
+    QMessageBox box(boxIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
     switch (buttons) {
     case MsgButtons::Ok:
         box.setStandardButtons(QMessageBox::Ok);
@@ -111,7 +109,7 @@ void QtCopyProgress::copyStarted(qint64 totalBytes)
         dialog_ = new QProgressDialog(QApplication::activeWindow());
         dialog_->setWindowTitle(QStringLiteral("Kennel 2001"));
         dialog_->setLabelText(QStringLiteral("ファイルをコピーしています..."));
-        dialog_->setCancelButton(nullptr);  // a copy cannot be undone, so it cannot be stopped
+        dialog_->setCancelButton(nullptr); // a copy cannot be undone, so it cannot be stopped
         dialog_->setRange(0, kScale);
         dialog_->setWindowModality(Qt::ApplicationModal);
         dialog_->setAutoClose(false);

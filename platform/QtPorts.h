@@ -13,8 +13,7 @@ class QWidget;
 // is active at that moment.
 class QtMessagePort : public MessagePort {
 public:
-    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon,
-                   MsgButtons buttons) override;
+    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
 };
 
 // Ends the process at once: output streams are flushed, nothing else runs (no destructors,
@@ -46,7 +45,7 @@ public:
     bool isVisible() const;
 
 private:
-    static constexpr int kScale = 1000;  // the dialog's range: permille of the bytes
+    static constexpr int kScale = 1000; // the dialog's range: permille of the bytes
     QPointer<QProgressDialog> dialog_;
     QElapsedTimer started_;
     qint64 total_ = 0;

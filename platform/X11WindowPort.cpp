@@ -27,8 +27,8 @@ QByteArray property(Display* display, Window window, Atom name, Atom type, int* 
     unsigned long items = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, name, 0, 1 << 20, False, type, &actualType,
-                           &actualFormat, &items, &after, &data) != Success ||
+    if (XGetWindowProperty(display, window, name, 0, 1 << 20, False, type, &actualType, &actualFormat, &items, &after,
+                           &data) != Success ||
         !data)
         return {};
     QByteArray bytes;
@@ -59,8 +59,7 @@ std::vector<Window> windowList(Display* display, Window window, Atom name)
 bool isMapped(Display* display, Window window)
 {
     XWindowAttributes attributes;
-    return XGetWindowAttributes(display, window, &attributes) &&
-           attributes.map_state != IsUnmapped;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsUnmapped;
 }
 
 void pause(int ms)
@@ -68,12 +67,9 @@ void pause(int ms)
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-}  // namespace
+} // namespace
 
-X11WindowPort::X11WindowPort(QByteArray displayName)
-    : displayName_(std::move(displayName))
-{
-}
+X11WindowPort::X11WindowPort(QByteArray displayName) : displayName_(std::move(displayName)) {}
 
 X11WindowPort::~X11WindowPort()
 {
@@ -102,8 +98,7 @@ std::vector<unsigned long> X11WindowPort::topLevelWindows()
 {
     Display* display = display_;
     const Window root = DefaultRootWindow(display);
-    std::vector<Window> windows =
-        windowList(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False));
+    std::vector<Window> windows = windowList(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False));
     if (!windows.empty())
         return windows;
 
@@ -189,8 +184,7 @@ bool X11WindowPort::focusIsOn(unsigned long window)
 {
     Display* display = display_;
     const Window root = DefaultRootWindow(display);
-    const std::vector<Window> active =
-        windowList(display, root, XInternAtom(display, "_NET_ACTIVE_WINDOW", False));
+    const std::vector<Window> active = windowList(display, root, XInternAtom(display, "_NET_ACTIVE_WINDOW", False));
     if (!active.empty() && active.front() == window)
         return true;
     Window focus = 0;
@@ -220,15 +214,14 @@ bool X11WindowPort::activateWindow(const QString& title)
         return false;
     Display* display = display_;
     const Window root = DefaultRootWindow(display);
-    const bool managed =
-        !windowList(display, root, XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False)).empty();
+    const bool managed = !windowList(display, root, XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False)).empty();
     if (managed) {
         XEvent event{};
         event.xclient.type = ClientMessage;
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = 2;  // source: a pager-like tool acting for the user
+        event.xclient.data.l[0] = 2; // source: a pager-like tool acting for the user
         event.xclient.data.l[1] = CurrentTime;
         event.xclient.data.l[2] = 0;
         XSendEvent(display, root, False, SubstructureRedirectMask | SubstructureNotifyMask, &event);

@@ -16,7 +16,7 @@ namespace {
 const QString kHostTitle = QStringLiteral("Mewmail for Windows ver. 2.0");
 const QString kKennelTitle = QStringLiteral("Kennel 2001");
 
-}  // namespace
+} // namespace
 
 class TestE2ELaunch : public QObject {
     Q_OBJECT
@@ -25,17 +25,14 @@ class TestE2ELaunch : public QObject {
     QString host;
     Display* d = nullptr;
 
-    QStringList inbox(const QString& folder) const
-    {
-        return QDir(folder + "/" + items::kInbox).entryList(QDir::Files);
-    }
+    QStringList inbox(const QString& folder) const { return QDir(folder + "/" + items::kInbox).entryList(QDir::Files); }
     void copyProgram(const QString& name)
     {
         const QString source = qEnvironmentVariable("KENNEL_BIN_DIR") + "/" + name;
         QVERIFY(QFile::copy(source, host + "/" + name));
         QFile::setPermissions(host + "/" + name, QFile::permissions(source));
     }
-    void key(KeySym sym, KeySym modifier)  // to the focused window
+    void key(KeySym sym, KeySym modifier) // to the focused window
     {
         XTestFakeKeyEvent(d, XKeysymToKeycode(d, modifier), True, CurrentTime);
         XTestFakeKeyEvent(d, XKeysymToKeycode(d, sym), True, CurrentTime);
@@ -43,7 +40,7 @@ class TestE2ELaunch : public QObject {
         XTestFakeKeyEvent(d, XKeysymToKeycode(d, modifier), False, CurrentTime);
         XSync(d, False);
     }
-    void closeWindow(unsigned long window)  // as a window manager's close button does
+    void closeWindow(unsigned long window) // as a window manager's close button does
     {
         XEvent e{};
         e.xclient = {ClientMessage, 0, False, d, window, XInternAtom(d, "WM_PROTOCOLS", False), 32, {}};
@@ -113,7 +110,7 @@ private slots:
             QTest::qWait(500);
         }
         QVERIFY(windows.windowExists(kHostTitle));
-        QVERIFY(!windows.windowExists(kKennelTitle));  // hidden while the host runs
+        QVERIFY(!windows.windowExists(kKennelTitle)); // hidden while the host runs
 
         QVERIFY(windows.activateWindow(kHostTitle) && windows.sendAltFThenM());
         QTRY_COMPARE_WITH_TIMEOUT(inbox(host).size(), 1, 20000);
@@ -121,13 +118,13 @@ private slots:
         closeWindow(windows.findWindow(kHostTitle));
         QVERIFY(kennel.waitForFinished(30000));
         QCOMPARE(kennel.exitCode(), 0);
-        QVERIFY(inbox(pet).isEmpty());  // nothing stored when the host ends
+        QVERIFY(inbox(pet).isEmpty()); // nothing stored when the host ends
         const QByteArray said = kennel.readAll();
         QVERIFY2(!said.contains("| critical |"), said.constData());
 
         kennel.start(host + QStringLiteral("/kennel"));
         QTRY_COMPARE_WITH_TIMEOUT(inbox(pet), inbox(host), 20000);
-        QCOMPARE(kennel.state(), QProcess::Running);  // idle, not launching anything
+        QCOMPARE(kennel.state(), QProcess::Running); // idle, not launching anything
         QVERIFY(!windows.windowExists(kHostTitle));
         kennel.kill();
         kennel.waitForFinished();

@@ -17,11 +17,11 @@ struct ForeignLock {
     bool take() const { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
     int fd;
 };
-}  // namespace
+} // namespace
 
 class TestInstanceLock : public QObject {
     Q_OBJECT
-    QTemporaryDir temp;  // lock files and programs live here only
+    QTemporaryDir temp; // lock files and programs live here only
     QString program;
 
 private slots:
@@ -53,7 +53,7 @@ private slots:
             QVERIFY(first.take());
             QVERIFY(!acquireInstanceLock(program));
             QVERIFY(ForeignLock(instanceLockPath(temp.filePath("other/kennel"))).take());
-        }  // the first instance ended: the system dropped its lock
+        } // the first instance ended: the system dropped its lock
         QVERIFY(acquireInstanceLock(program));
     }
 
@@ -64,7 +64,7 @@ private slots:
         qputenv("TMPDIR", QFile::encodeName(tmp));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temp.filePath(QStringLiteral("missing"))));
         QVERIFY(instanceLockPath(program).startsWith(tmp + QLatin1Char('/')));
-        qputenv("TMPDIR", QFile::encodeName(program));  // a file: no lock can be made there
+        qputenv("TMPDIR", QFile::encodeName(program)); // a file: no lock can be made there
         QVERIFY(acquireInstanceLock(program));
     }
 };

@@ -23,7 +23,7 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &u);
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
-}  // namespace
+} // namespace
 
 class TestProcessRunner : public QObject {
     Q_OBJECT
@@ -45,7 +45,7 @@ private slots:
         QDir().mkpath(folder);
         ProcessRunner runner;
         bool sawRunning = false;
-        QTimer::singleShot(0, this, [&] {  // like the tray menu during the wait
+        QTimer::singleShot(0, this, [&] { // like the tray menu during the wait
             sawRunning = runner.isRunning();
             QFile(folder + QStringLiteral("/stop")).open(QIODevice::WriteOnly);
         });

@@ -69,7 +69,7 @@ private slots:
     }
     void cleanup()
     {
-        for (auto w = made.rbegin(); w != made.rend(); ++w)  // children before their frames
+        for (auto w = made.rbegin(); w != made.rend(); ++w) // children before their frames
             XDestroyWindow(d, *w);
         made.clear();
         if (d)
@@ -91,7 +91,7 @@ private slots:
         make("framed", nullptr, true, frame);
         QVERIFY(port.windowExists(QStringLiteral("メールを受信中")));
         QCOMPARE(port.findWindow(QStringLiteral("Mewmail for Windows ver. 2.0")), host);
-        QVERIFY(port.windowExists(QStringLiteral("framed")));  // a client inside a frame
+        QVERIFY(port.windowExists(QStringLiteral("framed"))); // a client inside a frame
         for (const char* other : {"メールを受信", "old name", "mewmail for windows ver. 2.0", "hidden"})
             QVERIFY2(!port.windowExists(QString::fromUtf8(other)), other);
         XUnmapWindow(d, receiving);

@@ -1,7 +1,7 @@
 // Host launch, the wait and the bring-home command, with a fake clock, windows and process
 // that log into one list, so that each test can check the order of what happened.
-#include "tests/support/TestPorts.h"
 #include "tests/support/HostFolder.h"
+#include "tests/support/TestPorts.h"
 #include "ui/main/Commands.h"
 #include "ui/main/HostLaunch.h"
 #include "ui/main/MainForm.h"
@@ -16,9 +16,9 @@ namespace {
 
 struct Fakes : ClockPort, WindowPort, ProcessPort {
     QStringList log;
-    int days = 0;            // where the fake date stands
+    int days = 0; // where the fake date stands
     bool failForward = false, failBack = false, hostWindow = true, running = false;
-    int receivingLooks = 0;  // looks that still find "メールを受信中"
+    int receivingLooks = 0; // looks that still find "メールを受信中"
     std::function<void()> whileRunning, onKeys;
     std::function<void(int)> onWait;
 
@@ -43,7 +43,11 @@ struct Fakes : ClockPort, WindowPort, ProcessPort {
         log << "look";
         return receivingLooks-- > 0;
     }
-    bool activateWindow(const QString&) override { log << "activate"; return hostWindow; }
+    bool activateWindow(const QString&) override
+    {
+        log << "activate";
+        return hostWindow;
+    }
     bool sendAltFThenM() override
     {
         log << "keys";
@@ -63,7 +67,7 @@ struct Fakes : ClockPort, WindowPort, ProcessPort {
     bool isRunning() const override { return running; }
 };
 
-}  // namespace
+} // namespace
 
 class TestHostLaunch : public QObject {
     Q_OBJECT
@@ -77,7 +81,7 @@ class TestHostLaunch : public QObject {
     Context& ctx() { return tc->ctx; }
     QStringList shifts() const { return f->log.filter(QStringLiteral("shift")); }
 
-    int launch()  // the exit code, or -1 when LaunchHost returned
+    int launch() // the exit code, or -1 when LaunchHost returned
     {
         try {
             LaunchHost(ctx(), services, [this] { f->log << "hide"; });
@@ -143,8 +147,8 @@ private slots:
         f->onWait = [&](int) { flags << ctx().DateShifted; };
         shiftDuringRun();
         QCOMPARE(launch(), 0);
-        QCOMPARE(f->log, (QStringList{"hide", "start " + dir.path(), "activate", "shift +1", "keys", "look",
-                                      "look", "wait 50", "look", "wait 3000", "shift -1"}));
+        QCOMPARE(f->log, (QStringList{"hide", "start " + dir.path(), "activate", "shift +1", "keys", "look", "look",
+                                      "wait 50", "look", "wait 3000", "shift -1"}));
         QCOMPARE(flags, (QList<bool>{true, true, true}));
         QCOMPARE(f->days, 0);
         QVERIFY(!ctx().DateShifted);
@@ -199,7 +203,7 @@ private slots:
         };
         f->whileRunning = [this] {
             MnuTrayReturn_Click(ctx(), services);
-            MnuTrayReturn_Click(ctx(), services);  // again once finished: runs again
+            MnuTrayReturn_Click(ctx(), services); // again once finished: runs again
         };
         launch();
         QCOMPARE(shifts(), (QStringList{"shift +1", "shift -1", "shift +1", "shift -1"}));
@@ -209,7 +213,7 @@ private slots:
     {
         QTest::addColumn<QString>("selected");
         QTest::addColumn<int>("maxUser");
-        QTest::addColumn<QString>("button");  // pressed in NewForm; empty: no dialog expected
+        QTest::addColumn<QString>("button"); // pressed in NewForm; empty: no dialog expected
         QTest::addColumn<bool>("started");
         QTest::newRow("registered pet, full table") << "ミケ" << 99 << "" << true;
         QTest::newRow("new pet, full table") << texts::kNewPetEntry << 99 << "" << false;
@@ -247,7 +251,7 @@ private slots:
         QCOMPARE(f->log.size(), started ? 1 : 0);
         QCOMPARE(dialog, !button.isEmpty());
         QCOMPARE(tc->messages.texts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
-        QVERIFY(!ctx().FileProcessing);  // never left busy
+        QVERIFY(!ctx().FileProcessing); // never left busy
         QCOMPARE(ctx().StepSize, 0);
     }
 };

@@ -18,7 +18,7 @@ class TestNewForm : public QObject {
     std::unique_ptr<TestContext> tc;
     Context& ctx() { return tc->ctx; }
 
-    void registerPets(const QStringList& pets)  // a loaded registry, pet 0 current
+    void registerPets(const QStringList& pets) // a loaded registry, pet 0 current
     {
         for (int i = 0; i < pets.size(); ++i) {
             ctx().table.Pet[i] = pets[i];
@@ -58,15 +58,24 @@ private slots:
         QTest::addColumn<QString>("pet");
         QTest::addColumn<QString>("master");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("pet empty") << "" << "太郎" << texts::kMsgEnterNames;
-        QTest::newRow("owner empty") << "ポチ" << "" << texts::kMsgEnterNames;
-        QTest::newRow("reserved") << "新規ペット" << "太郎" << texts::kMsgReservedName;
-        QTest::newRow("duplicate") << "Mike" << "太郎" << texts::kMsgDuplicatePet;
-        QTest::newRow("line break") << "ポ\nチ" << "太郎" << texts::kMsgUnstorableName;
-        QTest::newRow("carriage return in owner") << "ポチ" << "太\r郎" << texts::kMsgUnstorableName;
-        QTest::newRow("outside code page 932") << "ポチ🐶" << "太郎" << texts::kMsgUnstorableName;
-        QTest::newRow("other letter case") << "MIKE" << "飼い主" << QString();
-        QTest::newRow("blanks kept") << " ﾎﾟﾁ " << " 太郎" << QString();
+        QTest::newRow("pet empty") << ""
+                                   << "太郎" << texts::kMsgEnterNames;
+        QTest::newRow("owner empty") << "ポチ"
+                                     << "" << texts::kMsgEnterNames;
+        QTest::newRow("reserved") << "新規ペット"
+                                  << "太郎" << texts::kMsgReservedName;
+        QTest::newRow("duplicate") << "Mike"
+                                   << "太郎" << texts::kMsgDuplicatePet;
+        QTest::newRow("line break") << "ポ\nチ"
+                                    << "太郎" << texts::kMsgUnstorableName;
+        QTest::newRow("carriage return in owner") << "ポチ"
+                                                  << "太\r郎" << texts::kMsgUnstorableName;
+        QTest::newRow("outside code page 932") << "ポチ🐶"
+                                               << "太郎" << texts::kMsgUnstorableName;
+        QTest::newRow("other letter case") << "MIKE"
+                                           << "飼い主" << QString();
+        QTest::newRow("blanks kept") << " ﾎﾟﾁ "
+                                     << " 太郎" << QString();
     }
 
     void names()
@@ -80,7 +89,7 @@ private slots:
         enter(form, pet, master, "BtnNewPet");
         QCOMPARE(tc->messages.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
         QCOMPARE(ctx().NewPetRegistered, refusal.isEmpty());
-        QCOMPARE(form.isVisible(), !refusal.isEmpty());  // open for correction
+        QCOMPARE(form.isVisible(), !refusal.isEmpty()); // open for correction
         if (refusal.isEmpty()) {
             QCOMPARE(ctx().table.Pet[1], pet);
             QCOMPARE(ctx().table.Master[1], master);
@@ -99,7 +108,7 @@ private slots:
         QCOMPARE(tc->view.current, QStringLiteral("Pochi"));
         QCOMPARE(tc->view.owner, QStringLiteral("花子"));
         QCOMPARE(hostfolder::read(dir.filePath(items::kSnacks + "/cake.pac")), QByteArray("snack template"));
-        QVERIFY(!hostfolder::exists(dir.filePath(items::kSettings)));  // the host makes new ones
+        QVERIFY(!hostfolder::exists(dir.filePath(items::kSettings))); // the host makes new ones
         const RegistryContent ini = parseRegistry(hostfolder::read(dir.filePath(QStringLiteral("Kennel.ini"))));
         QCOMPARE(ini.table.MaxUser, 2);
         QCOMPARE(ini.table.CurrentUser, 2);
@@ -108,7 +117,7 @@ private slots:
 
     void newPet_firstRun_keepsHostData_noDuplicateCheck()
     {
-        ctx().table.Pet[0] = QStringLiteral("ポチ");  // leftovers are not registered names
+        ctx().table.Pet[0] = QStringLiteral("ポチ"); // leftovers are not registered names
         const auto before = hostFiles();
         NewForm form(ctx());
         enter(form, QStringLiteral("ポチ"), QStringLiteral("太郎"), "BtnNewPet");
@@ -121,7 +130,7 @@ private slots:
     {
         registerPets({QStringLiteral("Mike")});
         QFile::remove(dir.filePath(QStringLiteral("Kennel.ini")));
-        hostfolder::write(dir.path(), QStringLiteral("Kennel.ini/blocker"), "x");  // no file can replace it
+        hostfolder::write(dir.path(), QStringLiteral("Kennel.ini/blocker"), "x"); // no file can replace it
         const auto before = hostfolder::snapshot(dir.path());
         for (const char* button : {"BtnNewNO", "BtnNewPet"}) {
             NewForm form(ctx());
@@ -130,7 +139,7 @@ private slots:
             QCOMPARE(ctx().table.MaxUser, 0);
             QVERIFY(ctx().table.Pet[1].isEmpty());
             QCOMPARE(tc->view.selector.size(), 2);
-            QCOMPARE(hostfolder::snapshot(dir.path()), before);  // template not loaded
+            QCOMPARE(hostfolder::snapshot(dir.path()), before); // template not loaded
         }
         QCOMPARE(tc->messages.texts(), QStringList{kMsgRegistryWriteFailed});
     }

@@ -15,17 +15,13 @@ const QString kOutbox = QStringLiteral("送信フォルダ");
 const QString kSnacks = QStringLiteral("おやつ");
 const QString kToys = QStringLiteral("おもちゃ");
 const QString kTreasures = QStringLiteral("宝物");
-const QStringList kPlaces = {kToys, kSnacks, kInbox, kOutbox, QStringLiteral("添付書類ﾌｫﾙﾀﾞ"),
-                             kTreasures};
+const QStringList kPlaces = {kToys, kSnacks, kInbox, kOutbox, QStringLiteral("添付書類ﾌｫﾙﾀﾞ"), kTreasures};
 const QStringList kNames = {QStringLiteral("ミケ"), QStringLiteral("ポチ"), QStringLiteral("タマ"),
                             QStringLiteral("モモ"), QStringLiteral("ハナ"), QStringLiteral("コロ"),
                             QStringLiteral("チビ"), QStringLiteral("ソラ")};
-}  // namespace
+} // namespace
 
-HostData::HostData(const QString& folder)
-    : folder_(folder)
-{
-}
+HostData::HostData(const QString& folder) : folder_(folder) {}
 
 QString HostData::path(const QString& name) const
 {
@@ -92,8 +88,7 @@ void HostData::saveSettings()
         << "誕生=" << pet_.born.toString(Qt::ISODate) << '\n'
         << "満腹度=" << pet_.fullness << '\n'
         << "受信数=" << pet_.received << '\n'
-        << "おでかけ=" << (pet_.outUntil.isValid() ? pet_.outUntil.toString(Qt::ISODate) : QString())
-        << '\n';
+        << "おでかけ=" << (pet_.outUntil.isValid() ? pet_.outUntil.toString(Qt::ISODate) : QString()) << '\n';
 }
 
 QString HostData::writeUnique(const QString& place, const QString& stem, const QString& suffix,
@@ -154,8 +149,7 @@ int HostData::receiveMail(const QDate& today)
 
 bool HostData::eatSnack()
 {
-    const QStringList snacks =
-        QDir(path(kSnacks)).entryList({QStringLiteral("*.pac")}, QDir::Files, QDir::Name);
+    const QStringList snacks = QDir(path(kSnacks)).entryList({QStringLiteral("*.pac")}, QDir::Files, QDir::Name);
     if (snacks.isEmpty())
         return false;
     QFile::remove(path(kSnacks) + QLatin1Char('/') + snacks.first());
@@ -166,10 +160,9 @@ bool HostData::eatSnack()
 
 void HostData::sendMail(const QDate& today)
 {
-    writeUnique(kOutbox, QStringLiteral("sent_"), QStringLiteral(".mwm"),
-                (QStringLiteral("差出人: ") + pet_.name +
-                 QStringLiteral("\n\nこんにちは。元気にしていますか？\n"))
-                    .toUtf8());
+    writeUnique(
+        kOutbox, QStringLiteral("sent_"), QStringLiteral(".mwm"),
+        (QStringLiteral("差出人: ") + pet_.name + QStringLiteral("\n\nこんにちは。元気にしていますか？\n")).toUtf8());
     pet_.outUntil = today.addDays(1);
     pet_.fullness = qMax(0, pet_.fullness - 10);
     saveSettings();
@@ -185,6 +178,5 @@ void HostData::addFriend(const QString& name)
 
 void HostData::findToy()
 {
-    writeUnique(kToys, QStringLiteral("toy_"), QStringLiteral(".pty"),
-                QStringLiteral("ころころボール\n").toUtf8());
+    writeUnique(kToys, QStringLiteral("toy_"), QStringLiteral(".pty"), QStringLiteral("ころころボール\n").toUtf8());
 }

@@ -9,9 +9,9 @@
 struct PetState {
     QString name;
     QDateTime born;
-    int fullness = 50;     // 0..100
-    int received = 0;      // mails received so far
-    QDate outUntil;        // out delivering a mail until this day; null: at home
+    int fullness = 50; // 0..100
+    int received = 0;  // mails received so far
+    QDate outUntil;    // out delivering a mail until this day; null: at home
 };
 
 class HostData {
@@ -40,8 +40,7 @@ public:
 private:
     bool loadSettings();
     void saveSettings();
-    QString writeUnique(const QString& place, const QString& stem, const QString& suffix,
-                        const QByteArray& content);
+    QString writeUnique(const QString& place, const QString& stem, const QString& suffix, const QByteArray& content);
 
     QString folder_;
     PetState pet_;

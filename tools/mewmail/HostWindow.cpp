@@ -10,9 +10,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-HostWindow::HostWindow(HostData& data, QWidget* parent)
-    : QMainWindow(parent)
-    , data_(data)
+HostWindow::HostWindow(HostData& data, QWidget* parent) : QMainWindow(parent), data_(data)
 {
     setWindowTitle(QStringLiteral("Mewmail for Windows ver. 2.0"));
 
@@ -51,9 +49,9 @@ HostWindow::HostWindow(HostData& data, QWidget* parent)
     addButton(row2, QStringLiteral("メールを送る"), [this] { data_.sendMail(QDate::currentDate()); });
     addButton(row2, QStringLiteral("おともだちを追加"), [this] {
         bool ok = false;
-        const QString name = QInputDialog::getText(this, QStringLiteral("おともだち帳"),
-                                                   QStringLiteral("おともだちの名前:"),
-                                                   QLineEdit::Normal, QString(), &ok);
+        const QString name =
+            QInputDialog::getText(this, QStringLiteral("おともだち帳"), QStringLiteral("おともだちの名前:"),
+                                  QLineEdit::Normal, QString(), &ok);
         if (ok && !name.trimmed().isEmpty())
             data_.addFriend(name.trimmed());
     });
@@ -84,18 +82,17 @@ void HostWindow::refresh()
     const PetState& pet = data_.pet();
     petLabel_->setText(QStringLiteral("ペット: %1（%2 生まれ）")
                            .arg(pet.name, pet.born.date().toString(QStringLiteral("yyyy/MM/dd"))));
-    QString where = pet.outUntil.isValid()
-                        ? QStringLiteral("おでかけ中（%1 に帰宅予定）")
-                              .arg(pet.outUntil.toString(QStringLiteral("yyyy/MM/dd")))
-                        : QStringLiteral("おうちにいます");
+    QString where =
+        pet.outUntil.isValid()
+            ? QStringLiteral("おでかけ中（%1 に帰宅予定）").arg(pet.outUntil.toString(QStringLiteral("yyyy/MM/dd")))
+            : QStringLiteral("おうちにいます");
     statusLabel_->setText(QStringLiteral("満腹度: %1　%2").arg(pet.fullness).arg(where));
-    itemsLabel_->setText(
-        QStringLiteral("受信フォルダ: %1 通　送信フォルダ: %2 通\nおやつ: %3 個　おもちゃ: %4 個　"
-                       "宝物: %5 個　おともだち: %6 人")
-            .arg(data_.countFiles(QStringLiteral("受信フォルダ"), QStringLiteral("*.mwm")))
-            .arg(data_.countFiles(QStringLiteral("送信フォルダ"), QStringLiteral("*.mwm")))
-            .arg(data_.countFiles(QStringLiteral("おやつ"), QStringLiteral("*.pac")))
-            .arg(data_.countFiles(QStringLiteral("おもちゃ"), QStringLiteral("*.pty")))
-            .arg(data_.countFiles(QStringLiteral("宝物"), QStringLiteral("*.pac")))
-            .arg(data_.friendCount()));
+    itemsLabel_->setText(QStringLiteral("受信フォルダ: %1 通　送信フォルダ: %2 通\nおやつ: %3 個　おもちゃ: %4 個　"
+                                        "宝物: %5 個　おともだち: %6 人")
+                             .arg(data_.countFiles(QStringLiteral("受信フォルダ"), QStringLiteral("*.mwm")))
+                             .arg(data_.countFiles(QStringLiteral("送信フォルダ"), QStringLiteral("*.mwm")))
+                             .arg(data_.countFiles(QStringLiteral("おやつ"), QStringLiteral("*.pac")))
+                             .arg(data_.countFiles(QStringLiteral("おもちゃ"), QStringLiteral("*.pty")))
+                             .arg(data_.countFiles(QStringLiteral("宝物"), QStringLiteral("*.pac")))
+                             .arg(data_.friendCount()));
 }

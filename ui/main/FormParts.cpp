@@ -8,8 +8,8 @@
 
 namespace formparts {
 
-QGroupBox* nameFrame(QWidget* parent, const char* frameName, const QString& caption,
-                     const char* editName, const QString& tip, QLineEdit** edit)
+QGroupBox* nameFrame(QWidget* parent, const char* frameName, const QString& caption, const char* editName,
+                     const QString& tip, QLineEdit** edit)
 {
     auto* frame = new QGroupBox(caption, parent);
     frame->setObjectName(QLatin1String(frameName));
@@ -38,4 +38,4 @@ QLabel* note(QWidget* parent, const char* name, const QString& text)
     return label;
 }
 
-}  // namespace formparts
+} // namespace formparts

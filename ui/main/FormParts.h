@@ -10,9 +10,9 @@ class QWidget;
 // Small builders shared by the registration dialogs.
 namespace formparts {
 // A frame holding one text box; both named.
-QGroupBox* nameFrame(QWidget* parent, const char* frameName, const QString& caption,
-                     const char* editName, const QString& tip, QLineEdit** edit);
+QGroupBox* nameFrame(QWidget* parent, const char* frameName, const QString& caption, const char* editName,
+                     const QString& tip, QLineEdit** edit);
 // The caution sign beside the notes.
 QLabel* cautionImage(QWidget* parent);
 QLabel* note(QWidget* parent, const char* name, const QString& text);
-}  // namespace formparts
+} // namespace formparts

@@ -54,7 +54,7 @@ void yieldOnce()
     QCoreApplication::processEvents();
 }
 
-}  // namespace
+} // namespace
 
 ClockPort& LaunchServices::clockPort()
 {
@@ -77,16 +77,13 @@ LaunchServices& launchServices()
 // ---- tray ------------------------------------------------------------------------------
 
 HostTray::HostTray(Context& ctx, LaunchServices& services, QObject* parent)
-    : QObject(parent)
-    , ctx_(ctx)
-    , services_(services)
+    : QObject(parent), ctx_(ctx), services_(services)
 {
     MnuTray = new QMenu(QStringLiteral("ﾀｽｸﾄﾚｲﾒﾆｭｰ"));
     MnuTray->setObjectName(QStringLiteral("MnuTray"));
     MnuTrayReturn = MnuTray->addAction(QStringLiteral("ﾍﾟｯﾄを強制帰宅"));
     MnuTrayReturn->setObjectName(QStringLiteral("MnuTrayReturn"));
-    connect(MnuTrayReturn, &QAction::triggered, this,
-            [this] { MnuTrayReturn_Click(ctx_, services_); });
+    connect(MnuTrayReturn, &QAction::triggered, this, [this] { MnuTrayReturn_Click(ctx_, services_); });
 }
 
 HostTray::~HostTray()
@@ -98,7 +95,7 @@ HostTray::~HostTray()
 void HostTray::TrayAdd()
 {
     if (icon_ || !QSystemTrayIcon::isSystemTrayAvailable())
-        return;  // without a tray the wait goes on all the same
+        return; // without a tray the wait goes on all the same
     icon_ = new QSystemTrayIcon(kennelIcon(), this);
     icon_->setObjectName(QStringLiteral("PicTrayIcon"));
     icon_->setToolTip(kTrayTip);
@@ -183,8 +180,8 @@ void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
 
     // The keys are delivered, but the host opens its receiving window only once it has
     // handled them: give it a moment to appear, then wait while it is open.
-    for (int waited = 0; waited < kReceivingAppearMs && process.isRunning() &&
-                         !ctx.windows->windowExists(texts::kReceivingTitle);
+    for (int waited = 0;
+         waited < kReceivingAppearMs && process.isRunning() && !ctx.windows->windowExists(texts::kReceivingTitle);
          waited += kLookIntervalMs)
         clock.wait(kLookIntervalMs);
     while (process.isRunning() && ctx.windows->windowExists(texts::kReceivingTitle))
@@ -212,7 +209,7 @@ void BtnLaunch_Click(MainForm& main)
 {
     Context& ctx = main.ctx();
     if (main.selectorText() != texts::kNewPetEntry) {
-        launchHost(main);  // the selected pet is already the current one
+        launchHost(main); // the selected pet is already the current one
         return;
     }
     if (ctx.table.isFull()) {

@@ -18,7 +18,7 @@ struct Context;
 struct LaunchServices {
     ClockPort* clock = nullptr;
     ProcessPort* process = nullptr;
-    bool trayCommandRunning = false;  // the bring-home command is under way
+    bool trayCommandRunning = false; // the bring-home command is under way
 
     ClockPort& clockPort();
     ProcessPort& processPort();
@@ -58,10 +58,10 @@ void LaunchHost(Context& ctx, LaunchServices& services, const std::function<void
 void MnuTrayReturn_Click(Context& ctx, LaunchServices& services);
 
 inline const QString kMsgHostMissing = QStringLiteral("ミューメール本体がありません。");
-inline const QString kMsgHostWindowMissing = QStringLiteral(
-    "ミューメールのウィンドウが見つからないため、ペットを強制帰宅させることができません。");
-inline const QString kMsgDateNotShifted = QStringLiteral(
-    "システムの日付を変更できないため、ペットを強制帰宅させることができません。");
-inline const QString kMsgDateNotRestored = QStringLiteral(
-    "システムの日付を元に戻せませんでした。お手数ですが、日付を手動で1日戻してください。");
+inline const QString kMsgHostWindowMissing =
+    QStringLiteral("ミューメールのウィンドウが見つからないため、ペットを強制帰宅させることができません。");
+inline const QString kMsgDateNotShifted =
+    QStringLiteral("システムの日付を変更できないため、ペットを強制帰宅させることができません。");
+inline const QString kMsgDateNotRestored =
+    QStringLiteral("システムの日付を元に戻せませんでした。お手数ですが、日付を手動で1日戻してください。");
 inline const QString kTrayTip = QStringLiteral("Kennel 2001");

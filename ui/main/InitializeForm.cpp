@@ -13,21 +13,17 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-InitializeForm::InitializeForm(Context& ctx, QWidget* parent)
-    : QDialog(parent)
-    , ctx_(ctx)
+InitializeForm::InitializeForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("InitializeForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - 新規登録"));
     setModal(true);
 
-    LblInit = formparts::note(this, "LblInit",
-                              QStringLiteral("Kennel に現在使用中のペット名と飼い主名を登録します。"));
+    LblInit = formparts::note(this, "LblInit", QStringLiteral("Kennel に現在使用中のペット名と飼い主名を登録します。"));
     FrmNewPet = formparts::nameFrame(this, "FrmNewPet", QStringLiteral("ペット名"), "TxtNewPet",
                                      QStringLiteral("ペット名を入力してください。"), &TxtNewPet);
-    FrmNewMaster = formparts::nameFrame(this, "FrmNewMaster", QStringLiteral("飼い主名"),
-                                        "TxtNewMaster", QStringLiteral("飼い主名を入力してください。"),
-                                        &TxtNewMaster);
+    FrmNewMaster = formparts::nameFrame(this, "FrmNewMaster", QStringLiteral("飼い主名"), "TxtNewMaster",
+                                        QStringLiteral("飼い主名を入力してください。"), &TxtNewMaster);
     LblCaution = formparts::note(this, "LblCaution",
                                  QStringLiteral("ここでの登録は Kennel の上で扱われる名前になります。"
                                                 "本体に登録されている名前と一致しなくても構いません。"));

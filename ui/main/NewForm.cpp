@@ -14,9 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-NewForm::NewForm(Context& ctx, QWidget* parent)
-    : QDialog(parent)
-    , ctx_(ctx)
+NewForm::NewForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 {
     setObjectName(QStringLiteral("NewForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - 新規ペット登録"));
@@ -24,9 +22,8 @@ NewForm::NewForm(Context& ctx, QWidget* parent)
 
     FrmNewPet = formparts::nameFrame(this, "FrmNewPet", QStringLiteral("新規ペット名"), "TxtNewPet",
                                      QStringLiteral("ペット名を入力してください。"), &TxtNewPet);
-    FrmNewMaster = formparts::nameFrame(this, "FrmNewMaster", QStringLiteral("新規飼い主名"),
-                                        "TxtNewMaster", QStringLiteral("飼い主名を入力してください。"),
-                                        &TxtNewMaster);
+    FrmNewMaster = formparts::nameFrame(this, "FrmNewMaster", QStringLiteral("新規飼い主名"), "TxtNewMaster",
+                                        QStringLiteral("飼い主名を入力してください。"), &TxtNewMaster);
     Label1 = formparts::note(this, "Label1",
                              QStringLiteral("ここでの登録は Kennel の上で扱われる名前になります。"
                                             "本体に登録する名前と一致しなくても構いません。"));

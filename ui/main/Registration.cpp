@@ -4,8 +4,7 @@
 #include "app/Cp932.h"
 #include "app/Registry.h"
 
-QString registrationProblem(const Context& ctx, const QString& pet, const QString& master,
-                            bool checkDuplicate)
+QString registrationProblem(const Context& ctx, const QString& pet, const QString& master, bool checkDuplicate)
 {
     if (pet.isEmpty() || master.isEmpty())
         return texts::kMsgEnterNames;

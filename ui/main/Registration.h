@@ -10,8 +10,7 @@ struct Context;
 // both names given, the pet name not the selector's "新規ペット", both storable in Kennel.ini,
 // and, when checkDuplicate and a registry is loaded, no pet of exactly that name yet.
 // Names are taken as typed: blanks stay, letter case counts.
-QString registrationProblem(const Context& ctx, const QString& pet, const QString& master,
-                            bool checkDuplicate);
+QString registrationProblem(const Context& ctx, const QString& pet, const QString& master, bool checkDuplicate);
 
 // Makes pet index the current pet with these names and writes Kennel.ini. When the file
 // cannot be written (the user has been told), the table is put back as it was and the
