@@ -1,0 +1,65 @@
+// Message boxes keep their icon, buttons, default button, escape answer and caption.
+#include "platform/QtPorts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(MsgIcon)
+Q_DECLARE_METATYPE(MsgButtons)
+Q_DECLARE_METATYPE(MsgAnswer)
+
+class TestQtPorts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void messageBox_data()
+    {
+        QTest::addColumn<MsgIcon>("icon");
+        QTest::addColumn<MsgButtons>("buttons");
+        QTest::addColumn<int>("qtIcon");
+        QTest::addColumn<int>("defaultButton");
+        QTest::addColumn<MsgAnswer>("onEnter");
+        QTest::addColumn<MsgAnswer>("onEscape");
+        QTest::newRow("critical ok") << MsgIcon::Critical << MsgButtons::Ok << int(QMessageBox::Critical)
+                                     << int(QMessageBox::Ok) << MsgAnswer::Ok << MsgAnswer::Ok;
+        QTest::newRow("question yes/no") << MsgIcon::Question << MsgButtons::YesNo << int(QMessageBox::Question)
+                                         << int(QMessageBox::Yes) << MsgAnswer::Yes << MsgAnswer::No;
+        QTest::newRow("exclamation ok/cancel")
+            << MsgIcon::Exclamation << MsgButtons::OkCancel << int(QMessageBox::Warning) << int(QMessageBox::Ok)
+            << MsgAnswer::Ok << MsgAnswer::Cancel;
+        QTest::newRow("information retry/cancel")
+            << MsgIcon::Information << MsgButtons::RetryCancel << int(QMessageBox::Information)
+            << int(QMessageBox::Retry) << MsgAnswer::Retry << MsgAnswer::Cancel;
+    }
+
+    void messageBox()
+    {
+        QFETCH(MsgIcon, icon);
+        QFETCH(MsgButtons, buttons);
+        QFETCH(int, qtIcon);
+        QFETCH(int, defaultButton);
+        QFETCH(MsgAnswer, onEnter);
+        QFETCH(MsgAnswer, onEscape);
+        QtMessagePort port;
+        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+            QMessageBox* seen = nullptr;
+            QTimer::singleShot(0, this, [&] {
+                seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(seen);
+                QCOMPARE(int(seen->icon()), qtIcon);
+                QCOMPARE(seen->windowTitle(), QStringLiteral("Kennel 2001"));
+                QCOMPARE(int(seen->standardButton(seen->defaultButton())), defaultButton);
+                QTest::keyClick(seen, key);
+            });
+            const MsgAnswer answer = port.show(QStringLiteral("Kennel 2001"), QStringLiteral("本文"), icon, buttons);
+            QVERIFY(seen);
+            QCOMPARE(answer, key == Qt::Key_Return ? onEnter : onEscape);
+        }
+    }
+};
+
+QTEST_MAIN(TestQtPorts)
+#include "test_qtports.moc"
