@@ -10,24 +10,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <deque>
 #include <memory>
-
-// Answers folder pickers from a script; an empty answer is a cancel.
-class ScriptedFolderPicker : public FolderPickerPort {
-public:
-    QString pickFolder(const QString& title) override
-    {
-        titles << title;
-        if (answers.empty())
-            return {};
-        const QString a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-    std::deque<QString> answers;
-    QStringList titles;
-};
 
 // A temporary program folder with registered pets whose folders hold tagged data, and
 // a spare folder for backups.

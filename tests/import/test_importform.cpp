@@ -18,17 +18,6 @@
 
 namespace {
 
-class ScriptedPicker : public FolderPickerPort {
-public:
-    QString pickFolder(const QString& title) override
-    {
-        titles << title;
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
-    QStringList answers;
-    QStringList titles;
-};
-
 template <typename T> T* control(QWidget& w, const char* name)
 {
     return w.findChild<T*>(QLatin1String(name));
@@ -39,15 +28,6 @@ template <typename T> T* control(QWidget& w, const char* name)
 class TestImportForm : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void refer_listsSnackFiles_selectionButtons_cancelKeepsFolder();
-    void import_data();
-    void import();
-    void import_petDeletedMeanwhile_refusedAndListRefreshed();
-    void btnOyatsu_refusesWithoutPets_elseOpensOneModelessDialog();
-
-private:
     QString program() const { return dir_->path() + QStringLiteral("/host"); }
     QString source() const { return dir_->path() + QStringLiteral("/src"); }
     // A dialog whose source folder was chosen through the picker (given with a final "/").
@@ -61,135 +41,127 @@ private:
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TestContext> tc_;
-    ScriptedPicker picker_;
+    ScriptedFolderPicker picker_;
+
+private slots:
+    void init()
+    {
+        tc_.reset();
+        dir_ = std::make_unique<QTemporaryDir>();
+        hostfolder::makeHost(program(), QStringLiteral("host"));
+        for (const char* name : {"b.pac", "A.PAC", "read.me", ".hidden.pac"})
+            hostfolder::write(source(), QString::fromUtf8(name), name);
+        QDir().mkpath(source() + QStringLiteral("/folder.pac"));
+        tc_ = std::make_unique<TestContext>(program());
+        picker_ = ScriptedFolderPicker();
+        tc_->ctx.folderPicker = &picker_;
+        tc_->ctx.table.Pet[0] = QStringLiteral("ポチ");
+        tc_->ctx.table.Pet[1] = QStringLiteral("タマ");
+        tc_->ctx.table.MaxUser = 1;
+        tc_->ctx.table.CurrentUser = 0;
+    }
+
+    void refer_listsSnackFiles_selectionButtons_cancelKeepsFolder()
+    {
+        auto form = chooseSource();
+        QCOMPARE(form->sourceFolder(), source());
+        auto* list = control<QListWidget>(*form, "FileOyatsu");
+        QCOMPARE(list->count(), 2); // snack files only, sorted: A.PAC, b.pac
+
+        auto* import = control<QPushButton>(*form, "BtnImport");
+        QVERIFY(!import->isEnabled());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+        QVERIFY(import->isEnabled());
+        QCOMPARE(form->selectedFiles(), QStringList{QStringLiteral("b.pac")});
+        control<QPushButton>(*form, "BtnNoSel")->click();
+        QVERIFY(!import->isEnabled());
+        QVERIFY(form->selectedFiles().isEmpty());
+        control<QPushButton>(*form, "BtnAll")->click();
+        QCOMPARE(form->selectedFiles(), (QStringList{QStringLiteral("A.PAC"), QStringLiteral("b.pac")}));
+
+        form->BtnRefer_Click(); // cancelled: the empty text
+        QCOMPARE(form->sourceFolder(), source());
+        QCOMPARE(list->count(), 2);
+    }
+
+    void import_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::addColumn<bool>("checkAll");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("writtenTo");
+        QTest::newRow("one pet") << false << false << QStringLiteral("タマにおやつをインポートします。よろしいですか？")
+                                 << QStringLiteral("ユーザー2/おやつ");
+        QTest::newRow("all pets") << false << true
+                                  << QStringLiteral("すべてのペットにおやつをインポートします。よろしいですか？")
+                                  << QStringLiteral("ユーザー1/おやつ");
+        QTest::newRow("shared snacks: all pets only, no pet named")
+            << true << false << QStringLiteral("おやつをインポートします。よろしいですか？") << QStringLiteral("おやつ");
+    }
+
+    void import()
+    {
+        QFETCH(bool, shared);
+        QFETCH(bool, checkAll);
+        QFETCH(QString, question);
+        QFETCH(QString, writtenTo);
+        tc_->ctx.table.Oyatsu = shared;
+        auto form = chooseSource();
+        auto* chkAll = control<QCheckBox>(*form, "ChkAll");
+        auto* pets = control<QComboBox>(*form, "CmbPetSel");
+        QCOMPARE(chkAll->isChecked(), shared);
+        QCOMPARE(chkAll->isEnabled(), !shared);
+        QCOMPARE(pets->isEnabled(), !shared);
+        if (checkAll)
+            chkAll->click();
+        QCOMPARE(pets->isEnabled(), !shared && !checkAll);
+        pets->setCurrentIndex(1);
+        control<QPushButton>(*form, "BtnAll")->click();
+        const QString target = program() + QLatin1Char('/') + writtenTo + QStringLiteral("/b.pac");
+
+        tc_->messages.answer(MsgAnswer::No);
+        form->BtnImport_Click();
+        QCOMPARE(tc_->messages.texts(), QStringList{question});
+        QVERIFY(!hostfolder::exists(target));
+
+        form->BtnImport_Click(); // Yes; the dialog stays for another import
+        QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
+        QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
+        QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled());
+        QCOMPARE(pets->isEnabled(), !shared && !checkAll);
+    }
+
+    void import_petDeletedMeanwhile_refusedAndListRefreshed()
+    {
+        auto form = chooseSource();
+        control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
+        tc_->ctx.table.MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
+        form->BtnImport_Click();
+        QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoTargetPet});
+        QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);
+        QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー2")));
+    }
+
+    void btnOyatsu_refusesWithoutPets_elseOpensOneModelessDialog()
+    {
+        MainForm main(tc_->ctx, true);
+        tc_->ctx.table.MaxUser = -1;
+        BtnOyatsu_Click(main);
+        QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoPets});
+        QVERIFY(!main.findChild<ImportForm*>());
+
+        tc_->ctx.table.MaxUser = 1;
+        BtnOyatsu_Click(main);
+        BtnOyatsu_Click(main);
+        const auto forms = main.findChildren<ImportForm*>();
+        QCOMPARE(forms.size(), 1);
+        QVERIFY(forms[0]->isVisible() && !forms[0]->isModal());
+        main.hideAllWindows(); // the host launch
+        QVERIFY(!forms[0]->isVisible());
+    }
 };
-
-void TestImportForm::init()
-{
-    tc_.reset();
-    dir_ = std::make_unique<QTemporaryDir>();
-    hostfolder::makeHost(program(), QStringLiteral("host"));
-    for (const char* name : {"b.pac", "A.PAC", "read.me", ".hidden.pac"})
-        hostfolder::write(source(), QString::fromUtf8(name), name);
-    QDir().mkpath(source() + QStringLiteral("/folder.pac"));
-    tc_ = std::make_unique<TestContext>(program());
-    picker_ = ScriptedPicker();
-    tc_->ctx.folderPicker = &picker_;
-    tc_->ctx.table.Pet[0] = QStringLiteral("ポチ");
-    tc_->ctx.table.Pet[1] = QStringLiteral("タマ");
-    tc_->ctx.table.MaxUser = 1;
-    tc_->ctx.table.CurrentUser = 0;
-}
-
-void TestImportForm::refer_listsSnackFiles_selectionButtons_cancelKeepsFolder()
-{
-    auto form = chooseSource();
-    QCOMPARE(picker_.titles, QStringList{QStringLiteral("おやつファイルのあるフォルダを選択してください")});
-    QCOMPARE(form->sourceFolder(), source());
-    auto* list = control<QListWidget>(*form, "FileOyatsu");
-    QCOMPARE(list->count(), 2);
-    QCOMPARE(list->item(0)->text(), QStringLiteral("A.PAC"));
-    QCOMPARE(list->item(1)->text(), QStringLiteral("b.pac"));
-
-    auto* import = control<QPushButton>(*form, "BtnImport");
-    QVERIFY(!import->isEnabled());
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-    QVERIFY(import->isEnabled());
-    QCOMPARE(form->selectedFiles(), QStringList{QStringLiteral("b.pac")});
-    control<QPushButton>(*form, "BtnNoSel")->click();
-    QVERIFY(!import->isEnabled());
-    QVERIFY(form->selectedFiles().isEmpty());
-    control<QPushButton>(*form, "BtnAll")->click();
-    QCOMPARE(form->selectedFiles(), (QStringList{QStringLiteral("A.PAC"), QStringLiteral("b.pac")}));
-    QVERIFY(import->isEnabled());
-
-    form->BtnRefer_Click(); // cancelled: the empty text
-    QCOMPARE(form->sourceFolder(), source());
-    QCOMPARE(list->count(), 2);
-}
-
-void TestImportForm::import_data()
-{
-    QTest::addColumn<bool>("shared");
-    QTest::addColumn<bool>("checkAll");
-    QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("writtenTo");
-    QTest::newRow("one pet") << false << false << QStringLiteral("タマにおやつをインポートします。よろしいですか？")
-                             << QStringLiteral("ユーザー2/おやつ");
-    QTest::newRow("all pets") << false << true
-                              << QStringLiteral("すべてのペットにおやつをインポートします。よろしいですか？")
-                              << QStringLiteral("ユーザー1/おやつ");
-    QTest::newRow("shared snacks: all pets only, no pet named")
-        << true << false << QStringLiteral("おやつをインポートします。よろしいですか？") << QStringLiteral("おやつ");
-}
-
-void TestImportForm::import()
-{
-    QFETCH(bool, shared);
-    QFETCH(bool, checkAll);
-    QFETCH(QString, question);
-    QFETCH(QString, writtenTo);
-    tc_->ctx.table.Oyatsu = shared;
-    auto form = chooseSource();
-    auto* chkAll = control<QCheckBox>(*form, "ChkAll");
-    auto* pets = control<QComboBox>(*form, "CmbPetSel");
-    QCOMPARE(pets->count(), 2);
-    QCOMPARE(chkAll->isChecked(), shared);
-    QCOMPARE(chkAll->isEnabled(), !shared);
-    QCOMPARE(pets->isEnabled(), !shared);
-    if (checkAll)
-        chkAll->click();
-    QCOMPARE(pets->isEnabled(), !shared && !checkAll);
-    pets->setCurrentIndex(1);
-    control<QPushButton>(*form, "BtnAll")->click();
-    const QString target = program() + QLatin1Char('/') + writtenTo + QStringLiteral("/b.pac");
-
-    tc_->messages.answer(MsgAnswer::No);
-    form->BtnImport_Click();
-    QCOMPARE(tc_->messages.texts(), QStringList{question});
-    QCOMPARE(tc_->messages.shown[0].icon, MsgIcon::Question);
-    QVERIFY(!hostfolder::exists(target));
-
-    form->BtnImport_Click(); // Yes; the dialog stays for another import
-    QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
-    QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
-    QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled());
-    QVERIFY(control<QPushButton>(*form, "BtnRefer")->isEnabled());
-    QCOMPARE(pets->isEnabled(), !shared && !checkAll);
-}
-
-void TestImportForm::import_petDeletedMeanwhile_refusedAndListRefreshed()
-{
-    auto form = chooseSource();
-    control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
-    tc_->ctx.table.MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
-    form->BtnImport_Click();
-    QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoTargetPet});
-    QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);
-    QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー2")));
-}
-
-void TestImportForm::btnOyatsu_refusesWithoutPets_elseOpensOneModelessDialog()
-{
-    MainForm main(tc_->ctx, true);
-    tc_->ctx.table.MaxUser = -1;
-    BtnOyatsu_Click(main);
-    QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoPets});
-    QCOMPARE(tc_->messages.shown[0].icon, MsgIcon::Critical);
-    QVERIFY(!main.findChild<ImportForm*>());
-
-    tc_->ctx.table.MaxUser = 1;
-    BtnOyatsu_Click(main);
-    BtnOyatsu_Click(main);
-    const auto forms = main.findChildren<ImportForm*>();
-    QCOMPARE(forms.size(), 1);
-    QVERIFY(forms[0]->isVisible() && !forms[0]->isModal());
-    QCOMPARE(forms[0]->windowTitle(), QStringLiteral("Kennel 2001 - おやつのインポート"));
-    main.hideAllWindows(); // the host launch
-    QVERIFY(!forms[0]->isVisible());
-}
 
 QTEST_MAIN(TestImportForm)
 #include "test_importform.moc"

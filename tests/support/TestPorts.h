@@ -32,6 +32,18 @@ public:
     [[noreturn]] void endProgram(int code) override { throw ProgramEnded{code}; }
 };
 
+// Answers folder pickers from a script; an empty or missing answer is a cancel.
+class ScriptedFolderPicker : public FolderPickerPort {
+public:
+    QString pickFolder(const QString& title) override
+    {
+        titles << title;
+        return answers.isEmpty() ? QString() : answers.takeFirst();
+    }
+    QStringList answers;
+    QStringList titles;
+};
+
 // A main window stand-in: selector entries, owner text, busy state, gauge positions.
 class RecordingView : public MainView {
 public:
