@@ -51,159 +51,137 @@ private:
 class TestConvertForm : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-
-    void validation_data();
-    void validation();
-    void startup_upgradesAllTheWay();
-    void closeBox_endsProgram_nextStartOffersUpgradeAgain();
-
-private:
     QString program() const { return dir_->path() + QStringLiteral("/host"); }
-    void makeMailbox(int n, bool withSettings);
-    static void type(ConvertForm& form, int row, const QString& pet, const QString& master);
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TestContext> tc_;
-};
 
-void TestConvertForm::init()
-{
-    tc_.reset();
-    dir_ = std::make_unique<QTemporaryDir>();
-    hostfolder::makeHost(program(), QStringLiteral("live"));
-    hostfolder::write(program(), QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
-    tc_ = std::make_unique<TestContext>(program());
-}
+    void makeMailbox(int n, bool withSettings)
+    {
+        const QString base = program() + QStringLiteral("/ユーザー ") + QString::number(n);
+        hostfolder::write(base, QStringLiteral("おやつ/cake.pac"), "mailbox " + QByteArray::number(n));
+        for (const QString& item : items::kFolderOrder)
+            QDir().mkpath(base + QLatin1Char('/') + item);
+        if (withSettings)
+            hostfolder::write(base, items::kSettings, "settings " + QByteArray::number(n));
+    }
 
-void TestConvertForm::makeMailbox(int n, bool withSettings)
-{
-    const QString base = program() + QStringLiteral("/ユーザー ") + QString::number(n);
-    hostfolder::write(base, QStringLiteral("おやつ/cake.pac"), "mailbox " + QByteArray::number(n));
-    for (const QString& item : items::kFolderOrder)
-        QDir().mkpath(base + QLatin1Char('/') + item);
-    if (withSettings)
-        hostfolder::write(base, items::kSettings, "settings " + QByteArray::number(n));
-}
+    static void type(ConvertForm& form, int row, const QString& pet, const QString& master)
+    {
+        form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(row))->setText(pet);
+        form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(row))->setText(master);
+    }
 
-void TestConvertForm::type(ConvertForm& form, int row, const QString& pet, const QString& master)
-{
-    form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(row))->setText(pet);
-    form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(row))->setText(master);
-}
+private slots:
+    void init()
+    {
+        tc_.reset();
+        dir_ = std::make_unique<QTemporaryDir>();
+        hostfolder::makeHost(program(), QStringLiteral("live"));
+        hostfolder::write(program(), QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
+        tc_ = std::make_unique<TestContext>(program());
+    }
 
-void TestConvertForm::validation_data()
-{
-    QTest::addColumn<QStringList>("typed"); // pet and owner of rows 0, 1 and 2
-    QTest::addColumn<QStringList>("messages");
-    const QString reserved = texts::kNewPetEntry;
-    QTest::newRow("empty owner in row 0, reserved name in row 1: both, in order; no duplicate check")
-        << QStringList{"ポチ", "", reserved, "花子", "ポチ", "花子"}
-        << QStringList{texts::kMsgEnterNames, texts::kMsgReservedName};
-    QTest::newRow("rows 0 and 2 with the same pet name")
-        << QStringList{"ミケ", "太郎", "タマ", "太郎", "ミケ", "花子"} << QStringList{kMsgUpgradeDuplicatePet};
-    QTest::newRow("owner name with a line break")
-        << QStringList{"ポチ", "太\n郎", "タマ", "花子", "ミケ", "花子"} << QStringList{texts::kMsgUnstorableName};
-    QTest::newRow("pet name outside code page 932")
-        << QStringList{"ポチ", "太郎", "タマ\U0001F431", "花子", "ミケ", "花子"}
-        << QStringList{texts::kMsgUnstorableName};
-}
+    void validation_data()
+    {
+        QTest::addColumn<QStringList>("typed"); // pet and owner of rows 0, 1 and 2
+        QTest::addColumn<QStringList>("messages");
+        const QString reserved = texts::kNewPetEntry;
+        QTest::newRow("empty owner in row 0, reserved name in row 1: both, in order; no duplicate check")
+            << QStringList{"ポチ", "", reserved, "花子", "ポチ", "花子"}
+            << QStringList{texts::kMsgEnterNames, texts::kMsgReservedName};
+        QTest::newRow("rows 0 and 2 with the same pet name")
+            << QStringList{"ミケ", "太郎", "タマ", "太郎", "ミケ", "花子"} << QStringList{kMsgUpgradeDuplicatePet};
+        QTest::newRow("owner name with a line break")
+            << QStringList{"ポチ", "太\n郎", "タマ", "花子", "ミケ", "花子"} << QStringList{texts::kMsgUnstorableName};
+    }
 
-void TestConvertForm::validation()
-{
-    QFETCH(QStringList, typed);
-    QFETCH(QStringList, messages);
-    for (int n = 1; n <= 3; ++n)
-        makeMailbox(n, true);
-    tc_->ctx.table.CurrentUser = 0;
-    const auto before = hostfolder::snapshot(program());
-    FakeDialogs dialogs(tc_->ctx);
-    tc_->ctx.dialogs = &dialogs;
-    ConvertForm form(tc_->ctx);
-    form.show();
-    for (int k = 0; k < 3; ++k)
-        type(form, k, typed[2 * k], typed[2 * k + 1]);
-    form.BtnOK_Click();
-
-    QCOMPARE(tc_->messages.texts(), messages);
-    QCOMPARE(tc_->messages.shown.last().icon, MsgIcon::Critical);
-    QVERIFY(form.isVisible());
-    QVERIFY(dialogs.configOpenedWithRegistryLoaded.isEmpty());
-    QCOMPARE(hostfolder::snapshot(program()), before);
-    QCOMPARE(tc_->ctx.table.MaxUser, -1);
-}
-
-void TestConvertForm::startup_upgradesAllTheWay()
-{
-    makeMailbox(1, true);
-    makeMailbox(2, true);
-    makeMailbox(3, false); // no data: its folder goes
-    FakeDialogs dialogs(tc_->ctx);
-    tc_->ctx.dialogs = &dialogs;
-    dialogs.drive = [&](ConvertForm& form) {
+    void validation()
+    {
+        QFETCH(QStringList, typed);
+        QFETCH(QStringList, messages);
+        for (int n = 1; n <= 3; ++n)
+            makeMailbox(n, true);
+        tc_->ctx.table.CurrentUser = 0;
+        const auto before = hostfolder::snapshot(program());
+        FakeDialogs dialogs(tc_->ctx);
+        tc_->ctx.dialogs = &dialogs;
+        ConvertForm form(tc_->ctx);
+        form.show();
         for (int k = 0; k < 3; ++k)
-            QCOMPARE(form.findChild<QGroupBox*>(QStringLiteral("FrmOld_%1").arg(k))->isEnabled(), k < 2);
-        type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
-        type(form, 1, QStringLiteral("タマ"), QStringLiteral("花子"));
+            type(form, k, typed[2 * k], typed[2 * k + 1]);
         form.BtnOK_Click();
-        QVERIFY(!form.isVisible());
-    };
 
-    StartupCheck(tc_->ctx);
+        QCOMPARE(tc_->messages.texts(), messages);
+        QVERIFY(form.isVisible());
+        QCOMPARE(hostfolder::snapshot(program()), before);
+        QCOMPARE(tc_->ctx.table.MaxUser, -1);
+    }
 
-    QCOMPARE(dialogs.convertOpened, 1);
-    QCOMPARE(dialogs.configOpenedWithRegistryLoaded, QList<bool>{false});
-    QCOMPARE(tc_->messages.texts(), QStringList{kMsgUpgradeDone});
-    QCOMPARE(tc_->messages.shown[0].icon, MsgIcon::Information);
-    const RegistryContent reg = parseRegistry(hostfolder::read(program() + QStringLiteral("/Kennel.ini")));
-    QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
-    QCOMPARE(reg.table.MaxUser, 1);
-    QCOMPARE(reg.table.CurrentUser, 1); // "LastUser = 1": mailbox 2
-    QCOMPARE(reg.table.Pet[1], QStringLiteral("タマ"));
-    QCOMPARE(reg.table.Master[0], QStringLiteral("太郎"));
-    QVERIFY(reg.table.Oyatsu);
-    QVERIFY(tc_->ctx.RegistryLoaded);
-    QCOMPARE(tc_->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ポチ"), QStringLiteral("タマ")}));
-    QCOMPARE(tc_->view.current, QStringLiteral("タマ"));
-    QCOMPARE(tc_->view.owner, QStringLiteral("花子"));
+    void startup_upgradesAllTheWay()
+    {
+        makeMailbox(1, true);
+        makeMailbox(2, true);
+        makeMailbox(3, false); // no data: its folder goes
+        FakeDialogs dialogs(tc_->ctx);
+        tc_->ctx.dialogs = &dialogs;
+        dialogs.drive = [&](ConvertForm& form) {
+            for (int k = 0; k < 3; ++k)
+                QCOMPARE(form.findChild<QGroupBox*>(QStringLiteral("FrmOld_%1").arg(k))->isEnabled(), k < 2);
+            type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
+            type(form, 1, QStringLiteral("タマ"), QStringLiteral("花子"));
+            form.BtnOK_Click();
+            QVERIFY(!form.isVisible());
+        };
 
-    // Mailbox 1 kept its data; the current pet was stored from the host's places; the
-    // template was taken from them; the mailbox without data is gone.
-    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/おやつ/cake.pac")), QByteArray("mailbox 1"));
-    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/Mewmail設定.mwc")), QByteArray("settings 1"));
-    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/おやつ/cake.pac")), QByteArray("snack live"));
-    QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/Mewmail設定.mwc")), QByteArray("settings live"));
-    QCOMPARE(hostfolder::read(program() + QStringLiteral("/Default/おやつ/cake.pac")), QByteArray("snack live"));
-    QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー 3")));
-    QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー3")));
-    QCOMPARE(tc_->view.gauge, 100);
-}
+        StartupCheck(tc_->ctx);
 
-void TestConvertForm::closeBox_endsProgram_nextStartOffersUpgradeAgain()
-{
-    makeMailbox(1, true);
-    makeMailbox(2, true);
-    const auto before = hostfolder::snapshot(program());
-    FakeDialogs dialogs(tc_->ctx);
-    tc_->ctx.dialogs = &dialogs;
-    dialogs.drive = [&](ConvertForm& form) {
-        type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
-        form.close(); // the close box
-    };
+        QCOMPARE(dialogs.convertOpened, 1);
+        QCOMPARE(dialogs.configOpenedWithRegistryLoaded, QList<bool>{false});
+        QCOMPARE(tc_->messages.texts(), QStringList{kMsgUpgradeDone});
+        const RegistryContent reg = parseRegistry(hostfolder::read(program() + QStringLiteral("/Kennel.ini")));
+        QCOMPARE(reg.table.MaxUser, 1);
+        QCOMPARE(reg.table.CurrentUser, 1); // "LastUser = 1": mailbox 2
+        QVERIFY(reg.table.Oyatsu);          // the sharing choice made after the upgrade is written
+        QCOMPARE(tc_->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ポチ"), QStringLiteral("タマ")}));
+        QCOMPARE(tc_->view.current, QStringLiteral("タマ"));
 
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(tc_->ctx));
-    QCOMPARE(hostfolder::snapshot(program()), before);
+        // Mailbox 1 kept its data; the current pet was stored from the host's places; the
+        // template was taken from them; the mailbox without data is gone.
+        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/おやつ/cake.pac")), QByteArray("mailbox 1"));
+        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/Mewmail設定.mwc")), QByteArray("settings 1"));
+        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/おやつ/cake.pac")), QByteArray("snack live"));
+        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/Mewmail設定.mwc")), QByteArray("settings live"));
+        QCOMPARE(hostfolder::read(program() + QStringLiteral("/Default/おやつ/cake.pac")), QByteArray("snack live"));
+        QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー 3")));
+        QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー3")));
+    }
 
-    // The next start finds the version 1.0 file again.
-    TestContext next(program());
-    FakeDialogs nextDialogs(next.ctx);
-    next.ctx.dialogs = &nextDialogs;
-    nextDialogs.drive = [](ConvertForm& form) { form.Form_Unload(); };
-    QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(next.ctx));
-    QCOMPARE(nextDialogs.convertOpened, 1);
-    QCOMPARE(hostfolder::snapshot(program()), before);
-}
+    void closeBox_endsProgram_nextStartOffersUpgradeAgain()
+    {
+        makeMailbox(1, true);
+        makeMailbox(2, true);
+        const auto before = hostfolder::snapshot(program());
+        FakeDialogs dialogs(tc_->ctx);
+        tc_->ctx.dialogs = &dialogs;
+        dialogs.drive = [&](ConvertForm& form) {
+            type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
+            form.close(); // the close box
+        };
+
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(tc_->ctx));
+        QCOMPARE(hostfolder::snapshot(program()), before);
+
+        // The next start finds the version 1.0 file again.
+        TestContext next(program());
+        FakeDialogs nextDialogs(next.ctx);
+        next.ctx.dialogs = &nextDialogs;
+        nextDialogs.drive = [](ConvertForm& form) { form.Form_Unload(); };
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(next.ctx));
+        QCOMPARE(nextDialogs.convertOpened, 1);
+        QCOMPARE(hostfolder::snapshot(program()), before);
+    }
+};
 
 QTEST_MAIN(TestConvertForm)
 #include "test_convertform.moc"
