@@ -12,22 +12,6 @@
 
 namespace {
 
-// Records where the gauge stood whenever a question was asked.
-class GaugeAtQuestion : public ScriptedMessages {
-public:
-    explicit GaugeAtQuestion(const Context& ctx) : ctx_(ctx) {}
-    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override
-    {
-        if (buttons == MsgButtons::YesNo)
-            gaugeAtQuestion << ctx_.GaugePos;
-        return ScriptedMessages::show(caption, text, icon, buttons);
-    }
-    QList<int> gaugeAtQuestion;
-
-private:
-    const Context& ctx_;
-};
-
 const QString kAsk = QStringLiteral(" はすでに存在します。上書きしますか？");
 const QStringList kAB = {QStringLiteral("a.pac"), QStringLiteral("b.pac")};
 
@@ -51,12 +35,10 @@ class TestImportOps : public QObject {
 
     std::unique_ptr<QTemporaryDir> dir_;
     std::unique_ptr<TestContext> tc_;
-    std::unique_ptr<GaugeAtQuestion> msgs_;
 
 private slots:
     void init()
     {
-        msgs_.reset();
         tc_.reset();
         dir_ = std::make_unique<QTemporaryDir>();
         hostfolder::makeHost(program(), QStringLiteral("host"));
@@ -65,8 +47,6 @@ private slots:
         for (const QString& f : kAB)
             hostfolder::write(source(), f, "new " + f.left(1).toUtf8());
         tc_ = std::make_unique<TestContext>(program());
-        msgs_ = std::make_unique<GaugeAtQuestion>(tc_->ctx);
-        tc_->ctx.messages = msgs_.get();
         tc_->ctx.table.Pet = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")};
         tc_->ctx.table.MaxUser = 2;
         tc_->ctx.table.CurrentUser = 0;
@@ -75,29 +55,27 @@ private slots:
     void onePet_data()
     {
         QTest::addColumn<int>("pet");
-        QTest::addColumn<QList<int>>("gaugeAtQuestion"); // one question per existing target
+        QTest::addColumn<int>("questions"); // one per existing target
         QTest::addColumn<QList<QByteArray>>("a");        // host, pets 0, 1, 2 afterwards
         // a.pac exists in the host's folder and the pet's stored folder; answers: Yes, then No.
-        QTest::newRow("other pet: only its stored folder, 50 points a copy")
-            << 1 << QList<int>{0} << QList<QByteArray>{"old", "", "new a", ""};
-        QTest::newRow("current pet: stored and host copy asked apart, 25 points a copy")
-            << 0 << QList<int>{0, 25} << QList<QByteArray>{"old", "new a", "", ""};
+        QTest::newRow("other pet: only its stored folder") << 1 << 1 << QList<QByteArray>{"old", "", "new a", ""};
+        QTest::newRow("current pet: stored and host copy asked apart") << 0 << 2 << QList<QByteArray>{"old", "new a", "", ""};
     }
 
     void onePet()
     {
         QFETCH(int, pet);
-        QFETCH(QList<int>, gaugeAtQuestion);
+        QFETCH(int, questions);
         QFETCH(QList<QByteArray>, a);
         hostfolder::write(stored(pet), QStringLiteral("a.pac"), "old");
         hostfolder::write(host(), QStringLiteral("a.pac"), "old");
-        msgs_->answer(MsgAnswer::Yes);
-        msgs_->answer(MsgAnswer::No);
+        tc_->messages.answer(MsgAnswer::Yes);
+        tc_->messages.answer(MsgAnswer::No);
         QCOMPARE(ImportToPet(tc_->ctx, pet, source(), kAB), ImportResult::Done);
 
-        QCOMPARE(msgs_->gaugeAtQuestion, gaugeAtQuestion);
-        QCOMPARE(msgs_->texts().first(), QStringLiteral("a.pac") + kAsk);
-        QCOMPARE(msgs_->texts().last(), importops::kMsgDone);
+        QCOMPARE(tc_->messages.texts().size(), questions + 1);
+        QCOMPARE(tc_->messages.texts().first(), QStringLiteral("a.pac") + kAsk);
+        QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
         QCOMPARE(targetsOf(QStringLiteral("a.pac")), a);
         QCOMPARE(targetsOf(QStringLiteral("b.pac")).first(), QByteArray(pet == 0 ? "new b" : ""));
         QCOMPARE(tc_->view.gauge, 100);
@@ -114,16 +92,14 @@ private slots:
         }
         for (MsgAnswer a : {MsgAnswer::Yes, MsgAnswer::No})
             for (int k = 0; k < 4; ++k)
-                msgs_->answer(a);
+                tc_->messages.answer(a);
         QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
 
         QStringList expected;
         for (const QString& f : kAB) // the host copy names the current pet, then every pet
             for (const char* pet : {"ポチ", "ポチ", "タマ", "ミケ"})
                 expected << QString::fromUtf8(pet) + QStringLiteral(" に ") + f + kAsk;
-        QCOMPARE(msgs_->texts(), expected << importops::kMsgDone);
-        // Skipped copies step the gauge too: 16 points each, 100 from the seventh step on.
-        QCOMPARE(msgs_->gaugeAtQuestion, (QList<int>{0, 16, 32, 48, 64, 80, 96, 100}));
+        QCOMPARE(tc_->messages.texts(), expected << importops::kMsgDone);
         QCOMPARE(tc_->view.gauge, 100);
         // The current pet is written twice: the host's folder and its stored folder.
         QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"new a", "new a", "new a", "new a"}));
@@ -147,7 +123,7 @@ private slots:
         tc_->ctx.table.CurrentUser = current;
         hostfolder::write(program() + QLatin1Char('/') + existsIn, QStringLiteral("b.pac"), "old");
         QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
-        QCOMPARE(msgs_->texts(), (QStringList{question, importops::kMsgDone}));
+        QCOMPARE(tc_->messages.texts(), (QStringList{question, importops::kMsgDone}));
         QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "new b", "new b"}));
     }
 
@@ -192,7 +168,7 @@ private slots:
             return;
         }
         QCOMPARE(r, ImportResult::Refused);
-        QCOMPARE(msgs_->texts(), QStringList{message});
+        QCOMPARE(tc_->messages.texts(), QStringList{message});
         QCOMPARE(tc_->view.busyOnCount, 0);
         QCOMPARE(targetsOf(QStringLiteral("cake.pac")).mid(1), (QList<QByteArray>{"", "", ""}));
     }
@@ -213,7 +189,7 @@ private slots:
         QCOMPARE(r, ImportResult::Done);
         QCOMPARE(hostfolder::snapshot(program()), before);
         QCOMPARE(tc_->view.gauge, 100);
-        QCOMPARE(msgs_->texts(), QStringList{importops::kMsgDone});
+        QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgDone});
     }
 
     void failedCopy_keepsOldSnackAndGoesOn()
@@ -222,7 +198,7 @@ private slots:
         // "gone.pac" was listed but has left the source folder since.
         QCOMPARE(ImportToPet(tc_->ctx, 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
                  ImportResult::Done);
-        QCOMPARE(msgs_->texts(),
+        QCOMPARE(tc_->messages.texts(),
                  (QStringList{QStringLiteral("gone.pac") + kAsk, texts::kMsgFileError, importops::kMsgDone}));
         QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/gone.pac")), QByteArray("old gone"));
         QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/a.pac")), QByteArray("new a"));

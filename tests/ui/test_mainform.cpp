@@ -113,17 +113,6 @@ private slots:
         QVERIFY(main->isVisible());
     }
 
-    void tabOrderFollowsTheWindow()
-    {
-        QStringList visited;
-        for (int k = 0; k < 7; ++k) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited << QApplication::focusWidget()->objectName();
-        }
-        QCOMPARE(visited, (QStringList{"TxtMaster", "BtnLaunch", "BtnDelete", "BtnBackUp", "BtnConfig", "BtnOyatsu",
-                                       "BtnExit"}));
-    }
-
     void choosingPetsInTheSelector()
     {
         chooseWithKey(Qt::Key_Down);
