@@ -179,11 +179,13 @@ private slots:
         f->whileRunning = [this] {
             MnuTrayReturn_Click(ctx(), services);
             f->failBack = false;
+            MnuTrayReturn_Click(ctx(), services); // refused: the date is still a day ahead
         };
         QCOMPARE(launch(), 0);
         QCOMPARE(shifts(), (QStringList{"shift +1", "shift -1 refused", "shift -1"}));
         QCOMPARE(f->days, 0);
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgDateNotRestored + "\n権限がありません。"});
+        QCOMPARE(tc->messages.texts(),
+                 (QStringList{kMsgDateNotRestored + "\n権限がありません。", kMsgDateNotRestored}));
     }
 
     void trayReturn_hostEndsMidway_stopsWaitingAndPutsDateBack()

@@ -155,6 +155,11 @@ void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
     // The menu can be reopened while the command waits; a second run would move the date twice.
     if (services.trayCommandRunning)
         return;
+    // A date left a day ahead by an earlier run must not be moved further.
+    if (ctx.DateShifted) {
+        ctx.critical(kMsgDateNotRestored);
+        return;
+    }
     services.trayCommandRunning = true;
     ClockPort& clock = services.clockPort();
     ProcessPort& process = services.processPort();
