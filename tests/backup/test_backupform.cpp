@@ -222,45 +222,43 @@ private slots:
         QVERIFY(form->isVisible());
     }
 
-    void restore_register_closesBothAndKeepsFolder()
+    // The restore dialog opens on the staged data; registering closes both dialogs, cancelling removes the folder.
+    void restore_data()
     {
-        openOnFolder(backupFolder());
+        QTest::addColumn<bool>("full");     // a backup with its information file, or a plain copy
+        QTest::addColumn<bool>("registers"); // or cancel
+        QTest::newRow("backup registered under a new name") << true << true;
+        QTest::newRow("plain copy cancelled") << false << false;
+    }
+
+    void restore()
+    {
+        QFETCH(bool, full);
+        QFETCH(bool, registers);
+        const QString plain = fx->outside() + QStringLiteral("/plain");
+        hostfolder::write(plain, items::kSettings, "s");
+        hostfolder::write(plain, items::kOutbox + QStringLiteral("/o.mwm"), "o");
+        openOnFolder(full ? backupFolder() : plain);
+        QCOMPARE(info(), full ? QStringLiteral(" ポチ かいぬし 1999年10月31日") : QStringLiteral(" 未設定 未設定 不明"));
+        const int staged = full ? 1 : 0;
         BackUpForm::setRestoreRunner([&](RestoreForm& r) {
             r.show();
-            QCOMPARE(child<QLineEdit>(&r, "TxtNewMaster")->text(), QStringLiteral("かいぬし"));
+            QCOMPARE(child<QLineEdit>(&r, "TxtNewPet")->text(), full ? QStringLiteral("ポチ") : QStringLiteral("未設定"));
             for (int row = 0; row < kPresenceRows; ++row)
-                QVERIFY(r.rowPresent(row));
+                QCOMPARE(r.rowPresent(row), full || row == 0 || row == 4);
+            QVERIFY(hostfolder::exists(fx->pet(staged) + QLatin1Char('/') + items::kSettings));
             child<QLineEdit>(&r, "TxtNewPet")->setText(QStringLiteral("ポチ二世"));
-            child<QPushButton>(&r, "BtnNewPet")->click();
+            child<QPushButton>(&r, registers ? "BtnNewPet" : "BtnNewNO")->click();
             QVERIFY(!r.isVisible());
         });
         form->BtnRestore_Click();
-        QCOMPARE(form->result(), int(QDialog::Accepted));
-        QVERIFY(!form->isVisible());
-        QCOMPARE(fx->ctx().table.Pet[1], QStringLiteral("ポチ二世"));
-        QCOMPARE(dataOf(fx->pet(1)), dataOf(fx->pet(0)));
-        QCOMPARE(fx->tc->messages.texts().last(), kMsgRestoreDone);
-    }
-
-    void restore_cancel_removesFolderAndStaysOpen()
-    {
-        const QString backup = fx->outside() + QStringLiteral("/plain");
-        hostfolder::write(backup, items::kSettings, "s");
-        hostfolder::write(backup, items::kOutbox + QStringLiteral("/o.mwm"), "o");
-        openOnFolder(backup);
-        QCOMPARE(info(), QStringLiteral(" 未設定 未設定 不明"));
-        BackUpForm::setRestoreRunner([&](RestoreForm& r) {
-            r.show();
-            const QList<bool> expected{true, false, false, false, true, false};
-            for (int row = 0; row < kPresenceRows; ++row)
-                QCOMPARE(r.rowPresent(row), expected[row]);
-            QVERIFY(hostfolder::exists(fx->pet(0) + QLatin1Char('/') + items::kSettings));
-            child<QPushButton>(&r, "BtnNewNO")->click();
-        });
-        form->BtnRestore_Click();
-        QVERIFY(!hostfolder::exists(fx->pet(0)));
-        QVERIFY(!fx->ctx().NewPetRegistered);
-        QVERIFY(form->isVisible());
+        QCOMPARE(form->isVisible(), !registers);
+        QCOMPARE(fx->ctx().NewPetRegistered, registers);
+        QCOMPARE(hostfolder::exists(fx->pet(staged)), registers);
+        if (registers) {
+            QCOMPARE(fx->ctx().table.Pet[1], QStringLiteral("ポチ二世"));
+            QCOMPARE(dataOf(fx->pet(1)), dataOf(fx->pet(0)));
+        }
     }
 
     void archive_backupAndRestoreThroughTheDialogs()
