@@ -8,11 +8,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -178,6 +182,77 @@ private:
     std::FILE* f_;
 };
 
+constexpr std::size_t kMaxWorkers = 4;
+
+// One member ready to be written: its header and packed data, or why it cannot be.
+struct Prepared {
+    int rc = 0;
+    std::string message;
+    bool skip = false;
+    std::vector<std::uint8_t> header;
+    std::vector<std::uint8_t> body;
+};
+
+Prepared prepareMember(const Entry& e, const AddOptions& options)
+{
+    Prepared out;
+    if (e.folder && !options.folderEntries) {
+        out.skip = true;
+        return out;
+    }
+    NewMember nm;
+    nm.writeCodePage = options.codePageMark;
+    for (std::size_t i = 0; i < e.path.size(); ++i) {
+        const auto enc = encodeCp932(e.path[i]);
+        if (!enc || !isSafeComponent(e.path[i])) {
+            out.rc = UNLHA_E_SOURCE;
+            out.message = "name cannot be stored in code page 932: " + joinPath(e.path);
+            return out;
+        }
+        if (i + 1 < e.path.size() || e.folder)
+            nm.folders.push_back(*enc);
+        else
+            nm.name = *enc;
+    }
+    Packed packed;
+    std::vector<std::uint8_t> data;
+    if (e.folder) {
+        struct stat st {};
+        nm.mtime = ::stat(e.source.c_str(), &st) == 0 ? st.st_mtime : 0;
+        packed.method = Method::Folder;
+    } else {
+        if (!readFile(e.source, data, nm.mtime)) {
+            out.rc = UNLHA_E_SOURCE;
+            out.message = "cannot read " + e.source.string();
+            return out;
+        }
+        packed = packMember(Bytes(data), EncoderSettings{options.effort});
+        nm.originalSize = static_cast<std::uint32_t>(data.size());
+        nm.crc = crc16(data.data(), data.size());
+    }
+    nm.methodId = methodId(packed.method);
+    out.body = packed.method == Method::Stored ? std::move(data) : std::move(packed.data);
+    nm.packedSize = static_cast<std::uint32_t>(out.body.size());
+    out.header = buildLevel2Header(nm);
+    if (out.header.empty()) {
+        out.rc = UNLHA_E_SOURCE;
+        out.message = "name too long: " + joinPath(e.path);
+    }
+    return out;
+}
+
+Prepared prepare(const Entry& e, const AddOptions& options)
+{
+    try {
+        return prepareMember(e, options);
+    } catch (const std::exception& ex) { // out of memory, above all
+        Prepared out;
+        out.rc = UNLHA_E_WRITE;
+        out.message = ex.what();
+        return out;
+    }
+}
+
 } // namespace
 
 int addToArchive(const AddOptions& options, std::string& message)
@@ -247,55 +322,59 @@ int addToArchive(const AddOptions& options, std::string& message)
         }
     }
 
-    const EncoderSettings settings{options.effort};
-    std::vector<std::uint8_t> data;
-    for (const Entry& e : unique) {
-        if (rc != 0)
-            break;
-        if (e.folder && !options.folderEntries)
-            continue;
-        NewMember nm;
-        nm.writeCodePage = options.codePageMark;
-        bool encodable = true;
-        for (std::size_t i = 0; i < e.path.size(); ++i) {
-            const auto enc = encodeCp932(e.path[i]);
-            encodable = encodable && enc && isSafeComponent(e.path[i]);
-            if (!encodable)
-                break;
-            if (i + 1 < e.path.size() || e.folder)
-                nm.folders.push_back(*enc);
-            else
-                nm.name = *enc;
-        }
-        if (!encodable) {
-            failWith(UNLHA_E_SOURCE, "name cannot be stored in code page 932: " + joinPath(e.path));
-            break;
-        }
-        Packed packed;
-        if (e.folder) {
-            struct stat st {};
-            nm.mtime = ::stat(e.source.c_str(), &st) == 0 ? st.st_mtime : 0;
-            packed.method = Method::Folder;
-        } else {
-            if (!readFile(e.source, data, nm.mtime)) {
-                failWith(UNLHA_E_SOURCE, "cannot read " + e.source.string());
-                break;
+    // Members are packed on worker threads and written in order by this one.
+    const std::size_t count = unique.size();
+    std::vector<Prepared> slots(count);
+    std::vector<char> ready(count, 0);
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t next = 0, written = 0;
+    bool stop = false;
+    const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
+    const std::size_t inFlight = 2 * workers; // bounds the memory held by packed members
+    auto work = [&] {
+        for (;;) {
+            std::size_t i;
+            {
+                std::unique_lock lock(mutex);
+                changed.wait(lock, [&] { return stop || next >= count || next < written + inFlight; });
+                if (stop || next >= count)
+                    return;
+                i = next++;
             }
-            packed = packMember(Bytes(data), settings);
-            nm.originalSize = static_cast<std::uint32_t>(data.size());
-            nm.crc = crc16(data.data(), data.size());
+            Prepared p = prepare(unique[i], options);
+            {
+                std::lock_guard lock(mutex);
+                slots[i] = std::move(p);
+                ready[i] = 1;
+            }
+            changed.notify_all();
         }
-        nm.methodId = methodId(packed.method);
-        const std::vector<std::uint8_t>& body = packed.method == Method::Stored ? data : packed.data;
-        nm.packedSize = e.folder ? 0 : static_cast<std::uint32_t>(body.size());
-        const auto header = buildLevel2Header(nm);
-        if (header.empty()) {
-            failWith(UNLHA_E_SOURCE, "name too long: " + joinPath(e.path));
-            break;
+    };
+    std::vector<std::thread> pool;
+    for (std::size_t t = 0; t < std::min(workers, count); ++t)
+        pool.emplace_back(work);
+    for (std::size_t i = 0; i < count && rc == 0; ++i) {
+        Prepared p;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return ready[i] != 0; });
+            p = std::move(slots[i]);
+            written = i + 1;
         }
-        if (!out.write(header) || (!e.folder && !out.write(body)))
+        changed.notify_all();
+        if (p.rc != 0)
+            failWith(p.rc, p.message);
+        else if (!p.skip && (!out.write(p.header) || !out.write(p.body)))
             failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
     }
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+    }
+    changed.notify_all();
+    for (auto& t : pool)
+        t.join();
     const std::uint8_t endMark = 0;
     if (rc == 0 && !out.write(&endMark, 1))
         failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
