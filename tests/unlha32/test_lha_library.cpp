@@ -162,6 +162,7 @@ private slots:
         QTest::addColumn<QByteArray>("fileContent"); // empty: no file at all
         QTest::newRow("no file") << QByteArray();
         QTest::newRow("not a library") << QByteArray("MZ this is not an ELF file");
+        QTest::newRow("entries missing") << readFile(PARTIAL_LIBRARY);
     }
     void notInstalled()
     {
@@ -172,6 +173,7 @@ private slots:
             writeFile(folder + "/libunlha32.so", fileContent);
         UnlhaLibrary lib(folder);
         QVERIFY(!lib.isLoaded());
+        QVERIFY(!lib.loadError().isEmpty());
         QCOMPARE(lib.version(), 0);
         QCOMPARE(unlhaVersionLine(lib.version()), QStringLiteral("未インストールです。"));
         QVERIFY(!lib.RunUnlha("x \"a.lzh\" \"t/\" \"*.*\""));
