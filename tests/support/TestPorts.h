@@ -35,22 +35,17 @@ public:
 // Answers folder pickers from a script; an empty or missing answer is a cancel.
 class ScriptedFolderPicker : public FolderPickerPort {
 public:
-    QString pickFolder(const QString& title) override
-    {
-        titles << title;
-        return answers.isEmpty() ? QString() : answers.takeFirst();
-    }
+    QString pickFolder(const QString&) override { return answers.isEmpty() ? QString() : answers.takeFirst(); }
     QStringList answers;
-    QStringList titles;
 };
 
 // A main window stand-in: selector entries, owner text, busy state, gauge positions.
 class RecordingView : public MainView {
 public:
     RecordingView() { selector << texts::kNewPetEntry; }
-    void BusyOn() override { busy = true; ++busyOnCount; }
-    void BusyOff() override { busy = false; ++busyOffCount; }
-    void setGaugePosition(int pos) override { gauge = pos; ++gaugeUpdates; }
+    void BusyOn() override { ++busyOnCount; }
+    void BusyOff() override { ++busyOffCount; }
+    void setGaugePosition(int pos) override { gauge = pos; }
     void delayGauge(int) override {}
     void selectorInsert(int position, const QString& name) override { selector.insert(position, name); }
     void selectorRemove(int position) override { selector.removeAt(position); }
@@ -63,12 +58,10 @@ public:
     QStringList selector;
     QString current = texts::kNewPetEntry;
     QString owner;
-    bool busy = false;
     bool deleteEnabled = true;
     int busyOnCount = 0;
     int busyOffCount = 0;
     int gauge = 0;
-    int gaugeUpdates = 0;
 };
 
 // A Context wired to the test ports above, on a given program folder.
