@@ -75,39 +75,36 @@ private slots:
         cCommonDlg::setChooser({});
     }
 
+    // Without the library only folders: no compression, no archive source. Without pets only restoring.
     void opening_data()
     {
         QTest::addColumn<int>("tab");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("backup tab, library installed") << 1 << true;
-        QTest::newRow("restore tab, library missing: folders only") << 2 << false;
+        QTest::addColumn<int>("pets");
+        QTest::newRow("backup tab, library installed") << 1 << true << 2;
+        QTest::newRow("restore tab, library missing") << 2 << false << 2;
+        QTest::newRow("no pet: restore tab, backup disabled") << 1 << true << 0;
     }
 
     void opening()
     {
         QFETCH(int, tab);
         QFETCH(bool, installed);
-        fx->addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        fx->addPet(QStringLiteral("タマ"), QStringLiteral("b"));
+        QFETCH(int, pets);
+        for (int i = 0; i < pets; ++i)
+            fx->addPet(QStringLiteral("p%1").arg(i), QStringLiteral("o"));
         fx->ctx().UnlhaInstalled = installed;
         open(tab);
-        QCOMPARE(form->tabStrip().SelectedItem(), tab);
-        QCOMPARE(child(form.get(), "FrmTabSheet_1")->isVisible(), tab == 2);
-        QCOMPARE(child<QComboBox>(form.get(), "CmbPetSel")->count(), 2);
+        QCOMPARE(form->tabStrip().SelectedItem(), pets ? tab : 2);
+        QCOMPARE(child(form.get(), "FrmTabSheet_1")->isVisible(), !pets || tab == 2);
+        QCOMPARE(child<QComboBox>(form.get(), "CmbPetSel")->count(), pets);
+        QCOMPARE(enabled("CmbPetSel") && enabled("BtnRefer_0"), pets > 0);
         QVERIFY(!enabled("BtnBackup"));
         QCOMPARE(child<QCheckBox>(form.get(), "ChkLha")->isChecked() && enabled("ChkLha"), installed);
         QCOMPARE(child<QRadioButton>(form.get(), "OptRestore_0")->isChecked() && enabled("OptRestore_0"), installed);
         QCOMPARE(enabled("BtnReferFile"), installed);
         QCOMPARE(enabled("BtnRefer_1"), !installed);
-        QVERIFY(fx->tc->messages.shown.isEmpty());
-    }
-
-    void noPet_opensOnRestoreWithBackupDisabled()
-    {
-        open(1);
-        QCOMPARE(fx->tc->messages.texts(), QStringList{QStringLiteral("バックアップするペットが存在しません。")});
-        QCOMPARE(form->tabStrip().SelectedItem(), 2);
-        QVERIFY(!enabled("CmbPetSel") && !enabled("BtnRefer_0") && !enabled("BtnBackup"));
+        QCOMPARE(fx->tc->messages.texts(), pets ? QStringList() : QStringList{QStringLiteral("バックアップするペットが存在しません。")});
     }
 
     void backupButton_data()

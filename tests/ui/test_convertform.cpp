@@ -104,8 +104,6 @@ private slots:
             makeMailbox(n, true);
         tc_->ctx.table.CurrentUser = 0;
         const auto before = hostfolder::snapshot(program());
-        FakeDialogs dialogs(tc_->ctx);
-        tc_->ctx.dialogs = &dialogs;
         ConvertForm form(tc_->ctx);
         form.show();
         for (int k = 0; k < 3; ++k)
