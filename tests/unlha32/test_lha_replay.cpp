@@ -20,7 +20,7 @@ private slots:
         QTest::addColumn<QString>("file");
         const QString src = qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/";
         int rows = 0;
-        for (const QString folder : {src + "corpus", src + "data"}) {
+        for (const QString& folder : {src + "corpus", src + "data"}) {
             QDirIterator it(folder, {"*.lzh"}, QDir::Files);
             while (it.hasNext()) {
                 const QString f = it.next();
