@@ -17,6 +17,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <unistd.h>
@@ -234,11 +235,11 @@ int main(int argc, char** argv)
     std::size_t files = 0;
     for (const auto& e : fs::recursive_directory_iterator(corpus))
         files += e.is_regular_file();
-    std::printf("corpus: %zu files, %zu bytes, %d runs each (median)\n\n", files, input, runs);
+    std::printf("corpus: %zu files, %zu bytes, %d runs each (median)\n", files, input, runs);
 
     std::vector<Row> rows;
-    auto ours = [&](const char* label, int effort) {
-        const fs::path out = root / ("ours" + std::to_string(effort) + ".lzh");
+    auto ours = [&](const char* label, int effort, int threads) {
+        const fs::path out = root / ("ours" + std::to_string(effort) + "-" + std::to_string(threads) + ".lzh");
         std::vector<double> t;
         for (int r = 0; r < runs + 1; ++r) { // the first run warms the file cache
             fs::remove(out);
@@ -246,6 +247,7 @@ int main(int argc, char** argv)
             o.archive = out.string();
             o.sources.push_back({corpus.string() + "/", entries});
             o.effort = effort;
+            o.threads = threads;
             std::string message;
             const double s = seconds([&] {
                 if (unlha::addToArchive(o, message) != 0)
@@ -271,8 +273,11 @@ int main(int argc, char** argv)
         rows.push_back({label, fs::exists(out) ? fs::file_size(out) : 0, median(t)});
     };
 
-    ours("ours -jm4 (default)", 4);
-    ours("ours -jm1 (fast)", 1);
+    const unsigned cores = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
+    std::printf("our writer uses %u worker threads (one per core, at most four)\n\n", cores);
+    ours("ours -jm4 (default)", 4, 0);
+    ours("ours -jm4, 1 thread", 4, 1);
+    ours("ours -jm1 (fast)", 1, 0);
     std::string names;
     for (const auto& e : entries)
         names += " " + shellQuote(e);

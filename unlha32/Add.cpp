@@ -183,6 +183,10 @@ private:
 };
 
 constexpr std::size_t kMaxWorkers = 4;
+// Packed members wait in memory for their turn to be written. Workers run ahead of the writer by
+// two members each, and further while the waiting members hold less than this, so that one
+// large member does not leave the other workers idle.
+constexpr std::size_t kHeldBudget = std::size_t{32} << 20;
 
 // One member ready to be written: its header and packed data, or why it cannot be.
 struct Prepared {
@@ -328,16 +332,20 @@ int addToArchive(const AddOptions& options, std::string& message)
     std::vector<char> ready(count, 0);
     std::mutex mutex;
     std::condition_variable changed;
-    std::size_t next = 0, written = 0;
+    std::size_t next = 0, written = 0, held = 0;
     bool stop = false;
-    const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, kMaxWorkers);
-    const std::size_t inFlight = 2 * workers; // bounds the memory held by packed members
+    const std::size_t cores = options.threads > 0 ? static_cast<std::size_t>(options.threads)
+                                                  : std::thread::hardware_concurrency();
+    const std::size_t workers = std::clamp<std::size_t>(cores, 1, kMaxWorkers);
+    const std::size_t inFlight = 2 * workers;
     auto work = [&] {
         for (;;) {
             std::size_t i;
             {
                 std::unique_lock lock(mutex);
-                changed.wait(lock, [&] { return stop || next >= count || next < written + inFlight; });
+                changed.wait(lock, [&] {
+                    return stop || next >= count || next < written + inFlight || held < kHeldBudget;
+                });
                 if (stop || next >= count)
                     return;
                 i = next++;
@@ -345,6 +353,7 @@ int addToArchive(const AddOptions& options, std::string& message)
             Prepared p = prepare(unique[i], options);
             {
                 std::lock_guard lock(mutex);
+                held += p.header.size() + p.body.size();
                 slots[i] = std::move(p);
                 ready[i] = 1;
             }
@@ -360,6 +369,7 @@ int addToArchive(const AddOptions& options, std::string& message)
             std::unique_lock lock(mutex);
             changed.wait(lock, [&] { return ready[i] != 0; });
             p = std::move(slots[i]);
+            held -= p.header.size() + p.body.size();
             written = i + 1;
         }
         changed.notify_all();

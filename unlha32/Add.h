@@ -18,6 +18,7 @@ struct AddOptions {
     int effort = 4;            // 0 stores without compression
     bool folderEntries = true; // store "-lhd-" entries for folders
     bool codePageMark = true;  // write the code page 932 extended header
+    int threads = 0;           // worker threads; 0 = one per core, at most four
 };
 
 // Creates (or updates) the archive. Members of an existing archive whose paths are not added

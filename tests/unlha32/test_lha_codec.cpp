@@ -1,5 +1,6 @@
 // The codec pieces of the archiver library: CRC, code lengths, encoder/decoder round trips,
 // header reading, name checks.
+#include "Add.h"
 #include "Archive.h"
 #include "Crc16.h"
 #include "Decoder.h"
@@ -8,7 +9,10 @@
 #include "Huffman.h"
 #include "NameCodec.h"
 
+#include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace unlha;
@@ -136,6 +140,48 @@ private slots:
         QCOMPARE(packMember(Bytes(text), {}).method, Method::Lh5);
         const auto big = bytesOf(sample("text", 100000));
         QCOMPARE(packMember(Bytes(big), {}).method, Method::Lh7);
+    }
+
+    void add_writesTheSameArchiveWithOneOrFourThreads()
+    {
+        // A large member first and many small ones after it: the workers run ahead of the
+        // writer, which must still write every member in order.
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString src = tmp.filePath("src");
+        QVERIFY(QDir().mkpath(src + "/sub"));
+        auto put = [](const QString& path, const QByteArray& data) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
+        };
+        QVERIFY(put(src + "/big.txt", sample("text", 700000)));
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(put(src + QStringLiteral("/sub/f%1.txt").arg(i, 2, 10, QChar('0')),
+                        sample(i % 3 ? "text" : "random", 500 + 700 * i) + QByteArray::number(i)));
+        std::vector<std::uint8_t> archives[2];
+        for (int k = 0; k < 2; ++k) {
+            AddOptions o;
+            o.archive = tmp.filePath(QStringLiteral("t%1.lzh").arg(k)).toStdString();
+            o.sources.push_back({(src + "/").toStdString(), {"big.txt", "sub"}});
+            o.threads = k == 0 ? 1 : 4;
+            std::string message;
+            QCOMPARE(addToArchive(o, message), 0);
+            MappedFile f;
+            QVERIFY(f.open(o.archive));
+            archives[k].assign(f.bytes().begin(), f.bytes().end());
+        }
+        QVERIFY(archives[0] == archives[1]);
+        std::string error;
+        QVERIFY2(checkArchive(Bytes(archives[1]), true, &error), error.c_str());
+        const Listing listing = listMembers(Bytes(archives[1]));
+        QCOMPARE(listing.members.size(), std::size_t{32});
+        QCOMPARE(joinPath(listing.members[0].path), std::string("big.txt"));
+        QCOMPARE(joinPath(listing.members[1].path), std::string("sub"));
+        for (int i = 0; i < 30; ++i) {
+            const Member& m = listing.members[std::size_t(i) + 2];
+            QCOMPARE(QString::fromStdString(joinPath(m.path)), QStringLiteral("sub/f%1.txt").arg(i, 2, 10, QChar('0')));
+            QCOMPARE(std::size_t(m.originalSize), std::size_t(500 + 700 * i + QByteArray::number(i).size()));
+        }
     }
 
     void decoder_failsCleanlyOnDamage()
