@@ -393,33 +393,121 @@ void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, C
     cm.first[len] = static_cast<std::uint32_t>(cm.lens.size());
 }
 
+// Prices from a greedy parse over the matches already found: the longest match wherever one
+// pays, else a literal. Cheap, and close enough to start the cost-driven parse from.
+Prices greedyPrices(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, int distanceSymbols,
+                    std::vector<Token>& scratch)
+{
+    scratch.clear();
+    for (std::size_t i = 0; i < len;) {
+        const std::uint32_t e = cm.first[i + 1];
+        if (e > cm.first[i]) {
+            const std::uint32_t l = cm.lens[e - 1], d = cm.dists[e - 1];
+            if (l > kMinMatch || d <= 4096) {
+                scratch.push_back(match(l, d));
+                i += l;
+                continue;
+            }
+        }
+        scratch.push_back(literal(data[i]));
+        ++i;
+    }
+    return pricesFrom(scratch.data(), scratch.data() + scratch.size(), distanceSymbols);
+}
+
+// Packed form of a token for the parse tables: code in the low half, offset in the high half.
+std::uint32_t packToken(Token t)
+{
+    return t.code | (std::uint32_t{t.offset} << 16);
+}
+
+// Four lanes of 32-bit integers (SSE2 on x86-64, plain code elsewhere).
+typedef std::int32_t Lanes __attribute__((vector_size(16)));
+
+Lanes loadLanes(const void* p)
+{
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void storeLanes(void* p, Lanes v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Offers the lengths first..last (inclusive) of one match starting at the same position: each
+// end position keeps the cheaper of its current way in and this match cut to that length.
+// lengthPrice[l] prices the code of length l; tokenOf0 + l is the packed token of length l.
+void relaxMatch(std::int32_t* cost, std::uint32_t* step, const std::int32_t* lengthPrice, std::int32_t base,
+                std::uint32_t tokenOf0, std::uint32_t first, std::uint32_t last)
+{
+    std::uint32_t l = first;
+    const Lanes baseLanes = {base, base, base, base};
+    const std::int32_t t0 = static_cast<std::int32_t>(tokenOf0);
+    Lanes token = {t0, t0 + 1, t0 + 2, t0 + 3};
+    token += static_cast<std::int32_t>(l);
+    const Lanes four = {4, 4, 4, 4};
+    for (; l + 3 <= last; l += 4) {
+        const Lanes c = baseLanes + loadLanes(lengthPrice + l);
+        const Lanes old = loadLanes(cost + l);
+        const Lanes better = c < old;
+        storeLanes(cost + l, (c & better) | (old & ~better));
+        storeLanes(step + l, (token & better) | (loadLanes(step + l) & ~better));
+        token += four;
+    }
+    for (; l <= last; ++l) {
+        const std::int32_t c = base + lengthPrice[l];
+        if (c < cost[l]) {
+            cost[l] = c;
+            step[l] = tokenOf0 + l;
+        }
+    }
+}
+
 // Shortest path through the chunk's positions: every edge is a literal or a match, priced by
 // the segment its start lies in. Appends the chosen tokens to out.
 void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, const std::vector<Segment>& segments,
-                std::vector<std::uint32_t>& cost, std::vector<Token>& step, std::vector<Token>& out)
+                std::vector<std::int32_t>& costStore, std::vector<std::uint32_t>& stepStore, std::vector<Token>& out)
 {
-    cost.assign(len + 1, UINT32_MAX);
-    step.assign(len + 1, Token{0, 0});
+    constexpr std::int32_t kUnreached = INT32_MAX; // prices of a chunk stay far below
+    // Room past the end for the last lanes of a match that ends there.
+    costStore.assign(len + kMaxMatch + 8, kUnreached);
+    stepStore.assign(len + kMaxMatch + 8, 0);
+    std::int32_t* cost = costStore.data();
+    std::uint32_t* step = stepStore.data();
     cost[0] = 0;
     std::size_t segment = 0;
+    std::array<std::int32_t, kMaxMatch + 1 + 4> lengthPrice{};
+    std::array<std::int32_t, 18> distancePrice{};
+    auto usePrices = [&](const Prices& prices) {
+        for (int l = kMinMatch; l <= kMaxMatch; ++l)
+            lengthPrice[l] = static_cast<std::int32_t>(prices.code[256 + l - kMinMatch]);
+        for (std::size_t c = 0; c < distancePrice.size(); ++c)
+            distancePrice[c] = static_cast<std::int32_t>(prices.distance[c]);
+    };
+    usePrices(segments[0].prices);
     std::size_t i = 0;
     while (i < len) {
-        while (segments[segment].end <= i)
-            ++segment;
+        if (segments[segment].end <= i) {
+            while (segments[segment].end <= i)
+                ++segment;
+            usePrices(segments[segment].prices);
+        }
         const Prices& prices = segments[segment].prices;
-        const std::uint32_t base = cost[i];
-        const std::uint32_t lit = base + prices.code[data[i]];
+        const std::int32_t base = cost[i];
+        const std::int32_t lit = base + static_cast<std::int32_t>(prices.code[data[i]]);
         if (lit < cost[i + 1]) {
             cost[i + 1] = lit;
-            step[i + 1] = literal(data[i]);
+            step[i + 1] = data[i];
         }
         const std::uint32_t b = cm.first[i], e = cm.first[i + 1];
         if (cm.jump[i]) {
             const std::uint32_t l = cm.lens[e - 1], d = cm.dists[e - 1];
-            const std::uint32_t c = base + prices.code[256 + l - kMinMatch] + prices.distance[distanceClass(d - 1)];
+            const std::int32_t c = base + lengthPrice[l] + distancePrice[distanceClass(d - 1)];
             if (c < cost[i + l]) {
                 cost[i + l] = c;
-                step[i + l] = match(l, d);
+                step[i + l] = packToken(match(l, d));
             }
             i += l;
             continue;
@@ -427,21 +515,18 @@ void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& c
         std::uint32_t from = kMinMatch;
         for (std::uint32_t m = b; m < e; ++m) {
             const std::uint32_t top = cm.lens[m];
-            const std::uint32_t dc = base + prices.distance[distanceClass(cm.dists[m] - 1)];
-            for (std::uint32_t l = from; l <= top; ++l) {
-                const std::uint32_t c = dc + prices.code[256 + l - kMinMatch];
-                if (c < cost[i + l]) {
-                    cost[i + l] = c;
-                    step[i + l] = match(l, cm.dists[m]);
-                }
-            }
-            from = std::max(from, top + 1);
+            if (top < from)
+                continue;
+            const std::uint32_t d = cm.dists[m];
+            relaxMatch(cost + i, step + i, lengthPrice.data(), base + distancePrice[distanceClass(d - 1)],
+                       packToken(match(kMinMatch, d)) - kMinMatch, from, top);
+            from = top + 1;
         }
         ++i;
     }
     const std::size_t mark = out.size();
     for (std::size_t p = len; p > 0;) {
-        const Token t = step[p];
+        const Token t{static_cast<std::uint16_t>(step[p] & 0xFFFF), static_cast<std::uint16_t>(step[p] >> 16)};
         out.push_back(t);
         p -= t.code < 256 ? 1 : t.code - 256 + kMinMatch;
     }
@@ -699,6 +784,21 @@ std::size_t estimatedBytes(const std::vector<Token>& tokens, const MethodParams&
     return static_cast<std::size_t>(blockBits(s, mp) / 8);
 }
 
+constexpr double kDenseEntropy = 7.9;
+
+// Bits per byte of the input's byte frequencies: close to 8 for random or packed data.
+double byteEntropy(Bytes input)
+{
+    std::array<std::uint32_t, 256> f{};
+    for (const std::uint8_t b : input)
+        ++f[b];
+    double bits = 0;
+    for (const std::uint32_t c : f)
+        if (c)
+            bits -= double(c) * std::log2(double(c) / double(input.size()));
+    return bits / double(input.size());
+}
+
 } // namespace
 
 std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSettings& settings)
@@ -710,22 +810,30 @@ std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSett
         static constexpr int kChains[] = {0, 8, 32, 128};
         tokens = lazyParse(input, mp.windowBits, kChains[effort]);
     } else {
-        // A quick lazy parse prices the symbols for a first cost-driven parse of each chunk;
-        // the blocks that parse falls into then price a second parse, block by block, so that
-        // each stretch is parsed for the codes it will be written with. Both parses of a chunk
-        // share one walk of the match finder.
-        tokens = lazyParse(input, mp.windowBits, 8);
-        if (estimatedBytes(tokens, mp) >= input.size() - input.size() / 50)
-            return writeTokens(tokens, mp); // random or packed data: it will be stored anyway
-        const Prices global = pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols);
-        tokens.clear();
+        // A first cost-driven parse of each chunk is priced by a greedy parse over the chunk's
+        // matches; the blocks that parse falls into then price a second parse, block by block,
+        // so that each stretch is parsed for the codes it will be written with. Both parses of a
+        // chunk share one walk of the match finder. Input that looks random (byte entropy near
+        // 8 bits) gets a quick lazy parse first and is written from that when it barely shrinks.
+        Prices global;
+        const bool dense = byteEntropy(input) >= kDenseEntropy;
+        if (dense) {
+            tokens = lazyParse(input, mp.windowBits, 8);
+            if (estimatedBytes(tokens, mp) >= input.size() - input.size() / 50)
+                return writeTokens(tokens, mp); // random or packed data: it will be stored anyway
+            global = pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols);
+            tokens.clear();
+        }
         TreeMatchFinder mf(input, mp.windowBits, kTreeDepth);
         ChunkMatches cm;
-        std::vector<std::uint32_t> cost;
-        std::vector<Token> step, first;
+        std::vector<std::int32_t> cost;
+        std::vector<std::uint32_t> step;
+        std::vector<Token> first;
         for (std::size_t start = 0; start < input.size(); start += kChunk) {
             const std::size_t len = std::min(kChunk, input.size() - start);
             findChunkMatches(mf, start, len, cm);
+            if (!dense)
+                global = greedyPrices(input.data() + start, len, cm, mp.distanceSymbols, first);
             first.clear();
             parseChunk(input.data() + start, len, cm, {{len, global}}, cost, step, first);
             // One re-pricing pass; more gain under 0.1 % for a fifth more time each.
