@@ -1,22 +1,17 @@
-// End to end on a private Xvfb: the real kennel and the stand-in host in a temporary host folder.
+// End to end on a private Xvfb: the real kennel and the stand-in host in temporary host folders.
 #include "app/Registry.h"
+#include "app/Texts.h"
 #include "platform/X11WindowPort.h"
 #include "storage/HostLayout.h"
-#include "tests/platform/XvfbServer.h"
 #include "tests/support/HostFolder.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <X11/Xlib.h>
+#include "tests/platform/XvfbServer.h"
+
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-
-namespace {
-const QString kHostTitle = QStringLiteral("Mewmail for Windows ver. 2.0");
-const QString kKennelTitle = QStringLiteral("Kennel 2001");
-
-} // namespace
 
 class TestE2ELaunch : public QObject {
     Q_OBJECT
@@ -55,8 +50,7 @@ private slots:
         if (!XvfbServer::available())
             QSKIP("Xvfb is not installed");
         QVERIFY(server.start());
-        d = XOpenDisplay(server.display().constData());
-        QVERIFY(d);
+        d = server.connection;
         // The programs started below inherit this; all they may write stays in the test's folder.
         for (const char* sub : {"home", "run", "tmp"})
             QDir().mkpath(dir.filePath(sub));
@@ -70,23 +64,14 @@ private slots:
         // Should a step fail, the host still ends by itself: the test fails instead of hanging.
         qputenv("MEWMAIL_QUIT_AFTER_MS", "90000");
     }
-    void cleanupTestCase()
-    {
-        if (d)
-            XCloseDisplay(d);
-    }
-    void init()
-    {
-        host = dir.filePath(QStringLiteral("host"));
-        QDir(host).removeRecursively();
-        QDir().mkpath(host);
-        copyProgram(QStringLiteral("Mewmail20.exe"));
-    }
 
     // The real program starts the host, hides, ends with it; the next start stores what the
     // host changed into the pet's folder.
     void kennel_launchWaitEnd_nextStartStores()
     {
+        host = dir.filePath(QStringLiteral("host"));
+        QDir().mkpath(host);
+        copyProgram(QStringLiteral("Mewmail20.exe"));
         copyProgram(QStringLiteral("kennel"));
         for (const QString& place : items::kFolderOrder)
             QDir().mkpath(host + "/" + place);
@@ -104,23 +89,23 @@ private slots:
         kennel.start(host + QStringLiteral("/kennel"));
         QTRY_VERIFY_WITH_TIMEOUT(hostfolder::exists(pet + "/" + items::kSettings), 20000);
         // The launch command (Ctrl+P) is taken once start-up is done.
-        for (int i = 0; i < 40 && !windows.windowExists(kHostTitle); ++i) {
-            if (windows.activateWindow(kKennelTitle))
+        for (int i = 0; i < 40 && !windows.windowExists(texts::kHostTitle); ++i) {
+            if (windows.activateWindow(texts::kProgramTitle))
                 key(XK_p, XK_Control_L);
             QTest::qWait(500);
         }
-        QVERIFY(windows.windowExists(kHostTitle));
-        QVERIFY(!windows.windowExists(kKennelTitle)); // hidden while the host runs
+        QVERIFY(windows.windowExists(texts::kHostTitle));
+        QVERIFY(!windows.windowExists(texts::kProgramTitle)); // hidden while the host runs
 
         // A host that has only just mapped its window may miss the first keys on a busy machine.
         for (int i = 0; i < 10 && inbox(host).isEmpty(); ++i) {
-            QVERIFY(windows.activateWindow(kHostTitle) && windows.sendAltFThenM());
+            QVERIFY(windows.activateWindow(texts::kHostTitle) && windows.sendAltFThenM());
             for (int t = 0; t < 30 && inbox(host).isEmpty(); ++t)
                 QTest::qWait(100);
         }
         QVERIFY(!inbox(host).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!windows.windowExists(QStringLiteral("メールを受信中")), 20000);
-        closeWindow(windows.findWindow(kHostTitle));
+        QTRY_VERIFY_WITH_TIMEOUT(!windows.windowExists(texts::kReceivingTitle), 20000);
+        closeWindow(windows.findWindow(texts::kHostTitle));
         QVERIFY(kennel.waitForFinished(30000));
         QCOMPARE(kennel.exitCode(), 0);
         QVERIFY(inbox(pet).isEmpty()); // nothing stored when the host ends
@@ -130,9 +115,29 @@ private slots:
         kennel.start(host + QStringLiteral("/kennel"));
         QTRY_COMPARE_WITH_TIMEOUT(inbox(pet), inbox(host), 20000);
         QCOMPARE(kennel.state(), QProcess::Running); // idle, not launching anything
-        QVERIFY(!windows.windowExists(kHostTitle));
+        QVERIFY(!windows.windowExists(texts::kHostTitle));
         kennel.kill();
         kennel.waitForFinished();
+    }
+
+    // A damaged Kennel.ini stops the program with its message; nothing in the folder changes.
+    void kennel_damagedRegistry_toldAndNothingChanged()
+    {
+        host = dir.filePath(QStringLiteral("damaged"));
+        hostfolder::makeHost(host, QStringLiteral("live"));
+        hostfolder::write(host, QStringLiteral("Kennel.ini"),
+                          "Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 0\r\nMaster 0 = m\r\nPet 0 = p\r\n");
+        copyProgram(QStringLiteral("kennel"));
+        const auto before = hostfolder::snapshot(host);
+        QProcess kennel;
+        kennel.setProcessChannelMode(QProcess::MergedChannels);
+        kennel.start(host + QStringLiteral("/kennel"));
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += kennel.readAll()).contains("| critical |"), 20000);
+        QVERIFY2(said.contains("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。"), said);
+        kennel.kill();
+        kennel.waitForFinished();
+        QCOMPARE(hostfolder::snapshot(host), before);
     }
 };
 

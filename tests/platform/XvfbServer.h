@@ -3,11 +3,20 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <X11/Xlib.h> // include this header after Qt's: Xlib's macros clash with Qt's names
+
 // A private X server for one test program: Xvfb on a free display it picks itself
-// (-displayfd), without TCP, ended with the object.
+// (-displayfd), without TCP, with a connection for the test; ended with the object.
 class XvfbServer {
 public:
-    ~XvfbServer() { stop(); }
+    ~XvfbServer()
+    {
+        if (connection)
+            XCloseDisplay(connection);
+        process_.terminate();
+        if (!process_.waitForFinished(5000))
+            process_.kill();
+    }
     static bool available() { return !QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty(); }
 
     bool start()
@@ -21,15 +30,11 @@ public:
             else
                 display_ += process_.readAllStandardOutput();
         display_ = ':' + display_.trimmed();
-        return true;
-    }
-    void stop()
-    {
-        process_.terminate();
-        if (!process_.waitForFinished(5000))
-            process_.kill();
+        connection = XOpenDisplay(display_.constData());
+        return connection;
     }
     QByteArray display() const { return display_; }
+    Display* connection = nullptr;
 
 private:
     QProcess process_;

@@ -1,5 +1,6 @@
-// Host launch, the wait and the bring-home command, with a fake clock, windows and process
-// that log into one list, so that each test can check the order of what happened.
+// Host launch, the wait and the bring-home command. The test itself plays the clock, the
+// windows and the host's process, logging into one list, so that each test can check the
+// order of what happened.
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
 #include "ui/main/Commands.h"
@@ -12,19 +13,25 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
+class TestHostLaunch : public QObject, ClockPort, WindowPort, ProcessPort {
+    Q_OBJECT
 
-struct Fakes : ClockPort, WindowPort, ProcessPort {
-    QStringList log;
-    int days = 0; // where the fake date stands
-    bool failForward = false, failBack = false, hostWindow = true, running = false;
-    int receivingLooks = 0; // looks that still find "メールを受信中"
-    std::function<void()> whileRunning, onKeys;
-    std::function<void(int)> onWait;
+    QTemporaryDir dir;
+    std::unique_ptr<TestContext> tc;
+    LaunchServices services;
+    QString fault;         // what goes wrong in this test
+    int clicks = 0;        // on the tray command while the host runs
+    QStringList log;       // what the program did to the fakes; "unmarked": DateShifted was not set
+    int days = 0;          // where the fake date stands
+    int receivingLeft = 0; // looks that still find "メールを受信中"
+    bool running = false;
+
+    Context& ctx() { return tc->ctx; }
+    void click() { MnuTrayReturn_Click(ctx(), services); }
 
     bool shiftDate(int d) override
     {
-        const bool fail = d > 0 ? failForward : failBack;
+        const bool fail = fault == (d > 0 ? "forward refused" : "back refused");
         log << QStringLiteral("shift %1%2").arg(d > 0 ? "+" : "").arg(d) + (fail ? " refused" : "");
         days += fail ? 0 : d;
         return !fail;
@@ -32,79 +39,44 @@ struct Fakes : ClockPort, WindowPort, ProcessPort {
     QString lastError() const override { return QStringLiteral("権限がありません。"); }
     void wait(int ms) override
     {
-        log << QStringLiteral("wait %1").arg(ms);
-        if (onWait)
-            onWait(ms);
+        log << QStringLiteral("wait %1").arg(ms) + (ctx().DateShifted ? "" : " unmarked");
+        if (ms == 3000 && fault == "clicked twice")
+            click(); // ignored: the first run is still under way
     }
     bool windowExists(const QString& title) override
     {
         if (title != texts::kReceivingTitle)
-            return hostWindow;
+            return fault != "no window";
         log << "look";
-        return receivingLooks-- > 0;
+        return receivingLeft-- > 0;
     }
     bool activateWindow(const QString&) override
     {
         log << "activate";
-        return hostWindow;
+        return fault != "no window";
     }
     bool sendAltFThenM() override
     {
-        log << "keys";
-        if (onKeys)
-            onKeys();
+        log << QStringLiteral("keys") + (ctx().DateShifted ? "" : " unmarked");
+        receivingLeft = 2;
+        running = fault != "host ends";
         return true;
     }
     bool runAndWait(const QString&, const QString& folder) override
     {
         log << "start " + folder;
         running = true;
-        if (whileRunning)
-            whileRunning();
+        for (int i = 0; i < clicks; ++i) {
+            click();
+            fault.remove(QStringLiteral("back refused")); // the retry at the host's end succeeds
+        }
         running = false;
         return true;
     }
     bool isRunning() const override { return running; }
-};
-
-} // namespace
-
-class TestHostLaunch : public QObject {
-    Q_OBJECT
-
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
-    std::unique_ptr<Fakes> f;
-    LaunchServices services;
-    std::unique_ptr<QTimer> dialogTimer;
-
-    Context& ctx() { return tc->ctx; }
-    QStringList shifts() const { return f->log.filter(QStringLiteral("shift")); }
-
-    int launch() // the exit code, or -1 when LaunchHost returned
+    void launch()
     {
-        try {
-            LaunchHost(ctx(), services, [this] { f->log << "hide"; });
-        } catch (const ProgramEnded& end) {
-            return end.code;
-        }
-        return -1;
-    }
-    void shiftDuringRun()
-    {
-        f->whileRunning = [this] { MnuTrayReturn_Click(ctx(), services); };
-    }
-    void onDialog(std::function<void(QWidget*)> act)
-    {
-        // The dialog opens inside BtnLaunch_Click; act once it is the active modal window.
-        dialogTimer = std::make_unique<QTimer>();
-        connect(dialogTimer.get(), &QTimer::timeout, this, [this, act] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                dialogTimer->stop();
-                act(w);
-            }
-        });
-        dialogTimer->start(10);
+        LaunchHost(ctx(), services, [this] { log << "hide"; });
     }
 
 private slots:
@@ -113,102 +85,58 @@ private slots:
         hostfolder::makeHost(dir.path(), QStringLiteral("A"));
         hostfolder::makeHost(dir.filePath(QStringLiteral("Default")), QStringLiteral("T"));
         tc = std::make_unique<TestContext>(dir.path());
-        f = std::make_unique<Fakes>();
-        ctx().windows = f.get();
-        services = LaunchServices{f.get(), f.get()};
-        launchServices() = services;
+        ctx().windows = this;
+        launchServices() = services = LaunchServices{this, this};
+        log.clear();
+        fault.clear();
+        clicks = days = 0;
     }
-    void cleanup()
-    {
-        dialogTimer.reset();
-        launchServices() = LaunchServices{};
-    }
+    void cleanup() { launchServices() = LaunchServices{}; }
 
     void launch_missingHost_toldAndNothingStarts()
     {
         QFile::remove(dir.filePath(QStringLiteral("Mewmail20.exe")));
-        QCOMPARE(launch(), -1);
+        launch(); // returns: the program goes on
         QCOMPARE(tc->messages.texts(), QStringList{kMsgHostMissing});
-        QVERIFY(f->log.isEmpty());
+        QVERIFY(log.isEmpty());
     }
 
-    void launch_hostRunsInProgramFolder_thenProgramEnds()
+    // The host runs in the program folder and the tray command is clicked while it runs.
+    // However a step fails, the date ends where it started and the program ends.
+    void trayReturn_data()
     {
-        QCOMPARE(launch(), 0);
-        QCOMPARE(f->log, (QStringList{"hide", "start " + dir.path()}));
-        QVERIFY(tc->messages.shown.isEmpty());
+        QTest::addColumn<QString>("goesWrong");
+        QTest::addColumn<int>("trayClicks");
+        QTest::addColumn<QString>("steps"); // from the first click on
+        QTest::addColumn<QStringList>("told");
+        const QString home = "activate,shift +1,keys,look,look,wait 50,look,wait 3000,shift -1";
+        const QString denied = QStringLiteral("\n権限がありません。");
+        QTest::newRow("brings home") << "" << 1 << home << QStringList();
+        QTest::newRow("no host window: date untouched")
+            << "no window" << 1 << "activate" << QStringList{kMsgHostWindowMissing};
+        QTest::newRow("date not movable: no keys, never moved back")
+            << "forward refused" << 1 << "activate,shift +1 refused" << QStringList{kMsgDateNotShifted + denied};
+        QTest::newRow("date not put back: clicked again refused, retried when the host ends")
+            << "back refused" << 2 << home + " refused,shift -1"
+            << QStringList{kMsgDateNotRestored + denied, kMsgDateNotRestored};
+        QTest::newRow("host ends at the keys: no waiting")
+            << "host ends" << 1 << "activate,shift +1,keys,shift -1" << QStringList();
+        QTest::newRow("clicked again: during the wait ignored, afterwards runs again")
+            << "clicked twice" << 2 << home + ',' + home << QStringList();
     }
 
-    void trayReturn_sequence_withDateFlagFromTheShiftOn()
+    void trayReturn()
     {
-        f->receivingLooks = 2;
-        QList<bool> flags;
-        f->onKeys = [&] { flags << ctx().DateShifted; };
-        f->onWait = [&](int) { flags << ctx().DateShifted; };
-        shiftDuringRun();
-        QCOMPARE(launch(), 0);
-        QCOMPARE(f->log, (QStringList{"hide", "start " + dir.path(), "activate", "shift +1", "keys", "look", "look",
-                                      "wait 50", "look", "wait 3000", "shift -1"}));
-        QCOMPARE(flags, (QList<bool>{true, true, true}));
-        QCOMPARE(f->days, 0);
-        QVERIFY(!ctx().DateShifted);
-    }
-
-    void trayReturn_dateNotMovable_toldAndNeverMovedBack()
-    {
-        f->failForward = true;
-        shiftDuringRun();
-        launch();
-        QCOMPARE(shifts(), QStringList{"shift +1 refused"});
-        QVERIFY(!f->log.contains(QStringLiteral("keys")));
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgDateNotShifted + "\n権限がありません。"});
-    }
-
-    void trayReturn_noHostWindow_toldAndDateUntouched()
-    {
-        f->hostWindow = false;
-        shiftDuringRun();
-        launch();
-        QVERIFY(shifts().isEmpty());
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgHostWindowMissing});
-    }
-
-    void trayReturn_dateNotMovedBack_retriedWhenHostEnds()
-    {
-        f->failBack = true;
-        f->whileRunning = [this] {
-            MnuTrayReturn_Click(ctx(), services);
-            f->failBack = false;
-            MnuTrayReturn_Click(ctx(), services); // refused: the date is still a day ahead
-        };
-        QCOMPARE(launch(), 0);
-        QCOMPARE(shifts(), (QStringList{"shift +1", "shift -1 refused", "shift -1"}));
-        QCOMPARE(f->days, 0);
-        QCOMPARE(tc->messages.texts(),
-                 (QStringList{kMsgDateNotRestored + "\n権限がありません。", kMsgDateNotRestored}));
-    }
-
-    void trayReturn_hostEndsMidway_stopsWaitingAndPutsDateBack()
-    {
-        f->receivingLooks = 100;
-        f->onKeys = [this] { f->running = false; };
-        shiftDuringRun();
-        launch();
-        QCOMPARE(f->log.mid(f->log.indexOf("keys")), (QStringList{"keys", "shift -1"}));
-    }
-
-    void trayReturn_clickedAgainWhileRunning_movesDateOnce()
-    {
-        f->onWait = [this](int ms) {
-            if (ms == 3000)
-                MnuTrayReturn_Click(ctx(), services);
-        };
-        f->whileRunning = [this] {
-            MnuTrayReturn_Click(ctx(), services);
-            MnuTrayReturn_Click(ctx(), services); // again once finished: runs again
-        };
-        launch();
-        QCOMPARE(shifts(), (QStringList{"shift +1", "shift -1", "shift +1", "shift -1"}));
+        QFETCH(QString, goesWrong);
+        QFETCH(int, trayClicks);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, told);
+        fault = goesWrong;
+        clicks = trayClicks;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, launch());
+        QCOMPARE(log.join(','), "hide,start " + dir.path() + ',' + steps);
+        QCOMPARE(tc->messages.texts(), told);
+        QCOMPARE(days, 0);
     }
 
     void btnLaunch_paths_data()
@@ -220,7 +148,7 @@ private slots:
         QTest::newRow("registered pet, full table") << "ミケ" << 99 << "" << true;
         QTest::newRow("new pet, full table") << texts::kNewPetEntry << 99 << "" << false;
         QTest::newRow("new pet cancelled") << texts::kNewPetEntry << 0 << "BtnNewNO" << false;
-        QTest::newRow("new pet registered") << texts::kNewPetEntry << 0 << "BtnNewPet" << true;
+        QTest::newRow("new pet registered in the last place") << texts::kNewPetEntry << 98 << "BtnNewPet" << true;
     }
 
     void btnLaunch_paths()
@@ -237,20 +165,22 @@ private slots:
         ctx().table.Pet[0] = QStringLiteral("ミケ");
         ctx().RegistryLoaded = true;
         bool dialog = false;
-        onDialog([&](QWidget* w) {
-            dialog = true;
-            w->findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("タマ"));
-            w->findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("花子"));
-            w->findChild<QPushButton*>(button.isEmpty() ? QStringLiteral("BtnNewNO") : button)->click();
+        QTimer poll; // the dialog opens inside BtnLaunch_Click
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                poll.stop();
+                dialog = true;
+                w->findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("タマ"));
+                w->findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("花子"));
+                w->findChild<QPushButton*>(button.isEmpty() ? QStringLiteral("BtnNewNO") : button)->click();
+            }
         });
-        bool ended = false;
+        poll.start(10);
         try {
             BtnLaunch_Click(main);
         } catch (const ProgramEnded&) {
-            ended = true;
         }
-        QCOMPARE(ended, started);
-        QCOMPARE(f->log.size(), started ? 1 : 0);
+        QCOMPARE(log.size(), started ? 1 : 0);
         QCOMPARE(dialog, !button.isEmpty());
         QCOMPARE(tc->messages.texts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
         QVERIFY(!ctx().FileProcessing); // never left busy

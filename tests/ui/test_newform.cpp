@@ -17,31 +17,14 @@ class TestNewForm : public QObject {
     QTemporaryDir dir;
     std::unique_ptr<TestContext> tc;
     Context& ctx() { return tc->ctx; }
+    QString ini() const { return dir.filePath(QStringLiteral("Kennel.ini")); }
 
-    void registerPets(const QStringList& pets) // a loaded registry, pet 0 current
-    {
-        for (int i = 0; i < pets.size(); ++i) {
-            ctx().table.Pet[i] = pets[i];
-            ctx().table.Master[i] = QStringLiteral("飼い主");
-            tc->view.selector << pets[i];
-        }
-        ctx().table.MaxUser = int(pets.size()) - 1;
-        ctx().table.CurrentUser = 0;
-        ctx().RegistryLoaded = true;
-        QVERIFY(WriteRegistry(ctx()));
-    }
     static void enter(QDialog& form, const QString& pet, const QString& master, const char* button)
     {
         form.show();
         form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(pet);
         form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(master);
         form.findChild<QPushButton*>(QLatin1String(button))->click();
-    }
-    QMap<QString, QByteArray> hostFiles() const
-    {
-        auto files = hostfolder::snapshot(dir.path());
-        files.remove(QStringLiteral("Kennel.ini"));
-        return files;
     }
 
 private slots:
@@ -51,6 +34,13 @@ private slots:
         hostfolder::makeHost(dir.path(), QStringLiteral("host"));
         hostfolder::makeHost(dir.filePath(QStringLiteral("Default")), QStringLiteral("template"), false);
         tc = std::make_unique<TestContext>(dir.path());
+        // A loaded registry with one pet, the current one.
+        ctx().table.Pet[0] = QStringLiteral("Mike");
+        ctx().table.Master[0] = QStringLiteral("飼い主");
+        ctx().table.MaxUser = ctx().table.CurrentUser = 0;
+        ctx().RegistryLoaded = true;
+        tc->view.selector << QStringLiteral("Mike");
+        QVERIFY(WriteRegistry(ctx()));
     }
 
     void names_data()
@@ -58,24 +48,16 @@ private slots:
         QTest::addColumn<QString>("pet");
         QTest::addColumn<QString>("master");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("pet empty") << ""
-                                   << "太郎" << texts::kMsgEnterNames;
-        QTest::newRow("owner empty") << "ポチ"
-                                     << "" << texts::kMsgEnterNames;
-        QTest::newRow("reserved") << "新規ペット"
-                                  << "太郎" << texts::kMsgReservedName;
-        QTest::newRow("duplicate") << "Mike"
-                                   << "太郎" << texts::kMsgDuplicatePet;
-        QTest::newRow("line break") << "ポ\nチ"
-                                    << "太郎" << texts::kMsgUnstorableName;
-        QTest::newRow("carriage return in owner") << "ポチ"
-                                                  << "太\r郎" << texts::kMsgUnstorableName;
-        QTest::newRow("outside code page 932") << "ポチ🐶"
-                                               << "太郎" << texts::kMsgUnstorableName;
-        QTest::newRow("other letter case") << "MIKE"
-                                           << "飼い主" << QString();
-        QTest::newRow("blanks kept") << " ﾎﾟﾁ "
-                                     << " 太郎" << QString();
+        const QString taro = QStringLiteral("太郎");
+        QTest::newRow("pet empty") << QString() << taro << texts::kMsgEnterNames;
+        QTest::newRow("owner empty") << QStringLiteral("ポチ") << QString() << texts::kMsgEnterNames;
+        QTest::newRow("reserved") << texts::kNewPetEntry << taro << texts::kMsgReservedName;
+        QTest::newRow("duplicate") << QStringLiteral("Mike") << taro << texts::kMsgDuplicatePet;
+        QTest::newRow("line break") << QStringLiteral("ポ\nチ") << taro << texts::kMsgUnstorableName;
+        QTest::newRow("carriage return in owner") << QStringLiteral("ポチ") << "太\r郎" << texts::kMsgUnstorableName;
+        QTest::newRow("outside code page 932") << QStringLiteral("ポチ🐶") << taro << texts::kMsgUnstorableName;
+        QTest::newRow("other letter case") << QStringLiteral("MIKE") << taro << QString();
+        QTest::newRow("blanks kept") << QStringLiteral(" ﾎﾟﾁ ") << " 太郎" << QString();
     }
 
     void names()
@@ -83,82 +65,67 @@ private slots:
         QFETCH(QString, pet);
         QFETCH(QString, master);
         QFETCH(QString, refusal);
-        registerPets({QStringLiteral("Mike")});
-        const QByteArray ini = hostfolder::read(dir.filePath(QStringLiteral("Kennel.ini")));
+        const auto before = hostfolder::snapshot(dir.path());
         NewForm form(ctx());
         enter(form, pet, master, "BtnNewPet");
         QCOMPARE(tc->messages.texts(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
         QCOMPARE(ctx().NewPetRegistered, refusal.isEmpty());
         QCOMPARE(form.isVisible(), !refusal.isEmpty()); // open for correction
-        if (refusal.isEmpty()) {
-            QCOMPARE(ctx().table.Pet[1], pet);
-            QCOMPARE(ctx().table.Master[1], master);
-        } else {
+        if (!refusal.isEmpty()) {
             QCOMPARE(ctx().table.MaxUser, 0);
-            QCOMPARE(hostfolder::read(dir.filePath(QStringLiteral("Kennel.ini"))), ini);
+            QCOMPARE(hostfolder::snapshot(dir.path()), before);
+            return;
         }
-    }
-
-    void newPet_startsFromTemplate_listedLast()
-    {
-        registerPets({QStringLiteral("Mike"), QStringLiteral("Tama")});
-        NewForm form(ctx());
-        enter(form, QStringLiteral("Pochi"), QStringLiteral("花子"), "BtnNewPet");
-        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, "Mike", "Tama", "Pochi"}));
-        QCOMPARE(tc->view.current, QStringLiteral("Pochi"));
-        QCOMPARE(tc->view.owner, QStringLiteral("花子"));
+        // Listed last and current, in Kennel.ini; it starts from the template, the host makes new settings.
+        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, "Mike", pet}));
+        QVERIFY(tc->view.current == pet && tc->view.owner == master);
+        const PetTable t = parseRegistry(hostfolder::read(ini())).table;
+        QVERIFY(t.MaxUser == 1 && t.CurrentUser == 1 && t.Pet[1] == pet && t.Master[1] == master);
         QCOMPARE(hostfolder::read(dir.filePath(items::kSnacks + "/cake.pac")), QByteArray("snack template"));
-        QVERIFY(!hostfolder::exists(dir.filePath(items::kSettings))); // the host makes new ones
-        const RegistryContent ini = parseRegistry(hostfolder::read(dir.filePath(QStringLiteral("Kennel.ini"))));
-        QCOMPARE(ini.table.MaxUser, 2);
-        QCOMPARE(ini.table.CurrentUser, 2);
-        QCOMPARE(ini.table.Pet[2], QStringLiteral("Pochi"));
+        QVERIFY(!hostfolder::exists(dir.filePath(items::kSettings)));
     }
 
-    void newPet_firstRun_keepsHostData_noDuplicateCheck()
+    // On a first run both dialogs make the host's pet pet 0 and leave the host's data as it is.
+    void firstRun_data()
     {
-        ctx().table.Pet[0] = QStringLiteral("ポチ"); // leftovers are not registered names
-        const auto before = hostFiles();
-        NewForm form(ctx());
-        enter(form, QStringLiteral("ポチ"), QStringLiteral("太郎"), "BtnNewPet");
-        QVERIFY(ctx().NewPetRegistered && ctx().RegistryLoaded);
-        QCOMPARE(ctx().table.MaxUser, 0);
-        QCOMPARE(hostFiles(), before);
+        QTest::addColumn<bool>("startUp");
+        QTest::newRow("start-up dialog") << true;
+        QTest::newRow("new pet dialog") << false;
+    }
+
+    void firstRun()
+    {
+        QFETCH(bool, startUp);
+        QFile::remove(ini());
+        ctx().RegistryLoaded = false; // "Mike" is a leftover, not a registered name
+        auto before = hostfolder::snapshot(dir.path());
+        std::unique_ptr<QDialog> form(startUp ? static_cast<QDialog*>(new InitializeForm(ctx())) : new NewForm(ctx()));
+        const char* button = startUp ? "BtnOK" : "BtnNewPet";
+        enter(*form, texts::kNewPetEntry, QStringLiteral("太郎"), button);
+        QVERIFY(form->isVisible() && !hostfolder::exists(ini()));
+        enter(*form, QStringLiteral("Mike"), QStringLiteral("太郎"), button);
+        QVERIFY(!form->isVisible() && ctx().RegistryLoaded);
+        QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgReservedName});
+        const PetTable t = parseRegistry(hostfolder::read(ini())).table;
+        QVERIFY(t.MaxUser == 0 && t.Pet[0] == "Mike" && t.Master[0] == "太郎");
+        before.insert(QStringLiteral("Kennel.ini"), hostfolder::read(ini()));
+        QCOMPARE(hostfolder::snapshot(dir.path()), before);
     }
 
     void newPet_cancelOrUnwritableRegistry_changesNothing()
     {
-        registerPets({QStringLiteral("Mike")});
-        QFile::remove(dir.filePath(QStringLiteral("Kennel.ini")));
+        QFile::remove(ini());
         hostfolder::write(dir.path(), QStringLiteral("Kennel.ini/blocker"), "x"); // no file can replace it
         const auto before = hostfolder::snapshot(dir.path());
         for (const char* button : {"BtnNewNO", "BtnNewPet"}) {
             NewForm form(ctx());
             enter(form, QStringLiteral("Pochi"), QStringLiteral("花子"), button);
             QVERIFY(!ctx().NewPetRegistered);
-            QCOMPARE(ctx().table.MaxUser, 0);
-            QVERIFY(ctx().table.Pet[1].isEmpty());
+            QVERIFY(ctx().table.MaxUser == 0 && ctx().table.Pet[1].isEmpty());
             QCOMPARE(tc->view.selector.size(), 2);
             QCOMPARE(hostfolder::snapshot(dir.path()), before); // template not loaded
         }
         QCOMPARE(tc->messages.texts(), QStringList{kMsgRegistryWriteFailed});
-    }
-
-    void initialize_registersHostPetAsPetZero()
-    {
-        const auto before = hostFiles();
-        InitializeForm form(ctx());
-        enter(form, QStringLiteral("新規ペット"), QStringLiteral("太郎"), "BtnOK");
-        QVERIFY(form.isVisible());
-        QVERIFY(!hostfolder::exists(dir.filePath(QStringLiteral("Kennel.ini"))));
-        enter(form, QStringLiteral("ミケ"), QStringLiteral("太郎"), "BtnOK");
-        QVERIFY(!form.isVisible());
-        QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgReservedName});
-        QCOMPARE(ctx().table.CurrentUser, 0);
-        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ミケ")}));
-        QCOMPARE(tc->view.owner, QStringLiteral("太郎"));
-        QCOMPARE(hostFiles(), before);
-        QVERIFY(ctx().RegistryLoaded);
     }
 };
 
