@@ -35,9 +35,8 @@ private slots:
     {
         ProcessRunner runner;
         QVERIFY(!runner.runAndWait(dir.filePath(QStringLiteral("missing")), dir.path()));
-        QFile plain(dir.filePath(QStringLiteral("plain")));
-        plain.open(QIODevice::WriteOnly);
-        QVERIFY(!runner.runAndWait(plain.fileName(), dir.path()));
+        hostfolder::write(dir.path(), QStringLiteral("plain"), "not a program");
+        QVERIFY(!runner.runAndWait(dir.filePath(QStringLiteral("plain")), dir.path()));
     }
 
     // The host runs in its folder while events keep flowing (like the tray menu during the

@@ -31,11 +31,8 @@ class TestX11WindowPort : public QObject {
     }
     void rootList(const char* property, std::vector<long> windows)
     {
-        if (windows.empty())
-            XDeleteProperty(d, DefaultRootWindow(d), atom(property));
-        else
-            XChangeProperty(d, DefaultRootWindow(d), atom(property), XA_WINDOW, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(windows.data()), int(windows.size()));
+        XChangeProperty(d, DefaultRootWindow(d), atom(property), XA_WINDOW, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(windows.data()), int(windows.size()));
         XSync(d, False);
     }
 
@@ -65,8 +62,9 @@ private slots:
         if (!d)
             return;
         XSelectInput(d, DefaultRootWindow(d), 0);
-        rootList("_NET_CLIENT_LIST", {});
-        rootList("_NET_SUPPORTING_WM_CHECK", {});
+        for (const char* property : {"_NET_CLIENT_LIST", "_NET_SUPPORTING_WM_CHECK"})
+            XDeleteProperty(d, DefaultRootWindow(d), atom(property));
+        XSync(d, False);
     }
 
     void search_exactTitles()
