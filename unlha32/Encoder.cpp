@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <span>
@@ -180,7 +181,8 @@ class TreeMatchFinder {
 public:
     TreeMatchFinder(Bytes data, int windowBits, int depth)
         : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits), depth_(depth),
-          head_(kHashSize, kNone), son_(2 * window_, kNone)
+          hashShift_(32 - hashBitsFor(data.size())), ring_(std::min(window_, std::bit_ceil(std::max<std::size_t>(n_, 1)))),
+          head_(std::size_t{1} << (32 - hashShift_), kNone), son_(2 * ring_, kNone)
     {
     }
 
@@ -188,9 +190,18 @@ public:
     void skip(std::size_t pos) { walk(pos, nullptr, nullptr); }
 
 private:
-    static constexpr std::size_t kHashBits = 16;
-    static constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
+    static constexpr int kMaxHashBits = 16;
+
     static constexpr std::uint32_t kNone = UINT32_MAX;
+
+    // A small input gets small tables: clearing them would cost more than its searches.
+    static int hashBitsFor(std::size_t size)
+    {
+        int bits = 10;
+        while (bits < kMaxHashBits && (std::size_t{1} << bits) < size)
+            ++bits;
+        return bits;
+    }
 
     int walk(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists)
     {
@@ -198,10 +209,10 @@ private:
             return 0;
         const std::size_t limit = std::min<std::size_t>(kMaxMatch, n_ - pos);
         const std::uint8_t* cur = d_ + pos;
-        const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> (32 - kHashBits);
+        const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> hashShift_;
         std::uint32_t candidate = head_[h];
         head_[h] = static_cast<std::uint32_t>(pos);
-        const std::size_t mask = window_ - 1;
+        const std::size_t mask = ring_ - 1;
         std::uint32_t* smaller = &son_[2 * (pos & mask)];
         std::uint32_t* larger = &son_[2 * (pos & mask) + 1];
         std::size_t smallerLen = 0, largerLen = 0, best = kMinMatch - 1;
@@ -245,6 +256,8 @@ private:
     std::size_t n_;
     std::size_t window_;
     int depth_;
+    int hashShift_;
+    std::size_t ring_; // nodes kept: the window, or fewer when the whole input fits
     std::vector<std::uint32_t> head_;
     std::vector<std::uint32_t> son_;
 };
