@@ -109,6 +109,9 @@ private slots:
                 const QString tag = QStringLiteral(" m%1 e%2").arg(m).arg(effort);
                 QTest::newRow(qPrintable("one byte" + tag)) << "text" << 1 << m << effort;
                 QTest::newRow(qPrintable("text 200k" + tag)) << "text" << 200000 << m << effort;
+                // Smaller than the window: the match finder keeps fewer nodes.
+                QTest::newRow(qPrintable("text 5000" + tag)) << "text" << 5000 << m << effort;
+                QTest::newRow(qPrintable("text 40000" + tag)) << "text" << 40000 << m << effort;
                 QTest::newRow(qPrintable("zeros 3M" + tag)) << "zeros" << 3000000 << m << effort;
                 QTest::newRow(qPrintable("random 70k" + tag)) << "random" << 70000 << m << effort;
                 QTest::newRow(qPrintable("far repeats" + tag)) << "farRepeat" << 400000 << m << effort;
