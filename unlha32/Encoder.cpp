@@ -456,18 +456,19 @@ void relaxMatch(std::int32_t* cost, std::uint32_t* step, const std::int32_t* len
                 std::uint32_t tokenOf0, std::uint32_t first, std::uint32_t last)
 {
     std::uint32_t l = first;
-    const Lanes baseLanes = {base, base, base, base};
-    const std::int32_t t0 = static_cast<std::int32_t>(tokenOf0);
-    Lanes token = {t0, t0 + 1, t0 + 2, t0 + 3};
-    token += static_cast<std::int32_t>(l);
-    const Lanes four = {4, 4, 4, 4};
-    for (; l + 3 <= last; l += 4) {
-        const Lanes c = baseLanes + loadLanes(lengthPrice + l);
-        const Lanes old = loadLanes(cost + l);
-        const Lanes better = c < old;
-        storeLanes(cost + l, (c & better) | (old & ~better));
-        storeLanes(step + l, (token & better) | (loadLanes(step + l) & ~better));
-        token += four;
+    if (l + 3 <= last) { // most matches add fewer than four lengths: no lanes for those
+        const Lanes baseLanes = Lanes{} + base;
+        const Lanes four = Lanes{} + 4;
+        const Lanes laneIndex = {0, 1, 2, 3};
+        Lanes token = laneIndex + static_cast<std::int32_t>(tokenOf0 + l);
+        for (; l + 3 <= last; l += 4) {
+            const Lanes c = baseLanes + loadLanes(lengthPrice + l);
+            const Lanes old = loadLanes(cost + l);
+            const Lanes better = c < old;
+            storeLanes(cost + l, (c & better) | (old & ~better));
+            storeLanes(step + l, (token & better) | (loadLanes(step + l) & ~better));
+            token += four;
+        }
     }
     for (; l <= last; ++l) {
         const std::int32_t c = base + lengthPrice[l];
