@@ -630,7 +630,9 @@ int lastUsed(const std::uint8_t* len, int n)
     return n;
 }
 
-BlockCodes makeCodes(const BlockStats& s, int distanceSymbols)
+// The trees for the block's statistics; the codes themselves only when the block is written
+// (pricing a block needs the lengths alone).
+BlockCodes makeCodes(const BlockStats& s, int distanceSymbols, bool withCodes)
 {
     BlockCodes b;
     std::array<std::uint32_t, kCodeSymbols> cf = s.code;
@@ -641,7 +643,8 @@ BlockCodes makeCodes(const BlockStats& s, int distanceSymbols)
         cf[only == 0 ? 1 : 0] = 1;
     }
     buildCodeLengths(cf.data(), kCodeSymbols, kMaxCodeLength, b.codeLen.data());
-    buildCodes(b.codeLen.data(), kCodeSymbols, b.code.data());
+    if (withCodes)
+        buildCodes(b.codeLen.data(), kCodeSymbols, b.code.data());
 
     std::array<std::uint32_t, 18> pf = s.distance;
     const int distUsed = countUsed(pf.data(), distanceSymbols, &only);
@@ -649,7 +652,8 @@ BlockCodes makeCodes(const BlockStats& s, int distanceSymbols)
         b.distSingle = distUsed == 1 ? only : 0;
     } else {
         buildCodeLengths(pf.data(), distanceSymbols, kMaxCodeLength, b.distLen.data());
-        buildCodes(b.distLen.data(), distanceSymbols, b.dist.data());
+        if (withCodes)
+            buildCodes(b.distLen.data(), distanceSymbols, b.dist.data());
     }
 
     const int n = lastUsed(b.codeLen.data(), kCodeSymbols);
@@ -659,7 +663,8 @@ BlockCodes makeCodes(const BlockStats& s, int distanceSymbols)
         b.preSingle = only;
     } else {
         buildCodeLengths(b.preFreq.data(), kPreSymbols, kMaxCodeLength, b.preLen.data());
-        buildCodes(b.preLen.data(), kPreSymbols, b.pre.data());
+        if (withCodes)
+            buildCodes(b.preLen.data(), kPreSymbols, b.pre.data());
     }
     return b;
 }
@@ -712,7 +717,7 @@ template <typename W> void writeBlockHeader(W& w, const BlockCodes& b, std::size
 
 std::uint64_t blockBits(const BlockStats& s, const MethodParams& mp)
 {
-    const BlockCodes b = makeCodes(s, mp.distanceSymbols);
+    const BlockCodes b = makeCodes(s, mp.distanceSymbols, false);
     BitCounter c;
     writeBlockHeader(c, b, 1, mp);
     std::uint64_t bits = c.bits;
@@ -728,7 +733,7 @@ void writeBlock(BitWriter& w, const Token* t, std::size_t n, const MethodParams&
 {
     BlockStats s;
     s.add(t, n);
-    const BlockCodes b = makeCodes(s, mp.distanceSymbols);
+    const BlockCodes b = makeCodes(s, mp.distanceSymbols, true);
     writeBlockHeader(w, b, n, mp);
     for (std::size_t i = 0; i < n; ++i) {
         w.put(b.codeLen[t[i].code], b.code[t[i].code]);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <span>
 
 namespace unlha {
 
@@ -10,28 +9,32 @@ void buildCodeLengths(const std::uint32_t* freq, int n, int limit, std::uint8_t*
 {
     // Called thousands of times per file by the block splitter: no heap allocations.
     constexpr int kMaxSymbols = 512;
-    std::array<int, kMaxSymbols> usedStore;
+    // Used symbols as (frequency, symbol) keys: sorting plain integers is much cheaper than
+    // sorting indices through a comparison of their frequencies.
+    std::array<std::uint64_t, kMaxSymbols> keys;
     int usedCount = 0;
     for (int i = 0; i < n; ++i) {
         lengths[i] = 0;
         if (freq[i])
-            usedStore[usedCount++] = i;
+            keys[usedCount++] = (std::uint64_t{freq[i]} << 16) | static_cast<std::uint64_t>(i);
     }
-    const std::span<int> used(usedStore.data(), static_cast<std::size_t>(usedCount));
-    if (used.empty())
+    if (usedCount == 0)
         return;
-    if (used.size() == 1) {
-        lengths[used[0]] = 1;
+    if (usedCount == 1) {
+        lengths[keys[0] & 0xFFFF] = 1;
         return;
     }
-    // Sort leaves by frequency, then merge with two queues (leaves, internal nodes).
-    std::sort(used.begin(), used.end(),
-              [freq](int a, int b) { return freq[a] != freq[b] ? freq[a] < freq[b] : a < b; });
+    // Sort leaves by frequency (ties by symbol), then merge with two queues (leaves, internal
+    // nodes).
+    std::sort(keys.begin(), keys.begin() + usedCount);
+    std::array<int, kMaxSymbols> used;
+    for (int i = 0; i < usedCount; ++i)
+        used[i] = static_cast<int>(keys[i] & 0xFFFF);
     const int leaves = usedCount;
     std::array<std::uint64_t, 2 * kMaxSymbols> weight;
     std::array<int, 2 * kMaxSymbols> parent;
     for (int i = 0; i < leaves; ++i)
-        weight[i] = freq[used[i]];
+        weight[i] = keys[i] >> 16;
     int nextLeaf = 0, nextNode = leaves, end = leaves;
     auto take = [&]() {
         if (nextLeaf < leaves && (nextNode >= end || weight[nextLeaf] <= weight[nextNode]))
