@@ -212,6 +212,8 @@ private:
         const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> hashShift_;
         std::uint32_t candidate = head_[h];
         head_[h] = static_cast<std::uint32_t>(pos);
+        if (pos + kMinMatch < n_) // the next position's root is needed next: load it early
+            __builtin_prefetch(&head_[((cur[1] | (cur[2] << 8) | (cur[3] << 16)) * 2654435761u) >> hashShift_]);
         const std::size_t mask = ring_ - 1;
         std::uint32_t* smaller = &son_[2 * (pos & mask)];
         std::uint32_t* larger = &son_[2 * (pos & mask) + 1];
