@@ -220,7 +220,7 @@ private:
         std::size_t smallerLen = 0, largerLen = 0, best = kMinMatch - 1;
         int found = 0;
         for (int depth = depth_;; --depth) {
-            if (candidate == kNone || depth == 0 || pos - candidate >= window_) {
+            if (depth == 0 || pos - candidate >= window_) { // kNone wraps to a distance past any window
                 *smaller = *larger = kNone;
                 return found;
             }
