@@ -3,6 +3,7 @@
 #include "app/Context.h"
 #include "app/Cp932.h"
 #include "app/Gauge.h"
+#include "app/KeyedLines.h"
 #include "storage/StorageOps.h"
 
 #include <QFile>
@@ -21,36 +22,9 @@ QByteArray encodeLine(const QString& line)
     return cp932::encode(line).value_or(QByteArray()) + "\r\n";
 }
 
-QStringList splitLines(const QByteArray& bytes)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= bytes.size(); ++i) {
-        if (i == bytes.size() || bytes[i] == '\n' || bytes[i] == '\r') {
-            if (i < bytes.size() || start < i)
-                lines << cp932::decode(bytes.mid(start, i - start));
-            if (i + 1 < bytes.size() && bytes[i] == '\r' && bytes[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-    }
-    return lines;
-}
-
-// The value after the first occurrence of key in the first line that contains it.
-std::optional<QString> findValue(const QStringList& lines, const QString& key)
-{
-    for (const QString& line : lines) {
-        const qsizetype at = line.indexOf(key, 0, Qt::CaseInsensitive);
-        if (at >= 0)
-            return line.mid(at + key.size());
-    }
-    return std::nullopt;
-}
-
 std::optional<int> findNumber(const QStringList& lines, const QString& key)
 {
-    const auto value = findValue(lines, key);
+    const auto value = keyedlines::findValue(lines, key);
     if (!value)
         return std::nullopt;
     const long long n = lenientNumber(*value);
@@ -118,7 +92,7 @@ std::optional<QByteArray> formatRegistry(const PetTable& t)
 RegistryContent parseRegistry(const QByteArray& bytes)
 {
     RegistryContent result;
-    const QStringList lines = splitLines(bytes);
+    const QStringList lines = keyedlines::decode(bytes);
     const bool version2 = std::any_of(lines.begin(), lines.end(), [](const QString& l) {
         return l.contains(kVersionLine, Qt::CaseInsensitive);
     });
@@ -141,8 +115,8 @@ RegistryContent parseRegistry(const QByteArray& bytes)
     t.CurrentUser = *current;
     t.MaxUser = *max;
     for (int i = 0; i <= t.MaxUser; ++i) {
-        const auto master = findValue(lines, QStringLiteral("Master") + signBlank(i) + QStringLiteral(" = "));
-        const auto pet = findValue(lines, QStringLiteral("Pet") + signBlank(i) + QStringLiteral(" = "));
+        const auto master = keyedlines::findValue(lines, QStringLiteral("Master") + signBlank(i) + QStringLiteral(" = "));
+        const auto pet = keyedlines::findValue(lines, QStringLiteral("Pet") + signBlank(i) + QStringLiteral(" = "));
         if (!master || !pet)
             return result;
         t.Master[i] = *master;

@@ -1,5 +1,7 @@
 #include "backup/BackupInfo.h"
 
+#include "app/KeyedLines.h"
+
 #include "app/Context.h"
 #include "app/Cp932.h"
 
@@ -25,29 +27,6 @@ QByteArray encodeLenient(const QString& text)
         i += len - 1;
     }
     return out;
-}
-
-// The file's lines, decoded; CR LF ends a line, a lone LF too (files edited elsewhere).
-QStringList splitLines(const QByteArray& bytes)
-{
-    QStringList lines;
-    for (QByteArray line : bytes.split('\n')) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        lines << cp932::decode(line);
-    }
-    return lines;
-}
-
-// One pass: the value after the key in the first line that holds it.
-std::optional<QString> findValue(const QStringList& lines, const QString& key)
-{
-    for (const QString& line : lines) {
-        const qsizetype at = line.indexOf(key, 0, Qt::CaseInsensitive);
-        if (at >= 0)
-            return line.mid(at + key.size());
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -94,7 +73,7 @@ void WriteBackupInfo(Context& ctx, int index, const QDate& today)
 
 std::optional<BackupInfo> parseBackupInfo(const QByteArray& bytes)
 {
-    const QStringList lines = splitLines(bytes);
+    const QStringList lines = keyedlines::decode(bytes);
     bool magic = false;
     for (const QString& line : lines)
         if (line.contains(kBackupMagic, Qt::CaseInsensitive)) {
@@ -104,13 +83,13 @@ std::optional<BackupInfo> parseBackupInfo(const QByteArray& bytes)
     if (!magic)
         return std::nullopt;
     BackupInfo info;
-    const auto pet = findValue(lines, kKeyPet);
+    const auto pet = keyedlines::findValue(lines, kKeyPet);
     if (!pet)
         return std::nullopt;
-    const auto master = findValue(lines, kKeyMaster);
+    const auto master = keyedlines::findValue(lines, kKeyMaster);
     if (!master)
         return std::nullopt;
-    const auto date = findValue(lines, kKeyDate);
+    const auto date = keyedlines::findValue(lines, kKeyDate);
     if (!date)
         return std::nullopt;
     return BackupInfo{*pet, *master, *date};
