@@ -141,24 +141,6 @@ private slots:
         QCOMPARE(QFileInfo(todaysBackup() + QStringLiteral("/おもちゃ/ball.pty")).isFile(), agree);
     }
 
-    void folderSource_showsInformation()
-    {
-        const QString backup = backupFolder();
-        fx->ctx().UnlhaInstalled = true;
-        openOnFolder(backup);
-        QCOMPARE(text("LblPath_1"), backup + QLatin1Char('/'));
-        QCOMPARE(info(), QStringLiteral(" ポチ かいぬし 1999年10月31日"));
-        QVERIFY(enabled("BtnRestore"));
-        // A cancelled picker changes nothing and checks nothing.
-        form->BtnRefer_Click(1);
-        QCOMPARE(text("LblPath_1"), backup + QLatin1Char('/'));
-        QVERIFY(enabled("BtnRestore"));
-        QVERIFY(fx->tc->messages.shown.isEmpty());
-        // Switching the source kind clears the display.
-        child<QRadioButton>(form.get(), "OptRestore_0")->click();
-        QVERIFY(info().isEmpty() && !enabled("BtnRestore"));
-    }
-
     // Checks that stop before looking at any file or folder.
     void sourceStops_data()
     {
