@@ -2,60 +2,44 @@
 // selector follow, and a copy that fails part-way stops without costing another pet data.
 #include "app/Registry.h"
 #include "storage/DeletePet.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using hostfolder::read;
 using hostfolder::snapshot;
 
-class TestDeletePet : public QObject {
+class TestDeletePet : public HostTest {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestContext> tc;
-
-    QString host() const { return dir->path(); }
-    QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
-    PetTable& table() { return tc->ctx.table; }
-    static QString name(int i) { return QStringLiteral("ペット%1").arg(i); }
-    RegistryContent registry() const { return parseRegistry(read(host() + QStringLiteral("/Kennel.ini"))); }
 
     // Pets "ペット0"... whose folders hold data tagged with their names; `current` is current
     // and its data is in the host's places.
     void makePets(int count, int current)
     {
+        addPets(count, current);
         for (int i = 0; i < count; ++i) {
             for (const QString& item : items::kFolderOrder)
                 QDir().mkpath(pet(i + 1) + QLatin1Char('/') + item);
-            hostfolder::write(pet(i + 1), QStringLiteral("Mewmail設定.mwc"), name(i).toUtf8());
-            hostfolder::write(pet(i + 1), QStringLiteral("おやつ/cake.pac"), name(i).toUtf8());
-            table().Pet[i] = name(i);
-            table().Master[i] = QStringLiteral("飼い主%1").arg(i);
-            tc->view.selector << name(i);
+            hostfolder::write(pet(i + 1), QStringLiteral("Mewmail設定.mwc"), petName(i).toUtf8());
+            hostfolder::write(pet(i + 1), QStringLiteral("おやつ/cake.pac"), petName(i).toUtf8());
         }
-        table().MaxUser = count - 1;
-        table().CurrentUser = current;
-        hostfolder::makeHost(host(), name(current));
+        hostfolder::makeHost(host(), petName(current));
         QVERIFY(WriteRegistry(tc->ctx));
     }
 
     // Folder number n holds the data of pet `original`, and the table lists it at n - 1.
     void verifyPetAt(int n, int original)
     {
-        QCOMPARE(table().Pet[n - 1], name(original));
-        QCOMPARE(registry().table.Pet[n - 1], name(original));
-        QCOMPARE(read(pet(n) + QStringLiteral("/Mewmail設定.mwc")), name(original).toUtf8());
-        QCOMPARE(read(pet(n) + QStringLiteral("/おやつ/cake.pac")), name(original).toUtf8());
+        QCOMPARE(table().Pet[n - 1], petName(original));
+        QCOMPARE(registry().table.Pet[n - 1], petName(original));
+        QCOMPARE(read(pet(n) + QStringLiteral("/Mewmail設定.mwc")), petName(original).toUtf8());
+        QCOMPARE(read(pet(n) + QStringLiteral("/おやつ/cake.pac")), petName(original).toUtf8());
     }
 
 private slots:
     void init()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        tc = std::make_unique<TestContext>(host());
+        newHost();
         tc->ctx.RegistryLoaded = true;
     }
 
@@ -81,7 +65,7 @@ private slots:
         QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted);
 
         QCOMPARE(tc->messages.shown.size(), 1); // the question, naming the pet
-        QVERIFY(tc->messages.shown[0].text.contains(name(deleted)));
+        QVERIFY(tc->messages.shown[0].text.contains(petName(deleted)));
         QCOMPARE(tc->messages.shown[0].buttons, MsgButtons::OkCancel);
 
         for (int n = 1; n < count; ++n)
@@ -90,7 +74,7 @@ private slots:
         QVERIFY(!hostfolder::exists(pet(count - 1) + QStringLiteral("/memo.txt")));
         QCOMPARE(registry().table.MaxUser, count - 2);
         QCOMPARE(registry().table.CurrentUser, -1);
-        QVERIFY(tc->view.selector.size() == count && !tc->view.selector.contains(name(deleted)));
+        QVERIFY(tc->view.selector.size() == count && !tc->view.selector.contains(petName(deleted)));
         QCOMPARE(tc->view.current, texts::kNewPetEntry);
         // The host's places still hold the deleted pet's data.
         auto after = snapshot(host());
@@ -124,13 +108,13 @@ private slots:
 
         // Pet 1 moved; the deleted pet, still current, sits before the pets that did not.
         verifyPetAt(1, 1);
-        QCOMPARE(registry().table.Pet[1], name(0));
+        QCOMPARE(registry().table.Pet[1], petName(0));
         verifyPetAt(3, 2);
         verifyPetAt(4, 3);
         QCOMPARE(read(pet(3) + QStringLiteral("/おやつ/extra.pac")), QByteArray("extra"));
         QCOMPARE(registry().table.CurrentUser, 1);
-        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, name(1), name(0), name(2), name(3)}));
-        QCOMPARE(tc->messages.texts().last(), kMsgDeleteStopped.arg(name(0)));
+        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, petName(1), petName(0), petName(2), petName(3)}));
+        QCOMPARE(tc->messages.texts().last(), kMsgDeleteStopped.arg(petName(0)));
 
         // Once the obstacle is gone, deleting again finishes the job.
         QDir(pet(2)).removeRecursively();
@@ -146,7 +130,7 @@ private slots:
         QDir(pet(3)).removeRecursively();
         QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted);
         verifyPetAt(1, 1);
-        QCOMPARE(table().Pet[1], name(2));
+        QCOMPARE(table().Pet[1], petName(2));
         QVERIFY(!hostfolder::exists(pet(2)));
         QCOMPARE(tc->messages.shown.size(), 1); // the question only: no failed copies
     }
@@ -160,7 +144,7 @@ private slots:
         QCOMPARE(snapshot(host()), before);
         QCOMPARE(table().MaxUser, 2);
         QCOMPARE(table().CurrentUser, 1);
-        QCOMPARE(tc->messages.texts().last(), kMsgDeleteNotStarted.arg(name(1)));
+        QCOMPARE(tc->messages.texts().last(), kMsgDeleteNotStarted.arg(petName(1)));
     }
 };
 

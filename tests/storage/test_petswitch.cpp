@@ -3,33 +3,25 @@
 #include "app/Registry.h"
 #include "storage/PetSwitch.h"
 #include "storage/StorageOps.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using hostfolder::read;
 using hostfolder::snapshot;
 
-class TestPetSwitch : public QObject {
+class TestPetSwitch : public HostTest {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestContext> tc;
-
-    QString host() const { return dir->path(); }
-    QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
-    PetTable& table() { return tc->ctx.table; }
     QByteArray hostFile(const QString& item) const { return read(host() + QLatin1Char('/') + item); }
-    int currentInFile() const { return parseRegistry(hostFile(QStringLiteral("Kennel.ini"))).table.CurrentUser; }
+    int currentInFile() const { return registry().table.CurrentUser; }
 
     // Kennel.ini plus a line the program never writes: a rewrite drops it.
     void writeRegistryWithMarker()
     {
-        hostfolder::write(host(), QStringLiteral("Kennel.ini"), *formatRegistry(table()) + "; test\r\n");
+        hostfolder::write(host(), "Kennel.ini", *formatRegistry(table()) + "; test\r\n");
     }
-    bool registryRewritten() const { return !hostFile(QStringLiteral("Kennel.ini")).contains("; test"); }
+    bool registryRewritten() const { return !read(ini()).contains("; test"); }
 
     PetSwitchResult choose(const QString& name)
     {
@@ -51,8 +43,7 @@ private slots:
     // The host holds pet 0 ("A"); folders 1 to 3 hold pets 0 to 2 ("A", "B", "C").
     void init()
     {
-        dir = std::make_unique<QTemporaryDir>();
-        tc = std::make_unique<TestContext>(host());
+        newHost();
         tc->ctx.RegistryLoaded = true;
         hostfolder::makeHost(host(), QStringLiteral("A"));
         const QStringList tags = {"A", "B", "C"};

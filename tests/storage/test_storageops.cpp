@@ -1,9 +1,7 @@
 // The storage operations on real folders: what moves, what stays, and how many steps.
 #include "storage/StorageOps.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using hostfolder::read;
@@ -12,22 +10,13 @@ namespace {
 const QString kSub = QStringLiteral("/受信フォルダ/sub/deep.mwm");
 }
 
-class TestStorageOps : public QObject {
+class TestStorageOps : public HostTest {
     Q_OBJECT
-
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
-
-    QString host() const { return dir.path(); }
-    QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
-    Context& ctx() { return tc->ctx; }
 
 private slots:
     void init()
     {
-        QDir(host()).removeRecursively();
-        QDir().mkpath(host());
-        tc = std::make_unique<TestContext>(host());
+        newHost();
         hostfolder::makeHost(host(), QStringLiteral("live"));
         ctx().table.MaxUser = 1;
         ctx().table.CurrentUser = 0;

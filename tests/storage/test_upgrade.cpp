@@ -2,15 +2,11 @@
 // that a failure leaves everything as it was.
 #include "app/Registry.h"
 #include "storage/Upgrade.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -24,15 +20,10 @@ UpgradeNames names3(const QString& a, const QString& b, const QString& c)
 
 } // namespace
 
-class TestUpgrade : public QObject {
+class TestUpgrade : public HostTest {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<TestContext> tc_;
-
-    QString program() const { return dir_->path() + QStringLiteral("/host"); }
-    QString oldFolder(int n) const { return program() + QStringLiteral("/ユーザー ") + QString::number(n); }
-    QString petFolder(int n) const { return program() + QStringLiteral("/ユーザー") + QString::number(n); }
+    QString oldFolder(int n) const { return host() + QStringLiteral("/ユーザー ") + QString::number(n); }
     // A version 1.0 mailbox folder; with settings it holds data.
     void makeMailbox(int n, bool withSettings)
     {
@@ -48,11 +39,9 @@ class TestUpgrade : public QObject {
 private slots:
     void init()
     {
-        tc_.reset();
-        dir_ = std::make_unique<QTemporaryDir>();
-        hostfolder::makeHost(program(), QStringLiteral("live"));
-        hostfolder::write(program(), QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 0\r\n");
-        tc_ = std::make_unique<TestContext>(program());
+        newHost();
+        hostfolder::makeHost(host(), QStringLiteral("live"));
+        hostfolder::write(host(), QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 0\r\n");
     }
 
     void convert_data()
@@ -82,23 +71,23 @@ private slots:
         for (const QString& item : items::kFolderOrder)
             before[0].insert(item + QLatin1Char('/'), {});
 
-        const MailboxPlan plan = ScanMailboxes(tc_->ctx.paths, lastUser);
-        QVERIFY(ConvertMailboxes(tc_->ctx, plan, names3("ポチ", "タマ", "ミケ")));
+        const MailboxPlan plan = ScanMailboxes(tc->ctx.paths, lastUser);
+        QVERIFY(ConvertMailboxes(tc->ctx, plan, names3("ポチ", "タマ", "ミケ")));
 
         for (int i = 0; i < petFrom.size(); ++i)
-            QCOMPARE(hostfolder::snapshot(petFolder(i + 1)), before[petFrom[i]]);
-        QVERIFY(!hostfolder::exists(petFolder(petFrom.size() + 1)));
+            QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
+        QVERIFY(!hostfolder::exists(pet(petFrom.size() + 1)));
         for (int n = 1; n <= 3; ++n)
             QVERIFY2(!hostfolder::exists(oldFolder(n)), qPrintable(oldFolder(n)));
 
-        const RegistryContent reg = parseRegistry(hostfolder::read(program() + QStringLiteral("/Kennel.ini")));
+        const RegistryContent reg = registry();
         QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
         QCOMPARE(reg.table.MaxUser, petFrom.size() - 1);
         QTEST(reg.table.CurrentUser, "currentUser");
         QCOMPARE(reg.table.Pet[0], QStringLiteral("ポチ"));
         if (petFrom.size() > 1)
             QCOMPARE(reg.table.Pet[1], petFrom[1] == 3 ? QStringLiteral("ミケ") : QStringLiteral("タマ"));
-        QVERIFY(tc_->messages.shown.isEmpty());
+        QVERIFY(tc->messages.shown.isEmpty());
     }
 
     void failure_leavesEverythingAsItWas_data()
@@ -123,24 +112,24 @@ private slots:
         FolderRename rename = RenameFolderNoReplace;
         int calls = 0;
         if (fault == QLatin1String("exists"))
-            QVERIFY(QDir().mkpath(petFolder(2)));
+            QVERIFY(QDir().mkpath(pet(2)));
         if (fault == QLatin1String("rename"))
             rename = [&](const QString& from, const QString& to) { return ++calls != 3 && RenameFolderNoReplace(from, to); };
         if (fault == QLatin1String("registry")) {
             // A folder in place of Kennel.ini: the new file cannot take its name.
-            QVERIFY(QFile::remove(program() + QStringLiteral("/Kennel.ini")));
-            QVERIFY(QDir().mkpath(program() + QStringLiteral("/Kennel.ini")));
+            QVERIFY(QFile::remove(ini()));
+            QVERIFY(QDir().mkpath(ini()));
         }
-        const auto before = hostfolder::snapshot(program());
-        tc_->ctx.table.CurrentUser = 0;
+        const auto before = hostfolder::snapshot(host());
+        tc->ctx.table.CurrentUser = 0;
 
-        QVERIFY(!ConvertMailboxes(tc_->ctx, ScanMailboxes(tc_->ctx.paths, 0), names3("ポチ", "タマ", "ミケ"), rename));
+        QVERIFY(!ConvertMailboxes(tc->ctx, ScanMailboxes(tc->ctx.paths, 0), names3("ポチ", "タマ", "ミケ"), rename));
 
-        QCOMPARE(tc_->messages.texts().replaceInStrings(program(), QStringLiteral("%HOST%")), messages);
-        QCOMPARE(hostfolder::snapshot(program()), before);
-        QCOMPARE(tc_->ctx.table.MaxUser, -1);
-        QCOMPARE(tc_->ctx.table.CurrentUser, 0);
-        QVERIFY(tc_->ctx.table.Pet[0].isEmpty());
+        QCOMPARE(tc->messages.texts().replaceInStrings(host(), QStringLiteral("%HOST%")), messages);
+        QCOMPARE(hostfolder::snapshot(host()), before);
+        QCOMPARE(tc->ctx.table.MaxUser, -1);
+        QCOMPARE(tc->ctx.table.CurrentUser, 0);
+        QVERIFY(tc->ctx.table.Pet[0].isEmpty());
     }
 };
 
