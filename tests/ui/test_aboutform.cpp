@@ -53,9 +53,7 @@ private slots:
         QTest::newRow("board, double-click") << "LblBBS" << true << contact::kBoardAddress;
         QTest::newRow("board, single click") << "LblBBS" << false << QString();
         QTest::newRow("home page, single click") << "LblHome" << false << contact::kHomePageUrl;
-        QTest::newRow("home page, double-click copies once") << "LblHome" << true << contact::kHomePageUrl;
         QTest::newRow("mail, double-click") << "LblMail" << true << contact::kAuthorAddress;
-        QTest::newRow("mail, single click") << "LblMail" << false << QString();
     }
 
     void contactLabelsCopy()

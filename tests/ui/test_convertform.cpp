@@ -2,18 +2,15 @@
 // pets whose data is intact.
 #include "app/Registry.h"
 #include "app/Startup.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 #include "ui/main/ConvertForm.h"
 
 #include <QDir>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
-#include <memory>
 
 namespace {
 
@@ -48,17 +45,12 @@ private:
 
 } // namespace
 
-class TestConvertForm : public QObject {
+class TestConvertForm : public HostTest {
     Q_OBJECT
-
-    QString program() const { return dir_->path() + QStringLiteral("/host"); }
-
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<TestContext> tc_;
 
     void makeMailbox(int n, bool withSettings)
     {
-        const QString base = program() + QStringLiteral("/ユーザー ") + QString::number(n);
+        const QString base = host() + QStringLiteral("/ユーザー ") + QString::number(n);
         hostfolder::write(base, QStringLiteral("おやつ/cake.pac"), "mailbox " + QByteArray::number(n));
         for (const QString& item : items::kFolderOrder)
             QDir().mkpath(base + QLatin1Char('/') + item);
@@ -75,11 +67,9 @@ class TestConvertForm : public QObject {
 private slots:
     void init()
     {
-        tc_.reset();
-        dir_ = std::make_unique<QTemporaryDir>();
-        hostfolder::makeHost(program(), QStringLiteral("live"));
-        hostfolder::write(program(), QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
-        tc_ = std::make_unique<TestContext>(program());
+        newHost();
+        hostfolder::makeHost(host(), QStringLiteral("live"));
+        hostfolder::write(host(), QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
     }
 
     void validation_data()
@@ -102,18 +92,18 @@ private slots:
         QFETCH(QStringList, messages);
         for (int n = 1; n <= 3; ++n)
             makeMailbox(n, true);
-        tc_->ctx.table.CurrentUser = 0;
-        const auto before = hostfolder::snapshot(program());
-        ConvertForm form(tc_->ctx);
+        tc->ctx.table.CurrentUser = 0;
+        const auto before = hostfolder::snapshot(host());
+        ConvertForm form(tc->ctx);
         form.show();
         for (int k = 0; k < 3; ++k)
             type(form, k, typed[2 * k], typed[2 * k + 1]);
         form.BtnOK_Click();
 
-        QCOMPARE(tc_->messages.texts(), messages);
+        QCOMPARE(tc->messages.texts(), messages);
         QVERIFY(form.isVisible());
-        QCOMPARE(hostfolder::snapshot(program()), before);
-        QCOMPARE(tc_->ctx.table.MaxUser, -1);
+        QCOMPARE(hostfolder::snapshot(host()), before);
+        QCOMPARE(tc->ctx.table.MaxUser, -1);
     }
 
     void startup_upgradesAllTheWay()
@@ -121,8 +111,8 @@ private slots:
         makeMailbox(1, true);
         makeMailbox(2, true);
         makeMailbox(3, false); // no data: its folder goes
-        FakeDialogs dialogs(tc_->ctx);
-        tc_->ctx.dialogs = &dialogs;
+        FakeDialogs dialogs(tc->ctx);
+        tc->ctx.dialogs = &dialogs;
         dialogs.drive = [&](ConvertForm& form) {
             for (int k = 0; k < 3; ++k)
                 QCOMPARE(form.findChild<QGroupBox*>(QStringLiteral("FrmOld_%1").arg(k))->isEnabled(), k < 2);
@@ -132,52 +122,52 @@ private slots:
             QVERIFY(!form.isVisible());
         };
 
-        StartupCheck(tc_->ctx);
+        StartupCheck(tc->ctx);
 
         QCOMPARE(dialogs.convertOpened, 1);
         QCOMPARE(dialogs.configOpenedWithRegistryLoaded, QList<bool>{false});
-        QCOMPARE(tc_->messages.texts(), QStringList{kMsgUpgradeDone});
-        const RegistryContent reg = parseRegistry(hostfolder::read(program() + QStringLiteral("/Kennel.ini")));
+        QCOMPARE(tc->messages.texts(), QStringList{kMsgUpgradeDone});
+        const RegistryContent reg = registry();
         QCOMPARE(reg.table.MaxUser, 1);
         QCOMPARE(reg.table.CurrentUser, 1); // "LastUser = 1": mailbox 2
         QVERIFY(reg.table.Oyatsu);          // the sharing choice made after the upgrade is written
-        QCOMPARE(tc_->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ポチ"), QStringLiteral("タマ")}));
-        QCOMPARE(tc_->view.current, QStringLiteral("タマ"));
+        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, QStringLiteral("ポチ"), QStringLiteral("タマ")}));
+        QCOMPARE(tc->view.current, QStringLiteral("タマ"));
 
         // Mailbox 1 kept its data; the current pet was stored from the host's places; the
         // template was taken from them; the mailbox without data is gone.
-        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/おやつ/cake.pac")), QByteArray("mailbox 1"));
-        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー1/Mewmail設定.mwc")), QByteArray("settings 1"));
-        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/おやつ/cake.pac")), QByteArray("snack live"));
-        QCOMPARE(hostfolder::read(program() + QStringLiteral("/ユーザー2/Mewmail設定.mwc")), QByteArray("settings live"));
-        QCOMPARE(hostfolder::read(program() + QStringLiteral("/Default/おやつ/cake.pac")), QByteArray("snack live"));
-        QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー 3")));
-        QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー3")));
+        QCOMPARE(hostfolder::read(host() + QStringLiteral("/ユーザー1/おやつ/cake.pac")), QByteArray("mailbox 1"));
+        QCOMPARE(hostfolder::read(host() + QStringLiteral("/ユーザー1/Mewmail設定.mwc")), QByteArray("settings 1"));
+        QCOMPARE(hostfolder::read(host() + QStringLiteral("/ユーザー2/おやつ/cake.pac")), QByteArray("snack live"));
+        QCOMPARE(hostfolder::read(host() + QStringLiteral("/ユーザー2/Mewmail設定.mwc")), QByteArray("settings live"));
+        QCOMPARE(hostfolder::read(host() + QStringLiteral("/Default/おやつ/cake.pac")), QByteArray("snack live"));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー 3")));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー3")));
     }
 
     void closeBox_endsProgram_nextStartOffersUpgradeAgain()
     {
         makeMailbox(1, true);
         makeMailbox(2, true);
-        const auto before = hostfolder::snapshot(program());
-        FakeDialogs dialogs(tc_->ctx);
-        tc_->ctx.dialogs = &dialogs;
+        const auto before = hostfolder::snapshot(host());
+        FakeDialogs dialogs(tc->ctx);
+        tc->ctx.dialogs = &dialogs;
         dialogs.drive = [&](ConvertForm& form) {
             type(form, 0, QStringLiteral("ポチ"), QStringLiteral("太郎"));
             form.close(); // the close box
         };
 
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(tc_->ctx));
-        QCOMPARE(hostfolder::snapshot(program()), before);
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(tc->ctx));
+        QCOMPARE(hostfolder::snapshot(host()), before);
 
         // The next start finds the version 1.0 file again.
-        TestContext next(program());
+        TestContext next(host());
         FakeDialogs nextDialogs(next.ctx);
         next.ctx.dialogs = &nextDialogs;
         nextDialogs.drive = [](ConvertForm& form) { form.Form_Unload(); };
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(next.ctx));
         QCOMPARE(nextDialogs.convertOpened, 1);
-        QCOMPARE(hostfolder::snapshot(program()), before);
+        QCOMPARE(hostfolder::snapshot(host()), before);
     }
 };
 

@@ -1,8 +1,7 @@
 // Host launch, the wait and the bring-home command. The test itself plays the clock, the
 // windows and the host's process, logging into one list, so that each test can check the
 // order of what happened.
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 #include "ui/main/Commands.h"
 #include "ui/main/HostLaunch.h"
 #include "ui/main/MainForm.h"
@@ -10,14 +9,11 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
-class TestHostLaunch : public QObject, ClockPort, WindowPort, ProcessPort {
+class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
     LaunchServices services;
     QString fault;         // what goes wrong in this test
     int clicks = 0;        // on the tray command while the host runs
@@ -26,7 +22,6 @@ class TestHostLaunch : public QObject, ClockPort, WindowPort, ProcessPort {
     int receivingLeft = 0; // looks that still find "メールを受信中"
     bool running = false;
 
-    Context& ctx() { return tc->ctx; }
     void click() { MnuTrayReturn_Click(ctx(), services); }
 
     bool shiftDate(int d) override
@@ -82,9 +77,9 @@ class TestHostLaunch : public QObject, ClockPort, WindowPort, ProcessPort {
 private slots:
     void init()
     {
-        hostfolder::makeHost(dir.path(), QStringLiteral("A"));
-        hostfolder::makeHost(dir.filePath(QStringLiteral("Default")), QStringLiteral("T"));
-        tc = std::make_unique<TestContext>(dir.path());
+        newHost();
+        hostfolder::makeHost(host(), QStringLiteral("A"));
+        hostfolder::makeHost(host() + QStringLiteral("/Default"), QStringLiteral("T"));
         ctx().windows = this;
         launchServices() = services = LaunchServices{this, this};
         log.clear();
@@ -95,7 +90,7 @@ private slots:
 
     void launch_missingHost_toldAndNothingStarts()
     {
-        QFile::remove(dir.filePath(QStringLiteral("Mewmail20.exe")));
+        QFile::remove(host() + QStringLiteral("/Mewmail20.exe"));
         launch(); // returns: the program goes on
         QCOMPARE(tc->messages.texts(), QStringList{kMsgHostMissing});
         QVERIFY(log.isEmpty());
@@ -134,7 +129,7 @@ private slots:
         fault = goesWrong;
         clicks = trayClicks;
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, launch());
-        QCOMPARE(log.join(','), "hide,start " + dir.path() + ',' + steps);
+        QCOMPARE(log.join(','), "hide,start " + host() + ',' + steps);
         QCOMPARE(tc->messages.texts(), told);
         QCOMPARE(days, 0);
     }

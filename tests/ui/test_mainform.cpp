@@ -1,8 +1,7 @@
 // The main window driven as a user would: busy state, close guard, keyboard, and the pet
 // switch, deletion and about box reached from it.
 #include "app/Registry.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 
@@ -11,20 +10,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using hostfolder::read;
 
-class TestMainForm : public QObject {
+class TestMainForm : public HostTest {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::unique_ptr<TestContext> tc;
     std::unique_ptr<MainForm> main;
 
-    QString host() const { return dir->path(); }
-    Context& ctx() { return tc->ctx; }
     QWidget* control(const QString& name) { return main->findChild<QWidget*>(name); }
     QAction* action(const QString& name) { return main->findChild<QAction*>(name); }
     QComboBox* selector() { return main->findChild<QComboBox*>(QStringLiteral("CmbPetSel")); }
@@ -46,11 +40,10 @@ private slots:
     // Two pets, the first current; the window goes through its start-up.
     void init()
     {
-        dir = std::make_unique<QTemporaryDir>();
+        newHost();
         hostfolder::makeHost(host(), QStringLiteral("A"));
-        hostfolder::makeHost(host() + QStringLiteral("/ユーザー1"), QStringLiteral("A"));
-        hostfolder::makeHost(host() + QStringLiteral("/ユーザー2"), QStringLiteral("B"));
-        tc = std::make_unique<TestContext>(host());
+        hostfolder::makeHost(pet(1), QStringLiteral("A"));
+        hostfolder::makeHost(pet(2), QStringLiteral("B"));
         PetTable t;
         t.Pet = {QStringLiteral("ぽち"), QStringLiteral("たま")};
         t.Master = {QStringLiteral("太郎"), QStringLiteral("花子")};
@@ -137,7 +130,7 @@ private slots:
         QTest::keyClick(main.get(), Qt::Key_D, Qt::ControlModifier);
         QCOMPARE(selector()->count(), 2);
         QVERIFY(!canDelete());
-        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー2")));
+        QVERIFY(!hostfolder::exists(pet(2)));
     }
 
     void logoDoubleClickOpensAboutBox()
