@@ -13,45 +13,17 @@ using namespace lhatest;
 namespace {
 
 int g_busyCalls = 0; // how many more UnlhaGetRunning calls answer "busy"
-int fakeVersion()
-{
-    return 152;
-}
-int fakeRunning()
-{
-    return g_busyCalls-- > 0 ? -1 : 0;
-}
-int fakeRun(void*, const char*, char*, unsigned long)
-{
-    return 0;
-}
-int fakeCheck(const char*, int)
-{
-    return 1;
-}
-void* fakeOpen(void*, const char*, unsigned long)
-{
-    return nullptr;
-}
-int fakeFind(void*, const char*, void*)
-{
-    return -1;
-}
-int fakeClose(void*)
-{
-    return 0;
-}
-
+// A library whose only behaviour is a busy state for g_busyCalls calls.
 UnlhaLibrary::Entries fakeEntries()
 {
     UnlhaLibrary::Entries e;
-    e.getVersion = fakeVersion;
-    e.getRunning = fakeRunning;
-    e.run = fakeRun;
-    e.checkArchive = fakeCheck;
-    e.openArchive = fakeOpen;
-    e.findFirst = fakeFind;
-    e.closeArchive = fakeClose;
+    e.getVersion = [] { return 152; };
+    e.getRunning = [] { return g_busyCalls-- > 0 ? -1 : 0; };
+    e.run = [](void*, const char*, char*, unsigned long) { return 0; };
+    e.checkArchive = [](const char*, int) { return 1; };
+    e.openArchive = [](void*, const char*, unsigned long) -> void* { return nullptr; };
+    e.findFirst = [](void*, const char*, void*) { return -1; };
+    e.closeArchive = [](void*) { return 0; };
     return e;
 }
 
@@ -186,9 +158,7 @@ private slots:
         QTest::addColumn<int>("version");
         QTest::addColumn<QString>("line");
         QTest::newRow("152") << 152 << "Ver.1.52 がインストールされています。";
-        QTest::newRow("205") << 205 << "Ver.2.05 がインストールされています。";
         QTest::newRow("0") << 0 << "未インストールです。";
-        QTest::newRow("negative") << -1 << "未インストールです。";
     }
     void versionLine()
     {
@@ -204,8 +174,7 @@ private slots:
         QTest::addColumn<bool>("result");
         QTest::addColumn<int>("messages");
         QTest::newRow("free") << 0 << QList<int>{} << true << 0;
-        QTest::newRow("busy, retry, free") << 1 << QList<int>{int(MsgAnswer::Retry)} << true << 1;
-        QTest::newRow("busy twice, retry twice")
+        QTest::newRow("busy twice, retry twice, free")
             << 2 << QList<int>{int(MsgAnswer::Retry), int(MsgAnswer::Retry)} << true << 2;
         QTest::newRow("busy, cancel") << 5 << QList<int>{int(MsgAnswer::Cancel)} << false << 1;
     }
@@ -230,21 +199,6 @@ private slots:
         }
     }
 
-    void commandStrings_areExact()
-    {
-        QCOMPARE(unlhaExtractOneCommand("/b/a.lzh", "/tmp/"),
-                 QStringLiteral(
-                     "e -+ -a2 -d1 -f1 -n1 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/tmp/\" \"BackUp.ini\""));
-        QCOMPARE(
-            unlhaExtractAllCommand("/b/a.lzh", "/p/ポチ"),
-            QStringLiteral("x -+ -a2 -d1 -f1 -n0 -y1 -jyc0 -jyd0 -jyk0 -jyn0 -jyo0 \"/b/a.lzh\" \"/p/ポチ/\" \"*.*\""));
-        QCOMPARE(unlhaAddCommand("/b/a.lzh", "/tmp/", "/p/ポチ", false),
-                 QStringLiteral(
-                     "a -+ -d1 -n0 -jm4 -gn1 \"/b/a.lzh\" \"/tmp/\" \"/p/ポチ/\" \"*.*\" \"/p/ポチ/\" \"おもちゃ\" "
-                     "\"/p/ポチ/\" \"おやつ\" \"/p/ポチ/\" \"受信フォルダ\" \"/p/ポチ/\" \"送信フォルダ\" \"/p/ポチ/\" "
-                     "\"宝物\""));
-        QVERIFY(unlhaAddCommand("/b/a.lzh", "/tmp/", "/p/ポチ", true).endsWith("\"/p/ポチ/\" \"添付書類ﾌｫﾙﾀﾞ\""));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestLhaLibrary)
