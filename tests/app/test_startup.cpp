@@ -1,10 +1,8 @@
 // Start-up decisions on real host folders.
 #include "app/Registry.h"
 #include "app/Startup.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -39,22 +37,15 @@ void writeRegistry(const QString& folder, const PetTable& t)
 
 }  // namespace
 
-class TestStartup : public QObject {
+class TestStartup : public HostTest {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
     ScriptedDialogs dialogs;
-
-    QString host() const { return dir.path(); }
 
 private slots:
     void init()
     {
-        QVERIFY(dir.isValid());
-        QDir(dir.path()).removeRecursively();
-        QDir().mkpath(dir.path());
-        tc = std::make_unique<TestContext>(dir.path());
+        newHost();
         dialogs = ScriptedDialogs{};
         tc->ctx.dialogs = &dialogs;
     }
