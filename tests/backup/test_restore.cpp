@@ -129,7 +129,6 @@ private slots:
         QTest::addColumn<bool>("shared"); // a kind is shared: a caution, cancelled here, accepted on the retry
         QTest::newRow("caution about shared kinds cancelled") << "p" << "o" << QStringList{kMsgSharedNotRestored} << true;
         QTest::newRow("empty pet") << "" << "o" << QStringList{texts::kMsgEnterNames} << false;
-        QTest::newRow("empty owner") << "p" << "" << QStringList{texts::kMsgEnterNames} << false;
         QTest::newRow("reserved") << texts::kNewPetEntry << "o" << QStringList{texts::kMsgReservedName} << false;
         QTest::newRow("registered") << "Tama" << "o" << QStringList{texts::kMsgDuplicatePet} << false;
         QTest::newRow("line break") << "a\nb" << "o" << QStringList{texts::kMsgUnstorableName} << false;
