@@ -1,10 +1,8 @@
 // The shell copy: files-only wildcard copies, sub-folders with ShellCopyAll, overwrite,
 // created targets, copies onto themselves, and the one failure message.
 #include "shell/ShellCopy.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -13,22 +11,18 @@
 using hostfolder::read;
 using hostfolder::write;
 
-class TestShellCopy : public QObject {
+class TestShellCopy : public HostTest {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
-    QString p(const QString& rel) const { return dir.path() + '/' + rel; }
+    QString p(const QString& rel) const { return host() + '/' + rel; }
 
 private slots:
     void init()
     {
-        QDir(dir.path()).removeRecursively();
-        QDir().mkpath(dir.path());
-        tc = std::make_unique<TestContext>(dir.path());
-        write(dir.path(), QStringLiteral("X/おやつ/a.pac"), "a");
-        write(dir.path(), QStringLiteral("X/おやつ/noext"), "n");
-        write(dir.path(), QStringLiteral("X/おやつ/sub/b.pac"), "b");
+        newHost();
+        write(host(), QStringLiteral("X/おやつ/a.pac"), "a");
+        write(host(), QStringLiteral("X/おやつ/noext"), "n");
+        write(host(), QStringLiteral("X/おやつ/sub/b.pac"), "b");
     }
 
     void wildcardCopiesFilesOnlyIntoNewFolder()
@@ -43,7 +37,7 @@ private slots:
     // Sub-folders with ShellCopyAll; an existing file is overwritten without asking or leaving work files.
     void copyAllTakesSubFoldersAndOverwrites()
     {
-        write(dir.path(), QStringLiteral("Z/a.pac"), "old and longer");
+        write(host(), QStringLiteral("Z/a.pac"), "old and longer");
         QVERIFY(ShellCopyAll(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("Z"))));
         QCOMPARE(hostfolder::snapshot(p(QStringLiteral("Z"))), hostfolder::snapshot(p(QStringLiteral("X/おやつ"))));
         QVERIFY(tc->messages.shown.isEmpty());
@@ -83,10 +77,10 @@ private slots:
 
     void partialFailureReportsOnceAndKeepsTheRest()
     {
-        write(dir.path(), QStringLiteral("S/1.pac"), "1");
-        write(dir.path(), QStringLiteral("S/2.pac"), "2");
-        write(dir.path(), QStringLiteral("S/3.pac"), "3");
-        write(dir.path(), QStringLiteral("D/2.pac"), "old two");
+        write(host(), QStringLiteral("S/1.pac"), "1");
+        write(host(), QStringLiteral("S/2.pac"), "2");
+        write(host(), QStringLiteral("S/3.pac"), "3");
+        write(host(), QStringLiteral("D/2.pac"), "old two");
         // A folder where a file should go makes exactly that file fail.
         QDir().mkpath(p(QStringLiteral("D/3.pac")));
         QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("D/"))));
