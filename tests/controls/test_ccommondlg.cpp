@@ -87,16 +87,6 @@ private slots:
         dlg.ShowOpen();
         QCOMPARE(dlg.CancelButton(), cancelError);
     }
-
-    void errDescription()
-    {
-        cCommonDlg a, b;
-        a.setErrNumber(28668);
-        b.setErrNumber(28671);
-        QCOMPARE(a.ErrDescription(), b.ErrDescription()); // two numbers share a text
-        b.setErrNumber(0);
-        QCOMPARE(b.ErrDescription(), QStringLiteral("未知のｴﾗｰです。"));
-    }
 };
 
 QTEST_MAIN(TestCCommonDlg)
