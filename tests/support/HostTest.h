@@ -10,19 +10,22 @@
 #include <memory>
 
 // Base of tests that work on a program folder: a fresh temporary folder and a TestContext
-// on it for each test function (call newHost() from init()).
+// on it for each test function (call newHost() from init(); with a sub-folder name the
+// program folder lies below the temporary folder, leaving room beside it).
 class HostTest : public QObject {
 protected:
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TestContext> tc;
 
-    void newHost()
+    void newHost(const QString& sub = {})
     {
         tc.reset();
         dir = std::make_unique<QTemporaryDir>();
+        sub_ = sub;
         tc = std::make_unique<TestContext>(host());
     }
-    QString host() const { return dir->path(); }
+    QString root() const { return dir->path(); }
+    QString host() const { return root() + sub_; }
     Context& ctx() { return tc->ctx; }
     PetTable& table() { return tc->ctx.table; }
     QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
@@ -41,4 +44,7 @@ protected:
         table().MaxUser = count - 1;
         table().CurrentUser = current;
     }
+
+private:
+    QString sub_;
 };
