@@ -1,8 +1,7 @@
 // The import dialog driven through its controls, found by objectName.
 #include "import/ImportForm.h"
 #include "import/ImportOps.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 #include "ui/main/Commands.h"
 #include "ui/main/MainForm.h"
 
@@ -11,7 +10,6 @@
 #include <QDir>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -25,40 +23,35 @@ template <typename T> T* control(QWidget& w, const char* name)
 
 } // namespace
 
-class TestImportForm : public QObject {
+class TestImportForm : public HostTest {
     Q_OBJECT
 
-    QString program() const { return dir_->path() + QStringLiteral("/host"); }
-    QString source() const { return dir_->path() + QStringLiteral("/src"); }
+    QString source() const { return root() + QStringLiteral("/src"); }
     // A dialog whose source folder was chosen through the picker (given with a final "/").
     std::unique_ptr<ImportForm> chooseSource()
     {
-        auto form = std::make_unique<ImportForm>(tc_->ctx);
+        auto form = std::make_unique<ImportForm>(tc->ctx);
         picker_.answers << source() + QLatin1Char('/');
         form->BtnRefer_Click();
         return form;
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<TestContext> tc_;
     ScriptedFolderPicker picker_;
 
 private slots:
     void init()
     {
-        tc_.reset();
-        dir_ = std::make_unique<QTemporaryDir>();
-        hostfolder::makeHost(program(), QStringLiteral("host"));
+        newHost(QStringLiteral("/host"));
+        hostfolder::makeHost(host(), QStringLiteral("host"));
         for (const char* name : {"b.pac", "A.PAC", "read.me", ".hidden.pac"})
             hostfolder::write(source(), QString::fromUtf8(name), name);
         QDir().mkpath(source() + QStringLiteral("/folder.pac"));
-        tc_ = std::make_unique<TestContext>(program());
         picker_ = ScriptedFolderPicker();
-        tc_->ctx.folderPicker = &picker_;
-        tc_->ctx.table.Pet[0] = QStringLiteral("ポチ");
-        tc_->ctx.table.Pet[1] = QStringLiteral("タマ");
-        tc_->ctx.table.MaxUser = 1;
-        tc_->ctx.table.CurrentUser = 0;
+        tc->ctx.folderPicker = &picker_;
+        tc->ctx.table.Pet[0] = QStringLiteral("ポチ");
+        tc->ctx.table.Pet[1] = QStringLiteral("タマ");
+        tc->ctx.table.MaxUser = 1;
+        tc->ctx.table.CurrentUser = 0;
     }
 
     void refer_listsSnackFiles_selectionButtons_cancelKeepsFolder()
@@ -107,7 +100,7 @@ private slots:
         QFETCH(bool, checkAll);
         QFETCH(QString, question);
         QFETCH(QString, writtenTo);
-        tc_->ctx.table.Oyatsu = shared;
+        tc->ctx.table.Oyatsu = shared;
         auto form = chooseSource();
         auto* chkAll = control<QCheckBox>(*form, "ChkAll");
         auto* pets = control<QComboBox>(*form, "CmbPetSel");
@@ -119,15 +112,15 @@ private slots:
         QCOMPARE(pets->isEnabled(), !shared && !checkAll);
         pets->setCurrentIndex(1);
         control<QPushButton>(*form, "BtnAll")->click();
-        const QString target = program() + QLatin1Char('/') + writtenTo + QStringLiteral("/b.pac");
+        const QString target = host() + QLatin1Char('/') + writtenTo + QStringLiteral("/b.pac");
 
-        tc_->messages.answer(MsgAnswer::No);
+        tc->messages.answer(MsgAnswer::No);
         form->BtnImport_Click();
-        QCOMPARE(tc_->messages.texts(), QStringList{question});
+        QCOMPARE(tc->messages.texts(), QStringList{question});
         QVERIFY(!hostfolder::exists(target));
 
         form->BtnImport_Click(); // Yes; the dialog stays for another import
-        QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
+        QCOMPARE(tc->messages.texts().last(), importops::kMsgDone);
         QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
         QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled());
         QCOMPARE(pets->isEnabled(), !shared && !checkAll);
@@ -137,22 +130,22 @@ private slots:
     {
         auto form = chooseSource();
         control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
-        tc_->ctx.table.MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
+        tc->ctx.table.MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
         form->BtnImport_Click();
-        QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoTargetPet});
+        QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgNoTargetPet});
         QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);
-        QVERIFY(!hostfolder::exists(program() + QStringLiteral("/ユーザー2")));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー2")));
     }
 
     void btnOyatsu_refusesWithoutPets_elseOpensOneModelessDialog()
     {
-        MainForm main(tc_->ctx, true);
-        tc_->ctx.table.MaxUser = -1;
+        MainForm main(tc->ctx, true);
+        tc->ctx.table.MaxUser = -1;
         BtnOyatsu_Click(main);
-        QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgNoPets});
+        QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgNoPets});
         QVERIFY(!main.findChild<ImportForm*>());
 
-        tc_->ctx.table.MaxUser = 1;
+        tc->ctx.table.MaxUser = 1;
         BtnOyatsu_Click(main);
         BtnOyatsu_Click(main);
         const auto forms = main.findChildren<ImportForm*>();

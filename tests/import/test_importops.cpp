@@ -1,14 +1,10 @@
 // Import steps on real temporary host folders: targets, questions, gauge steps, refusals.
 #include "import/ImportOps.h"
-#include "tests/support/HostFolder.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
-
-#include <memory>
 
 namespace {
 
@@ -17,39 +13,33 @@ const QStringList kAB = {QStringLiteral("a.pac"), QStringLiteral("b.pac")};
 
 } // namespace
 
-class TestImportOps : public QObject {
+class TestImportOps : public HostTest {
     Q_OBJECT
 
-    QString program() const { return dir_->path() + QStringLiteral("/host"); }
-    QString stored(int i) const { return program() + QStringLiteral("/ユーザー%1/おやつ").arg(i + 1); }
-    QString host() const { return program() + QStringLiteral("/おやつ"); }
-    QString source() const { return dir_->path() + QStringLiteral("/src"); }
+    QString stored(int i) const { return host() + QStringLiteral("/ユーザー%1/おやつ").arg(i + 1); }
+    QString snacks() const { return host() + QStringLiteral("/おやつ"); }
+    QString source() const { return root() + QStringLiteral("/src"); }
     // The file in the host's snack folder, then in the stored folders of pets 0, 1 and 2.
     QList<QByteArray> targetsOf(const QString& f) const
     {
-        QList<QByteArray> out{hostfolder::read(host() + QLatin1Char('/') + f)};
+        QList<QByteArray> out{hostfolder::read(snacks() + QLatin1Char('/') + f)};
         for (int i = 0; i < 3; ++i)
             out << hostfolder::read(stored(i) + QLatin1Char('/') + f);
         return out;
     }
 
-    std::unique_ptr<QTemporaryDir> dir_;
-    std::unique_ptr<TestContext> tc_;
-
 private slots:
     void init()
     {
-        tc_.reset();
-        dir_ = std::make_unique<QTemporaryDir>();
-        hostfolder::makeHost(program(), QStringLiteral("host"));
+        newHost(QStringLiteral("/host"));
+        hostfolder::makeHost(host(), QStringLiteral("host"));
         for (int i = 0; i < 3; ++i)
             QDir().mkpath(stored(i));
         for (const QString& f : kAB)
             hostfolder::write(source(), f, "new " + f.left(1).toUtf8());
-        tc_ = std::make_unique<TestContext>(program());
-        tc_->ctx.table.Pet = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")};
-        tc_->ctx.table.MaxUser = 2;
-        tc_->ctx.table.CurrentUser = 0;
+        tc->ctx.table.Pet = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")};
+        tc->ctx.table.MaxUser = 2;
+        tc->ctx.table.CurrentUser = 0;
     }
 
     void onePet_data()
@@ -68,39 +58,39 @@ private slots:
         QFETCH(int, questions);
         QFETCH(QList<QByteArray>, a);
         hostfolder::write(stored(pet), QStringLiteral("a.pac"), "old");
-        hostfolder::write(host(), QStringLiteral("a.pac"), "old");
-        tc_->messages.answer(MsgAnswer::Yes);
-        tc_->messages.answer(MsgAnswer::No);
-        QCOMPARE(ImportToPet(tc_->ctx, pet, source(), kAB), ImportResult::Done);
+        hostfolder::write(snacks(), QStringLiteral("a.pac"), "old");
+        tc->messages.answer(MsgAnswer::Yes);
+        tc->messages.answer(MsgAnswer::No);
+        QCOMPARE(ImportToPet(tc->ctx, pet, source(), kAB), ImportResult::Done);
 
-        QCOMPARE(tc_->messages.texts().size(), questions + 1);
-        QCOMPARE(tc_->messages.texts().first(), QStringLiteral("a.pac") + kAsk);
-        QCOMPARE(tc_->messages.texts().last(), importops::kMsgDone);
+        QCOMPARE(tc->messages.texts().size(), questions + 1);
+        QCOMPARE(tc->messages.texts().first(), QStringLiteral("a.pac") + kAsk);
+        QCOMPARE(tc->messages.texts().last(), importops::kMsgDone);
         QCOMPARE(targetsOf(QStringLiteral("a.pac")), a);
         QCOMPARE(targetsOf(QStringLiteral("b.pac")).first(), QByteArray(pet == 0 ? "new b" : ""));
-        QCOMPARE(tc_->view.gauge, 100);
-        QCOMPARE(tc_->view.busyOffCount, 1);
+        QCOMPARE(tc->view.gauge, 100);
+        QCOMPARE(tc->view.busyOffCount, 1);
     }
 
     void allPets_threePetsTwoFiles_eightAttemptsOf16Points()
     {
         // Every target holds both files already, so every attempt asks: Yes for a, No for b.
         for (const QString& f : kAB) {
-            hostfolder::write(host(), f, "old");
+            hostfolder::write(snacks(), f, "old");
             for (int i = 0; i < 3; ++i)
                 hostfolder::write(stored(i), f, "old");
         }
         for (MsgAnswer a : {MsgAnswer::Yes, MsgAnswer::No})
             for (int k = 0; k < 4; ++k)
-                tc_->messages.answer(a);
-        QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
+                tc->messages.answer(a);
+        QCOMPARE(ImportToAllPets(tc->ctx, source(), kAB), ImportResult::Done);
 
         QStringList expected;
         for (const QString& f : kAB) // the host copy names the current pet, then every pet
             for (const char* pet : {"ポチ", "ポチ", "タマ", "ミケ"})
                 expected << QString::fromUtf8(pet) + QStringLiteral(" に ") + f + kAsk;
-        QCOMPARE(tc_->messages.texts(), expected << importops::kMsgDone);
-        QCOMPARE(tc_->view.gauge, 100);
+        QCOMPARE(tc->messages.texts(), expected << importops::kMsgDone);
+        QCOMPARE(tc->view.gauge, 100);
         // The current pet is written twice: the host's folder and its stored folder.
         QCOMPARE(targetsOf(QStringLiteral("a.pac")), (QList<QByteArray>{"new a", "new a", "new a", "new a"}));
         QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"old", "old", "old", "old"}));
@@ -120,10 +110,10 @@ private slots:
         QFETCH(int, current);
         QFETCH(QString, existsIn);
         QFETCH(QString, question);
-        tc_->ctx.table.CurrentUser = current;
-        hostfolder::write(program() + QLatin1Char('/') + existsIn, QStringLiteral("b.pac"), "old");
-        QCOMPARE(ImportToAllPets(tc_->ctx, source(), kAB), ImportResult::Done);
-        QCOMPARE(tc_->messages.texts(), (QStringList{question, importops::kMsgDone}));
+        tc->ctx.table.CurrentUser = current;
+        hostfolder::write(host() + QLatin1Char('/') + existsIn, QStringLiteral("b.pac"), "old");
+        QCOMPARE(ImportToAllPets(tc->ctx, source(), kAB), ImportResult::Done);
+        QCOMPARE(tc->messages.texts(), (QStringList{question, importops::kMsgDone}));
         QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "new b", "new b"}));
     }
 
@@ -153,23 +143,23 @@ private slots:
         QFETCH(int, pet);
         QFETCH(QString, from);
         QFETCH(QString, message);
-        QString path = from.isEmpty() ? QString() : program() + QLatin1Char('/') + from;
+        QString path = from.isEmpty() ? QString() : host() + QLatin1Char('/') + from;
         if (from == QLatin1String("HOST-UPPER")) {
-            path = UpperAscii(host());
+            path = UpperAscii(snacks());
         } else if (from.startsWith(QLatin1String("link:"))) {
-            path = dir_->path() + QStringLiteral("/link");
-            QVERIFY(QFile::link(program() + QLatin1Char('/') + from.mid(5), path));
+            path = root() + QStringLiteral("/link");
+            QVERIFY(QFile::link(host() + QLatin1Char('/') + from.mid(5), path));
         }
         hostfolder::write(stored(2), QStringLiteral("x.pac"), "x");
         const QStringList files{QStringLiteral("cake.pac")};
-        const ImportResult r = pet < 0 ? ImportToAllPets(tc_->ctx, path, files) : ImportToPet(tc_->ctx, pet, path, files);
+        const ImportResult r = pet < 0 ? ImportToAllPets(tc->ctx, path, files) : ImportToPet(tc->ctx, pet, path, files);
         if (message.isEmpty()) {
             QCOMPARE(r, ImportResult::Done);
             return;
         }
         QCOMPARE(r, ImportResult::Refused);
-        QCOMPARE(tc_->messages.texts(), QStringList{message});
-        QCOMPARE(tc_->view.busyOnCount, 0);
+        QCOMPARE(tc->messages.texts(), QStringList{message});
+        QCOMPARE(tc->view.busyOnCount, 0);
         QCOMPARE(targetsOf(QStringLiteral("cake.pac")).mid(1), (QList<QByteArray>{"", "", ""}));
     }
 
@@ -184,21 +174,21 @@ private slots:
     void noFileSelected_fillsGaugeAndCompletes()
     {
         QFETCH(int, pet);
-        const auto before = hostfolder::snapshot(program());
-        const ImportResult r = pet < 0 ? ImportToAllPets(tc_->ctx, source(), {}) : ImportToPet(tc_->ctx, pet, source(), {});
+        const auto before = hostfolder::snapshot(host());
+        const ImportResult r = pet < 0 ? ImportToAllPets(tc->ctx, source(), {}) : ImportToPet(tc->ctx, pet, source(), {});
         QCOMPARE(r, ImportResult::Done);
-        QCOMPARE(hostfolder::snapshot(program()), before);
-        QCOMPARE(tc_->view.gauge, 100);
-        QCOMPARE(tc_->messages.texts(), QStringList{importops::kMsgDone});
+        QCOMPARE(hostfolder::snapshot(host()), before);
+        QCOMPARE(tc->view.gauge, 100);
+        QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgDone});
     }
 
     void failedCopy_keepsOldSnackAndGoesOn()
     {
         hostfolder::write(stored(1), QStringLiteral("gone.pac"), "old gone");
         // "gone.pac" was listed but has left the source folder since.
-        QCOMPARE(ImportToPet(tc_->ctx, 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
+        QCOMPARE(ImportToPet(tc->ctx, 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
                  ImportResult::Done);
-        QCOMPARE(tc_->messages.texts(),
+        QCOMPARE(tc->messages.texts(),
                  (QStringList{QStringLiteral("gone.pac") + kAsk, texts::kMsgFileError, importops::kMsgDone}));
         QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/gone.pac")), QByteArray("old gone"));
         QCOMPARE(hostfolder::read(stored(1) + QStringLiteral("/a.pac")), QByteArray("new a"));
