@@ -44,8 +44,6 @@ private slots:
         QTest::newRow("owner holding 'Pet = ' feeds the pet pass")
             << magic + "Master = Pet = Tama\r\nPet = Pochi\r\nBackup Date = 4\r\n" << "Tama|Pet = Tama|4";
         QTest::newRow("empty owner") << magic + "Master = \r\nPet = B\r\nBackup Date = 5\r\n" << "B||5";
-        QTest::newRow("lines ended by LF alone")
-            << QByteArray("Kennel 2001 Pet Backup File\nPet = B\nMaster = A\nBackup Date = 6\n") << "B|A|6";
         QTest::newRow("no magic") << QByteArray("Pet = B\r\nMaster = A\r\nBackup Date = 7\r\n") << "";
         QTest::newRow("no pet") << magic + "Master = A\r\nBackup Date = 7\r\n" << "";
         QTest::newRow("no owner") << magic + "Pet = B\r\nBackup Date = 7\r\n" << "";
