@@ -59,7 +59,7 @@ bool plan(const QString& source, const QString& target, bool withFolders,
         if (!fs::is_directory(from, ec))
             return false;
         folders.push_back(to);
-        auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst, bool nested) -> bool {
+        auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
             std::error_code e;
             fs::directory_iterator it(src, e);
             if (e)
@@ -71,16 +71,15 @@ bool plan(const QString& source, const QString& target, bool withFolders,
                     if (!withFolders || entry.is_symlink(e2))
                         continue;
                     folders.push_back(dst / name);
-                    if (!self(self, entry.path(), dst / name, true))
+                    if (!self(self, entry.path(), dst / name))
                         return false;
                 } else if (entry.is_regular_file(e2)) {
                     jobs.push_back({entry.path(), dst / name, entry.file_size(e2)});
                 }
             }
-            (void)nested;
             return true;
         };
-        return addFolder(addFolder, from, to, false);
+        return addFolder(addFolder, from, to);
     }
     const fs::path from = native(source);
     if (!fs::is_regular_file(from, ec))

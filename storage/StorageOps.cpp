@@ -131,9 +131,7 @@ void SnapshotDefaultData(Context& ctx)
 {
     const QString def = ctx.paths.DefaultFolder();
     fileops::makeFolder(def);
-    // Template folders in the order the template has always been laid out.
-    for (const QString& name : {kToys, kSnacks, kInbox, kOutbox, kAttachments, kTreasures})
-        fileops::makeFolder(child(def, name));
+    makeItemFolders(ctx, def, false);
     Step(ctx);
     copyIfPresent(ctx, ctx.paths.place(kFriends), child(def, kFriends));
     Step(ctx);
