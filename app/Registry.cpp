@@ -2,6 +2,7 @@
 
 #include "app/Context.h"
 #include "app/Cp932.h"
+#include "app/FaultPoint.h"
 #include "app/Gauge.h"
 #include "app/KeyedLines.h"
 #include "storage/StorageOps.h"
@@ -138,7 +139,8 @@ bool WriteRegistry(Context& ctx)
     bool ok = false;
     if (bytes) {
         QSaveFile file(ctx.paths.registryFile());
-        ok = file.open(QIODevice::WriteOnly) && file.write(*bytes) == bytes->size() && file.commit();
+        ok = !fault::fails("write", ctx.paths.registryFile()) && file.open(QIODevice::WriteOnly)
+             && file.write(*bytes) == bytes->size() && file.commit();
     }
     // The gauge moves as the nine lines groups are written.
     ProgressStep(ctx, 9 * ctx.StepSize);

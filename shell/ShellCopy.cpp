@@ -1,6 +1,7 @@
 #include "shell/ShellCopy.h"
 
 #include "app/Context.h"
+#include "app/FaultPoint.h"
 #include "app/Texts.h"
 
 #include <QCoreApplication>
@@ -36,11 +37,16 @@ bool copyOneFile(const fs::path& from, const fs::path& to)
     fs::path temp = to;
     temp += ".kennel-copy";
     fs::remove(temp, ec);
+    if (fault::fails("copy", QString::fromStdString(to.string())))
+        return false;
     if (!fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec)) {
         fs::remove(temp, ec);
         return false;
     }
-    fs::rename(temp, to, ec);
+    if (fault::fails("rename", QString::fromStdString(to.string())))
+        ec = std::make_error_code(std::errc::no_space_on_device);
+    else
+        fs::rename(temp, to, ec);
     if (ec) {
         fs::remove(temp, ec);
         return false;
@@ -103,7 +109,8 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
     if (ok) {
         std::error_code ec;
         for (const auto& folder : folders) {
-            fs::create_directories(folder, ec);
+            if (!fs::is_directory(folder, ec) && !fault::fails("mkdir", QString::fromStdString(folder.string())))
+                fs::create_directories(folder, ec);
             if (!fs::is_directory(folder, ec))
                 ok = false;
         }

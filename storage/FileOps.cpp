@@ -1,5 +1,7 @@
 #include "storage/FileOps.h"
 
+#include "app/FaultPoint.h"
+
 #include <QFile>
 
 #include <filesystem>
@@ -37,7 +39,7 @@ void clearFiles(const QString& folder)
     for (const auto& entry : it) {
         std::error_code ignored;
         // Files and links to files go; folders (and links to folders) stay.
-        if (!entry.is_directory(ignored))
+        if (!entry.is_directory(ignored) && !fault::fails("delete", QString::fromStdString(entry.path().string())))
             fs::remove(entry.path(), ignored);
     }
 }
@@ -45,20 +47,22 @@ void clearFiles(const QString& folder)
 void deleteFile(const QString& path)
 {
     std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(native(path), ec)))
+    if (!fs::is_directory(fs::symlink_status(native(path), ec)) && exists(path) && !fault::fails("delete", path))
         fs::remove(native(path), ec);
 }
 
 void makeFolder(const QString& path)
 {
     std::error_code ec;
-    fs::create_directory(native(path), ec);
+    if (!isFolder(path) && !fault::fails("mkdir", path))
+        fs::create_directory(native(path), ec);
 }
 
 void removeFolder(const QString& path)
 {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(native(path), ec)) && fs::is_empty(native(path), ec))
+    if (fs::is_directory(fs::symlink_status(native(path), ec)) && fs::is_empty(native(path), ec)
+        && !fault::fails("rmdir", path))
         fs::remove(native(path), ec);
 }
 
