@@ -20,6 +20,7 @@ struct Context {
     bool FileProcessing = false;   // set between BusyOn and BusyOff; the main window refuses to close
     bool SuppressPetSel = false;   // the program's own selector changes do not switch pets
     bool NewPetRegistered = false; // set by the new-pet and restore dialogs
+    bool CurrentUnstored = false;  // a store of the current pet failed: its folder lags the host's places
     bool DateShifted = false;      // the system date stands one day ahead
     int BackupTab = 1;             // 1 backup, 2 restore
 

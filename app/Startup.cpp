@@ -5,6 +5,7 @@
 #include "app/Registry.h"
 #include "shell/ShellCopy.h"
 #include "storage/FileOps.h"
+#include "storage/Journal.h"
 #include "storage/StorageOps.h"
 
 using namespace items;
@@ -20,8 +21,10 @@ void finish(Context& ctx)
 }
 
 // First run with a pet in the host: it becomes pet 0, whose folder is filled from the host.
-void fillFirstPetFolder(Context& ctx)
+// False when a copy failed.
+bool fillFirstPetFolder(Context& ctx)
 {
+    bool ok = true;
     const QString pet = ctx.paths.PetFolder(0);
     auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
     fileops::makeFolder(pet);
@@ -30,16 +33,27 @@ void fillFirstPetFolder(Context& ctx)
     ProgressStep(ctx, 3);
     for (const QString& name : {kFriends, kSettings, kSettingsBackup}) {
         if (fileops::exists(ctx.paths.place(name)))
-            ShellCopy(ctx, ctx.paths.place(name), in(name));
+            ok &= ShellCopy(ctx, ctx.paths.place(name), in(name));
         ProgressStep(ctx, 3);
     }
     if (fileops::exists(ctx.paths.place(kAttachments)))
-        ShellCopy(ctx, ctx.paths.place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
+        ok &= ShellCopy(ctx, ctx.paths.place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
     ProgressStep(ctx, 3);
     for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
-        ShellCopy(ctx, ctx.paths.place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
+        ok &= ShellCopy(ctx, ctx.paths.place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
         ProgressStep(ctx, 3);
     }
+    return ok && fileops::isFolder(pet);
+}
+
+// The host's places into the current pet's folder. When that fails the places keep the only
+// complete copy: nothing may replace them before the pet is stored (CurrentUnstored).
+void storeCurrentPet(Context& ctx)
+{
+    if (StorePetData(ctx))
+        return;
+    ctx.CurrentUnstored = true;
+    ctx.critical(kMsgStoreFailed.arg(ctx.table.Pet[ctx.table.CurrentUser]));
 }
 
 }  // namespace
@@ -62,13 +76,19 @@ void StartupCheck(Context& ctx)
     if (!fileops::exists(ctx.paths.hostExecutable()))
         ctx.fatal(QString::fromUtf8(kMsgWrongFolder));
     ProgressStep(ctx, 5);
+    // Work a kill interrupted is finished or undone before anything is read or stored.
+    if (!RecoverInterruptedWork(ctx))
+        ctx.fatal(kMsgRecoveryFailed);
 
     if (fileops::exists(ctx.paths.registryFile())) {
         ctx.StepSize = 1;
         ReadRegistry(ctx);
         ctx.RegistryLoaded = true;
+        // An upgrade's journal stays until its template snapshot is taken (in ReadRegistry).
+        if (const auto e = journal::read(ctx.paths); e && e->op == QLatin1String("upgrade"))
+            EndJournal(ctx);
         ctx.StepSize = 4;
-        StorePetData(ctx);
+        storeCurrentPet(ctx);
         finish(ctx);
         return;
     }
@@ -78,7 +98,7 @@ void StartupCheck(Context& ctx)
     ctx.StepSize = 3;
     SnapshotDefaultData(ctx);
     if (fileops::exists(ctx.paths.place(kSettings))) {
-        fillFirstPetFolder(ctx);
+        ctx.CurrentUnstored = !fillFirstPetFolder(ctx);
         if (ctx.dialogs)
             ctx.dialogs->showConfigForm();
         ProgressStep(ctx, 12);

@@ -7,6 +7,7 @@
 #include "shell/ShellCopy.h"
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
+#include "storage/Journal.h"
 #include "storage/StorageOps.h"
 
 #include <QDir>
@@ -39,7 +40,7 @@ bool isSameOrInside(const QString& inner, const QString& outer)
 
 QString RestoreStagingFolder(const Context& ctx)
 {
-    return ctx.paths.UserFolder + QString::number(ctx.table.MaxUser + 2) + QLatin1Char('/');
+    return journal::stagingFolder(ctx.paths) + QLatin1Char('/');
 }
 
 bool ExtractArchive(Context& ctx, const QString& archivePath, QString target)
@@ -94,11 +95,12 @@ bool RestoreSession::open()
         return false;
     }
     opened_ = true;
+    // The staging folder is Kennel's own: whatever an earlier run left there goes whole.
+    fileops::removeTree(fileops::withoutFinalSep(staging_));
     if (source_.kind == RestoreSource::Kind::Archive) {
         PreparePetFolder(ctx_, staging_);
         ExtractArchive(ctx_, source_.archive, staging_);
     } else {
-        RemovePetFolder(ctx_, staging_);
         QString folder = source_.folder;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
@@ -143,13 +145,36 @@ bool RestoreSession::registerPet(const QString& pet, const QString& master)
 
     PetTable& t = ctx_.table;
     const PetTable before = t;
-    ++t.MaxUser;
-    t.Pet[t.MaxUser] = pet;
-    t.Master[t.MaxUser] = master;
-    if (!WriteRegistry(ctx_)) {
-        t = before;  // the file still holds the old table; so does memory
+    const int index = t.MaxUser + 1;
+    const QString folder = ctx_.paths.PetFolder(index);
+    const QString staging = fileops::withoutFinalSep(staging_);
+    // A folder at the new pet's number belongs to no registered pet: left by an earlier run.
+    if (fileops::exists(folder))
+        RemovePetFolder(ctx_, folder + QLatin1Char('/'));
+    if (fileops::exists(folder)) {
+        ctx_.critical(kMsgRestoreFolderInTheWay.arg(folder));
         return false;
     }
+    // The data appears at the pet's number whole, by one rename, before Kennel.ini lists it;
+    // a kill before the file is written takes it back at the next start.
+    if (!BeginJournal(ctx_, {QStringLiteral("restore"),
+                             {{"pet", QString::number(index)}, {"name", pet}, {"staging", staging}}}))
+        return false;
+    if (!fileops::renameNoReplace(staging, folder)) {
+        EndJournal(ctx_);
+        ctx_.critical(texts::kMsgFileError);
+        return false;
+    }
+    t.MaxUser = index;
+    t.Pet[index] = pet;
+    t.Master[index] = master;
+    if (!WriteRegistry(ctx_)) {
+        t = before;  // the file still holds the old table; so does memory
+        if (fileops::renameNoReplace(folder, staging))
+            EndJournal(ctx_);  // otherwise the next start takes the folder back
+        return false;
+    }
+    EndJournal(ctx_);
     registered_ = true;
     if (ctx_.view)
         ctx_.view->selectorInsert(t.MaxUser + 1, pet);
@@ -158,20 +183,11 @@ bool RestoreSession::registerPet(const QString& pet, const QString& master)
     return true;
 }
 
-bool RestoreSession::ownedByRegisteredPet() const
-{
-    const QString f = normalized(staging_);
-    for (int i = 0; i <= ctx_.table.MaxUser && i < kMaxPets; ++i)
-        if (normalized(ctx_.paths.PetFolder(i)) == f)
-            return true;
-    return false;
-}
-
 void RestoreSession::close()
 {
     if (!opened_)
         return;
     opened_ = false;
-    if (!registered_ && !ownedByRegisteredPet())
-        RemovePetFolder(ctx_, staging_);
+    if (!registered_)
+        fileops::removeTree(fileops::withoutFinalSep(staging_));
 }

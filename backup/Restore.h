@@ -8,17 +8,22 @@
 
 struct Context;
 
-// Restoring a backup as a new pet. The data goes straight into the folder the new pet will
-// own (the pet folder of index MaxUser + 1); registering keeps it, anything else removes it.
+// Restoring a backup as a new pet. The data goes into Kennel's hidden staging folder;
+// registering renames it to the new pet's folder (index MaxUser + 1) before Kennel.ini lists
+// the pet (journaled, storage/Journal.h); anything else removes it.
 
 inline const QString kMsgExtractFailed = QStringLiteral("ファイルの解凍に失敗しました。");
 inline const QString kMsgSharedNotRestored =
     QStringLiteral("共有設定されている項目はリストアされませんが、よろしいですか？");
 inline const QString kMsgRestoreDone = QStringLiteral("リストアが完了しました。");
+// %1: the folder in the way.
+inline const QString kMsgRestoreFolderInTheWay =
+    QStringLiteral("フォルダ「%1」がすでに存在するため、ペットを登録できません。"
+                   "このフォルダを移動するか名前を変えてから、もう一度登録してください。");
 inline const QString kMsgSourceInStaging =
     QStringLiteral("このフォルダからはリストアできません。別の場所にコピーしてから指定してください。");
 
-// UserFolder + (MaxUser + 2) + "/": the folder of the next free pet index.
+// The staging folder, with a final "/": ".kennel-restore" in the program folder.
 QString RestoreStagingFolder(const Context& ctx);
 
 // Extracts every member of the archive below target (a final "/" is added when missing).
@@ -44,12 +49,14 @@ public:
     // and the staging folder holds what arrived; the result is true then.
     bool open();
 
-    // Registers the names as a new pet owning the staging folder. Shows the refusal or the
-    // caution and returns false when the names are refused, the user cancels, or Kennel.ini
-    // could not be written (the table is then as before). True after "リストアが完了しました。".
+    // Registers the names as a new pet whose folder the staging folder becomes. Shows the
+    // refusal or the caution and returns false when the names are refused, the user cancels,
+    // the folder cannot take its place, or Kennel.ini could not be written (the table and the
+    // staging folder are then as before). True after "リストアが完了しました。".
     bool registerPet(const QString& pet, const QString& master);
 
-    // Removes the staging folder unless it became a registered pet's folder. Idempotent.
+    // Removes the staging folder with everything in it unless it became a registered pet's
+    // folder. Idempotent.
     void close();
 
     const QString& stagingFolder() const { return staging_; }
@@ -58,8 +65,6 @@ public:
     bool registered() const { return registered_; }
 
 private:
-    bool ownedByRegisteredPet() const;
-
     Context& ctx_;
     RestoreSource source_;
     QString staging_;

@@ -4,31 +4,15 @@
 #include "app/Gauge.h"
 #include "app/Registry.h"
 #include "storage/FileOps.h"
-#include "storage/PetCopyCheck.h"
+#include "storage/Journal.h"
 #include "storage/StorageOps.h"
 
 #include <cmath>
 
 namespace {
 
-QString folderArg(const Context& ctx, int index)
-{
-    return ctx.paths.PetFolder(index) + QLatin1Char('/');
-}
-
-// Moves the pet at index + 1 into the folder of index: a copy of its folder, checked
-// against the source; a pet without a folder leaves none behind. False when incomplete.
-bool moveDown(Context& ctx, int index)
-{
-    const QString source = ctx.paths.PetFolder(index + 1);
-    const QString target = ctx.paths.PetFolder(index);
-    if (!fileops::exists(source)) {
-        RemovePetFolder(ctx, folderArg(ctx, index));
-        return !fileops::exists(target);
-    }
-    CopyPetFolder(ctx, folderArg(ctx, index + 1), folderArg(ctx, index));
-    return samePetData(source, target);
-}
+// The gauge takes the steps of a folder copy for each pet that moves down.
+constexpr int kStepsPerMove = 16;
 
 void finish(Context& ctx)
 {
@@ -36,32 +20,21 @@ void finish(Context& ctx)
     ctx.view->BusyOff();
 }
 
-void selectPet(Context& ctx, int index)
+// Undoes the moves before index `at` (whose rename failed) and gives pet c its folder back.
+bool moveBack(Context& ctx, int c, int at, const QString& trash, bool hadFolder)
 {
-    ctx.SuppressPetSel = true;
-    ctx.view->setSelectorText(ctx.table.Pet[index]);
-    ctx.view->setOwnerText(ctx.table.Master[index]);
-    ctx.SuppressPetSel = false;
-}
-
-// The copy into the folder of `at` failed. The pets before `at` have moved, those after it
-// have not; the pet being deleted takes `at`, without a folder, and stays current.
-void stopAt(Context& ctx, int deleted, int at, const QString& pet, const QString& master)
-{
-    PetTable& t = ctx.table;
-    RemovePetFolder(ctx, folderArg(ctx, at));
-    t.Pet[at] = pet;
-    t.Master[at] = master;
-    t.CurrentUser = at;
-    if (at != deleted) {
-        ctx.view->selectorRemove(deleted + 1);
-        ctx.view->selectorInsert(at + 1, pet);
+    bool ok = true;
+    for (int j = at - 1; j >= c; --j) {
+        const QString from = ctx.paths.PetFolder(j);
+        const QString to = ctx.paths.PetFolder(j + 1);
+        if (fileops::exists(from) && !fileops::exists(to))
+            ok &= fileops::renameNoReplace(from, to);
     }
-    selectPet(ctx, at);
-    ctx.StepSize = 1;
-    WriteRegistry(ctx);
-    ctx.StepSize = 0;
-    ctx.critical(kMsgDeleteStopped.arg(pet));
+    if (fileops::exists(trash) && hadFolder)
+        ok &= fileops::renameNoReplace(trash, ctx.paths.PetFolder(c));
+    else if (fileops::exists(trash))
+        fileops::removeFolder(trash);
+    return ok && !fileops::exists(trash);
 }
 
 // Writes the shrunk table; on failure the user may try again.
@@ -76,6 +49,38 @@ bool writeUntilDone(Context& ctx)
 }
 
 } // namespace
+
+int RenumberPetFolders(Context& ctx, int c, int m, const QString& trash)
+{
+    if (!fileops::exists(trash)) {
+        // An empty trash stands for a pet that had no folder: it marks the first move done.
+        const QString own = ctx.paths.PetFolder(c);
+        const bool ok = fileops::exists(own) ? fileops::renameNoReplace(own, trash) : fileops::makeFolder(trash);
+        if (!ok)
+            return c - 1;
+    }
+    for (int i = c; i < m; ++i) {
+        const QString target = ctx.paths.PetFolder(i);
+        const QString source = ctx.paths.PetFolder(i + 1);
+        if (!fileops::exists(target) && fileops::exists(source) && !fileops::renameNoReplace(source, target))
+            return i;
+        for (int k = 0; k < kStepsPerMove; ++k)
+            Step(ctx);
+    }
+    return -1;
+}
+
+PetTable TableAfterDeletion(const PetTable& before, int c)
+{
+    PetTable t = before;
+    for (int i = c; i < before.MaxUser; ++i) {
+        t.Pet[i] = before.Pet[i + 1];
+        t.Master[i] = before.Master[i + 1];
+    }
+    t.MaxUser = before.MaxUser - 1;
+    t.CurrentUser = -1;
+    return t;
+}
 
 DeleteResult DeletePet(Context& ctx)
 {
@@ -99,33 +104,41 @@ DeleteResult DeletePet(Context& ctx)
     ctx.StepSize = 0;
     const bool writable = WriteRegistry(ctx);
     ctx.StepSize = stepSize;
-    if (!writable) {
-        ctx.critical(kMsgDeleteNotStarted.arg(pet));
+    const QString trash = journal::freeTrashFolder(ctx.paths);
+    if (!writable
+        || !BeginJournal(ctx, {QStringLiteral("delete"),
+                               {{"pet", QString::number(c)}, {"max", QString::number(m)}, {"name", pet}, {"trash", trash}}})) {
+        if (!writable)
+            ctx.critical(kMsgDeleteNotStarted.arg(pet));
         finish(ctx);
         ctx.StepSize = 0;
         return DeleteResult::Stopped;
     }
 
-    if (c < m) {
+    // The folders move by renaming: pet c's to the trash, every later one down one number.
+    // A kill from here on is finished at the next start (storage/Journal.h).
+    const bool hadFolder = fileops::exists(ctx.paths.PetFolder(c));
+    if (c < m)
         ctx.StepSize = static_cast<int>(std::floor(((64.0 / m) - c) / 16.0));
-        for (int i = c; i < m; ++i) {
-            if (!moveDown(ctx, i)) {
-                stopAt(ctx, c, i, pet, master);
-                finish(ctx);
-                return DeleteResult::Stopped;
-            }
-            t.Pet[i] = t.Pet[i + 1];
-            t.Master[i] = t.Master[i + 1];
-        }
+    const int failedAt = RenumberPetFolders(ctx, c, m, trash);
+    if (failedAt != -1) {
+        if (!moveBack(ctx, c, failedAt, trash, hadFolder))
+            ctx.fatal(kMsgDeleteUndoFailed);  // the next start finishes the deletion
+        EndJournal(ctx);
+        ctx.StepSize = 0;
+        ctx.critical(kMsgDeleteStopped.arg(pet));
+        finish(ctx);
+        return DeleteResult::Stopped;
     }
 
-    t.MaxUser = m - 1;
-    t.CurrentUser = -1;
+    t = TableAfterDeletion(t, c);
     ctx.StepSize = 1;
-    // The last folder (now a duplicate, or the deleted pet's own) goes only once Kennel.ini
-    // no longer lists a pet in it.
-    if (writeUntilDone(ctx))
-        RemovePetFolder(ctx, folderArg(ctx, m));
+    // The deleted pet's folder goes only once Kennel.ini no longer lists it. Should the file
+    // stay unwritten, the journal stays too, and the next start writes it.
+    if (writeUntilDone(ctx)) {
+        RemovePetFolder(ctx, trash + QLatin1Char('/'));
+        EndJournal(ctx);
+    }
 
     ctx.view->selectorRemove(c + 1);
     ctx.view->setSelectorText(texts::kNewPetEntry);

@@ -4,8 +4,13 @@
 
 #include <QFile>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -30,32 +35,42 @@ bool isFolder(const QString& path)
     return !path.isEmpty() && fs::is_directory(native(path), ec) && !ec;
 }
 
-void clearFiles(const QString& folder)
+bool clearFiles(const QString& folder)
 {
     std::error_code ec;
     fs::directory_iterator it(native(folder), ec);
     if (ec)
-        return;
+        return !fs::exists(native(folder), ec);
+    bool cleared = true;
     for (const auto& entry : it) {
         std::error_code ignored;
         // Files and links to files go; folders (and links to folders) stay.
-        if (!entry.is_directory(ignored) && !fault::fails("delete", QString::fromStdString(entry.path().string())))
-            fs::remove(entry.path(), ignored);
+        if (entry.is_directory(ignored))
+            continue;
+        if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
+            cleared = false;
     }
+    return cleared;
 }
 
-void deleteFile(const QString& path)
+bool deleteFile(const QString& path)
 {
     std::error_code ec;
-    if (!fs::is_directory(fs::symlink_status(native(path), ec)) && exists(path) && !fault::fails("delete", path))
+    if (fs::is_directory(fs::symlink_status(native(path), ec)))
+        return false;
+    if (!exists(path))
+        return true;
+    if (!fault::fails("delete", path))
         fs::remove(native(path), ec);
+    return !exists(path);
 }
 
-void makeFolder(const QString& path)
+bool makeFolder(const QString& path)
 {
     std::error_code ec;
     if (!isFolder(path) && !fault::fails("mkdir", path))
         fs::create_directory(native(path), ec);
+    return isFolder(path);
 }
 
 void removeFolder(const QString& path)
@@ -64,6 +79,44 @@ void removeFolder(const QString& path)
     if (fs::is_directory(fs::symlink_status(native(path), ec)) && fs::is_empty(native(path), ec)
         && !fault::fails("rmdir", path))
         fs::remove(native(path), ec);
+}
+
+bool renameNoReplace(const QString& from, const QString& to)
+{
+    if (fault::fails("rename", to))
+        return false;
+    const QByteArray f = from.toUtf8();
+    const QByteArray t = to.toUtf8();
+    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the no-replace rename: test first (a name that appears in
+    // between is the one risk left, and rename() still refuses a non-empty folder).
+    if (exists(to))
+        return false;
+    return std::rename(f.constData(), t.constData()) == 0;
+}
+
+bool removeTree(const QString& path)
+{
+    std::error_code ec;
+    const fs::path root = native(path);
+    const auto status = fs::symlink_status(root, ec);
+    if (ec || !fs::exists(status))
+        return true;
+    if (fs::is_directory(status)) {
+        std::vector<fs::path> children;
+        for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+            children.push_back(it->path());
+        for (const fs::path& child : children)
+            removeTree(QString::fromStdString(child.string()));
+        if (!fault::fails("rmdir", path))
+            fs::remove(root, ec);
+    } else if (!fault::fails("delete", path)) {
+        fs::remove(root, ec);
+    }
+    return !exists(path);
 }
 
 QString withoutFinalSep(const QString& path)

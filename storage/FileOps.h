@@ -8,14 +8,20 @@ namespace fileops {
 // True when a file or folder exists at path (a failed query counts as absent).
 bool exists(const QString& path);
 bool isFolder(const QString& path);
-// Deletes the files directly inside folder (never sub-folders or their contents).
-void clearFiles(const QString& folder);
-// Deletes one file.
-void deleteFile(const QString& path);
-// Creates one folder (its parent must exist).
-void makeFolder(const QString& path);
+// Deletes the files directly inside folder (never sub-folders or their contents). True when
+// none is left (a missing folder holds none).
+bool clearFiles(const QString& folder);
+// Deletes one file; true when it is gone.
+bool deleteFile(const QString& path);
+// Creates one folder (its parent must exist); true when the folder is there.
+bool makeFolder(const QString& path);
 // Removes an empty folder; a folder that still holds something stays.
 void removeFolder(const QString& path);
+// Renames a file or folder within one file system, never replacing what is at `to`.
+bool renameNoReplace(const QString& from, const QString& to);
+// Removes a folder with everything below it (for Kennel's own working folders only).
+// True when it is gone.
+bool removeTree(const QString& path);
 // Path without its final "/" (the root stays "/").
 QString withoutFinalSep(const QString& path);
 }  // namespace fileops

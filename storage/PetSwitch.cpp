@@ -4,6 +4,7 @@
 #include "app/Gauge.h"
 #include "app/Registry.h"
 #include "storage/FileOps.h"
+#include "storage/Journal.h"
 #include "storage/PetCopyCheck.h"
 #include "storage/StorageOps.h"
 
@@ -27,33 +28,39 @@ void reselectCurrent(Context& ctx)
     ctx.SuppressPetSel = false;
 }
 
-// The current pet's data lives only in the host's places while it has no pet folder. Stores
-// it there; false (after telling the user) when the stored copy does not match the places.
-bool storeOutgoingWithoutFolder(Context& ctx)
+} // namespace
+
+bool CurrentPetNeedsStore(const Context& ctx)
 {
     const PetTable& t = ctx.table;
     if (t.CurrentUser < 0 || t.CurrentUser > t.MaxUser)
-        return true;
-    const QString folder = ctx.paths.PetFolder(t.CurrentUser);
-    if (fileops::exists(folder))
-        return true;
+        return false;
+    return ctx.CurrentUnstored || !fileops::exists(ctx.paths.PetFolder(t.CurrentUser));
+}
 
+bool StoreOutgoingPet(Context& ctx)
+{
+    if (!CurrentPetNeedsStore(ctx))
+        return true;
+    const PetTable& t = ctx.table;
+    const QString folder = ctx.paths.PetFolder(t.CurrentUser);
+    const bool hadFolder = fileops::exists(folder);
     const int stepSize = ctx.StepSize;
     ctx.StepSize = 1;
-    StorePetData(ctx);
-    const bool stored = samePetData(ctx.paths.ProgramFolder, folder);
+    const bool stored = StorePetData(ctx) && samePetData(ctx.paths.ProgramFolder, folder);
+    ctx.CurrentUnstored = !stored;
     if (!stored) {
-        // A partial folder would pass for a stored pet next time.
-        RemovePetFolder(ctx, folder + QLatin1Char('/'));
+        // A partial folder would pass for a stored pet next time. A folder that was there
+        // before stays: it holds the pet's data as last stored, and the host's places the rest.
+        if (!hadFolder)
+            RemovePetFolder(ctx, folder + QLatin1Char('/'));
         ctx.critical(kMsgOutgoingNotStored.arg(t.Pet[t.CurrentUser]));
     }
     ctx.StepSize = stepSize;
     return stored;
 }
 
-// True when the host's places hold what LoadPetData should have put there from folder:
-// every unshared kind and both settings files.
-bool loadedWhole(const Context& ctx, const QString& folder)
+bool LoadedWhole(const Context& ctx, const QString& folder)
 {
     const PetTable& t = ctx.table;
     QStringList checked = {items::kSettings, items::kSettingsBackup};
@@ -72,6 +79,8 @@ bool loadedWhole(const Context& ctx, const QString& folder)
             return false;
     return true;
 }
+
+namespace {
 
 // The current pet as Kennel.ini on disk names it; -1 when none or unreadable.
 int currentInFile(const Context& ctx)
@@ -106,23 +115,40 @@ void finish(Context& ctx)
 PetSwitchResult loadChosen(Context& ctx, int i)
 {
     PetTable& t = ctx.table;
+    // Missing folder: LoadPetData ends the program before anything is touched or journaled.
+    if (!fileops::exists(ctx.paths.PetFolder(i))) {
+        t.CurrentUser = i;
+        LoadPetData(ctx);
+    }
+    // From here to the Kennel.ini write the host's places are a mix of two pets; a kill
+    // in between is finished at the next start (the chosen pet is loaded again).
+    if (!BeginJournal(ctx, {QStringLiteral("switch"), {{"pet", QString::number(i)}, {"name", t.Pet[i]}}})) {
+        reselectCurrent(ctx);
+        return PetSwitchResult::Refused;
+    }
     t.CurrentUser = i;
+    ctx.CurrentUnstored = false;
     ctx.view->setOwnerText(t.Master[i]);
     ctx.StepSize = 2;
     LoadPetData(ctx);
-    if (!loadedWhole(ctx, ctx.paths.PetFolder(i))) {
+    if (!LoadedWhole(ctx, ctx.paths.PetFolder(i))) {
         t.CurrentUser = -1;
         reselectCurrent(ctx);
         ctx.StepSize = 9;
-        WriteRegistry(ctx);
+        if (WriteRegistry(ctx))
+            EndJournal(ctx);
         ctx.critical(kMsgPetNotLoaded.arg(t.Pet[i]));
         return PetSwitchResult::LoadFailed;
     }
     ctx.StepSize = 9;
     if (!WriteRegistry(ctx)) {
+        // The host may run next: a journal left behind would load the stale folder over
+        // what it changes. The places are made to agree with the file where they can.
         reloadPetNamedInFile(ctx, i);
+        EndJournal(ctx);
         return t.CurrentUser == i ? PetSwitchResult::Switched : PetSwitchResult::Refused;
     }
+    EndJournal(ctx);
     return PetSwitchResult::Switched;
 }
 
@@ -137,10 +163,10 @@ PetSwitchResult SwitchPet(Context& ctx)
 
     if (chosen == texts::kNewPetEntry) {
         // A new pet that may follow starts from the template in the host's places.
-        if (t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser && !fileops::exists(ctx.paths.PetFolder(t.CurrentUser))) {
+        if (CurrentPetNeedsStore(ctx)) {
             ProgressReset(ctx);
             ctx.view->BusyOn();
-            const bool stored = storeOutgoingWithoutFolder(ctx);
+            const bool stored = StoreOutgoingPet(ctx);
             if (!stored)
                 reselectCurrent(ctx);
             finish(ctx);
@@ -161,7 +187,7 @@ PetSwitchResult SwitchPet(Context& ctx)
 
     PetSwitchResult result = PetSwitchResult::SamePet;
     if (i != t.CurrentUser) {
-        if (storeOutgoingWithoutFolder(ctx)) {
+        if (StoreOutgoingPet(ctx)) {
             result = loadChosen(ctx, i);
         } else {
             reselectCurrent(ctx);

@@ -28,74 +28,74 @@ void makeItemFolders(Context& ctx, const QString& base, bool stepped)
 }
 
 // Clears the folder's own files and those of its six item folders, a step after each.
-void clearPetFolder(Context& ctx, const QString& base)
+bool clearPetFolder(Context& ctx, const QString& base)
 {
-    fileops::clearFiles(base);
+    bool ok = fileops::clearFiles(base);
     Step(ctx);
     for (const QString& name : kFolderOrder) {
-        fileops::clearFiles(child(base, name));
+        ok &= fileops::clearFiles(child(base, name));
         Step(ctx);
     }
+    return ok;
 }
 
 // Makes or clears a pet folder so that it can take a fresh copy (seven steps).
-void readyTarget(Context& ctx, const QString& target)
+bool readyTarget(Context& ctx, const QString& target)
 {
-    if (!fileops::exists(target)) {
-        fileops::makeFolder(target);
-        Step(ctx);
-        makeItemFolders(ctx, target, true);
-    } else {
-        clearPetFolder(ctx, target);
-    }
+    if (fileops::exists(target))
+        return clearPetFolder(ctx, target);
+    const bool ok = fileops::makeFolder(target);
+    Step(ctx);
+    makeItemFolders(ctx, target, true);
+    return ok;
 }
 
 // Copies a single-file item when the source has it.
-void copyIfPresent(Context& ctx, const QString& from, const QString& to)
+bool copyIfPresent(Context& ctx, const QString& from, const QString& to)
 {
-    if (fileops::exists(from))
-        ShellCopy(ctx, from, to);
+    return !fileops::exists(from) || ShellCopy(ctx, from, to);
 }
 
 // The attachments folder is copied only when the source has one.
-void copyAttachmentsIfPresent(Context& ctx, const QString& fromBase, const QString& toBase)
+bool copyAttachmentsIfPresent(Context& ctx, const QString& fromBase, const QString& toBase)
 {
     const QString from = child(fromBase, kAttachments);
-    if (fileops::exists(from))
-        ShellCopy(ctx, from + kAll, child(toBase, kAttachments) + QLatin1Char('/'));
+    return !fileops::exists(from) || ShellCopy(ctx, from + kAll, child(toBase, kAttachments) + QLatin1Char('/'));
 }
 
-void copyFolderItem(Context& ctx, const QString& fromBase, const QString& toBase, const QString& name)
+bool copyFolderItem(Context& ctx, const QString& fromBase, const QString& toBase, const QString& name)
 {
-    ShellCopy(ctx, child(fromBase, name) + kAll, child(toBase, name) + QLatin1Char('/'));
+    return ShellCopy(ctx, child(fromBase, name) + kAll, child(toBase, name) + QLatin1Char('/'));
 }
 
 // All kinds from one pet-shaped folder into another (ten steps): the single files,
 // the attachments, then toys, snacks, inbox, outbox and treasures.
-void copyAllKinds(Context& ctx, const QString& from, const QString& to)
+bool copyAllKinds(Context& ctx, const QString& from, const QString& to)
 {
-    copyIfPresent(ctx, child(from, kFriends), child(to, kFriends));
+    bool ok = copyIfPresent(ctx, child(from, kFriends), child(to, kFriends));
     Step(ctx);
-    copyIfPresent(ctx, child(from, kSettings), child(to, kSettings));
+    ok &= copyIfPresent(ctx, child(from, kSettings), child(to, kSettings));
     Step(ctx);
-    copyIfPresent(ctx, child(from, kSettingsBackup), child(to, kSettingsBackup));
+    ok &= copyIfPresent(ctx, child(from, kSettingsBackup), child(to, kSettingsBackup));
     Step(ctx);
-    copyAttachmentsIfPresent(ctx, from, to);
+    ok &= copyAttachmentsIfPresent(ctx, from, to);
     Step(ctx);
     for (const QString& name : {kToys, kSnacks, kInbox, kOutbox, kTreasures}) {
-        copyFolderItem(ctx, from, to, name);
+        ok &= copyFolderItem(ctx, from, to, name);
         Step(ctx);
     }
+    return ok;
 }
 
 // Replaces the host's unshared kinds from source (a pet folder or the template), five steps.
-void replaceUnsharedKinds(Context& ctx, const QString& source)
+bool replaceUnsharedKinds(Context& ctx, const QString& source)
 {
     const PetTable& t = ctx.table;
+    bool ok = true;
     auto hostPlace = [&](const QString& name) { return ctx.paths.place(name); };
     auto replaceFolder = [&](const QString& name) {
-        fileops::clearFiles(hostPlace(name));
-        ShellCopy(ctx, child(source, name) + kAll, hostPlace(name) + QLatin1Char('/'));
+        ok &= fileops::clearFiles(hostPlace(name));
+        ok &= ShellCopy(ctx, child(source, name) + kAll, hostPlace(name) + QLatin1Char('/'));
     };
 
     if (!t.Oyatsu)
@@ -105,91 +105,95 @@ void replaceUnsharedKinds(Context& ctx, const QString& source)
         replaceFolder(kTreasures);
     Step(ctx);
     if (!t.Friends) {
-        fileops::deleteFile(hostPlace(kFriends));
-        copyIfPresent(ctx, child(source, kFriends), hostPlace(kFriends));
+        ok &= fileops::deleteFile(hostPlace(kFriends));
+        ok &= copyIfPresent(ctx, child(source, kFriends), hostPlace(kFriends));
     }
     Step(ctx);
     if (!t.Toys)
         replaceFolder(kToys);
     Step(ctx);
     if (!t.Mails) {
-        fileops::clearFiles(hostPlace(kInbox));
-        fileops::clearFiles(hostPlace(kOutbox));
-        fileops::clearFiles(hostPlace(kAttachments));
-        const QString attachments = child(source, kAttachments);
-        if (fileops::exists(attachments))
-            ShellCopy(ctx, attachments + kAll, hostPlace(kAttachments) + QLatin1Char('/'));
-        ShellCopy(ctx, child(source, kInbox) + kAll, hostPlace(kInbox) + QLatin1Char('/'));
-        ShellCopy(ctx, child(source, kOutbox) + kAll, hostPlace(kOutbox) + QLatin1Char('/'));
+        ok &= fileops::clearFiles(hostPlace(kInbox));
+        ok &= fileops::clearFiles(hostPlace(kOutbox));
+        ok &= fileops::clearFiles(hostPlace(kAttachments));
+        ok &= copyAttachmentsIfPresent(ctx, source, ctx.paths.ProgramFolder);
+        ok &= ShellCopy(ctx, child(source, kInbox) + kAll, hostPlace(kInbox) + QLatin1Char('/'));
+        ok &= ShellCopy(ctx, child(source, kOutbox) + kAll, hostPlace(kOutbox) + QLatin1Char('/'));
     }
     Step(ctx);
+    return ok;
 }
 
 }  // namespace
 
-void SnapshotDefaultData(Context& ctx)
+bool SnapshotDefaultData(Context& ctx)
 {
     const QString def = ctx.paths.DefaultFolder();
-    fileops::makeFolder(def);
+    bool ok = fileops::makeFolder(def);
     makeItemFolders(ctx, def, false);
     Step(ctx);
-    copyIfPresent(ctx, ctx.paths.place(kFriends), child(def, kFriends));
+    ok &= copyIfPresent(ctx, ctx.paths.place(kFriends), child(def, kFriends));
     Step(ctx);
-    copyIfPresent(ctx, ctx.paths.place(kSettings), child(def, kSettings));
+    ok &= copyIfPresent(ctx, ctx.paths.place(kSettings), child(def, kSettings));
     Step(ctx);
-    copyIfPresent(ctx, ctx.paths.place(kSettingsBackup), child(def, kSettingsBackup));
+    ok &= copyIfPresent(ctx, ctx.paths.place(kSettingsBackup), child(def, kSettingsBackup));
     Step(ctx);
-    copyAttachmentsIfPresent(ctx, ctx.paths.ProgramFolder, def);
+    ok &= copyAttachmentsIfPresent(ctx, ctx.paths.ProgramFolder, def);
     Step(ctx);
     for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
-        ShellCopy(ctx, ctx.paths.place(name) + kAll, child(def, name) + QLatin1Char('/'));
+        ok &= ShellCopy(ctx, ctx.paths.place(name) + kAll, child(def, name) + QLatin1Char('/'));
         Step(ctx);
     }
+    return ok;
 }
 
-void InitNewPetData(Context& ctx)
+bool InitNewPetData(Context& ctx)
 {
-    replaceUnsharedKinds(ctx, ctx.paths.DefaultFolder());
-    fileops::deleteFile(ctx.paths.place(kSettings));
+    bool ok = replaceUnsharedKinds(ctx, ctx.paths.DefaultFolder());
+    ok &= fileops::deleteFile(ctx.paths.place(kSettings));
     Step(ctx);
-    fileops::deleteFile(ctx.paths.place(kSettingsBackup));
+    ok &= fileops::deleteFile(ctx.paths.place(kSettingsBackup));
     Step(ctx);
+    return ok;
 }
 
-void StorePetData(Context& ctx)
+bool StorePetData(Context& ctx)
 {
     if (ctx.table.CurrentUser == -1)
-        return;
+        return true;
     const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
-    readyTarget(ctx, pet);
+    bool ok = readyTarget(ctx, pet);
     // The host places are the program folder itself.
-    copyAllKinds(ctx, ctx.paths.ProgramFolder, pet);
+    ok &= copyAllKinds(ctx, ctx.paths.ProgramFolder, pet);
+    return ok;
 }
 
-void LoadPetData(Context& ctx)
+bool LoadPetData(Context& ctx)
 {
     if (ctx.table.CurrentUser == -1)
-        return;
+        return true;
     const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
     if (!fileops::exists(pet))
         ctx.fatal(kMsgPetFolderMissing);
-    replaceUnsharedKinds(ctx, pet);
-    fileops::deleteFile(ctx.paths.place(kSettings));
+    bool ok = replaceUnsharedKinds(ctx, pet);
+    ok &= fileops::deleteFile(ctx.paths.place(kSettings));
     Step(ctx);
-    fileops::deleteFile(ctx.paths.place(kSettingsBackup));
+    ok &= fileops::deleteFile(ctx.paths.place(kSettingsBackup));
     Step(ctx);
-    copyIfPresent(ctx, child(pet, kSettings), ctx.paths.place(kSettings));
+    ok &= copyIfPresent(ctx, child(pet, kSettings), ctx.paths.place(kSettings));
     Step(ctx);
-    copyIfPresent(ctx, child(pet, kSettingsBackup), ctx.paths.place(kSettingsBackup));
+    ok &= copyIfPresent(ctx, child(pet, kSettingsBackup), ctx.paths.place(kSettingsBackup));
     Step(ctx);
+    return ok;
 }
 
-void CopyPetFolder(Context& ctx, const QString& source, const QString& target)
+bool CopyPetFolder(Context& ctx, const QString& source, const QString& target)
 {
     const QString from = fileops::withoutFinalSep(source);
     const QString to = fileops::withoutFinalSep(target);
-    readyTarget(ctx, to);
-    copyAllKinds(ctx, from, to);
+    bool ok = readyTarget(ctx, to);
+    ok &= copyAllKinds(ctx, from, to);
+    return ok;
 }
 
 void PreparePetFolder(Context& ctx, const QString& folder)

@@ -4,11 +4,8 @@
 #include "app/Cp932.h"
 #include "app/Registry.h"
 #include "storage/FileOps.h"
+#include "storage/Journal.h"
 #include "storage/StorageOps.h"
-
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 
 #include <vector>
 
@@ -105,17 +102,7 @@ bool CheckUpgradeFolders(Context& ctx, const MailboxPlan& plan)
 
 bool RenameFolderNoReplace(const QString& from, const QString& to)
 {
-    const QByteArray f = from.toUtf8();
-    const QByteArray t = to.toUtf8();
-    if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS)
-        return false;
-    // A file system without the no-replace rename: test first (a folder name that appears
-    // in between is the one risk left, and rename() still refuses a non-empty folder).
-    if (fileops::exists(to))
-        return false;
-    return std::rename(f.constData(), t.constData()) == 0;
+    return fileops::renameNoReplace(from, to);
 }
 
 namespace {
@@ -155,6 +142,27 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
         return false;
     const PetTable before = ctx.table;
 
+    // The renames are journaled: a kill before Kennel.ini is written is undone at the next
+    // start, one after it is finished (storage/Journal.h).
+    journal::Entry entry{QStringLiteral("upgrade"), {}};
+    for (int k = 0; k < 3; ++k) {
+        const QString row = QString::number(k);
+        const QString old = ctx.paths.OldPetFolder(k + 1);
+        if (!plan.inUse[k]) {
+            entry.values.append({QStringLiteral("remove") + row, old});
+            continue;
+        }
+        const QString pet = ctx.paths.PetFolder(plan.petIndexOf(k));
+        if (fileops::isFolder(old)) {
+            entry.values.append({QStringLiteral("from") + row, old});
+            entry.values.append({QStringLiteral("to") + row, pet});
+        } else {
+            entry.values.append({QStringLiteral("made") + row, pet});
+        }
+    }
+    if (!BeginJournal(ctx, entry))
+        return false;
+
     std::vector<Move> done;
     for (int k = 0; k < 3; ++k) {
         if (!plan.inUse[k])
@@ -170,6 +178,7 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
         }
         if (!rename(from, to)) {
             undo(ctx, done, rename);
+            EndJournal(ctx);
             ctx.critical(kMsgUpgradeRenameFailed.arg(from, to));
             return false;
         }
@@ -189,6 +198,7 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
 
     if (!WriteRegistry(ctx)) {
         undo(ctx, done, rename);
+        EndJournal(ctx);
         ctx.table = before;
         ctx.critical(kMsgUpgradeNotWritten);
         return false;

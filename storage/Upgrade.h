@@ -42,7 +42,7 @@ bool CheckUpgradeNames(Context& ctx, const MailboxPlan& plan, const UpgradeNames
 // the user which folder is in the way.
 bool CheckUpgradeFolders(Context& ctx, const MailboxPlan& plan);
 
-// Renames a folder, failing (false) when the new name exists already.
+// Renames a folder, failing (false) when the new name exists already (fileops::renameNoReplace).
 using FolderRename = std::function<bool(const QString& from, const QString& to)>;
 bool RenameFolderNoReplace(const QString& from, const QString& to);
 
@@ -51,7 +51,9 @@ bool RenameFolderNoReplace(const QString& from, const QString& to);
 // last used mailbox as current pet, Kennel.ini written as version 2.0, then the folders
 // of the unused mailboxes removed. When a rename or the registry write fails, the renames
 // made so far are undone, the table is restored, the user is told, and false is returned:
-// the version 1.0 file stays, so the next start offers the upgrade again.
+// the version 1.0 file stays, so the next start offers the upgrade again. The work is
+// journaled; the journal stays until start-up has taken the template snapshot after the
+// dialog (a kill before that is finished at the next start).
 bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names,
                       const FolderRename& rename = RenameFolderNoReplace);
 

@@ -2,6 +2,7 @@
 #include "app/Registry.h"
 #include "backup/Backup.h"
 #include "backup/Restore.h"
+#include "storage/Journal.h"
 #include "tests/backup/BackupFixture.h"
 
 #include <QtTest>
@@ -83,9 +84,9 @@ private slots:
         const auto expected = hostfolder::snapshot(backup);
         RestoreSession s(fx->ctx(), source(backup));
         QVERIFY(s.open());
-        QCOMPARE(s.stagingFolder(), fx->pet(0) + QLatin1Char('/'));
         QVERIFY(s.registerPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし")));
         s.close();
+        QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(journal::path(fx->ctx().paths)));
         QCOMPARE(fx->ctx().table.CurrentUser, -1);
         QVERIFY(fx->ctx().NewPetRegistered);
         QCOMPARE(hostfolder::snapshot(fx->pet(0)), expected); // copied whole, information file too, kept after close
@@ -105,19 +106,26 @@ private slots:
         QCOMPARE(hostfolder::read(s.stagingFolder() + QStringLiteral("extra/sub/file")), "e");
     }
 
-    // A stale staging folder is cleared first; a cancel removes it again.
-    void staleStagingFolder_clearedThenRemovedOnCancel()
+    // A stale staging folder is cleared first and a cancel removes it whole; a folder left
+    // at the new pet's number is replaced only by a registration.
+    void staleFolders_clearedOrReplaced()
     {
         const QString backup = makeBackupFolder();
         fx->addPet(QStringLiteral("タマ"), QStringLiteral("x"));
+        const QString staging = RestoreStagingFolder(fx->ctx());
+        hostfolder::write(staging, QStringLiteral("stale/sub.txt"), "old");
         hostfolder::write(fx->pet(1), QStringLiteral("stale.txt"), "old");
         hostfolder::write(fx->pet(1), items::kSnacks + QStringLiteral("/stale.pac"), "old");
         {
             RestoreSession s(fx->ctx(), source(backup));
             QVERIFY(s.open());
-            QCOMPARE(dataOf(fx->pet(1)), dataOf(backup));
+            QCOMPARE(dataOf(staging), dataOf(backup));
         }
-        QVERIFY(!hostfolder::exists(fx->pet(1)));
+        QVERIFY(!hostfolder::exists(staging));
+        QVERIFY(hostfolder::exists(fx->pet(1) + QStringLiteral("/stale.txt")));
+        RestoreSession s(fx->ctx(), source(backup));
+        QVERIFY(s.open() && s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
+        QCOMPARE(dataOf(fx->pet(1)), dataOf(backup));
         QVERIFY(hostfolder::exists(fx->pet(0))); // the registered pet's folder is untouched
     }
 
@@ -160,11 +168,12 @@ private slots:
 
     void sourceInsideStagingFolder_isRefusedUntouched()
     {
-        hostfolder::write(fx->pet(0), QStringLiteral("inner/Mewmail設定.mwc"), "s");
-        RestoreSession s(fx->ctx(), source(fx->pet(0) + QStringLiteral("/inner/")));
+        const QString staging = RestoreStagingFolder(fx->ctx());
+        hostfolder::write(staging, QStringLiteral("inner/Mewmail設定.mwc"), "s");
+        RestoreSession s(fx->ctx(), source(staging + QStringLiteral("inner/")));
         QVERIFY(!s.open());
         QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgSourceInStaging});
-        QCOMPARE(hostfolder::read(fx->pet(0) + QStringLiteral("/inner/Mewmail設定.mwc")), "s");
+        QCOMPARE(hostfolder::read(staging + QStringLiteral("inner/Mewmail設定.mwc")), "s");
     }
 
     void registryNotWritten_leavesTableAndStagingAsBefore()

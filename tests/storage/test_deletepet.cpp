@@ -1,7 +1,9 @@
 // Deleting a pet: later pets move down one number with their folders, Kennel.ini and the
-// selector follow, and a copy that fails part-way stops without costing another pet data.
+// selector follow, and a rename that fails part-way is undone without costing a pet data.
 #include "app/Registry.h"
+#include "app/FaultPoint.h"
 #include "storage/DeletePet.h"
+#include "storage/Journal.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
@@ -58,7 +60,7 @@ private slots:
         QFETCH(int, count);
         QFETCH(int, deleted);
         makePets(count, deleted);
-        // A file of the user's beside a pet's data is not carried to its new number.
+        // A file of the user's beside a pet's data moves with its folder (renamed, not copied).
         hostfolder::write(pet(count), QStringLiteral("memo.txt"), "note");
         auto places = snapshot(host());
 
@@ -71,7 +73,9 @@ private slots:
         for (int n = 1; n < count; ++n)
             verifyPetAt(n, n - 1 < deleted ? n - 1 : n);
         QVERIFY(!hostfolder::exists(pet(count)));
-        QVERIFY(!hostfolder::exists(pet(count - 1) + QStringLiteral("/memo.txt")));
+        QCOMPARE(hostfolder::exists(pet(count - 1) + QStringLiteral("/memo.txt")), deleted < count - 1);
+        QVERIFY(!hostfolder::exists(journal::path(ctx().paths)));
+        QVERIFY(QDir(host()).entryList({".kennel*"}, QDir::AllEntries | QDir::Hidden).isEmpty()); // no trash left
         QCOMPARE(registry().table.MaxUser, count - 2);
         QCOMPARE(registry().table.CurrentUser, -1);
         QVERIFY(tc->view.selector.size() == count && !tc->view.selector.contains(petName(deleted)));
@@ -97,30 +101,43 @@ private slots:
         QCOMPARE(tc->view.busyOnCount, 0);
     }
 
-    void failedCopyStopsWithEveryPetIntact()
+    void failedRenameIsUndone_data()
     {
-        makePets(4, 0);
-        // Pet 2 cannot move into folder 2: a folder there has the name of one of its files.
-        hostfolder::write(pet(3), QStringLiteral("おやつ/extra.pac"), "extra");
-        QDir().mkpath(pet(2) + QStringLiteral("/おやつ/extra.pac"));
+        QTest::addColumn<int>("failedFolder"); // the folder number whose rename fails
+        QTest::newRow("the deleted pet's own") << 0;
+        QTest::newRow("the second move") << 3;
+    }
 
-        QCOMPARE(DeletePet(tc->ctx), DeleteResult::Stopped);
+    void failedRenameIsUndone()
+    {
+        QFETCH(int, failedFolder);
+        makePets(4, 1);
+        const auto before = snapshot(host());
+        // Fails the first rename into folder `failedFolder` (0: into the trash).
+        static QString target;
+        target = failedFolder ? pet(failedFolder) : QStringLiteral("/.kennel-deleted");
+        fault::setHandler([](const char* what, const QString& path) {
+            const bool hit = qstrcmp(what, "rename") == 0 && path.endsWith(target);
+            if (hit)
+                target = QStringLiteral("\n");  // once
+            return hit ? fault::Action::Fail : fault::Action::Proceed;
+        });
+        const DeleteResult result = DeletePet(tc->ctx);
+        fault::setHandler(nullptr);
 
-        // Pet 1 moved; the deleted pet, still current, sits before the pets that did not.
-        verifyPetAt(1, 1);
-        QCOMPARE(registry().table.Pet[1], petName(0));
-        verifyPetAt(3, 2);
-        verifyPetAt(4, 3);
-        QCOMPARE(read(pet(3) + QStringLiteral("/おやつ/extra.pac")), QByteArray("extra"));
+        QCOMPARE(result, DeleteResult::Stopped);
+        QCOMPARE(snapshot(host()), before); // every folder back at its number, no journal, no trash
+        QCOMPARE(table().MaxUser, 3);
+        QCOMPARE(table().CurrentUser, 1);
         QCOMPARE(registry().table.CurrentUser, 1);
-        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, petName(1), petName(0), petName(2), petName(3)}));
-        QCOMPARE(tc->messages.texts().last(), kMsgDeleteStopped.arg(petName(0)));
+        QCOMPARE(tc->view.selector.size(), 5);
+        QCOMPARE(tc->messages.texts().last(), kMsgDeleteStopped.arg(petName(1)));
 
-        // Once the obstacle is gone, deleting again finishes the job.
-        QDir(pet(2)).removeRecursively();
+        // The next try goes through.
         QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted);
-        for (int n = 1; n <= 3; ++n)
-            verifyPetAt(n, n);
+        verifyPetAt(1, 0);
+        verifyPetAt(2, 2);
+        verifyPetAt(3, 3);
         QVERIFY(!hostfolder::exists(pet(4)));
     }
 

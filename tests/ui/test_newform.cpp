@@ -107,6 +107,7 @@ private slots:
     {
         QFile::remove(ini());
         hostfolder::write(host(), QStringLiteral("Kennel.ini/blocker"), "x"); // no file can replace it
+        ctx().table.CurrentUser = -1; // "新規ペット" is selected, as when the launch opens the form
         const auto before = hostfolder::snapshot(host());
         for (const char* button : {"BtnNewNO", "BtnNewPet"}) {
             NewForm form(ctx());

@@ -1,7 +1,6 @@
 #include "ui/main/NewForm.h"
 
 #include "app/Context.h"
-#include "storage/StorageOps.h"
 #include "ui/main/Commands.h"
 #include "ui/main/FormParts.h"
 #include "ui/main/MainForm.h"
@@ -68,15 +67,8 @@ void NewForm::BtnNewPet_Click()
         return;
     }
 
-    const bool firstRun = !ctx_.RegistryLoaded;
-    // On a first run the host's places keep their data, which becomes the new pet's.
-    const int index = firstRun ? 0 : ctx_.table.MaxUser + 1;
-    // Kennel.ini is written before the host's places are touched: should the write fail,
-    // the places still hold the data of the pet the file names.
-    if (!commitRegistration(ctx_, index, pet, master))
+    if (!RegisterNewPet(ctx_, pet, master))
         return;
-    if (!firstRun)
-        InitNewPetData(ctx_);
 
     ctx_.NewPetRegistered = true;
     accept();

@@ -3,6 +3,9 @@
 #include "app/Context.h"
 #include "app/Cp932.h"
 #include "app/Registry.h"
+#include "storage/Journal.h"
+#include "storage/PetSwitch.h"
+#include "storage/StorageOps.h"
 
 QString registrationProblem(const Context& ctx, const QString& pet, const QString& master, bool checkDuplicate)
 {
@@ -40,5 +43,54 @@ bool commitRegistration(Context& ctx, int index, const QString& pet, const QStri
         ctx.view->setOwnerText(master);
         ctx.SuppressPetSel = false;
     }
+    return true;
+}
+
+bool RegisterNewPet(Context& ctx, const QString& pet, const QString& master)
+{
+    const bool firstRun = !ctx.RegistryLoaded;
+    if (firstRun)
+        return commitRegistration(ctx, 0, pet, master);
+
+    // The template replaces the host's places: the pet whose data they hold is stored first.
+    if (!StoreOutgoingPet(ctx))
+        return false;
+    const PetTable before = ctx.table;
+    const int index = ctx.table.MaxUser + 1;
+    if (!BeginJournal(ctx, {QStringLiteral("newpet"), {{"pet", QString::number(index)}, {"name", pet}}}))
+        return false;
+    // Kennel.ini is written before the host's places are touched: should the write fail,
+    // the places still hold the data of the pet the file names.
+    if (!commitRegistration(ctx, index, pet, master)) {
+        EndJournal(ctx);
+        return false;
+    }
+    ctx.CurrentUnstored = false;
+    if (!InitNewPetData(ctx)) {
+        // The places hold a mix of the previous pet (stored in its folder) and the template:
+        // no pet is current, so the next start stores them nowhere.
+        ctx.table = before;
+        ctx.table.CurrentUser = -1;
+        if (WriteRegistry(ctx)) {
+            if (ctx.view) {
+                ctx.SuppressPetSel = true;
+                ctx.view->selectorRemove(index + 1);
+                ctx.view->setSelectorText(texts::kNewPetEntry);
+                ctx.view->setOwnerText(QString());
+                ctx.view->setDeleteEnabled(false);
+                ctx.SuppressPetSel = false;
+            }
+            EndJournal(ctx);
+            ctx.critical(kMsgNewPetNotReady);
+            return false;
+        }
+        // Kennel.ini still names the new pet: it stays registered with what arrived.
+        ctx.table = before;
+        ctx.table.MaxUser = index;
+        ctx.table.CurrentUser = index;
+        ctx.table.Pet[index] = pet;
+        ctx.table.Master[index] = master;
+    }
+    EndJournal(ctx);
     return true;
 }

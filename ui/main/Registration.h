@@ -17,3 +17,15 @@ QString registrationProblem(const Context& ctx, const QString& pet, const QStrin
 // answer is false. Otherwise RegistryLoaded is set and the pet is appended to the main
 // window's selector, selected, with its owner shown.
 bool commitRegistration(Context& ctx, int index, const QString& pet, const QString& master);
+
+// Registers a new pet at index MaxUser + 1 (0 on a first run, whose host's places keep
+// their data and become the new pet's) and, unless first run, puts the template into the
+// host's places (InitNewPetData). The set-up is journaled (storage/Journal.h), so a kill
+// part-way is finished at the next start. When the template does not arrive whole, the
+// registration is taken back and the user told; the answer is then false, as when Kennel.ini
+// cannot be written. The names must have passed registrationProblem.
+bool RegisterNewPet(Context& ctx, const QString& pet, const QString& master);
+
+inline const QString kMsgNewPetNotReady =
+    QStringLiteral("新規ペットのデータを準備できなかったため、登録を取り消しました。"
+                   "ディスクの空きや書き込み権限を確認してから、もう一度登録してください。");

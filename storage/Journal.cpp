@@ -1,0 +1,120 @@
+#include "storage/Journal.h"
+
+#include "app/Context.h"
+#include "app/FaultPoint.h"
+#include "storage/FileOps.h"
+#include "storage/HostLayout.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace journal {
+
+namespace {
+const QString kFileName = QStringLiteral("Kennel.journal");
+const QString kStaging = QStringLiteral(".kennel-restore");
+const QString kTrash = QStringLiteral(".kennel-deleted");
+}  // namespace
+
+QString Entry::value(const QString& key) const
+{
+    for (const auto& [k, v] : values)
+        if (k == key)
+            return v;
+    return {};
+}
+
+bool Entry::has(const QString& key) const
+{
+    for (const auto& kv : values)
+        if (kv.first == key)
+            return true;
+    return false;
+}
+
+int Entry::number(const QString& key, int fallback) const
+{
+    bool ok = false;
+    const int n = value(key).toInt(&ok);
+    return ok ? n : fallback;
+}
+
+QString path(const HostLayout& paths)
+{
+    return paths.place(kFileName);
+}
+
+bool write(const HostLayout& paths, const Entry& entry)
+{
+    QByteArray bytes = "op=" + entry.op.toUtf8() + '\n';
+    for (const auto& [k, v] : entry.values)
+        bytes += k.toUtf8() + '=' + v.toUtf8() + '\n';
+    const QString file = path(paths);
+    if (fault::fails("write", file))
+        return false;
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+}
+
+std::optional<Entry> read(const HostLayout& paths)
+{
+    QFile file(path(paths));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    Entry entry;
+    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    for (const QByteArray& raw : lines) {
+        const QString line = QString::fromUtf8(raw);
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        const QString key = line.left(eq);
+        const QString value = line.mid(eq + 1);
+        if (key == QLatin1String("op") && entry.op.isEmpty())
+            entry.op = value;
+        else
+            entry.values.append({key, value});
+    }
+    if (entry.op.isEmpty())
+        return std::nullopt;
+    return entry;
+}
+
+bool remove(const HostLayout& paths)
+{
+    const QString file = path(paths);
+    if (!QFile::exists(file))
+        return true;
+    if (!fault::fails("delete", file))
+        QFile::remove(file);
+    return !QFile::exists(file);
+}
+
+QString stagingFolder(const HostLayout& paths)
+{
+    return paths.place(kStaging);
+}
+
+QString freeTrashFolder(const HostLayout& paths)
+{
+    QString name = paths.place(kTrash);
+    for (int n = 2; fileops::exists(name); ++n)
+        name = paths.place(kTrash + QLatin1Char('-') + QString::number(n));
+    return name;
+}
+
+}  // namespace journal
+
+bool BeginJournal(Context& ctx, const journal::Entry& entry)
+{
+    if (journal::write(ctx.paths, entry))
+        return true;
+    ctx.critical(kMsgJournalNotWritten);
+    return false;
+}
+
+void EndJournal(Context& ctx)
+{
+    if (!journal::remove(ctx.paths))
+        ctx.critical(kMsgJournalNotRemoved);
+}

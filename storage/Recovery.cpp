@@ -1,0 +1,181 @@
+// RecoverInterruptedWork: the start-up half of the intent journal (storage/Journal.h).
+#include "app/Context.h"
+#include "app/Registry.h"
+#include "storage/DeletePet.h"
+#include "storage/FileOps.h"
+#include "storage/Journal.h"
+#include "storage/PetSwitch.h"
+#include "storage/StorageOps.h"
+
+#include <QFile>
+
+namespace {
+
+RegistryContent readRegistryFile(const Context& ctx)
+{
+    QFile file(ctx.paths.registryFile());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return parseRegistry(file.read(1 << 20));
+}
+
+bool listed(const RegistryContent& reg, int index, const QString& name)
+{
+    return reg.kind == RegistryContent::Kind::Version2 && index >= 0 && index <= reg.table.MaxUser
+           && reg.table.Pet[index] == name;
+}
+
+// Writes `table` as Kennel.ini; false when it could not be written.
+bool writeTable(Context& ctx, const PetTable& table)
+{
+    ctx.table = table;
+    return WriteRegistry(ctx);
+}
+
+// The chosen pet's folder goes into the host's places again and Kennel.ini names it.
+bool finishSwitch(Context& ctx, const journal::Entry& e, const RegistryContent& reg)
+{
+    if (reg.kind != RegistryContent::Kind::Version2)
+        return true;  // ReadRegistry deals with the file; nothing was written over a pet
+    PetTable t = reg.table;
+    const int i = e.number(QStringLiteral("pet"));
+    if (!listed(reg, i, e.value(QStringLiteral("name"))) || !fileops::exists(ctx.paths.PetFolder(i))) {
+        // The places may hold a mix: no pet owns them.
+        t.CurrentUser = -1;
+        return writeTable(ctx, t);
+    }
+    ctx.table = t;
+    ctx.table.CurrentUser = i;
+    const bool loaded = LoadPetData(ctx) && LoadedWhole(ctx, ctx.paths.PetFolder(i));
+    t.CurrentUser = loaded ? i : -1;
+    if (!loaded)
+        ctx.critical(kMsgRecoveredLoadFailed);
+    return writeTable(ctx, t);
+}
+
+// The new pet named in Kennel.ini gets the template again.
+bool finishNewPet(Context& ctx, const journal::Entry& e, const RegistryContent& reg)
+{
+    const int n = e.number(QStringLiteral("pet"));
+    if (!listed(reg, n, e.value(QStringLiteral("name"))) || reg.table.CurrentUser != n)
+        return true;  // the registration was not written: the places were not touched
+    ctx.table = reg.table;
+    if (InitNewPetData(ctx))
+        return true;
+    // Not even now: no pet owns the mixed places (the template stays in "Default").
+    PetTable t = reg.table;
+    t.CurrentUser = -1;
+    return writeTable(ctx, t);
+}
+
+bool finishDelete(Context& ctx, const journal::Entry& e, const RegistryContent& reg)
+{
+    const int c = e.number(QStringLiteral("pet"));
+    const int m = e.number(QStringLiteral("max"));
+    const QString trash = e.value(QStringLiteral("trash"));
+    // Only a trash name of Kennel's own is ever removed, whatever the journal says.
+    const QString prefix = ctx.paths.place(QStringLiteral(".kennel-deleted"));
+    if (!trash.startsWith(prefix) || trash.indexOf(QLatin1Char('/'), prefix.size()) != -1)
+        return true;
+    const bool before = reg.kind == RegistryContent::Kind::Version2 && reg.table.MaxUser == m
+                        && listed(reg, c, e.value(QStringLiteral("name")));
+    if (before) {
+        if (RenumberPetFolders(ctx, c, m, trash) != -1 || !writeTable(ctx, TableAfterDeletion(reg.table, c)))
+            return false;
+    } else if (!(reg.kind == RegistryContent::Kind::Version2 && reg.table.MaxUser == m - 1)) {
+        return true;  // not this deletion's file: leave the folders alone
+    }
+    RemovePetFolder(ctx, trash + QLatin1Char('/'));
+    return true;
+}
+
+// Unless Kennel.ini lists the restored pet, its folder goes back to the staging name (and
+// from there, with the rest of the staging folder, away).
+bool finishRestore(Context& ctx, const journal::Entry& e, const RegistryContent& reg)
+{
+    const int n = e.number(QStringLiteral("pet"));
+    if (n < 0 || listed(reg, n, e.value(QStringLiteral("name"))))
+        return true;
+    if (reg.kind == RegistryContent::Kind::Version2 && n <= reg.table.MaxUser)
+        return true;  // another pet owns that number now
+    const QString folder = ctx.paths.PetFolder(n);
+    const QString staging = journal::stagingFolder(ctx.paths);
+    if (!fileops::exists(folder))
+        return true;
+    return fileops::removeTree(staging) && fileops::renameNoReplace(folder, staging);
+}
+
+// A path the upgrade journal may name: a pet folder 1 to 3 or a mailbox folder 1 to 3.
+bool upgradePath(const Context& ctx, const QString& path)
+{
+    for (int n = 1; n <= 3; ++n)
+        if (path == ctx.paths.PetFolder(n - 1) || path == ctx.paths.OldPetFolder(n))
+            return true;
+    return false;
+}
+
+bool finishUpgrade(Context& ctx, journal::Entry e, const RegistryContent& reg)
+{
+    for (auto& [key, value] : e.values)
+        if (!upgradePath(ctx, value))
+            value.clear();  // not a folder of the upgrade: left alone
+    if (reg.kind == RegistryContent::Kind::Version1) {
+        // Back to the version 1.0 folders: the upgrade is offered again.
+        for (int k = 2; k >= 0; --k) {
+            const QString from = e.value(QStringLiteral("from%1").arg(k));
+            const QString to = e.value(QStringLiteral("to%1").arg(k));
+            if (!from.isEmpty() && !to.isEmpty() && fileops::exists(to) && !fileops::exists(from) && !fileops::renameNoReplace(to, from))
+                return false;
+            const QString made = e.value(QStringLiteral("made%1").arg(k));
+            if (!made.isEmpty()) {
+                for (const QString& name : items::kFolderOrder)
+                    fileops::removeFolder(made + QLatin1Char('/') + name);
+                fileops::removeFolder(made);
+            }
+        }
+        return true;
+    }
+    if (reg.kind != RegistryContent::Kind::Version2)
+        return true;
+    for (int k = 0; k < 3; ++k) {
+        const QString gone = e.value(QStringLiteral("remove%1").arg(k));
+        if (!gone.isEmpty())
+            RemovePetFolder(ctx, gone + QLatin1Char('/'));
+    }
+    SnapshotDefaultData(ctx);
+    return true;
+}
+
+} // namespace
+
+bool RecoverInterruptedWork(Context& ctx)
+{
+    const int stepSize = ctx.StepSize;
+    ctx.StepSize = 0;
+    bool ok = true;
+    if (const auto e = journal::read(ctx.paths)) {
+        const RegistryContent reg = readRegistryFile(ctx);
+        const PetTable table = ctx.table;
+        if (e->op == QLatin1String("switch"))
+            ok = finishSwitch(ctx, *e, reg);
+        else if (e->op == QLatin1String("newpet"))
+            ok = finishNewPet(ctx, *e, reg);
+        else if (e->op == QLatin1String("delete"))
+            ok = finishDelete(ctx, *e, reg);
+        else if (e->op == QLatin1String("restore"))
+            ok = finishRestore(ctx, *e, reg);
+        else if (e->op == QLatin1String("upgrade"))
+            ok = finishUpgrade(ctx, *e, reg);
+        ctx.table = table;  // ReadRegistry fills the table from the file
+        if (ok)
+            ok = journal::remove(ctx.paths);
+    } else if (QFile::exists(journal::path(ctx.paths))) {
+        journal::remove(ctx.paths);  // names no operation: nothing to finish
+    }
+    // A restore that never registered leaves its staging folder behind.
+    const QString staging = journal::stagingFolder(ctx.paths);
+    if (ok && fileops::exists(staging))
+        fileops::removeTree(staging);
+    ctx.StepSize = stepSize;
+    return ok;
+}
