@@ -1,0 +1,89 @@
+// The real kennel refuses to run, says why, waits for OK and ends, changing no file: a
+// second copy, the host's window open, a folder without the host, a damaged Kennel.ini.
+#include "app/Registry.h"
+#include "tests/e2e/E2eSession.h"
+#include "tests/support/HostFolder.h"
+
+#include <QtTest>
+
+namespace {
+enum class Case { SecondCopy, HostOpen, NotHostFolder, DamagedRegistry };
+const QString kMain = QStringLiteral("Kennel 2001");
+} // namespace
+Q_DECLARE_METATYPE(Case)
+
+class TestE2ERefusals : public QObject {
+    Q_OBJECT
+    E2eSession s;
+
+private slots:
+    void initTestCase()
+    {
+        if (!s.start())
+            QSKIP("Xvfb is not installed");
+    }
+
+    void refused_toldAndNothingChanged_data()
+    {
+        QTest::addColumn<Case>("situation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("second copy") << Case::SecondCopy
+                                     << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
+        QTest::newRow("host open") << Case::HostOpen
+                                   << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
+                                                     "一度終了してください。");
+        QTest::newRow("not a host folder") << Case::NotHostFolder
+                                           << QStringLiteral("Kennel 2001 | critical | フォルダが違います。");
+        QTest::newRow("damaged Kennel.ini")
+            << Case::DamagedRegistry
+            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。");
+    }
+    void refused_toldAndNothingChanged()
+    {
+        QFETCH(Case, situation);
+        QFETCH(QString, message);
+        const QString host = s.newHost(QString::fromLatin1(QTest::currentDataTag()), QStringLiteral("mike"));
+        PetTable table;
+        table.Pet[0] = QStringLiteral("ミケ");
+        table.Master[0] = QStringLiteral("太郎");
+        table.MaxUser = table.CurrentUser = 0;
+        hostfolder::write(host, QStringLiteral("Kennel.ini"), formatRegistry(table).value());
+
+        QProcess* first = nullptr;
+        QProcess hostProgram;
+        if (situation == Case::SecondCopy) {
+            first = &s.startKennel(host);
+            QVERIFY(s.waitIdle());
+        } else if (situation == Case::HostOpen) {
+            hostProgram.start(host + QStringLiteral("/Mewmail20.exe"));
+            QVERIFY(s.waitWindow(QStringLiteral("Mewmail for Windows ver. 2.0")));
+        } else if (situation == Case::NotHostFolder) {
+            QVERIFY(QFile::remove(host + QStringLiteral("/Mewmail20.exe")));
+        } else {
+            hostfolder::write(host, QStringLiteral("Kennel.ini"),
+                              "Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 0\r\nMaster 0 = m\r\nPet 0 = p\r\n");
+        }
+        const auto before = hostfolder::snapshot(host);
+
+        QProcess& kennel = s.startKennel(host);
+        QCOMPARE(s.nextMessage(), message);
+        QCOMPARE(kennel.state(), QProcess::Running); // until the message is answered
+        QVERIFY(s.answer("Return"));
+        QCOMPARE(s.waitEnd(kennel), 0);
+        QCOMPARE(hostfolder::snapshot(host), before);
+
+        if (first) { // the first copy goes on undisturbed
+            QCOMPARE(first->state(), QProcess::Running);
+            QVERIFY(s.keys(kMain, "Ctrl+q"));
+            QCOMPARE(s.waitEnd(*first), 0);
+        }
+        if (hostProgram.state() == QProcess::Running) {
+            QVERIFY(s.closeWindow(QStringLiteral("Mewmail for Windows ver. 2.0")));
+            QVERIFY(hostProgram.waitForFinished(10000));
+        }
+        QCOMPARE(s.nextMessage(0), QString()); // nothing else was said
+    }
+};
+
+QTEST_MAIN(TestE2ERefusals)
+#include "test_e2e_refusals.moc"
