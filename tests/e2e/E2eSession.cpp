@@ -150,6 +150,39 @@ QProcess& E2eSession::startKennel(const QString& host)
     return p;
 }
 
+void E2eSession::endAll()
+{
+    pump();
+    if (QTest::currentTestFailed()) {
+        QStringList shown;
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        Window focused = 0;
+        int revert = 0;
+        XGetInputFocus(d_, &focused, &revert);
+        if (XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count)) {
+            for (unsigned int i = count; i-- > 0;) {
+                XWindowAttributes a;
+                if (XGetWindowAttributes(d_, children[i], &a) && a.map_state == IsViewable)
+                    shown << titleOf(d_, children[i]) + (children[i] == focused ? QStringLiteral(" (focus)") : QString());
+            }
+            XFree(children);
+        }
+        qWarning().noquote() << "windows, top first:" << shown.join(QStringLiteral(", ")) << "\noutput:\n"
+                             << QString::fromUtf8(said_);
+    }
+    for (Run& run : runs_)
+        if (run.process->state() != QProcess::NotRunning) {
+            run.process->kill();
+            run.process->waitForFinished();
+        }
+    runs_.clear();
+    said_.clear();
+    taken_ = int(messages_.size());
+}
+
 void E2eSession::pump()
 {
     for (Run& run : runs_) {
@@ -190,8 +223,15 @@ int E2eSession::waitEnd(QProcess& kennel, int ms)
 
 bool E2eSession::answer(const QString& chords)
 {
-    // The box is logged before it shows; its caption may be the main window's.
-    return until([&] { return topmost(lastCaption_, true) != 0; }, 20000) && keys(lastCaption_, chords);
+    // The box is logged before it shows, and its caption may be the main window's. Keys that
+    // follow go elsewhere only once it has gone.
+    Window box = 0;
+    const auto gone = [&] {
+        XWindowAttributes a;
+        return !XGetWindowAttributes(d_, box, &a) || a.map_state != IsViewable;
+    };
+    return until([&] { return (box = topmost(lastCaption_, true)) != 0; }, 20000) && keys(lastCaption_, chords) &&
+           until(gone, 20000);
 }
 
 bool E2eSession::waitIdle(int ms)

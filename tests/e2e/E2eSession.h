@@ -41,6 +41,9 @@ public:
     // empty on timeout.
     QString nextMessage(int ms = 20000);
     QStringList messages() const { return messages_; } // every box shown so far
+    // Ends every program still running (call from each test's cleanup()); after a failed test,
+    // first tells what was on the screen and what the programs wrote.
+    void endAll();
     // Waits for the end of the process: its exit code, or -1 while it still runs.
     int waitEnd(QProcess& kennel, int ms = 20000);
     QByteArray output() const { return said_; } // everything the processes wrote
@@ -58,7 +61,8 @@ public:
     // Clicks at a point of the window: a coordinate below 1 in size is a share of the
     // window's width or height; a negative one counts from the right or bottom.
     bool click(const QString& title, double x, double y);
-    // Answers the message box taken last by nextMessage(), once it is on screen.
+    // Answers the message box taken last by nextMessage() once it is on screen, and waits
+    // until it has gone.
     bool answer(const QString& chords);
     // Waits for the information sound an idle main window plays (after start-up and after
     // every command that ran busy), counting only sounds since the last start, key or click.

@@ -24,6 +24,7 @@ private slots:
         if (!s.start())
             QSKIP("Xvfb is not installed");
     }
+    void cleanup() { s.endAll(); }
 
     // The host holds a pet: sharing settings, registration with Japanese names (an empty
     // owner refused first), folder 1 and the template filled, Kennel.ini written.

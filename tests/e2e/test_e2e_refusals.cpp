@@ -22,6 +22,7 @@ private slots:
         if (!s.start())
             QSKIP("Xvfb is not installed");
     }
+    void cleanup() { s.endAll(); }
 
     void refused_toldAndNothingChanged_data()
     {
