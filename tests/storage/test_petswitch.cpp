@@ -1,6 +1,7 @@
 // The pet switch: what moves under each sharing flag, what is written, and how a pet without
 // a pet folder (registered in this run) keeps its data.
 #include "app/Registry.h"
+#include "app/Startup.h"
 #include "storage/PetSwitch.h"
 #include "storage/StorageOps.h"
 #include "tests/support/HostTest.h"
@@ -137,6 +138,42 @@ private slots:
         QCOMPARE(snapshot(host()), before);
         QVERIFY(!hostfolder::exists(pet(4))); // stored again at the next attempt
         QCOMPARE(tc->messages.texts().last(), kMsgOutgoingNotStored.arg(QStringLiteral("はな")));
+    }
+
+    void failedStartupStoreKeepsThePlacesUntilStored_data()
+    {
+        QTest::addColumn<bool>("stillFailing");
+        QTest::newRow("stored on leaving") << false;
+        QTest::newRow("still failing: refused") << true;
+    }
+
+    void failedStartupStoreKeepsThePlacesUntilStored()
+    {
+        QFETCH(bool, stillFailing);
+        hostfolder::makeHost(host(), QStringLiteral("A2")); // the host ran with pet 0
+        QFile::remove(host() + QStringLiteral("/おともだち帳")); // a friends book no copy can carry
+        QDir().mkpath(host() + QStringLiteral("/おともだち帳"));
+        StartupCheck(tc->ctx);
+        QVERIFY(tc->ctx.CurrentUnstored);
+        QCOMPARE(tc->messages.texts().last(), kMsgStoreFailed.arg(QStringLiteral("ぽち")));
+        if (!stillFailing) {
+            QDir(host() + QStringLiteral("/おともだち帳")).removeRecursively();
+            hostfolder::write(host(), QStringLiteral("おともだち帳"), "friends A2");
+        }
+        const auto places = snapshot(host());
+
+        const PetSwitchResult result = choose(QStringLiteral("たま"));
+
+        if (stillFailing) {
+            QCOMPARE(result, PetSwitchResult::Refused);
+            QCOMPARE(snapshot(host()), places);
+            QCOMPARE(currentInFile(), 0);
+        } else {
+            QCOMPARE(result, PetSwitchResult::Switched);
+            QCOMPARE(read(pet(1) + QStringLiteral("/おともだち帳")), QByteArray("friends A2"));
+            QCOMPARE(read(pet(1) + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in A2"));
+            QVERIFY(!tc->ctx.CurrentUnstored);
+        }
     }
 
     void fatalChoices_data()
