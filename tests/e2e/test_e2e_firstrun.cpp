@@ -63,9 +63,10 @@ private slots:
         QCOMPARE(s.messages().size(), 1); // the empty owner's
     }
 
-    // No pet in the host: a new pet is registered and the host started at once, Kennel hides;
-    // the host receives a mail and is closed, Kennel ends without storing; the next start
-    // stores the host's data, the new mail included, into the pet's folder.
+    // No pet in the host. The new pet dialog cancelled leaves no Kennel.ini: the next start is
+    // a first run again. There a new pet is registered and the host started at once, Kennel
+    // hides; the host receives a mail and is closed, Kennel ends without storing; the next
+    // start stores the host's data, the new mail included, into the pet's folder.
     void firstRun_noPet_hostRunsAndNextStartStores()
     {
         hostfolder::makeHost(s.path(QStringLiteral("nopet")), QStringLiteral("tama"), false);
@@ -73,8 +74,17 @@ private slots:
         const QString pet = host + QStringLiteral("/ユーザー1");
         const QString inbox = QStringLiteral("/") + items::kInbox;
         const qsizetype shown = s.messages().size();
-        QProcess& kennel = s.startKennel(host);
+        QProcess& cancelled = s.startKennel(host);
+        QVERIFY(s.waitWindow(kConfig));
+        QVERIFY(s.keys(kConfig, "Return"));
+        QVERIFY(s.waitWindow(kNewPet));
+        QVERIFY(s.keys(kNewPet, "Escape"));
+        QVERIFY(s.waitIdle());
+        QVERIFY(!hostfolder::exists(host + QStringLiteral("/Kennel.ini")));
+        QVERIFY(s.keys(kMain, "Alt+f x"));
+        QCOMPARE(s.waitEnd(cancelled), 0);
 
+        QProcess& kennel = s.startKennel(host);
         QVERIFY(s.waitWindow(kConfig));
         QVERIFY(s.keys(kConfig, "Return"));
         QVERIFY(s.waitWindow(kNewPet));

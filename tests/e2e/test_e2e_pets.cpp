@@ -114,6 +114,8 @@ private slots:
         QCOMPARE(std::pair(r.table.CurrentUser, r.table.MaxUser), std::pair(-1, 1));
         QCOMPARE((QStringList{r.table.Pet[0], r.table.Master[0], r.table.Pet[1], r.table.Master[1]}),
                  (QStringList{kPets[0], kOwners[0], kPets[2], kOwners[2]}));
+        QVERIFY(r.table.Toys && !r.table.Oyatsu); // the sharing stays
+        QVERIFY(!hostfolder::read(host + QStringLiteral("/Kennel.ini")).contains("Pet 2"));
         QCOMPARE(E2eSession::itemData(host + QStringLiteral("/ユーザー1")), stored[0]);
         QCOMPARE(E2eSession::itemData(host + QStringLiteral("/ユーザー2")), stored[2]);
         QVERIFY(!hostfolder::exists(host + QStringLiteral("/ユーザー3")));
