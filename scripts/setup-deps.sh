@@ -10,6 +10,7 @@ packages=(
   xvfb x11-utils
   lhasa libarchive-tools p7zip-full jlha-utils default-jre-headless
   gzip tar xz-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()
