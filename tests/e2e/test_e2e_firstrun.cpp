@@ -114,6 +114,7 @@ private slots:
 
         QProcess& again = s.startKennel(host);
         QVERIFY(s.waitIdle());
+        QVERIFY(s.waitNoWindow(kHost, 0)); // idle, not launching anything
         QCOMPARE(E2eSession::itemData(pet), E2eSession::itemData(host));
         QCOMPARE(QDir(pet + inbox).entryList(QDir::Files).size(), mails());
         QVERIFY(hostfolder::exists(pet + QLatin1Char('/') + items::kSettings)); // made by the host
