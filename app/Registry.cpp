@@ -14,7 +14,9 @@ bool WriteRegistry(Context& ctx)
     bool ok = false;
     if (bytes) {
         QSaveFile file(ctx.paths.registryFile());
-        ok = !fault::fails("write", ctx.paths.registryFile()) && file.open(QIODevice::WriteOnly)
+        // Unbuffered: a full disk fails the write here; buffered, the commit's final flush
+        // would lose the error and put an empty file in place of the good one.
+        ok = !fault::fails("write", ctx.paths.registryFile()) && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
              && file.write(*bytes) == bytes->size() && file.commit();
     }
     // The gauge moves as the nine lines groups are written.

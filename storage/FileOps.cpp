@@ -3,6 +3,7 @@
 #include "app/FaultPoint.h"
 
 #include <QFile>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -117,6 +118,22 @@ bool removeTree(const QString& path)
         fs::remove(root, ec);
     }
     return !exists(path);
+}
+
+bool writeWhole(const QString& path, const QByteArray& bytes)
+{
+    if (fault::fails("write", path))
+        return false;
+    QSaveFile file(path);
+    // Unbuffered: a write that fails (no space left) is seen here, not lost in a final flush
+    // whose error the commit would not report.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 QString withoutFinalSep(const QString& path)

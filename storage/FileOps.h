@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // File-system primitives of the storage operations. Every one ignores its failures: a
@@ -22,6 +23,9 @@ bool renameNoReplace(const QString& from, const QString& to);
 // Removes a folder with everything below it (for Kennel's own working folders only).
 // True when it is gone.
 bool removeTree(const QString& path);
+// Replaces the file at path by bytes, whole or not at all (a temporary file renamed into
+// place; every write checked, a full disk included). Fault point "write".
+bool writeWhole(const QString& path, const QByteArray& bytes);
 // Path without its final "/" (the root stays "/").
 QString withoutFinalSep(const QString& path);
 }  // namespace fileops

@@ -6,7 +6,6 @@
 #include "storage/HostLayout.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace journal {
 
@@ -49,11 +48,7 @@ bool write(const HostLayout& paths, const Entry& entry)
     QByteArray bytes = "op=" + entry.op.toUtf8() + '\n';
     for (const auto& [k, v] : entry.values)
         bytes += k.toUtf8() + '=' + v.toUtf8() + '\n';
-    const QString file = path(paths);
-    if (fault::fails("write", file))
-        return false;
-    QSaveFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+    return fileops::writeWhole(path(paths), bytes);
 }
 
 std::optional<Entry> read(const HostLayout& paths)
