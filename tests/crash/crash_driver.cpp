@@ -1,0 +1,184 @@
+// Runs one Kennel operation in a program folder and reports every file-system change it
+// makes. With "kill N" the process ends without any clean-up right before change N; with
+// "fail N" change N fails as on a full disk and the operation goes on. The operation
+// "restart" is Kennel's start-up (main window load and start-up check), which finishes or
+// undoes whatever an interrupted operation left behind.
+//
+//   kennel_crash_driver <op> <program folder> [kill|fail N] [backup source]
+//
+// Output on stdout: "point <n> <what> <path>" per change, "message <text>" per message box.
+#include "app/FaultPoint.h"
+#include "app/Registry.h"
+#include "backup/Restore.h"
+#include "backup/UnlhaLibrary.h"
+#include "storage/DeletePet.h"
+#include "storage/PetSwitch.h"
+#include "tests/support/TestPorts.h"
+#include "ui/main/ConvertForm.h"
+#include "ui/main/MainForm.h"
+#include "ui/main/NewForm.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+int g_count = 0;
+int g_target = 0;
+bool g_kill = false;
+
+fault::Action onPoint(const char* what, const QString& path)
+{
+    ++g_count;
+    const QByteArray line = QByteArray("point ") + QByteArray::number(g_count) + ' ' + what + ' ' + path.toUtf8() + '\n';
+    if (g_count == g_target && g_kill) {
+        // Nothing buffered may reach the disk after this: the report goes out unbuffered.
+        (void)!write(STDOUT_FILENO, "killed ", 7);
+        (void)!write(STDOUT_FILENO, line.constData(), static_cast<size_t>(line.size()));
+        _exit(137);
+    }
+    std::fputs(line.constData(), stdout);
+    return g_count == g_target ? fault::Action::Fail : fault::Action::Proceed;
+}
+
+// The dialogs start-up opens: sharing settings keep their values, the upgrade is confirmed
+// with fixed names, as a user would type them again after an interrupted upgrade.
+struct ScriptedDialogs : StartupDialogs {
+    Context& ctx;
+    explicit ScriptedDialogs(Context& c) : ctx(c) {}
+    void showConfigForm() override {}
+    bool showNewForm() override { return false; }
+    void showInitializeForm() override {}
+    void launchHost() override {}
+    void showConvertForm() override
+    {
+        ConvertForm form(ctx);
+        form.Form_Load();
+        for (int k = 0; k < 3; ++k) {
+            form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(k))->setText(QStringLiteral("旧%1").arg(k + 1));
+            form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(k))->setText(QStringLiteral("主%1").arg(k));
+        }
+        form.BtnOK_Click();
+        form.Form_Unload();  // a conversion that did not complete closes the dialog: the program ends
+    }
+};
+
+// The main window without the gauge's pauses, which only pace the display.
+struct UnpacedMainForm : MainForm {
+    using MainForm::MainForm;
+    void delayGauge(int) override {}
+};
+
+void startUp(TestContext& tc)
+{
+    UnpacedMainForm form(tc.ctx, true);
+    ScriptedDialogs dialogs(tc.ctx);
+    tc.ctx.dialogs = &dialogs;
+    form.Form_Load();
+    form.OpenTimer_Timer();
+    tc.ctx.view = &tc.view;
+    tc.ctx.dialogs = nullptr;
+}
+
+// The program as it stands after start-up: Kennel.ini read, the selector filled.
+void loaded(TestContext& tc)
+{
+    tc.ctx.StepSize = 1;
+    ReadRegistry(tc.ctx);
+    tc.ctx.RegistryLoaded = true;
+    tc.ctx.StepSize = 0;
+}
+
+void restore(TestContext& tc, const QString& source)
+{
+    loaded(tc);
+    RestoreSource src;
+    UnlhaLibrary library(qEnvironmentVariable("KENNEL_BIN_DIR"));
+    if (source.endsWith(QLatin1String(".lzh"))) {
+        src.kind = RestoreSource::Kind::Archive;
+        src.archive = source;
+        tc.ctx.unlha = &library;
+        tc.ctx.UnlhaInstalled = library.version() > 0;
+    } else {
+        src.kind = RestoreSource::Kind::Folder;
+        src.folder = source + QLatin1Char('/');
+    }
+    RestoreSession session(tc.ctx, src);
+    if (session.open())
+        session.registerPet(QStringLiteral("復元"), QStringLiteral("主R"));
+    session.close();
+}
+
+struct Op {
+    const char* name;
+    void (*run)(TestContext&, const QString& source);
+};
+
+const Op kOps[] = {
+    {"restart", [](TestContext& tc, const QString&) { startUp(tc); }},
+    {"store", [](TestContext& tc, const QString&) { startUp(tc); }},
+    {"upgrade", [](TestContext& tc, const QString&) { startUp(tc); }},
+    {"switch",
+     [](TestContext& tc, const QString&) {
+         loaded(tc);
+         tc.view.current = tc.ctx.table.Pet[tc.ctx.table.MaxUser];
+         SwitchPet(tc.ctx);
+     }},
+    {"newpet",  // "新規ペット" in the selector, then the registration dialog
+     [](TestContext& tc, const QString&) {
+         loaded(tc);
+         tc.view.current = texts::kNewPetEntry;
+         if (SwitchPet(tc.ctx) != PetSwitchResult::NewPetEntry)
+             return;
+         NewForm form(tc.ctx);
+         form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("新入り"));
+         form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("主N"));
+         form.BtnNewPet_Click();
+     }},
+    {"delete",
+     [](TestContext& tc, const QString&) {
+         loaded(tc);
+         DeletePet(tc.ctx);
+     }},
+    {"restore", restore},
+};
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3) {
+        std::fputs("usage: kennel_crash_driver <op> <program folder> [kill|fail N] [backup source]\n", stderr);
+        return 2;
+    }
+    if (args.size() >= 5 && args[3] != QLatin1String("none")) {
+        g_kill = args[3] == QLatin1String("kill");
+        g_target = args[4].toInt();
+    }
+    const QString source = args.size() >= 6 ? args[5] : QString();
+
+    TestContext tc(args[2]);
+    fault::setHandler(onPoint);
+    int code = 0;
+    bool known = false;
+    try {
+        for (const Op& op : kOps)
+            if (args[1] == QLatin1String(op.name)) {
+                known = true;
+                op.run(tc, source);
+            }
+    } catch (const ProgramEnded& e) {
+        code = e.code == 0 ? 3 : e.code;  // the program ended itself (a fatal message)
+    }
+    fault::setHandler(nullptr);
+    for (const QString& text : tc.messages.texts())
+        std::printf("message %s\n", text.simplified().toUtf8().constData());
+    std::fflush(stdout);
+    return known ? code : 2;
+}

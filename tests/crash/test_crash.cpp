@@ -1,0 +1,470 @@
+// Crash and disk-full harness. Each operation runs in a copy of a realistic program folder
+// (four pets, two shared kinds, a template) through kennel_crash_driver: once whole, then
+// once per file-system change, ending the process right before that change (or failing
+// it as a full disk would), followed by a restart of Kennel. After the restart every pet's
+// data must equal its data before the operation or after it, the shared kinds too, and no
+// numbered pet folder may exist that Kennel.ini does not list.
+#include "app/Registry.h"
+#include "backup/Backup.h"
+#include "backup/UnlhaLibrary.h"
+#include "storage/HostLayout.h"
+#include "tests/support/HostFolder.h"
+#include "tests/support/TestPorts.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <sys/statvfs.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace items;
+
+namespace {
+
+using Files = QMap<QString, QByteArray>;
+// "pet <name>", "shared <kind>", "stray <folder>" -> files by relative path; "~Kennel.ini".
+using State = QMap<QString, Files>;
+
+const QStringList kPets = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ハナ"), QStringLiteral("クロ")};
+
+// ---- scenes ---------------------------------------------------------------------------
+
+// One pet's data, every kind, content tagged so that mix-ups show; file counts differ by seed.
+void writePetData(const QString& folder, const QString& tag, int seed)
+{
+    const QByteArray t = tag.toUtf8();
+    auto w = [&](const QString& rel, const QByteArray& what) { hostfolder::write(folder, rel, what + ' ' + t); };
+    for (int i = 0; i < 2 + seed % 3; ++i)
+        w(kInbox + QStringLiteral("/in%1.mwm").arg(i), "mail in " + QByteArray::number(i));
+    for (int i = 0; i < 1 + seed % 2; ++i)
+        w(kOutbox + QStringLiteral("/out%1.mwm").arg(i), "mail out");
+    w(kAttachments + QStringLiteral("/photo.jpg"), "photo");
+    w(kToys + QStringLiteral("/ball.pty"), "toy");
+    w(kSnacks + QStringLiteral("/cake.pac"), "snack");
+    w(kSnacks + QStringLiteral("/bone.pac"), "snack");
+    w(kTreasures + QStringLiteral("/gem.pac"), "gem");
+    w(kFriends, "friends");
+    w(kSettings, "settings");
+    w(kSettingsBackup, "settings backup");
+}
+
+// The folder as it stands after a start-up: every pet stored, the host's places holding the
+// current pet (index 1) with the shared snacks and friends book, a template.
+void baseScene(const QString& host, bool hostRanSinceStore = false)
+{
+    hostfolder::write(host, QStringLiteral("Mewmail20.exe"), "host");
+    HostLayout paths(host);
+    PetTable t;
+    for (int i = 0; i < kPets.size(); ++i) {
+        t.Pet[i] = kPets[i];
+        t.Master[i] = QStringLiteral("飼い主") + kPets[i];
+        writePetData(paths.PetFolder(i), kPets[i], i);
+    }
+    t.MaxUser = static_cast<int>(kPets.size()) - 1;
+    t.CurrentUser = 1;
+    t.Oyatsu = t.Friends = true;
+    writePetData(host, kPets[1], 1);
+    writePetData(paths.DefaultFolder(), QStringLiteral("template"), 0);
+    for (const QString& shared : {kSnacks + QStringLiteral("/cake.pac"), kSnacks + QStringLiteral("/bone.pac"), kFriends})
+        for (const QString& place : {host, paths.PetFolder(1)})
+            hostfolder::write(place, shared, "shared " + shared.toUtf8());
+    hostfolder::write(host, QStringLiteral("Kennel.ini"), *formatRegistry(t));
+    if (hostRanSinceStore) {  // the host ran: new mail, changed settings, a new shared snack
+        hostfolder::write(host, kInbox + QStringLiteral("/new.mwm"), "new mail");
+        hostfolder::write(host, kSettings, "settings changed by the host");
+        hostfolder::write(host, kSnacks + QStringLiteral("/new.pac"), "new snack");
+    }
+}
+
+// Version 1.0: three mailboxes "ユーザー 1".."ユーザー 3", the second one last used, its live
+// data in the host's places (newer than its folder).
+void versionOneScene(const QString& host)
+{
+    hostfolder::write(host, QStringLiteral("Mewmail20.exe"), "host");
+    HostLayout paths(host);
+    for (int n = 1; n <= 3; ++n)
+        writePetData(paths.OldPetFolder(n), QStringLiteral("旧%1").arg(n), n);
+    writePetData(host, QStringLiteral("旧2"), 2);
+    hostfolder::write(host, kInbox + QStringLiteral("/new.mwm"), "new mail");
+    hostfolder::write(host, QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 1\r\n");
+}
+
+struct Operation {
+    const char* name;
+    const char* driverOp;
+    void (*scene)(const QString& host);
+    QString source;  // the backup restored from
+};
+}  // namespace
+Q_DECLARE_METATYPE(Operation)
+namespace {
+
+// ---- what each pet holds ---------------------------------------------------------------
+
+struct Kind {
+    QString name;
+    bool folder;
+    bool PetTable::*shared;  // nullptr: never shared
+};
+const Kind kKinds[] = {
+    {kToys, true, &PetTable::Toys},         {kSnacks, true, &PetTable::Oyatsu},
+    {kInbox, true, &PetTable::Mails},       {kOutbox, true, &PetTable::Mails},
+    {kAttachments, true, &PetTable::Mails}, {kTreasures, true, &PetTable::Treasures},
+    {kFriends, false, &PetTable::Friends},  {kSettings, false, nullptr},
+    {kSettingsBackup, false, nullptr},
+};
+
+Files kindFiles(const QString& place, const Kind& kind)
+{
+    Files out;
+    const QString path = place + QLatin1Char('/') + kind.name;
+    if (!kind.folder) {
+        if (QFileInfo(path).isFile())
+            out.insert(kind.name, hostfolder::read(path));
+        return out;
+    }
+    for (const QFileInfo& f : QDir(path).entryInfoList(QDir::Files | QDir::Hidden))
+        out.insert(kind.name + QLatin1Char('/') + f.fileName(), hostfolder::read(f.filePath()));
+    return out;
+}
+
+// The kinds a pet owns (the unshared ones) as they lie in place; a missing place is marked.
+Files petFiles(const QString& place, const PetTable& flags)
+{
+    if (!QFileInfo(place).isDir())
+        return {{QStringLiteral("<no folder>"), {}}};
+    Files out;
+    for (const Kind& k : kKinds)
+        if (!k.shared || !(flags.*k.shared))
+            out.insert(kindFiles(place, k));
+    return out;
+}
+
+State capture(const QString& host)
+{
+    State s;
+    const HostLayout paths(host);
+    const RegistryContent reg = parseRegistry(hostfolder::read(paths.registryFile()));
+    PetTable t = reg.table;
+    int listed = 0;
+    if (!QFileInfo::exists(paths.registryFile()) || reg.kind == RegistryContent::Kind::Broken) {
+        s.insert(QStringLiteral("Kennel.ini missing or broken"), {});
+    } else if (reg.kind == RegistryContent::Kind::Version1) {
+        // The mailboxes, under the names the upgrade gives them.
+        t = PetTable();
+        for (int n = 1; n <= 3; ++n)
+            s.insert(QStringLiteral("pet 旧%1").arg(n),
+                     petFiles(n - 1 == reg.lastUser ? host : paths.OldPetFolder(n), t));
+    } else {
+        listed = t.count();
+        for (int i = 0; i < listed; ++i)
+            s.insert(QStringLiteral("pet ") + t.Pet[i], petFiles(i == t.CurrentUser ? host : paths.PetFolder(i), t));
+        for (int n = 1; n <= 3; ++n)
+            if (QFileInfo::exists(paths.OldPetFolder(n)))
+                s.insert(QStringLiteral("stray ") + QFileInfo(paths.OldPetFolder(n)).fileName(), {});
+    }
+    for (const Kind& k : kKinds)
+        if (k.shared && t.*k.shared)
+            s.insert(QStringLiteral("shared ") + k.name, kindFiles(host, k));
+    for (int n = listed + 1; n <= kMaxPets; ++n)
+        if (QFileInfo::exists(paths.PetFolder(n - 1)))
+            s.insert(QStringLiteral("stray ") + QFileInfo(paths.PetFolder(n - 1)).fileName(), petFiles(paths.PetFolder(n - 1), PetTable()));
+    s.insert(QStringLiteral("~Kennel.ini"), {{QString(), hostfolder::read(paths.registryFile())}});
+    return s;
+}
+
+enum class Outcome { Before, After, Mixed, Lost };
+
+// Every entry must equal its value before or after the operation (absent counts as a value).
+Outcome judge(const State& before, const State& after, const State& got, QStringList* wrong)
+{
+    QStringList keys = before.keys() + after.keys() + got.keys();
+    keys.removeDuplicates();
+    bool allBefore = true, allAfter = true;
+    for (const QString& key : keys) {
+        if (key.startsWith(QLatin1Char('~')))
+            continue;  // which pet is current may differ from both, as after a refused switch
+        const auto value = [&](const State& s) { return s.contains(key) ? std::optional(s[key]) : std::nullopt; };
+        const bool b = value(got) == value(before), a = value(got) == value(after);
+        allBefore &= b;
+        allAfter &= a;
+        if (!a && !b)
+            *wrong << key + QStringLiteral(" (") + QStringList(got.value(key).keys()).join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    if (!wrong->isEmpty())
+        return Outcome::Lost;
+    // Where the pets' data is the same before and after (a switch), Kennel.ini tells.
+    return got == after ? Outcome::After : allBefore ? Outcome::Before : allAfter ? Outcome::After : Outcome::Mixed;
+}
+
+// ---- running ---------------------------------------------------------------------------
+
+struct Run {
+    int exitCode = -1;
+    QStringList points;    // "what path", by number - 1
+    QStringList messages;
+};
+
+Run drive(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral(KENNEL_CRASH_DRIVER), args);
+    p.waitForFinished(60000);
+    Run r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("point ")))
+            r.points << line.section(QLatin1Char(' '), 2);
+        else if (line.startsWith(QLatin1String("message ")))
+            r.messages << line.mid(8);
+    }
+    return r;
+}
+
+void copyTree(const QString& from, const QString& to)
+{
+    namespace fs = std::filesystem;
+    fs::create_directories(to.toStdString());
+    fs::copy(from.toStdString(), to.toStdString(), fs::copy_options::recursive);
+}
+
+struct Tally {
+    int tried = 0, before = 0, after = 0, mixed = 0;
+    QStringList failures;
+};
+
+// Runs body(k) for each k on two workers.
+template <typename F>
+void onWorkers(const QList<int>& items, F body)
+{
+    std::atomic<int> next{0};
+    auto work = [&] {
+        for (int i; (i = next++) < items.size();)
+            body(items[i]);
+    };
+    std::thread other(work);
+    work();
+    other.join();
+}
+
+}  // namespace
+
+class CrashTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    QString folderBackup, archiveBackup;
+    QString tmpfs;
+
+    QString path(const QString& rel) const { return dir.path() + QLatin1Char('/') + rel; }
+
+    // Lays out the operation's scene; the whole run gives the states and the points.
+    struct Baseline {
+        State before, after;
+        Run run;
+    };
+    Baseline baseline(const Operation& op, const QString& host)
+    {
+        op.scene(host);
+        Baseline b;
+        b.before = capture(host);
+        const QString whole = host + QStringLiteral("-whole");
+        copyTree(host, whole);
+        b.run = drive({QLatin1String(op.driverOp), whole, QStringLiteral("none"), QStringLiteral("0"), op.source});
+        b.after = capture(whole);
+        return b;
+    }
+
+    // One interrupted or failed run and a restart in work, a copy of the scene; the verdict
+    // goes into tally. A departure from the whole run's result must have been told.
+    void trial(const Operation& op, const Baseline& b, const QString& scene, const QString& work, const char* mode,
+               int n, Tally& tally, std::mutex& lock)
+    {
+        const Run run = drive({QLatin1String(op.driverOp), work, QLatin1String(mode), QString::number(n), op.source});
+        const Run restart = drive({QStringLiteral("restart"), work});
+        const State got = capture(work);
+        QStringList wrong;
+        const Outcome o = judge(b.before, b.after, got, &wrong);
+        if (restart.exitCode != 0)
+            wrong << QStringLiteral("restart ended the program: ") + restart.messages.join(QLatin1String(" / "));
+        if (got != b.after && run.messages == b.run.messages && restart.messages.isEmpty() && qstrcmp(mode, "kill"))
+            wrong << QStringLiteral("the operation did not complete and nothing was said");
+        QDir(work).removeRecursively();
+        std::lock_guard<std::mutex> guard(lock);
+        ++tally.tried;
+        const QString point = qstrcmp(mode, "none") ? b.run.points.value(n - 1).remove(scene + QStringLiteral("-whole"))
+                                                    : QStringLiteral("%1 pages free").arg(n);
+        if (!wrong.isEmpty())
+            tally.failures << QStringLiteral("%1 %2 at %3: %4").arg(QLatin1String(mode)).arg(n).arg(point, wrong.join("; "));
+        else
+            ++(o == Outcome::Before ? tally.before : o == Outcome::After ? tally.after : tally.mixed);
+    }
+
+    static QString summary(const char* name, const char* what, const Tally& t, int points)
+    {
+        return QStringLiteral("%1 %2: %3 of %4 tried, %5 before, %6 after, %7 mixed, %8 failed")
+            .arg(QLatin1String(name), QLatin1String(what))
+            .arg(t.tried)
+            .arg(points)
+            .arg(t.before)
+            .arg(t.after)
+            .arg(t.mixed)
+            .arg(t.failures.size());
+    }
+
+    void verdict(const QString& line, const Tally& t)
+    {
+        qInfo().noquote() << line;
+        for (const QString& f : t.failures.mid(0, 12))
+            qInfo().noquote() << "   " << f;
+        QVERIFY2(t.failures.isEmpty(), qPrintable(line));
+    }
+
+    void addRows()
+    {
+        QTest::addColumn<Operation>("op");
+        const Operation ops[] = {
+            {"switch", "switch", [](const QString& h) { baseScene(h); }, {}},
+            {"store", "store", [](const QString& h) { baseScene(h, true); }, {}},
+            {"new pet", "newpet", [](const QString& h) { baseScene(h); }, {}},
+            {"delete", "delete", [](const QString& h) { baseScene(h); }, {}},
+            {"restore folder", "restore", [](const QString& h) { baseScene(h); }, folderBackup},
+            {"restore archive", "restore", [](const QString& h) { baseScene(h); }, archiveBackup},
+            {"upgrade", "upgrade", versionOneScene, {}},
+        };
+        for (const Operation& op : ops)
+            if (!op.source.isNull() || qstrcmp(op.driverOp, "restore"))
+                QTest::newRow(op.name) << op;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        dir.setAutoRemove(!qEnvironmentVariableIsSet("KENNEL_CRASH_KEEP"));  // to look at the scenes
+        // The backups restored from: one pet "R" backed up by Kennel as a folder and an archive.
+        TestContext tc(path(QStringLiteral("src")));
+        hostfolder::write(path(QStringLiteral("src")), QStringLiteral("Mewmail20.exe"), "host");
+        writePetData(tc.ctx.paths.PetFolder(0), QStringLiteral("R"), 2);
+        tc.ctx.table.Pet[0] = QStringLiteral("R");
+        tc.ctx.table.Master[0] = QStringLiteral("主R");
+        tc.ctx.table.MaxUser = 0;
+        const QString out = path(QStringLiteral("backups"));
+        QDir().mkpath(out);
+        const QDate day(2026, 12, 6);
+        QVERIFY(BackupToFolder(tc.ctx, 0, out + QLatin1Char('/'), day));
+        folderBackup = out + QLatin1Char('/') + backupBaseName(QStringLiteral("R"), day);
+        UnlhaLibrary library(qEnvironmentVariable("KENNEL_BIN_DIR"));
+        tc.ctx.unlha = &library;
+        tc.ctx.UnlhaInstalled = library.version() > 0;
+        if (tc.ctx.UnlhaInstalled && BackupToArchive(tc.ctx, 0, out, day))
+            archiveBackup = folderBackup + QStringLiteral(".lzh");
+        else
+            qInfo("libunlha32.so is not built: no restore from an archive");
+    }
+
+    void cleanupTestCase()
+    {
+        if (!tmpfs.isEmpty())
+            QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), tmpfs});
+    }
+
+    void killAtEveryPoint_data() { addRows(); }
+    // Every change in turn, or a seeded sample of KENNEL_CRASH_SAMPLE points when set.
+    void killAtEveryPoint()
+    {
+        QFETCH(Operation, op);
+        const QString scene = path(QStringLiteral("scene/") + QLatin1String(op.name) + QStringLiteral("/host"));
+        const Baseline b = baseline(op, scene);
+        QCOMPARE(b.run.exitCode, 0);
+        QList<int> points;
+        for (int n = 1; n <= b.run.points.size(); ++n)
+            points << n;
+        const int sample = qEnvironmentVariableIntValue("KENNEL_CRASH_SAMPLE");
+        if (sample > 0 && sample < points.size()) {
+            QRandomGenerator random(20261206);
+            std::shuffle(points.begin(), points.end(), random);
+            points.resize(sample);
+        }
+        Tally tally;
+        std::mutex lock;
+        onWorkers(points, [&](int n) {
+            const QString work = path(QStringLiteral("work/%1/%2").arg(QLatin1String(op.name)).arg(n));
+            copyTree(scene, work);
+            trial(op, b, scene, work, "kill", n, tally, lock);
+        });
+        verdict(summary(op.name, "killed", tally, static_cast<int>(b.run.points.size())), tally);
+    }
+
+    void failEachCopy_data() { addRows(); }
+    // A full disk, cheaply: each copy, rename or Kennel.ini write fails in turn.
+    void failEachCopy()
+    {
+        QFETCH(Operation, op);
+        const QString host = path(QStringLiteral("fscene/") + QLatin1String(op.name) + QStringLiteral("/host"));
+        const Baseline b = baseline(op, host);
+        QList<int> points;
+        for (int n = 1; n <= b.run.points.size(); ++n)
+            if (!b.run.points[n - 1].startsWith(QLatin1String("delete"))
+                && !b.run.points[n - 1].startsWith(QLatin1String("rmdir")))
+                points << n;
+        Tally tally;
+        std::mutex lock;
+        onWorkers(points, [&](int n) {
+            const QString work = path(QStringLiteral("fwork/%1/%2").arg(QLatin1String(op.name)).arg(n));
+            copyTree(host, work);
+            trial(op, b, host, work, "fail", n, tally, lock);
+        });
+        verdict(summary(op.name, "failed", tally, static_cast<int>(b.run.points.size())), tally);
+    }
+
+    void smallFileSystem_data() { addRows(); }
+    // A real full disk: the folder on a small tmpfs, filled up to a few pages short of
+    // what the operation needs, at several levels.
+    void smallFileSystem()
+    {
+        QFETCH(Operation, op);
+        if (geteuid() != 0)
+            QSKIP("mounting a tmpfs needs root");
+        if (tmpfs.isEmpty()) {
+            const QString mount = path(QStringLiteral("tmpfs"));
+            QDir().mkpath(mount);
+            if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                            QStringLiteral("size=4m"), QStringLiteral("tmpfs"), mount})
+                != 0)
+                QSKIP("mount -t tmpfs is refused here");
+            tmpfs = mount;
+        }
+        const QString scene = path(QStringLiteral("tscene/") + QLatin1String(op.name) + QStringLiteral("/host"));
+        const Baseline b = baseline(op, scene);
+        Tally tally;
+        std::mutex lock;
+        for (int pages : {0, 1, 2, 3, 5, 8, 12, 18, 26, 40}) {
+            const QString work = tmpfs + QStringLiteral("/host");
+            QDir(tmpfs).removeRecursively();
+            QDir().mkpath(tmpfs);
+            copyTree(scene, work);
+            struct statvfs fs {};
+            statvfs(tmpfs.toLocal8Bit().constData(), &fs);
+            const qint64 fill = qint64(fs.f_bavail) * qint64(fs.f_bsize) - pages * 4096;
+            QFile filler(tmpfs + QStringLiteral("/filler"));
+            if (fill > 0 && filler.open(QIODevice::WriteOnly))
+                filler.write(QByteArray(fill, 'x'));
+            filler.close();
+            trial(op, b, scene, work, "none", pages, tally, lock);
+        }
+        QDir(tmpfs).removeRecursively();
+        verdict(summary(op.name, "on a full tmpfs", tally, 10), tally);
+    }
+};
+
+QTEST_MAIN(CrashTest)
+#include "test_crash.moc"
