@@ -96,19 +96,19 @@ bool RestoreSession::open()
     }
     opened_ = true;
     // The staging folder is Kennel's own: whatever an earlier run left there goes whole.
-    fileops::removeTree(fileops::withoutFinalSep(staging_));
+    complete_ = fileops::removeTree(fileops::withoutFinalSep(staging_));
     if (source_.kind == RestoreSource::Kind::Archive) {
         PreparePetFolder(ctx_, staging_);
-        ExtractArchive(ctx_, source_.archive, staging_);
+        complete_ &= ExtractArchive(ctx_, source_.archive, staging_);
     } else {
         QString folder = source_.folder;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
-        ShellCopyAll(ctx_, folder + QStringLiteral("*.*"), staging_);
+        complete_ &= ShellCopyAll(ctx_, folder + QStringLiteral("*.*"), staging_);
         fileops::makeFolder(fileops::withoutFinalSep(staging_));
-        for (const QString& name : items::kFolderOrder)
-            fileops::makeFolder(staging_ + name);
     }
+    for (const QString& name : items::kFolderOrder)
+        complete_ &= fileops::makeFolder(staging_ + name);
     return true;
 }
 
@@ -137,6 +137,11 @@ bool RestoreSession::registerPet(const QString& pet, const QString& master)
     }
     if (ctx_.table.isFull()) {
         ctx_.critical(texts::kMsgTooManyPets);
+        return false;
+    }
+    if (!complete_) {
+        // Only part of the backup arrived: the new pet would start without the rest.
+        ctx_.critical(kMsgRestoreIncomplete);
         return false;
     }
     if (ctx_.table.anyShared()

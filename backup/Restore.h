@@ -16,6 +16,9 @@ inline const QString kMsgExtractFailed = QStringLiteral("ファイルの解凍�
 inline const QString kMsgSharedNotRestored =
     QStringLiteral("共有設定されている項目はリストアされませんが、よろしいですか？");
 inline const QString kMsgRestoreDone = QStringLiteral("リストアが完了しました。");
+inline const QString kMsgRestoreIncomplete =
+    QStringLiteral("バックアップのデータをすべて取り出せなかったため、ペットを登録できません。"
+                   "ディスクの空きや書き込み権限を確認してから、もう一度リストアしてください。");
 // %1: the folder in the way.
 inline const QString kMsgRestoreFolderInTheWay =
     QStringLiteral("フォルダ「%1」がすでに存在するため、ペットを登録できません。"
@@ -46,7 +49,8 @@ public:
     // Puts the backup's data into the staging folder (a folder left there earlier goes
     // first). Refuses with a message, staging nothing, when 100 pets are registered or when
     // a folder source lies inside the staging folder. Other failures have shown their message
-    // and the staging folder holds what arrived; the result is true then.
+    // and the staging folder holds what arrived, for the rows to show; the result is true
+    // then, but registerPet refuses (kMsgRestoreIncomplete).
     bool open();
 
     // Registers the names as a new pet whose folder the staging folder becomes. Shows the
@@ -69,5 +73,6 @@ private:
     RestoreSource source_;
     QString staging_;
     bool opened_ = false;
+    bool complete_ = false;  // everything of the backup arrived in the staging folder
     bool registered_ = false;
 };

@@ -1,4 +1,5 @@
 // Restoring a backup as a new pet: staging, presence rows, registration rules, clean-up.
+#include "app/FaultPoint.h"
 #include "app/Registry.h"
 #include "backup/Backup.h"
 #include "backup/Restore.h"
@@ -190,6 +191,26 @@ private slots:
         QVERIFY(!hostfolder::exists(fx->pet(0)));
     }
 
+    // A copy that fails while staging (a full disk) shows what arrived but registers nothing.
+    void folder_failedCopy_refusesToRegister()
+    {
+        const QString backup = makeBackupFolder();
+        fault::setHandler([](const char* what, const QString& path) {
+            return qstrcmp(what, "copy") == 0 && path.endsWith(QStringLiteral(".pac")) ? fault::Action::Fail
+                                                                                       : fault::Action::Proceed;
+        });
+        RestoreSession s(fx->ctx(), source(backup));
+        const bool opened = s.open();
+        fault::setHandler(nullptr);
+        QVERIFY(opened);
+        QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings));
+        QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
+        QCOMPARE(fx->tc->messages.texts(), (QStringList{texts::kMsgFileError, kMsgRestoreIncomplete}));
+        QCOMPARE(fx->ctx().table.MaxUser, -1);
+        s.close();
+        QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(fx->pet(0)));
+    }
+
     void archive_brokenArchive_showsExtractFailureAndStagesEmptyFolders()
     {
         REQUIRE_LIBRARY(fx);
@@ -200,6 +221,7 @@ private slots:
         const auto rows = ::presenceRows(s.stagingFolder());
         QVERIFY(std::none_of(rows.begin(), rows.end(), [](bool b) { return b; }));
         verifyAllItemFolders(s.stagingFolder());
+        QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
     }
 };
 
