@@ -66,7 +66,8 @@ private slots:
     // No pet in the host. The new pet dialog cancelled leaves no Kennel.ini: the next start is
     // a first run again. There a new pet is registered and the host started at once, Kennel
     // hides; the host receives a mail and is closed, Kennel ends without storing; the next
-    // start stores the host's data, the new mail included, into the pet's folder.
+    // start stores the host's data, the new mail included, into the pet's folder, and Ctrl+P
+    // starts the host again.
     void firstRun_noPet_hostRunsAndNextStartStores()
     {
         hostfolder::makeHost(s.path(QStringLiteral("nopet")), QStringLiteral("tama"), false);
@@ -118,7 +119,12 @@ private slots:
         QCOMPARE(E2eSession::itemData(pet), E2eSession::itemData(host));
         QCOMPARE(QDir(pet + inbox).entryList(QDir::Files).size(), mails());
         QVERIFY(hostfolder::exists(pet + QLatin1Char('/') + items::kSettings)); // made by the host
-        QVERIFY(s.keys(kMain, "Ctrl+q"));
+
+        // The launch command of the main window starts the host for the stored pet.
+        QVERIFY(s.keys(kMain, "Ctrl+p"));
+        QVERIFY(s.waitWindow(kHost));
+        QVERIFY(s.waitNoWindow(kMain));
+        QVERIFY(s.closeWindow(kHost));
         QCOMPARE(s.waitEnd(again), 0);
         QCOMPARE(s.messages().mid(shown), QStringList()); // no message on the whole way
     }
