@@ -93,7 +93,8 @@ private slots:
     }
 
     // The delete button asks first; Escape keeps everything, OK removes the pet: the third
-    // pet's data moves into folder 2, folder 3 goes, Kennel.ini lists two pets and none current.
+    // pet's data moves into folder 2, folder 3 goes, Kennel.ini lists two pets and none current;
+    // the selector then loads the moved pet from its new folder.
     void threePets_deleteMiddle_renumbered()
     {
         const qsizetype shown = s.messages().size();
@@ -129,6 +130,14 @@ private slots:
         QCOMPARE(E2eSession::itemData(host + QStringLiteral("/ユーザー2")), stored[2]);
         QVERIFY(!hostfolder::exists(host + QStringLiteral("/ユーザー3")));
         QCOMPARE(E2eSession::itemData(host), live); // the host's places are left as they are
+
+        // The selector now reads 新規ペット, ミケ, ポチ: the second entry loads the third pet's data.
+        for (int pet : {0, 1}) {
+            QVERIFY(s.keys(kMain, "Down"));
+            QVERIFY(s.waitIdle());
+            QCOMPARE(E2eSession::registry(host).table.CurrentUser, pet);
+        }
+        QCOMPARE(E2eSession::itemData(host), withKind(stored[2], items::kToys, live));
         QVERIFY(s.keys(kMain, "Ctrl+q"));
         QCOMPARE(s.waitEnd(*kennel), 0);
         QCOMPARE(s.messages().size() - shown, 2); // the two questions
