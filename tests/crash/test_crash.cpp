@@ -237,7 +237,7 @@ void copyTree(const QString& from, const QString& to)
 }
 
 struct Tally {
-    int tried = 0, before = 0, after = 0, mixed = 0;
+    int tried = 0, before = 0, after = 0, mixed = 0, twice = 0;
     QStringList failures;
 };
 
@@ -288,9 +288,14 @@ class CrashTest : public QObject {
     // filler, Kennel first starts on the full disk (it may refuse, saying so), then once more
     // after the user made room.
     void trial(const Operation& op, const Baseline& b, const QString& scene, const QString& work, const char* mode,
-               int n, Tally& tally, std::mutex& lock, const QString& filler = {})
+               int n, Tally& tally, std::mutex& lock, const QString& filler = {}, int recoveryKill = 0)
     {
         Run run = drive({QLatin1String(op.driverOp), work, QLatin1String(mode), QString::number(n), op.source});
+        // The start-up that finishes the work is killed too (when it gets that far).
+        const bool twice = recoveryKill > 0
+                           && drive({QStringLiteral("restart"), work, QStringLiteral("kill"), QString::number(recoveryKill)})
+                                      .exitCode
+                                  == 137;
         if (!filler.isEmpty()) {
             run.messages += drive({QStringLiteral("restart"), work}).messages;
             QFile::remove(filler);
@@ -306,8 +311,11 @@ class CrashTest : public QObject {
         QDir(work).removeRecursively();
         std::lock_guard<std::mutex> guard(lock);
         ++tally.tried;
-        const QString point = qstrcmp(mode, "none") ? b.run.points.value(n - 1).remove(scene + QStringLiteral("-whole"))
-                                                    : QStringLiteral("%1 pages free").arg(n);
+        tally.twice += twice;
+        QString point = qstrcmp(mode, "none") ? b.run.points.value(n - 1).remove(scene + QStringLiteral("-whole"))
+                                              : QStringLiteral("%1 pages free").arg(n);
+        if (recoveryKill > 0)
+            point += QStringLiteral(", start-up killed at its change %1").arg(recoveryKill);
         if (!wrong.isEmpty())
             tally.failures << QStringLiteral("%1 %2 at %3: %4").arg(QLatin1String(mode)).arg(n).arg(point, wrong.join("; "));
         else
@@ -323,7 +331,8 @@ class CrashTest : public QObject {
             .arg(t.before)
             .arg(t.after)
             .arg(t.mixed)
-            .arg(t.failures.size());
+            .arg(t.failures.size())
+            + (t.twice ? QStringLiteral(" (%1 start-ups killed)").arg(t.twice) : QString());
     }
 
     void verdict(const QString& line, const Tally& t)
@@ -408,6 +417,27 @@ private slots:
             trial(op, b, scene, work, "kill", n, tally, lock);
         });
         verdict(summary(op.name, "killed", tally, static_cast<int>(b.run.points.size())), tally);
+    }
+
+    void killDuringRecovery_data() { addRows(); }
+    // A second kill while the next start finishes the work: a seeded sample of pairs.
+    void killDuringRecovery()
+    {
+        QFETCH(Operation, op);
+        const QString scene = path(QStringLiteral("rscene/") + QLatin1String(op.name) + QStringLiteral("/host"));
+        const Baseline b = baseline(op, scene);
+        QRandomGenerator random(qHash(QByteArray(op.name)));
+        QList<int> pairs;  // kill point * 100 + start-up kill point
+        for (int k = 0; k < 16; ++k)
+            pairs << (1 + random.bounded(static_cast<int>(b.run.points.size()))) * 100 + 1 + random.bounded(30);
+        Tally tally;
+        std::mutex lock;
+        onWorkers(pairs, [&](int pair) {
+            const QString work = path(QStringLiteral("rwork/%1/%2").arg(QLatin1String(op.name)).arg(pair));
+            copyTree(scene, work);
+            trial(op, b, scene, work, "kill", pair / 100, tally, lock, {}, pair % 100);
+        });
+        verdict(summary(op.name, "killed twice", tally, static_cast<int>(pairs.size())), tally);
     }
 
     void failEachCopy_data() { addRows(); }
