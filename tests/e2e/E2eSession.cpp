@@ -19,18 +19,6 @@
 
 namespace {
 
-template <class Condition>
-bool until(Condition done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
 QString titleOf(Display* d, Window w)
 {
     Atom type = 0;
@@ -111,8 +99,8 @@ QString E2eSession::newHost(const QString& name, const QString& tag)
     if (!tag.isEmpty())
         hostfolder::makeHost(host, tag);
     const QString bin = qEnvironmentVariable("KENNEL_BIN_DIR") + QLatin1Char('/');
-    for (const QString& file : {QStringLiteral("kennel"), QStringLiteral("Mewmail20.exe"),
-                                QStringLiteral("libunlha32.so")}) {
+    for (const QString& file :
+         {QStringLiteral("kennel"), QStringLiteral("Mewmail20.exe"), QStringLiteral("libunlha32.so")}) {
         QFile::remove(host + QLatin1Char('/') + file);
         QFile::copy(bin + file, host + QLatin1Char('/') + file);
     }
@@ -135,6 +123,17 @@ QMap<QString, QByteArray> E2eSession::itemData(const QString& folder)
 RegistryContent E2eSession::registry(const QString& host)
 {
     return parseRegistry(hostfolder::read(host + QStringLiteral("/Kennel.ini")));
+}
+
+template <class Condition> bool E2eSession::until(Condition done, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    for (pump(); !done(); pump()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
 }
 
 // ---- processes and messages ---------------------------------------------------------------
@@ -166,7 +165,8 @@ void E2eSession::endAll()
             for (unsigned int i = count; i-- > 0;) {
                 XWindowAttributes a;
                 if (XGetWindowAttributes(d_, children[i], &a) && a.map_state == IsViewable)
-                    shown << titleOf(d_, children[i]) + (children[i] == focused ? QStringLiteral(" (focus)") : QString());
+                    shown << titleOf(d_, children[i]) +
+                                 (children[i] == focused ? QStringLiteral(" (focus)") : QString());
             }
             XFree(children);
         }
@@ -208,7 +208,7 @@ void E2eSession::pump()
 
 QString E2eSession::nextMessage(int ms)
 {
-    if (!until([&] { pump(); return messages_.size() > taken_; }, ms))
+    if (!until([&] { return messages_.size() > taken_; }, ms))
         return {};
     lastCaption_ = messages_[taken_].section(QStringLiteral(" | "), 0, 0);
     return messages_[taken_++];
@@ -216,7 +216,7 @@ QString E2eSession::nextMessage(int ms)
 
 int E2eSession::waitEnd(QProcess& kennel, int ms)
 {
-    const bool ended = until([&] { pump(); return kennel.state() == QProcess::NotRunning; }, ms);
+    const bool ended = until([&] { return kennel.state() == QProcess::NotRunning; }, ms);
     pump();
     return ended ? kennel.exitCode() : -1;
 }
@@ -236,7 +236,7 @@ bool E2eSession::answer(const QString& chords)
 
 bool E2eSession::waitIdle(int ms)
 {
-    return until([&] { pump(); return bells_ > 0; }, ms);
+    return until([&] { return bells_ > 0; }, ms);
 }
 
 // ---- windows and input ------------------------------------------------------------------
@@ -281,12 +281,12 @@ unsigned long E2eSession::topmost(const QString& title, bool dialogOnly)
 
 bool E2eSession::waitWindow(const QString& title, int ms)
 {
-    return until([&] { pump(); return topmost(title) != 0; }, ms);
+    return until([&] { return topmost(title) != 0; }, ms);
 }
 
 bool E2eSession::waitNoWindow(const QString& title, int ms)
 {
-    return until([&] { pump(); return topmost(title) == 0; }, ms);
+    return until([&] { return topmost(title) == 0; }, ms);
 }
 
 bool E2eSession::focus(const QString& title)
@@ -342,6 +342,16 @@ bool E2eSession::type(const QString& title, const QString& text)
     if (!focus(title) || spare_.empty())
         return false;
     for (const uint c : text.toUcs4()) {
+        // Printable ASCII has keys of its own: long paths then need few spare keys.
+        const KeyCode own = c >= 0x20 && c < 0x7f ? XKeysymToKeycode(d_, KeySym(c)) : 0;
+        if (own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c)) {
+            press(own, {});
+            continue;
+        }
+        if (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c)) {
+            press(own, {unsigned(XKeysymToKeycode(d_, XK_Shift_L))});
+            continue;
+        }
         // Each character keeps its key for the session: the program may read the keyboard
         // map after later changes, so a key is only given a new character when all are used.
         auto it = typed_.find(c);

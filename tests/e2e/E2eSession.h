@@ -74,6 +74,8 @@ private:
     unsigned long topmost(const QString& title, bool dialogOnly = false);
     bool focus(const QString& title);
     void pump();
+    // Pumps the programs' output and the X events until done() holds or ms pass.
+    template <class Condition> bool until(Condition done, int ms);
     void press(unsigned keycode, const std::vector<unsigned>& modifiers);
 
     struct Run {
@@ -90,7 +92,7 @@ private:
     int taken_ = 0;
     int bells_ = 0;
     int xkbEvent_ = 0;
-    std::vector<unsigned> spare_;      // keycodes without symbols, handed out in turn
+    std::vector<unsigned> spare_;        // keycodes without symbols, handed out in turn
     std::map<unsigned, unsigned> typed_; // codepoint -> keycode given to it
     size_t nextSpare_ = 0;
 };

@@ -97,7 +97,8 @@ private slots:
         QVERIFY(s.waitNoWindow(kMain)); // hidden while the host runs
         const RegistryContent r = E2eSession::registry(host);
         QCOMPARE(r.kind, RegistryContent::Kind::Version2);
-        QCOMPARE(std::pair(r.table.Pet[0], r.table.Master[0]), std::pair(QStringLiteral("タマ"), QStringLiteral("花子")));
+        QCOMPARE(std::pair(r.table.Pet[0], r.table.Master[0]),
+                 std::pair(QStringLiteral("タマ"), QStringLiteral("花子")));
         QCOMPARE(std::pair(r.table.CurrentUser, r.table.MaxUser), std::pair(0, 0));
 
         // A host that has only just mapped its window may miss the first keys on a busy machine.

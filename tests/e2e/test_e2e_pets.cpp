@@ -40,7 +40,8 @@ class TestE2EPets : public QObject {
             const QString folder = host + QStringLiteral("/ユーザー") + QString::number(i + 1);
             hostfolder::makeHost(folder, QStringLiteral("ABC").mid(i, 1));
             QFile::remove(folder + QStringLiteral("/Mewmail20.exe"));
-            hostfolder::write(folder, items::kSnacks + QStringLiteral("/own%1.pac").arg(i), "only pet " + QByteArray::number(i));
+            hostfolder::write(folder, items::kSnacks + QStringLiteral("/own%1.pac").arg(i),
+                              "only pet " + QByteArray::number(i));
             stored[i] = E2eSession::itemData(folder);
             table.Pet[i] = kPets[i];
             table.Master[i] = kOwners[i];
@@ -72,13 +73,15 @@ private slots:
         QCOMPARE(first, stored[0]);
         // Ctrl+Q while the first switch copies (once the host's places begin to change) is
         // refused, and the switch goes on.
-        for (const auto& [key, pet] : {std::pair("Down", 1), std::pair("Down", 2), std::pair("Up", 1), std::pair("Up", 0)}) {
+        for (const auto& [key, pet] :
+             {std::pair("Down", 1), std::pair("Down", 2), std::pair("Up", 1), std::pair("Up", 0)}) {
             QVERIFY(s.keys(kMain, QLatin1String(key)));
             if (pet == 1 && s.messages().isEmpty()) {
                 QVERIFY(QTest::qWaitFor([&] { return E2eSession::itemData(host) != first; }, 20000));
                 QVERIFY(s.keys(kMain, "Ctrl+q"));
-                QCOMPARE(s.nextMessage(),
-                         QStringLiteral("Kennel 2001 | critical | ファイル処理中です。しばらくしてから終了してください。"));
+                QCOMPARE(
+                    s.nextMessage(),
+                    QStringLiteral("Kennel 2001 | critical | ファイル処理中です。しばらくしてから終了してください。"));
                 QVERIFY(s.answer("Return"));
             }
             QVERIFY(s.waitIdle());
@@ -105,8 +108,9 @@ private slots:
         const Files live = E2eSession::itemData(host);
         const QByteArray ini = hostfolder::read(host + QStringLiteral("/Kennel.ini"));
         const QString caption = QStringLiteral("Kennel 2001 - 削除の確認");
-        const QString question = caption + QStringLiteral(" | exclamation | ペット : タマ を削除します。"
-                                                          "共有していないすべての情報が消去されますが、よろしいですか？");
+        const QString question =
+            caption + QStringLiteral(" | exclamation | ペット : タマ を削除します。"
+                                     "共有していないすべての情報が消去されますが、よろしいですか？");
 
         // The delete button is the second of the six across the window, in the row above the gauge.
         QVERIFY(s.click(kMain, 3.0 / 12, -60));

@@ -33,8 +33,8 @@ private slots:
         QTest::newRow("host open") << Case::HostOpen
                                    << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
                                                      "一度終了してください。");
-        QTest::newRow("not a host folder") << Case::NotHostFolder
-                                           << QStringLiteral("Kennel 2001 | critical | フォルダが違います。");
+        QTest::newRow("not a host folder")
+            << Case::NotHostFolder << QStringLiteral("Kennel 2001 | critical | フォルダが違います。");
         QTest::newRow("damaged Kennel.ini")
             << Case::DamagedRegistry
             << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。");
