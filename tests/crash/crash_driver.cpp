@@ -33,7 +33,8 @@ bool g_kill = false;
 fault::Action onPoint(const char* what, const QString& path)
 {
     ++g_count;
-    const QByteArray line = QByteArray("point ") + QByteArray::number(g_count) + ' ' + what + ' ' + path.toUtf8() + '\n';
+    const QByteArray line =
+        QByteArray("point ") + QByteArray::number(g_count) + ' ' + what + ' ' + path.toUtf8() + '\n';
     if (g_count == g_target && g_kill) {
         // Nothing buffered may reach the disk after this: the report goes out unbuffered.
         (void)!write(STDOUT_FILENO, "killed ", 7);
@@ -58,11 +59,13 @@ struct ScriptedDialogs : StartupDialogs {
         ConvertForm form(ctx);
         form.Form_Load();
         for (int k = 0; k < 3; ++k) {
-            form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(k))->setText(QStringLiteral("旧%1").arg(k + 1));
-            form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(k))->setText(QStringLiteral("主%1").arg(k));
+            form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(k))
+                ->setText(QStringLiteral("旧%1").arg(k + 1));
+            form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster_%1").arg(k))
+                ->setText(QStringLiteral("主%1").arg(k));
         }
         form.BtnOK_Click();
-        form.Form_Unload();  // a conversion that did not complete closes the dialog: the program ends
+        form.Form_Unload(); // a conversion that did not complete closes the dialog: the program ends
     }
 };
 
@@ -127,7 +130,7 @@ const Op kOps[] = {
          tc.view.current = tc.ctx.table.Pet[tc.ctx.table.MaxUser];
          SwitchPet(tc.ctx);
      }},
-    {"newpet",  // "新規ペット" in the selector, then the registration dialog
+    {"newpet", // "新規ペット" in the selector, then the registration dialog
      [](TestContext& tc, const QString&) {
          loaded(tc);
          tc.view.current = texts::kNewPetEntry;
@@ -146,7 +149,7 @@ const Op kOps[] = {
     {"restore", restore},
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -174,7 +177,7 @@ int main(int argc, char* argv[])
                 op.run(tc, source);
             }
     } catch (const ProgramEnded& e) {
-        code = e.code == 0 ? 3 : e.code;  // the program ended itself (a fatal message)
+        code = e.code == 0 ? 3 : e.code; // the program ended itself (a fatal message)
     }
     fault::setHandler(nullptr);
     for (const QString& text : tc.messages.texts())

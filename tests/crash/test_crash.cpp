@@ -33,7 +33,8 @@ using Files = QMap<QString, QByteArray>;
 // "pet <name>", "shared <kind>", "stray <folder>" -> files by relative path; "~Kennel.ini".
 using State = QMap<QString, Files>;
 
-const QStringList kPets = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ハナ"), QStringLiteral("クロ")};
+const QStringList kPets = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ハナ"),
+                           QStringLiteral("クロ")};
 
 // ---- scenes ---------------------------------------------------------------------------
 
@@ -73,11 +74,12 @@ void baseScene(const QString& host, bool hostRanSinceStore = false)
     t.Oyatsu = t.Friends = true;
     writePetData(host, kPets[1], 1);
     writePetData(paths.DefaultFolder(), QStringLiteral("template"), 0);
-    for (const QString& shared : {kSnacks + QStringLiteral("/cake.pac"), kSnacks + QStringLiteral("/bone.pac"), kFriends})
+    for (const QString& shared :
+         {kSnacks + QStringLiteral("/cake.pac"), kSnacks + QStringLiteral("/bone.pac"), kFriends})
         for (const QString& place : {host, paths.PetFolder(1)})
             hostfolder::write(place, shared, "shared " + shared.toUtf8());
     hostfolder::write(host, QStringLiteral("Kennel.ini"), *formatRegistry(t));
-    if (hostRanSinceStore) {  // the host ran: new mail, changed settings, a new shared snack
+    if (hostRanSinceStore) { // the host ran: new mail, changed settings, a new shared snack
         hostfolder::write(host, kInbox + QStringLiteral("/new.mwm"), "new mail");
         hostfolder::write(host, kSettings, "settings changed by the host");
         hostfolder::write(host, kSnacks + QStringLiteral("/new.pac"), "new snack");
@@ -101,9 +103,9 @@ struct Operation {
     const char* name;
     const char* driverOp;
     void (*scene)(const QString& host);
-    QString source;  // the backup restored from
+    QString source; // the backup restored from
 };
-}  // namespace
+} // namespace
 Q_DECLARE_METATYPE(Operation)
 namespace {
 
@@ -112,7 +114,7 @@ namespace {
 struct Kind {
     QString name;
     bool folder;
-    bool PetTable::*shared;  // nullptr: never shared
+    bool PetTable::*shared; // nullptr: never shared
 };
 const Kind kKinds[] = {
     {kToys, true, &PetTable::Toys},         {kSnacks, true, &PetTable::Oyatsu},
@@ -176,7 +178,8 @@ State capture(const QString& host)
             s.insert(QStringLiteral("shared ") + k.name, kindFiles(host, k));
     for (int n = listed + 1; n <= kMaxPets; ++n)
         if (QFileInfo::exists(paths.PetFolder(n - 1)))
-            s.insert(QStringLiteral("stray ") + QFileInfo(paths.PetFolder(n - 1)).fileName(), petFiles(paths.PetFolder(n - 1), PetTable()));
+            s.insert(QStringLiteral("stray ") + QFileInfo(paths.PetFolder(n - 1)).fileName(),
+                     petFiles(paths.PetFolder(n - 1), PetTable()));
     s.insert(QStringLiteral("~Kennel.ini"), {{QString(), hostfolder::read(paths.registryFile())}});
     return s;
 }
@@ -191,13 +194,14 @@ Outcome judge(const State& before, const State& after, const State& got, QString
     bool allBefore = true, allAfter = true;
     for (const QString& key : keys) {
         if (key.startsWith(QLatin1Char('~')))
-            continue;  // which pet is current may differ from both, as after a refused switch
+            continue; // which pet is current may differ from both, as after a refused switch
         const auto value = [&](const State& s) { return s.contains(key) ? std::optional(s[key]) : std::nullopt; };
         const bool b = value(got) == value(before), a = value(got) == value(after);
         allBefore &= b;
         allAfter &= a;
         if (!a && !b)
-            *wrong << key + QStringLiteral(" (") + QStringList(got.value(key).keys()).join(QLatin1Char(',')) + QLatin1Char(')');
+            *wrong << key + QStringLiteral(" (") + QStringList(got.value(key).keys()).join(QLatin1Char(',')) +
+                          QLatin1Char(')');
     }
     if (!wrong->isEmpty())
         return Outcome::Lost;
@@ -209,7 +213,7 @@ Outcome judge(const State& before, const State& after, const State& got, QString
 
 struct Run {
     int exitCode = -1;
-    QStringList points;    // "what path", by number - 1
+    QStringList points; // "what path", by number - 1
     QStringList messages;
 };
 
@@ -242,8 +246,7 @@ struct Tally {
 };
 
 // Runs body(k) for each k on two workers.
-template <typename F>
-void onWorkers(const QList<int>& items, F body)
+template <typename F> void onWorkers(const QList<int>& items, F body)
 {
     std::atomic<int> next{0};
     auto work = [&] {
@@ -255,7 +258,7 @@ void onWorkers(const QList<int>& items, F body)
     other.join();
 }
 
-}  // namespace
+} // namespace
 
 class CrashTest : public QObject {
     Q_OBJECT
@@ -266,20 +269,25 @@ class CrashTest : public QObject {
 
     QString path(const QString& rel) const { return dir.path() + QLatin1Char('/') + rel; }
 
-    // Lays out the operation's scene; the whole run gives the states and the points.
+    // The operation's scene, laid out once; its whole run gives the states and the points.
     struct Baseline {
+        QString scene;
         State before, after;
         Run run;
     };
-    Baseline baseline(const Operation& op, const QString& host)
+    QMap<QString, Baseline> baselines;
+    const Baseline& baseline(const Operation& op)
     {
-        op.scene(host);
-        Baseline b;
-        b.before = capture(host);
-        const QString whole = host + QStringLiteral("-whole");
-        copyTree(host, whole);
-        b.run = drive({QLatin1String(op.driverOp), whole, QStringLiteral("none"), QStringLiteral("0"), op.source});
-        b.after = capture(whole);
+        Baseline& b = baselines[QLatin1String(op.name)];
+        if (b.scene.isEmpty()) {
+            b.scene = path(QStringLiteral("scene/") + QLatin1String(op.name) + QStringLiteral("/host"));
+            op.scene(b.scene);
+            b.before = capture(b.scene);
+            const QString whole = b.scene + QStringLiteral("-whole");
+            copyTree(b.scene, whole);
+            b.run = drive({QLatin1String(op.driverOp), whole, QStringLiteral("none"), QStringLiteral("0"), op.source});
+            b.after = capture(whole);
+        }
         return b;
     }
 
@@ -287,15 +295,15 @@ class CrashTest : public QObject {
     // goes into tally. A departure from the whole run's result must have been told. With a
     // filler, Kennel first starts on the full disk (it may refuse, saying so), then once more
     // after the user made room.
-    void trial(const Operation& op, const Baseline& b, const QString& scene, const QString& work, const char* mode,
-               int n, Tally& tally, std::mutex& lock, const QString& filler = {}, int recoveryKill = 0)
+    void trial(const Operation& op, const Baseline& b, const QString& work, const char* mode, int n, Tally& tally,
+               std::mutex& lock, const QString& filler = {}, int recoveryKill = 0)
     {
         Run run = drive({QLatin1String(op.driverOp), work, QLatin1String(mode), QString::number(n), op.source});
         // The start-up that finishes the work is killed too (when it gets that far).
-        const bool twice = recoveryKill > 0
-                           && drive({QStringLiteral("restart"), work, QStringLiteral("kill"), QString::number(recoveryKill)})
-                                      .exitCode
-                                  == 137;
+        const bool twice =
+            recoveryKill > 0 &&
+            drive({QStringLiteral("restart"), work, QStringLiteral("kill"), QString::number(recoveryKill)}).exitCode ==
+                137;
         if (!filler.isEmpty()) {
             run.messages += drive({QStringLiteral("restart"), work}).messages;
             QFile::remove(filler);
@@ -312,12 +320,13 @@ class CrashTest : public QObject {
         std::lock_guard<std::mutex> guard(lock);
         ++tally.tried;
         tally.twice += twice;
-        QString point = qstrcmp(mode, "none") ? b.run.points.value(n - 1).remove(scene + QStringLiteral("-whole"))
+        QString point = qstrcmp(mode, "none") ? b.run.points.value(n - 1).remove(b.scene + QStringLiteral("-whole"))
                                               : QStringLiteral("%1 pages free").arg(n);
         if (recoveryKill > 0)
             point += QStringLiteral(", start-up killed at its change %1").arg(recoveryKill);
         if (!wrong.isEmpty())
-            tally.failures << QStringLiteral("%1 %2 at %3: %4").arg(QLatin1String(mode)).arg(n).arg(point, wrong.join("; "));
+            tally.failures
+                << QStringLiteral("%1 %2 at %3: %4").arg(QLatin1String(mode)).arg(n).arg(point, wrong.join("; "));
         else
             ++(o == Outcome::Before ? tally.before : o == Outcome::After ? tally.after : tally.mixed);
     }
@@ -325,14 +334,14 @@ class CrashTest : public QObject {
     static QString summary(const char* name, const char* what, const Tally& t, int points)
     {
         return QStringLiteral("%1 %2: %3 of %4 tried, %5 before, %6 after, %7 mixed, %8 failed")
-            .arg(QLatin1String(name), QLatin1String(what))
-            .arg(t.tried)
-            .arg(points)
-            .arg(t.before)
-            .arg(t.after)
-            .arg(t.mixed)
-            .arg(t.failures.size())
-            + (t.twice ? QStringLiteral(" (%1 start-ups killed)").arg(t.twice) : QString());
+                   .arg(QLatin1String(name), QLatin1String(what))
+                   .arg(t.tried)
+                   .arg(points)
+                   .arg(t.before)
+                   .arg(t.after)
+                   .arg(t.mixed)
+                   .arg(t.failures.size()) +
+               (t.twice ? QStringLiteral(" (%1 start-ups killed)").arg(t.twice) : QString());
     }
 
     void verdict(const QString& line, const Tally& t)
@@ -341,6 +350,22 @@ class CrashTest : public QObject {
         for (const QString& f : t.failures.mid(0, 12))
             qInfo().noquote() << "   " << f;
         QVERIFY2(t.failures.isEmpty(), qPrintable(line));
+    }
+
+    // A trial per item on two workers, each in a fresh copy of the scene; an item is a change
+    // number, plus 1000 times the start-up's change at which that is killed too.
+    void sweep(const Operation& op, const char* mode, const QList<int>& items, const char* what, int total)
+    {
+        const Baseline& b = baseline(op);
+        Tally tally;
+        std::mutex lock;
+        onWorkers(items, [&](int item) {
+            const QString work =
+                path(QStringLiteral("work/%1/%2/%3").arg(QLatin1String(what), QLatin1String(op.name)).arg(item));
+            copyTree(b.scene, work);
+            trial(op, b, work, mode, item % 1000, tally, lock, {}, item / 1000);
+        });
+        verdict(summary(op.name, what, tally, total), tally);
     }
 
     void addRows()
@@ -364,7 +389,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir.isValid());
-        dir.setAutoRemove(!qEnvironmentVariableIsSet("KENNEL_CRASH_KEEP"));  // to look at the scenes
+        dir.setAutoRemove(!qEnvironmentVariableIsSet("KENNEL_CRASH_KEEP")); // to look at the scenes
         // The backups restored from: one pet "R" backed up by Kennel as a folder and an archive.
         TestContext tc(path(QStringLiteral("src")));
         hostfolder::write(path(QStringLiteral("src")), QStringLiteral("Mewmail20.exe"), "host");
@@ -393,30 +418,21 @@ private slots:
     }
 
     void killAtEveryPoint_data() { addRows(); }
-    // Every change in turn, or a seeded sample of KENNEL_CRASH_SAMPLE points when set.
+    // Every change in turn, or a seeded sample of KENNEL_CRASH_SAMPLE changes when set.
     void killAtEveryPoint()
     {
         QFETCH(Operation, op);
-        const QString scene = path(QStringLiteral("scene/") + QLatin1String(op.name) + QStringLiteral("/host"));
-        const Baseline b = baseline(op, scene);
-        QCOMPARE(b.run.exitCode, 0);
+        const qsizetype total = baseline(op).run.points.size();
+        QCOMPARE(baseline(op).run.exitCode, 0);
         QList<int> points;
-        for (int n = 1; n <= b.run.points.size(); ++n)
+        for (int n = 1; n <= total; ++n)
             points << n;
         const int sample = qEnvironmentVariableIntValue("KENNEL_CRASH_SAMPLE");
-        if (sample > 0 && sample < points.size()) {
-            QRandomGenerator random(20261206);
-            std::shuffle(points.begin(), points.end(), random);
+        if (sample > 0 && sample < total) {
+            std::shuffle(points.begin(), points.end(), QRandomGenerator(20261206));
             points.resize(sample);
         }
-        Tally tally;
-        std::mutex lock;
-        onWorkers(points, [&](int n) {
-            const QString work = path(QStringLiteral("work/%1/%2").arg(QLatin1String(op.name)).arg(n));
-            copyTree(scene, work);
-            trial(op, b, scene, work, "kill", n, tally, lock);
-        });
-        verdict(summary(op.name, "killed", tally, static_cast<int>(b.run.points.size())), tally);
+        sweep(op, "kill", points, "killed", static_cast<int>(total));
     }
 
     void killDuringRecovery_data() { addRows(); }
@@ -424,42 +440,25 @@ private slots:
     void killDuringRecovery()
     {
         QFETCH(Operation, op);
-        const QString scene = path(QStringLiteral("rscene/") + QLatin1String(op.name) + QStringLiteral("/host"));
-        const Baseline b = baseline(op, scene);
         QRandomGenerator random(qHash(QByteArray(op.name)));
-        QList<int> pairs;  // kill point * 100 + start-up kill point
+        QList<int> pairs;
         for (int k = 0; k < 16; ++k)
-            pairs << (1 + random.bounded(static_cast<int>(b.run.points.size()))) * 100 + 1 + random.bounded(30);
-        Tally tally;
-        std::mutex lock;
-        onWorkers(pairs, [&](int pair) {
-            const QString work = path(QStringLiteral("rwork/%1/%2").arg(QLatin1String(op.name)).arg(pair));
-            copyTree(scene, work);
-            trial(op, b, scene, work, "kill", pair / 100, tally, lock, {}, pair % 100);
-        });
-        verdict(summary(op.name, "killed twice", tally, static_cast<int>(pairs.size())), tally);
+            pairs << (1 + random.bounded(static_cast<int>(baseline(op).run.points.size()))) +
+                         1000 * (1 + random.bounded(30));
+        sweep(op, "kill", pairs, "killed twice", static_cast<int>(pairs.size()));
     }
 
     void failEachCopy_data() { addRows(); }
-    // A full disk, cheaply: each copy, rename or Kennel.ini write fails in turn.
+    // A full disk, cheaply: each change but a deletion fails in turn.
     void failEachCopy()
     {
         QFETCH(Operation, op);
-        const QString host = path(QStringLiteral("fscene/") + QLatin1String(op.name) + QStringLiteral("/host"));
-        const Baseline b = baseline(op, host);
-        QList<int> points;
-        for (int n = 1; n <= b.run.points.size(); ++n)
-            if (!b.run.points[n - 1].startsWith(QLatin1String("delete"))
-                && !b.run.points[n - 1].startsWith(QLatin1String("rmdir")))
-                points << n;
-        Tally tally;
-        std::mutex lock;
-        onWorkers(points, [&](int n) {
-            const QString work = path(QStringLiteral("fwork/%1/%2").arg(QLatin1String(op.name)).arg(n));
-            copyTree(host, work);
-            trial(op, b, host, work, "fail", n, tally, lock);
-        });
-        verdict(summary(op.name, "failed", tally, static_cast<int>(b.run.points.size())), tally);
+        const QStringList& points = baseline(op).run.points;
+        QList<int> failing;
+        for (int n = 1; n <= points.size(); ++n)
+            if (!points[n - 1].startsWith(QLatin1String("delete")) && !points[n - 1].startsWith(QLatin1String("rmdir")))
+                failing << n;
+        sweep(op, "fail", failing, "failed", static_cast<int>(points.size()));
     }
 
     void smallFileSystem_data() { addRows(); }
@@ -473,21 +472,20 @@ private slots:
         if (tmpfs.isEmpty()) {
             const QString mount = path(QStringLiteral("tmpfs"));
             QDir().mkpath(mount);
-            if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                                            QStringLiteral("size=4m"), QStringLiteral("tmpfs"), mount})
-                != 0)
+            if (QProcess::execute(QStringLiteral("mount"),
+                                  {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                   QStringLiteral("size=4m"), QStringLiteral("tmpfs"), mount}) != 0)
                 QSKIP("mount -t tmpfs is refused here");
             tmpfs = mount;
         }
-        const QString scene = path(QStringLiteral("tscene/") + QLatin1String(op.name) + QStringLiteral("/host"));
-        const Baseline b = baseline(op, scene);
+        const Baseline& b = baseline(op);
         Tally tally;
         std::mutex lock;
         for (int pages : {0, 1, 2, 3, 5, 8, 12, 18, 26, 40}) {
             const QString work = tmpfs + QStringLiteral("/host");
             QDir(tmpfs).removeRecursively();
             QDir().mkpath(tmpfs);
-            copyTree(scene, work);
+            copyTree(b.scene, work);
             struct statvfs fs {};
             statvfs(tmpfs.toLocal8Bit().constData(), &fs);
             const qint64 fill = qint64(fs.f_bavail) * qint64(fs.f_bsize) - pages * 4096;
@@ -495,7 +493,7 @@ private slots:
             if (fill > 0 && filler.open(QIODevice::WriteOnly))
                 filler.write(QByteArray(fill, 'x'));
             filler.close();
-            trial(op, b, scene, work, "none", pages, tally, lock, filler.fileName());
+            trial(op, b, work, "none", pages, tally, lock, filler.fileName());
         }
         QDir(tmpfs).removeRecursively();
         verdict(summary(op.name, "on a full tmpfs", tally, 10), tally);
