@@ -1,0 +1,557 @@
+// Lays out host folders with pets of realistic data (mails of a few kilobytes, attachments,
+// toys and treasures of megabytes) in a temporary folder and prints, all measured in this run:
+// the file work of a pet switch and of storing the current pet against `cp -r` of the same
+// files, deleting the first of 100 pets at two data sizes, and start-up to idle with 100 pets
+// with the gauge's pacing measured and taken out.
+//
+//   storage_bench [--pet-mb N] [--runs N] [--delete-mb A,B] [--parts switch,delete,startup] [--keep]
+//
+// Figures, not assertions: the goals are ratios against cp, and a delete time that stays flat
+// when the pets' data grows.
+#include "app/Context.h"
+#include "app/Registry.h"
+#include "app/Texts.h"
+#include "storage/DeletePet.h"
+#include "storage/HostLayout.h"
+#include "storage/PetSwitch.h"
+#include "storage/StorageOps.h"
+#include "ui/main/MainForm.h"
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double since(Clock::time_point t0)
+{
+    return std::chrono::duration<double>(Clock::now() - t0).count();
+}
+
+double seconds(const std::function<void()>& f)
+{
+    const auto t0 = Clock::now();
+    f();
+    return since(t0);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+fs::path native(const QString& p)
+{
+    return fs::path(p.toStdString());
+}
+
+// ---- data ------------------------------------------------------------------------------
+
+// A fast deterministic generator: the same seed lays out the same bytes on every run.
+struct XorShift {
+    std::uint64_t s;
+    explicit XorShift(std::uint64_t seed) : s(seed * 0x9E3779B97F4A7C15ull + 1) {}
+    std::uint64_t next()
+    {
+        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+        return s;
+    }
+    std::size_t below(std::size_t n) { return static_cast<std::size_t>(next() % n); }
+};
+
+// Photos, archives and toys do not compress: random bytes stand for them.
+std::string binary(XorShift& rng, std::size_t size)
+{
+    std::string s(size, '\0');
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint64_t v = rng.next();
+        std::memcpy(&s[i], &v, 8);
+    }
+    for (; i < size; ++i)
+        s[i] = static_cast<char>(rng.next());
+    return s;
+}
+
+// A mail as the host keeps it: a few header lines and Japanese text.
+std::string mail(XorShift& rng, int number, std::size_t size)
+{
+    static const char* words[] = {"こんにちは",     "今日は",           "いい天気",   "ですね。",   "散歩",
+                                  "に行きました。", "公園で",           "クロちゃん", "と遊んだよ", "おやつ",
+                                  "ありがとう！",   "写真を送ります。", "また",       "ね。",       "\r\n"};
+    std::string s = "差出人: ともだち" + std::to_string(number % 17) + "\r\n日付: 2001/04/" +
+                    std::to_string(1 + number % 28) + " 10:00\r\n件名: おてがみ " + std::to_string(number) + "\r\n\r\n";
+    while (s.size() < size)
+        s += words[rng.below(std::size(words))];
+    s.resize(size);
+    return s;
+}
+
+void writeFile(const fs::path& p, const std::string& bytes)
+{
+    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+struct Amount {
+    std::size_t files = 0;
+    std::uintmax_t bytes = 0;
+    std::uintmax_t largest = 0;
+};
+
+// One pet-shaped folder (the host's places, or a pet folder): the friends book, both settings
+// files and the six item folders. About 270 mails of 1 to 12 KB, 30 snacks, and the rest of
+// `total` bytes in attachments (40 %), toys (45 %) and treasures (15 %), split into files
+// of uneven size. With a smaller total the same files shrink: the file count stays.
+Amount layOutPet(const fs::path& folder, std::uint64_t seed, std::uintmax_t total)
+{
+    XorShift rng(seed);
+    Amount a;
+    auto put = [&](const fs::path& p, const std::string& bytes) {
+        writeFile(p, bytes);
+        ++a.files;
+        a.bytes += bytes.size();
+        a.largest = std::max<std::uintmax_t>(a.largest, bytes.size());
+    };
+    // Small files scale down with small pets so that the large part never goes negative.
+    const double scale = std::min(1.0, static_cast<double>(total) / (24.0 * 1024 * 1024));
+    auto small = [&](std::size_t lo, std::size_t hi) {
+        return std::max<std::size_t>(64, static_cast<std::size_t>(scale * double(lo + rng.below(hi - lo))));
+    };
+    for (const QString& name : items::kFolderOrder)
+        fs::create_directories(folder / native(name));
+    put(folder / native(items::kFriends), mail(rng, 0, small(4000, 12000)));
+    put(folder / native(items::kSettings), mail(rng, 1, small(600, 1200)));
+    put(folder / native(items::kSettingsBackup), mail(rng, 1, small(600, 1200)));
+    for (int i = 0; i < 200; ++i)
+        put(folder / native(items::kInbox) / ("mail_" + std::to_string(1000 + i) + ".mwm"),
+            mail(rng, i, small(1000, 12000)));
+    for (int i = 0; i < 70; ++i)
+        put(folder / native(items::kOutbox) / ("sent_" + std::to_string(1000 + i) + ".mwm"),
+            mail(rng, i, small(1000, 6000)));
+    for (int i = 0; i < 30; ++i)
+        put(folder / native(items::kSnacks) / ("おやつ" + std::to_string(i) + ".pac"), mail(rng, i, small(500, 4000)));
+    const std::uintmax_t large = total > a.bytes ? total - a.bytes : 0;
+    // Uneven parts: weights 1 to 4, scaled to the share.
+    auto split = [&](const QString& item, const char* stem, const char* ext, int count, double share) {
+        std::vector<int> weights(count);
+        int sum = 0;
+        for (int& w : weights)
+            sum += (w = 1 + static_cast<int>(rng.below(4)));
+        for (int i = 0; i < count; ++i) {
+            const auto size = static_cast<std::size_t>(double(large) * share * weights[i] / sum);
+            put(folder / native(item) / (std::string(stem) + std::to_string(i) + ext), binary(rng, size));
+        }
+    };
+    split(items::kAttachments, "写真", ".jpg", 12, 0.40);
+    split(items::kToys, "おもちゃ", ".pty", 6, 0.45);
+    split(items::kTreasures, "宝物", ".pac", 25, 0.15);
+    return a;
+}
+
+// ---- ports -----------------------------------------------------------------------------
+
+// Says yes to every question; a message the benchmark did not expect is printed.
+class BenchMessages : public MessagePort {
+public:
+    MsgAnswer show(const QString&, const QString& text, MsgIcon icon, MsgButtons buttons) override
+    {
+        if (icon != MsgIcon::Exclamation || buttons != MsgButtons::OkCancel)
+            std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
+        switch (buttons) {
+        case MsgButtons::YesNo:
+            return MsgAnswer::Yes;
+        case MsgButtons::RetryCancel:
+            return MsgAnswer::Cancel;
+        default:
+            return MsgAnswer::Ok;
+        }
+    }
+};
+
+class BenchExit : public ExitPort {
+public:
+    [[noreturn]] void endProgram(int code) override
+    {
+        std::fprintf(stderr, "the program would have ended here (code %d)\n", code);
+        std::exit(1);
+    }
+};
+
+// The main window without the gauge's pacing: what is left is the file work.
+class FileWorkView : public MainView {
+public:
+    void BusyOn() override {}
+    void BusyOff() override {}
+    void setGaugePosition(int) override {}
+    void delayGauge(int) override { ++points; }
+    void selectorInsert(int, const QString&) override {}
+    void selectorRemove(int) override {}
+    int selectorCount() const override { return 0; }
+    void setSelectorText(const QString& text) override { current = text; }
+    QString selectorText() const override { return current; }
+    void setOwnerText(const QString&) override {}
+    void setDeleteEnabled(bool) override {}
+    QString current;
+    int points = 0; // gauge points that the real window would have paced
+};
+
+// The real main window; the time spent in the gauge's pacing is measured, as is the moment
+// it is idle after start-up.
+class TimedMainForm : public MainForm {
+public:
+    using MainForm::MainForm;
+    void delayGauge(int ms) override
+    {
+        const auto t0 = Clock::now();
+        MainForm::delayGauge(ms);
+        pacing += since(t0);
+    }
+    void setGaugePosition(int pos) override
+    {
+        if (!checkStarted && pos > 0)
+            checkStarted = Clock::now(); // the first point of the start-up check
+        MainForm::setGaugePosition(pos);
+    }
+    void BusyOff() override
+    {
+        MainForm::BusyOff();
+        idle = Clock::now();
+    }
+    double pacing = 0;
+    std::optional<Clock::time_point> checkStarted;
+    std::optional<Clock::time_point> idle;
+};
+
+// ---- host ------------------------------------------------------------------------------
+
+struct Host {
+    fs::path folder;
+    BenchMessages messages;
+    BenchExit exit;
+    FileWorkView view;
+    Context ctx;
+
+    Host(const fs::path& f, const fs::path& bin) : folder(f)
+    {
+        fs::create_directories(folder);
+        fs::copy_file(bin / "Mewmail20.exe", folder / "Mewmail20.exe", fs::copy_options::overwrite_existing);
+        ctx.paths = HostLayout(QString::fromStdString(folder.string()));
+        ctx.messages = &messages;
+        ctx.exit = &exit;
+        ctx.view = &view;
+    }
+    fs::path pet(int i) const { return native(ctx.paths.PetFolder(i)); }
+
+    // count pets named ペット1..; the current pet's data in the host's places.
+    void registerPets(int count, int current)
+    {
+        PetTable& t = ctx.table;
+        for (int i = 0; i < count; ++i) {
+            t.Pet[i] = QStringLiteral("ペット%1").arg(i + 1);
+            t.Master[i] = QStringLiteral("飼い主%1").arg(i + 1);
+        }
+        t.MaxUser = count - 1;
+        t.CurrentUser = current;
+        ctx.RegistryLoaded = true;
+        ctx.StepSize = 0;
+        if (!WriteRegistry(ctx)) {
+            std::fprintf(stderr, "Kennel.ini could not be written\n");
+            std::exit(1);
+        }
+    }
+};
+
+// Runs cp -r with these arguments: `-T from to` copies a folder's contents into `to`,
+// `from... to/` copies each source into the folder `to`.
+double cpR(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv = {const_cast<char*>("cp"), const_cast<char*>("-r")};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    return seconds([&] {
+        pid_t pid = 0;
+        int status = 0;
+        if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0 || waitpid(pid, &status, 0) < 0 ||
+            !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            std::fprintf(stderr, "cp -r %s failed\n", args.front().c_str());
+    });
+}
+
+// Pet folders 2 to 100 as hard links to the files of one laid-out pet: every operation reads
+// the same bytes from them as from copies, and laying them out (and removing them) stays
+// quick. Pet 1, the one deleted, has files of its own. Returns one pet's amount.
+Amount layOutHundredPets(Host& host, double mbPerPet)
+{
+    const auto bytes = static_cast<std::uintmax_t>(mbPerPet * 1024 * 1024);
+    const Amount a = layOutPet(host.pet(0), 3000, bytes);
+    const fs::path model = host.folder / "model";
+    layOutPet(model, 3001, bytes);
+    for (int i = 1; i < kMaxPets; ++i) {
+        const fs::path pet = host.pet(i);
+        for (const auto& e : fs::recursive_directory_iterator(model)) {
+            const fs::path to = pet / e.path().lexically_relative(model);
+            if (e.is_directory())
+                fs::create_directories(to);
+            else
+                fs::create_hard_link(e.path(), to);
+        }
+    }
+    fs::remove_all(model);
+    return a;
+}
+
+// Every measurement starts with nothing dirty waiting to be written; the data read is in the
+// page cache for both sides (just written or just read).
+void settle()
+{
+    ::sync();
+}
+
+// ours, then cp over the previous files and cp into an empty folder, each with its ratio.
+void printRow(const char* what, double ours, double over, double fresh)
+{
+    std::printf("%-34s %9.3f %9.3f %6.2f %9.3f %6.2f\n", what, ours, over, ours / over, fresh, ours / fresh);
+}
+
+std::string mb(std::uintmax_t bytes)
+{
+    char s[32];
+    std::snprintf(s, sizeof s, "%.1f MB", double(bytes) / (1024.0 * 1024.0));
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    double petMb = 24;
+    int runs = 5;
+    std::vector<double> deleteMb; // default: a quarter of a pet and a whole one
+    bool keep = false;
+    std::string parts = "switch,delete,startup";
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--pet-mb" && i + 1 < argc)
+            petMb = std::max(0.1, std::atof(argv[++i]));
+        else if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--delete-mb" && i + 1 < argc) {
+            double x = 0, y = 0;
+            if (std::sscanf(argv[++i], "%lf,%lf", &x, &y) == 2 && x > 0 && y > 0)
+                deleteMb = {x, y};
+        } else if (a == "--parts" && i + 1 < argc)
+            parts = argv[++i];
+        else if (a == "--keep")
+            keep = true;
+        else {
+            std::fprintf(stderr, "usage: %s [--pet-mb N] [--runs N] [--delete-mb A,B] [--parts LIST] [--keep]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    if (deleteMb.empty())
+        deleteMb = {petMb / 4, petMb};
+    const fs::path bin = fs::path(QCoreApplication::applicationDirPath().toStdString());
+    if (!fs::exists(bin / "Mewmail20.exe")) {
+        std::fprintf(stderr, "build Mewmail20.exe first: it must lie beside this program\n");
+        return 1;
+    }
+    const fs::path root = fs::temp_directory_path() / ("kennel-storage-bench-" + std::to_string(::getpid()));
+    const auto petBytes = static_cast<std::uintmax_t>(petMb * 1024 * 1024);
+    std::printf("Kennel storage benchmark: %d runs each, median; page cache warm for both sides\n\n", runs);
+
+    auto wanted = [&](const char* part) { return parts.find(part) != std::string::npos; };
+
+    // ---- switching and storing: three pets of full size ----------------------------------
+    if (wanted("switch")) {
+        Host host(root / "switch", bin);
+        Amount a;
+        for (int i = 0; i < 3; ++i)
+            a = layOutPet(host.pet(i), 100 + i, petBytes);
+        layOutPet(host.folder, 100, petBytes); // the first pet's data is in the host's places
+        host.registerPets(3, 0);
+        std::printf("pet: %zu files, %s (mails 1-12 KB, attachments, toys and treasures up to %s)\n\n", a.files,
+                    mb(a.bytes).c_str(), mb(a.largest).c_str());
+        std::printf("%-34s %9s %16s %16s\n", "", "kennel", "cp -r over old", "cp -r into empty");
+        std::printf("%-34s %9s %9s %6s %9s %6s\n", "operation", "seconds", "seconds", "ratio", "seconds", "ratio");
+
+        // cp's targets: `over` holds what the host's places (or the pet folder) held before,
+        // as the real operation finds them; `fresh` is made empty before each copy.
+        const fs::path over = root / "cp-over", storeOver = root / "cp-store-over", fresh = root / "cp-fresh";
+        cpR({"-T", host.pet(0).string(), over.string()});
+        cpR({"-T", host.pet(0).string(), storeOver.string()});
+        std::vector<std::string> places; // the host's places that a store copies
+        for (const QString& name : items::kFolderOrder)
+            places.push_back((host.folder / native(name)).string());
+        for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup})
+            places.push_back((host.folder / native(name)).string());
+
+        std::vector<double> sw, swOver, swFresh, st, stOver, stFresh;
+        int switchPoints = 0;
+        int pet = 0;
+        for (int r = 0; r < runs; ++r) {
+            // Switch to the next pet; cp copies that pet's folder.
+            pet = (pet + 1) % 3;
+            std::vector<std::function<void()>> steps = {
+                [&] {
+                    settle();
+                    host.view.current = host.ctx.table.Pet[pet];
+                    PetSwitchResult res = PetSwitchResult::Refused;
+                    const int points = host.view.points;
+                    sw.push_back(seconds([&] { res = SwitchPet(host.ctx); }));
+                    switchPoints = host.view.points - points;
+                    if (res != PetSwitchResult::Switched)
+                        std::fprintf(stderr, "the switch did not complete\n");
+                },
+                [&] {
+                    settle();
+                    swOver.push_back(cpR({"-T", host.pet(pet).string(), over.string()}));
+                },
+                [&] {
+                    fs::remove_all(fresh);
+                    settle();
+                    swFresh.push_back(cpR({"-T", host.pet(pet).string(), fresh.string()}));
+                },
+                // Store the current pet; cp copies the host's places (the same files).
+                [&] {
+                    settle();
+                    st.push_back(seconds([&] { (void)StorePetData(host.ctx); }));
+                },
+                [&] {
+                    settle();
+                    std::vector<std::string> args = places;
+                    args.push_back(storeOver.string() + "/");
+                    stOver.push_back(cpR(args));
+                },
+                [&] {
+                    fs::remove_all(fresh);
+                    fs::create_directories(fresh);
+                    settle();
+                    std::vector<std::string> args = places;
+                    args.push_back(fresh.string() + "/");
+                    stFresh.push_back(cpR(args));
+                },
+            };
+            // Switch steps, then store steps; the order within each turns every run, so that
+            // no side always meets the page cache as another left it.
+            for (int k = 0; k < 3; ++k)
+                steps[(k + r) % 3]();
+            for (int k = 0; k < 3; ++k)
+                steps[3 + (k + r) % 3]();
+        }
+        printRow("switch to another pet (file work)", median(sw), median(swOver), median(swFresh));
+        printRow("store the current pet", median(st), median(stOver), median(stFresh));
+        std::printf("(the window paces each gauge point by 5 ms: %d points a switch, not counted above)\n",
+                    switchPoints);
+        for (const fs::path& f : {over, storeOver, fresh})
+            fs::remove_all(f);
+        if (!keep)
+            fs::remove_all(host.folder);
+    }
+
+    // ---- deleting the first of 100 pets, at two data sizes -------------------------------
+    std::vector<double> deleteTimes;
+    if (wanted("delete"))
+        std::printf("\n%-40s %10s %10s %9s\n", "delete the first of 100 pets", "seconds", "data", "files");
+    for (double size : wanted("delete") ? deleteMb : std::vector<double>{}) {
+        std::vector<double> t;
+        Amount pet;
+        for (int r = 0; r < std::max(3, runs / 2); ++r) {
+            const fs::path f = root / "delete";
+            fs::remove_all(f);
+            Host host(f, bin);
+            pet = layOutHundredPets(host, size);
+            host.registerPets(kMaxPets, 0);
+            settle();
+            DeleteResult res = DeleteResult::Stopped;
+            t.push_back(seconds([&] { res = DeletePet(host.ctx); }));
+            if (res != DeleteResult::Deleted || host.ctx.table.MaxUser != kMaxPets - 2)
+                std::fprintf(stderr, "the deletion did not complete\n");
+        }
+        if (!keep)
+            fs::remove_all(root / "delete");
+        deleteTimes.push_back(median(t));
+        char label[64], data[32];
+        std::snprintf(label, sizeof label, "  pets of %s each", mb(pet.bytes).c_str());
+        std::snprintf(data, sizeof data, "%.1f GB", double(pet.bytes) * kMaxPets / (1024.0 * 1024 * 1024));
+        std::printf("%-40s %10.3f %10s %9zu\n", label, median(t), data, pet.files * kMaxPets);
+    }
+    if (deleteTimes.size() == 2)
+        std::printf("%-40s %10.2f   (data x%.0f)\n", "  time ratio, larger / smaller", deleteTimes[1] / deleteTimes[0],
+                    deleteMb[1] / deleteMb[0]);
+
+    // ---- start-up to idle with 100 pets ----------------------------------------------------
+    if (wanted("startup")) {
+        const fs::path f = root / "startup";
+        fs::remove_all(f);
+        {
+            Host host(f, bin);
+            layOutHundredPets(host, petMb);
+            layOutPet(host.folder, 2000, petBytes); // the current pet, full size, stored at start-up
+            host.registerPets(kMaxPets, 0);
+        }
+        std::vector<double> total, pacing, wait, work;
+        for (int r = 0; r < runs; ++r) {
+            BenchMessages messages;
+            BenchExit exit;
+            Context ctx;
+            ctx.paths = HostLayout(QString::fromStdString(f.string()));
+            ctx.messages = &messages;
+            ctx.exit = &exit;
+            settle();
+            const auto t0 = Clock::now();
+            auto* form = new TimedMainForm(ctx, true);
+            form->Form_Load();
+            const auto loaded = Clock::now();
+            while (!form->idle || !form->checkStarted)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            const double all = std::chrono::duration<double>(*form->idle - t0).count();
+            const double timer = std::chrono::duration<double>(*form->checkStarted - loaded).count();
+            total.push_back(all);
+            pacing.push_back(form->pacing);
+            wait.push_back(timer);
+            work.push_back(all - form->pacing - timer);
+            if (ctx.table.MaxUser != kMaxPets - 1)
+                std::fprintf(stderr, "start-up did not read 100 pets\n");
+            delete form;
+        }
+        std::printf("\n%-40s %10s\n", "start-up to idle, 100 pets", "seconds");
+        std::printf("%-40s %10.3f\n", "  window to idle, as measured", median(total));
+        std::printf("%-40s %10.3f\n", "  of which gauge pacing", median(pacing));
+        std::printf("%-40s %10.3f\n", "  of which the start-up timer (100 ms)", median(wait));
+        std::printf("%-40s %10.3f   (reads Kennel.ini, fills the selector, stores the current pet of %s)\n", "  work",
+                    median(work), mb(petBytes).c_str());
+        if (!keep)
+            fs::remove_all(f);
+    }
+    if (keep)
+        std::printf("\nkept %s\n", root.string().c_str());
+    else
+        fs::remove_all(root);
+    return 0;
+}
