@@ -10,6 +10,13 @@
 #include <system_error>
 #include <vector>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -27,36 +34,102 @@ fs::path native(const QString& p)
     return fs::path(p.toStdString());
 }
 
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// The bytes of in (size bytes, from its start) into out: a clone where the file system shares
+// blocks between files, else a copy inside the kernel, else through a buffer.
+bool copyBytes(int in, int out, off_t size)
+{
+    if (size > 0 && ::ioctl(out, FICLONE, in) == 0)
+        return true;
+    off_t left = size;
+    while (left > 0) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
+        if (n > 0) {
+            left -= n;
+            continue;
+        }
+        if (n == 0)
+            return false; // the file shrank while it was copied
+        if (errno == EINTR)
+            continue;
+        if (left != size || (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP))
+            return false;
+        break; // not supported between these files: copy through a buffer
+    }
+    if (left == 0)
+        return true;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n == 0)
+            return true;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        for (ssize_t done = 0; done < n;) {
+            const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+    }
+}
+
 // Copies one file through a temporary name beside the target, so a failed copy never
-// leaves a half-written file in place of a good one.
+// leaves a half-written file in place of a good one. The copy keeps the source's permissions.
 bool copyOneFile(const fs::path& from, const fs::path& to)
 {
-    std::error_code ec;
-    if (fs::exists(to, ec) && fs::equivalent(from, to, ec))
-        return true;  // a file copied onto itself stays as it is
+    const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat source {};
+    if (in.fd < 0 || ::fstat(in.fd, &source) != 0 || !S_ISREG(source.st_mode))
+        return false;
+    struct stat target {};
+    if (::stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
+        return true; // a file copied onto itself stays as it is
     fs::path temp = to;
     temp += ".kennel-copy";
-    fs::remove(temp, ec);
     if (fault::fails("copy", QString::fromStdString(to.string())))
         return false;
-    if (!fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(temp, ec);
+    // A temporary file left by an earlier run is truncated; never followed when it is a link.
+    constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
+    int fd = ::open(temp.c_str(), kCreate, 0600);
+    if (fd < 0 && errno != ENOENT && ::unlink(temp.c_str()) == 0)
+        fd = ::open(temp.c_str(), kCreate, 0600);
+    if (fd < 0)
         return false;
-    }
-    if (fault::fails("rename", QString::fromStdString(to.string())))
-        ec = std::make_error_code(std::errc::no_space_on_device);
-    else
+    bool ok = copyBytes(in.fd, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0;
+    ok = ::close(fd) == 0 && ok;
+    std::error_code ec;
+    if (ok && fault::fails("rename", QString::fromStdString(to.string())))
+        ok = false;
+    else if (ok)
         fs::rename(temp, to, ec);
-    if (ec) {
-        fs::remove(temp, ec);
+    if (!ok || ec) {
+        ::unlink(temp.c_str());
         return false;
     }
     return true;
 }
 
 // Collects the copies of one request; false when the source cannot be read.
-bool plan(const QString& source, const QString& target, bool withFolders,
-          std::vector<CopyJob>& jobs, std::vector<fs::path>& folders)
+bool plan(const QString& source, const QString& target, bool withFolders, std::vector<CopyJob>& jobs,
+          std::vector<fs::path>& folders)
 {
     std::error_code ec;
     if (source.endsWith(kWildcard)) {
@@ -124,7 +197,7 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
             if (!copyOneFile(job.from, job.to))
-                ok = false;  // go on with the rest, report once
+                ok = false; // go on with the rest, report once
             done += job.size;
             if (ctx.copyProgress)
                 ctx.copyProgress->copyAdvanced(static_cast<qint64>(done));
@@ -138,7 +211,7 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 bool ShellCopy(Context& ctx, const QString& source, const QString& target)
 {

@@ -1,5 +1,6 @@
 // The shell copy: files-only wildcard copies, sub-folders with ShellCopyAll, overwrite,
-// created targets, copies onto themselves, and the one failure message.
+// created targets, copies onto themselves, large files, leftover temporary files, and the one
+// failure message.
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
@@ -87,6 +88,46 @@ private slots:
         QCOMPARE(tc->messages.shown.size(), 1);
         QCOMPARE(read(p(QStringLiteral("D/1.pac"))), QByteArray("1"));
         QCOMPARE(read(p(QStringLiteral("D/2.pac"))), QByteArray("2"));
+    }
+
+    // A file of several megabytes arrives whole and keeps its permissions.
+    void largeFileKeepsBytesAndPermissions()
+    {
+        QByteArray big(3 * 1024 * 1024 + 17, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char(i * 7919 >> 3);
+        write(host(), QStringLiteral("L/big.bin"), big);
+        QCOMPARE(::chmod(p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), 0640), 0);
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("L/*.*")), p(QStringLiteral("M/"))));
+        QCOMPARE(read(p(QStringLiteral("M/big.bin"))), big);
+        struct stat st {};
+        QCOMPARE(::stat(p(QStringLiteral("M/big.bin")).toLocal8Bit().constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0640u);
+    }
+
+    // What an earlier run left under the temporary name does not stop the copy, and a link
+    // there is never written through.
+    void leftoverTemporaryIsReplaced_data()
+    {
+        QTest::addColumn<bool>("asLink");
+        QTest::newRow("file") << false;
+        QTest::newRow("link to a file elsewhere") << true;
+    }
+    void leftoverTemporaryIsReplaced()
+    {
+        QFETCH(bool, asLink);
+        write(host(), QStringLiteral("outside.txt"), "keep");
+        const QString temp = p(QStringLiteral("T/a.pac.kennel-copy"));
+        write(host(), QStringLiteral("T/other"), "");
+        if (asLink)
+            QVERIFY(QFile::link(p(QStringLiteral("outside.txt")), temp));
+        else
+            write(host(), QStringLiteral("T/a.pac.kennel-copy"), "stale and longer");
+        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
+        QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("a"));
+        QCOMPARE(read(p(QStringLiteral("outside.txt"))), QByteArray("keep"));
+        QVERIFY(!QFileInfo(temp).exists() && !QFileInfo(temp).isSymLink());
+        QVERIFY(tc->messages.shown.isEmpty());
     }
 
     void pickerAndTextHelpers()
