@@ -50,24 +50,30 @@ bool writeUntilDone(Context& ctx)
 
 } // namespace
 
-int RenumberPetFolders(Context& ctx, int c, int m, const QString& trash)
+bool RenumberPetFolders(Context& ctx, int c, int m, const QString& trash, int* failedAt)
 {
     if (!fileops::exists(trash)) {
         // An empty trash stands for a pet that had no folder: it marks the first move done.
         const QString own = ctx.paths.PetFolder(c);
         const bool ok = fileops::exists(own) ? fileops::renameNoReplace(own, trash) : fileops::makeFolder(trash);
-        if (!ok)
-            return c - 1;
+        if (!ok) {
+            if (failedAt)
+                *failedAt = c;  // nothing moved
+            return false;
+        }
     }
     for (int i = c; i < m; ++i) {
         const QString target = ctx.paths.PetFolder(i);
         const QString source = ctx.paths.PetFolder(i + 1);
-        if (!fileops::exists(target) && fileops::exists(source) && !fileops::renameNoReplace(source, target))
-            return i;
+        if (!fileops::exists(target) && fileops::exists(source) && !fileops::renameNoReplace(source, target)) {
+            if (failedAt)
+                *failedAt = i;
+            return false;
+        }
         for (int k = 0; k < kStepsPerMove; ++k)
             Step(ctx);
     }
-    return -1;
+    return true;
 }
 
 PetTable TableAfterDeletion(const PetTable& before, int c)
@@ -120,8 +126,8 @@ DeleteResult DeletePet(Context& ctx)
     const bool hadFolder = fileops::exists(ctx.paths.PetFolder(c));
     if (c < m)
         ctx.StepSize = static_cast<int>(std::floor(((64.0 / m) - c) / 16.0));
-    const int failedAt = RenumberPetFolders(ctx, c, m, trash);
-    if (failedAt != -1) {
+    int failedAt = c;
+    if (!RenumberPetFolders(ctx, c, m, trash, &failedAt)) {
         if (!moveBack(ctx, c, failedAt, trash, hadFolder))
             ctx.fatal(kMsgDeleteUndoFailed);  // the next start finishes the deletion
         EndJournal(ctx);

@@ -30,9 +30,9 @@ DeleteResult DeletePet(Context& ctx);
 
 // The folder moves of deleting pet c of pets 0 to m, trash being where pet c's folder goes.
 // Idempotent: done in order, each only when its target is free and its source there, so a
-// run cut short is finished by running it again. Returns -1 when all are done, else the
-// index whose folder could not be filled (c - 1: pet c's folder could not go to the trash).
-int RenumberPetFolders(Context& ctx, int c, int m, const QString& trash);
+// run cut short is finished by running it again. False when a rename failed; *failedAt is
+// then the index whose folder could not be filled (c also when pet c's could not go away).
+bool RenumberPetFolders(Context& ctx, int c, int m, const QString& trash, int* failedAt = nullptr);
 // The table after pet c is deleted: later pets one index down, no pet current.
 PetTable TableAfterDeletion(const PetTable& before, int c);
 

@@ -145,7 +145,10 @@ PetSwitchResult loadChosen(Context& ctx, int i)
         // The host may run next: a journal left behind would load the stale folder over
         // what it changes. The places are made to agree with the file where they can.
         reloadPetNamedInFile(ctx, i);
-        EndJournal(ctx);
+        // Should that pet not be back whole either, the journal stays: the next start loads
+        // the chosen pet rather than store a mix over the folder of the pet the file names.
+        if (t.CurrentUser == i || LoadedWhole(ctx, ctx.paths.PetFolder(t.CurrentUser)))
+            EndJournal(ctx);
         return t.CurrentUser == i ? PetSwitchResult::Switched : PetSwitchResult::Refused;
     }
     EndJournal(ctx);

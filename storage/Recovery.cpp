@@ -80,7 +80,7 @@ bool finishDelete(Context& ctx, const journal::Entry& e, const RegistryContent& 
     const bool before = reg.kind == RegistryContent::Kind::Version2 && reg.table.MaxUser == m
                         && listed(reg, c, e.value(QStringLiteral("name")));
     if (before) {
-        if (RenumberPetFolders(ctx, c, m, trash) != -1 || !writeTable(ctx, TableAfterDeletion(reg.table, c)))
+        if (!RenumberPetFolders(ctx, c, m, trash) || !writeTable(ctx, TableAfterDeletion(reg.table, c)))
             return false;
     } else if (!(reg.kind == RegistryContent::Kind::Version2 && reg.table.MaxUser == m - 1)) {
         return true;  // not this deletion's file: leave the folders alone
@@ -114,11 +114,12 @@ bool upgradePath(const Context& ctx, const QString& path)
     return false;
 }
 
-bool finishUpgrade(Context& ctx, journal::Entry e, const RegistryContent& reg)
+bool finishUpgrade(Context& ctx, const journal::Entry& e, const RegistryContent& reg)
 {
-    for (auto& [key, value] : e.values)
-        if (!upgradePath(ctx, value))
-            value.clear();  // not a folder of the upgrade: left alone
+    // A journal naming anything but the upgrade's folders is not the upgrade's: left alone.
+    for (const auto& kv : e.values)
+        if (!upgradePath(ctx, kv.second))
+            return true;
     if (reg.kind == RegistryContent::Kind::Version1) {
         // Back to the version 1.0 folders: the upgrade is offered again.
         for (int k = 2; k >= 0; --k) {

@@ -225,7 +225,7 @@ private slots:
             QCOMPARE(child<QLineEdit>(&r, "TxtNewPet")->text(), full ? QStringLiteral("ポチ") : QStringLiteral("未設定"));
             for (int row = 0; row < kPresenceRows; ++row)
                 QCOMPARE(r.rowPresent(row), full || row == 0 || row == 4);
-            QVERIFY(hostfolder::exists(fx->pet(staged) + QLatin1Char('/') + items::kSettings));
+            QVERIFY(hostfolder::exists(RestoreStagingFolder(fx->ctx()) + items::kSettings));
             child<QLineEdit>(&r, "TxtNewPet")->setText(QStringLiteral("ポチ二世"));
             child<QPushButton>(&r, registers ? "BtnNewPet" : "BtnNewNO")->click();
             QVERIFY(!r.isVisible());

@@ -208,6 +208,37 @@ private slots:
         });
     }
 
+    // Recovery that cannot finish ends the start-up before anything is stored; a journal
+    // that names no operation, or folders not Kennel's own, changes nothing.
+    void recoveryThatCannotFinishEndsStartUp()
+    {
+        setUp();
+        hostfolder::makeHost(host(), QStringLiteral("A2"));
+        const QString trash = host() + QStringLiteral("/.kennel-deleted");
+        QVERIFY(journal::write(ctx().paths, {QStringLiteral("delete"),
+                                             {{"pet", "0"}, {"max", "2"}, {"name", petName(0)}, {"trash", trash}}}));
+        const auto before = snapshot(host());
+        fault::setHandler([](const char* what, const QString&) {
+            return qstrcmp(what, "rename") == 0 ? fault::Action::Fail : fault::Action::Proceed;
+        });
+        tc = std::make_unique<TestContext>(host());
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(ctx()));
+        fault::setHandler(nullptr);
+        QCOMPARE(tc->messages.texts().last(), kMsgRecoveryFailed);
+        QCOMPARE(snapshot(host()), before);
+
+        for (const QByteArray& junk : {QByteArray("garbage"), QByteArray("op=delete\npet=0\nmax=2\ntrash=/etc\n"),
+                                       QByteArray("op=upgrade\nfrom0=/etc\nto0=/tmp/x\n")}) {
+            setUp();
+            hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
+            const auto start = snapshot(host());
+            QVERIFY(RecoverInterruptedWork(ctx()));
+            auto now = snapshot(host());
+            now.insert(QStringLiteral("Kennel.journal"), junk);
+            QCOMPARE(now, start);
+        }
+    }
+
     // The upgrade is undone before Kennel.ini is version 2.0 and finished after.
     void upgrade()
     {
