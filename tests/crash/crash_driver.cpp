@@ -4,7 +4,7 @@
 // "restart" is Kennel's start-up (main window load and start-up check), which finishes or
 // undoes whatever an interrupted operation left behind.
 //
-//   kennel_crash_driver <op> <program folder> [kill|fail N] [backup source]
+//   kennel_crash_driver <op> <program folder> [kill|fail|none N] [backup source]
 //
 // Output on stdout: "point <n> <what> <path>" per change, "message <text>" per message box.
 #include "app/FaultPoint.h"
@@ -157,7 +157,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
-        std::fputs("usage: kennel_crash_driver <op> <program folder> [kill|fail N] [backup source]\n", stderr);
+        std::fputs("usage: kennel_crash_driver <op> <program folder> [kill|fail|none N] [backup source]\n", stderr);
         return 2;
     }
     if (args.size() >= 5 && args[3] != QLatin1String("none")) {

@@ -1,9 +1,11 @@
 // Crash and disk-full harness. Each operation runs in a copy of a realistic program folder
 // (four pets, two shared kinds, a template) through kennel_crash_driver: once whole, then
 // once per file-system change, ending the process right before that change (or failing
-// it as a full disk would), followed by a restart of Kennel. After the restart every pet's
-// data must equal its data before the operation or after it, the shared kinds too, and no
-// numbered pet folder may exist that Kennel.ini does not list.
+// it as a full disk would), followed by a restart of Kennel (in a sample, killed once more
+// while it finishes the work); as root also on a small tmpfs filled to several levels.
+// After the restart every pet's data must equal its data before the operation or after it,
+// the shared kinds too, no numbered pet folder may exist that Kennel.ini does not list, and
+// a run that did not end as the whole run did must have told the user.
 #include "app/Registry.h"
 #include "backup/Backup.h"
 #include "backup/UnlhaLibrary.h"
