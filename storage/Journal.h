@@ -13,8 +13,9 @@
 //
 //   op=switch  pet=i name=N        Pet i's folder was being loaded into the host's places.
 //                                  Recovery loads it again and writes Kennel.ini naming it
-//                                  (or, when pet i is not listed as N or has no folder, writes
-//                                  no pet current, so the mixed places are stored nowhere).
+//                                  (when pet i has no folder, it writes no pet current, so the
+//                                  mixed places are stored nowhere; when Kennel.ini does not
+//                                  list pet i as N, the journal is not this file's: ignored).
 //   op=newpet  pet=n name=N        A new pet n was registered and the template was being put
 //                                  into the host's places. When Kennel.ini lists pet n as N
 //                                  and current, recovery puts the template in again.

@@ -39,7 +39,9 @@ bool finishSwitch(Context& ctx, const journal::Entry& e, const RegistryContent& 
         return true;  // ReadRegistry deals with the file; nothing was written over a pet
     PetTable t = reg.table;
     const int i = e.number(QStringLiteral("pet"));
-    if (!listed(reg, i, e.value(QStringLiteral("name"))) || !fileops::exists(ctx.paths.PetFolder(i))) {
+    if (!listed(reg, i, e.value(QStringLiteral("name"))))
+        return true;  // not a switch between the pets of this file: nothing of it to finish
+    if (!fileops::exists(ctx.paths.PetFolder(i))) {
         // The places may hold a mix: no pet owns them.
         t.CurrentUser = -1;
         return writeTable(ctx, t);
@@ -94,7 +96,7 @@ bool finishDelete(Context& ctx, const journal::Entry& e, const RegistryContent& 
 bool finishRestore(Context& ctx, const journal::Entry& e, const RegistryContent& reg)
 {
     const int n = e.number(QStringLiteral("pet"));
-    if (n < 0 || listed(reg, n, e.value(QStringLiteral("name"))))
+    if (n < 0 || n >= kMaxPets || listed(reg, n, e.value(QStringLiteral("name"))))
         return true;
     if (reg.kind == RegistryContent::Kind::Version2 && n <= reg.table.MaxUser)
         return true;  // another pet owns that number now

@@ -228,7 +228,8 @@ private slots:
         QCOMPARE(snapshot(host()), before);
 
         for (const QByteArray& junk : {QByteArray("garbage"), QByteArray("op=delete\npet=0\nmax=2\ntrash=/etc\n"),
-                                       QByteArray("op=upgrade\nfrom0=/etc\nto0=/tmp/x\n")}) {
+                                       QByteArray("op=upgrade\nfrom0=/etc\nto0=/tmp/x\n"),
+                                       QByteArray("op=switch\npet=7\nname=x\n"), QByteArray("op=restore\npet=-3\n")}) {
             setUp();
             hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
             const auto start = snapshot(host());
