@@ -138,6 +138,7 @@ DeleteResult DeletePet(Context& ctx)
     }
 
     t = TableAfterDeletion(t, c);
+    ctx.CurrentUnstored = false;  // no pet is current any more
     ctx.StepSize = 1;
     // The deleted pet's folder goes only once Kennel.ini no longer lists it. Should the file
     // stay unwritten, the journal stays too, and the next start writes it.
