@@ -64,9 +64,13 @@ bool finishNewPet(Context& ctx, const journal::Entry& e, const RegistryContent& 
     ctx.table = reg.table;
     if (InitNewPetData(ctx))
         return true;
-    // Not even now: no pet owns the mixed places (the template stays in "Default").
+    // Not even now: the registration is taken back (the new pet has no data of its own yet,
+    // and no folder), and no pet owns the mixed places.
     PetTable t = reg.table;
     t.CurrentUser = -1;
+    if (n == t.MaxUser)
+        t.MaxUser = n - 1;
+    ctx.critical(kMsgNewPetNotReady);
     return writeTable(ctx, t);
 }
 

@@ -26,3 +26,7 @@ void PreparePetFolder(Context& ctx, const QString& folder);
 void RemovePetFolder(Context& ctx, const QString& folder);
 
 inline const QString kMsgPetFolderMissing = QStringLiteral("ユーザーフォルダの読み込みエラー発生。強制終了します。");
+// A new pet whose template did not arrive whole in the host's places is not registered.
+inline const QString kMsgNewPetNotReady =
+    QStringLiteral("新規ペットのデータを準備できなかったため、登録を取り消しました。"
+                   "ディスクの空きや書き込み権限を確認してから、もう一度登録してください。");

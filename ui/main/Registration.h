@@ -22,10 +22,8 @@ bool commitRegistration(Context& ctx, int index, const QString& pet, const QStri
 // their data and become the new pet's) and, unless first run, puts the template into the
 // host's places (InitNewPetData). The set-up is journaled (storage/Journal.h), so a kill
 // part-way is finished at the next start. When the template does not arrive whole, the
-// registration is taken back and the user told; the answer is then false, as when Kennel.ini
-// cannot be written. The names must have passed registrationProblem.
+// registration is taken back and the user told (kMsgNewPetNotReady, storage/StorageOps.h);
+// the answer is then false, as when Kennel.ini cannot be written. The pet whose data the
+// places hold is stored first when it needs to be (StoreOutgoingPet), else nothing happens.
+// The names must have passed registrationProblem.
 bool RegisterNewPet(Context& ctx, const QString& pet, const QString& master);
-
-inline const QString kMsgNewPetNotReady =
-    QStringLiteral("新規ペットのデータを準備できなかったため、登録を取り消しました。"
-                   "ディスクの空きや書き込み権限を確認してから、もう一度登録してください。");
