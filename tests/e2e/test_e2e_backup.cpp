@@ -28,6 +28,12 @@ class TestE2EBackup : public QObject {
     {
         return s.waitWindow(title) && s.keys(title, QStringLiteral("Return")) && s.waitNoWindow(title);
     }
+    // Ctrl+B once the last dialog has gone, the destination picked, then the keys from 参照 on.
+    bool backUp(const QString& keys)
+    {
+        return s.waitNoWindow(kBackup) && s.keys(kMain, "Ctrl+b") && s.waitWindow(kBackup) &&
+               s.keys(kBackup, "Tab space") && pick(kPickDestination) && s.keys(kBackup, keys);
+    }
     // Takes the next message box, which must show this text, and answers it with Return.
     bool box(const QString& iconAndText)
     {
@@ -78,33 +84,31 @@ private slots:
         QProcess& kennel = s.startKennel(host);
         QVERIFY(s.waitIdle());
 
-        // Ctrl+B: the backup page, the pet list first; the archive box is checked.
-        QVERIFY(s.keys(kMain, "Ctrl+b"));
-        QVERIFY(s.waitWindow(kBackup));
-        QVERIFY(s.keys(kBackup, "Tab space"));
-        QVERIFY(pick(kPickDestination));
-        QVERIFY(s.keys(kBackup, "Tab Tab space"));
+        // Ctrl+B: the backup page, the pet list first; the archive box is checked. Then the
+        // same with the box cleared: a plain folder beside the archive.
+        QVERIFY(backUp("Tab Tab space"));
         QVERIFY(box(QStringLiteral("information | バックアップが完了しました。")));
-        QVERIFY(s.waitNoWindow(kBackup));
-        // The same with the archive box cleared: a plain folder beside the archive.
-        QVERIFY(s.keys(kMain, "Ctrl+b"));
-        QVERIFY(s.waitWindow(kBackup));
-        QVERIFY(s.keys(kBackup, "Tab space"));
-        QVERIFY(pick(kPickDestination));
-        QVERIFY(s.keys(kBackup, "Tab space Tab space"));
+        QVERIFY(backUp("Tab space Tab space"));
         QVERIFY(box(QStringLiteral("information | バックアップが完了しました。")));
-        QVERIFY(s.waitNoWindow(kBackup));
-
         const QString base = QStringLiteral("ミケ") + day;
+        const QString archive = destination + QLatin1Char('/') + base + QStringLiteral(".lzh");
         QCOMPARE(QDir(destination).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  (QStringList{base, base + QStringLiteral(".lzh")}));
         const auto source = hostfolder::snapshot(pet); // BackUp.ini included
         QCOMPARE(source.value(QStringLiteral("BackUp.ini")).left(29), QByteArray("Kennel 2001 Pet Backup File\r\n"));
         QCOMPARE(hostfolder::snapshot(destination + QLatin1Char('/') + base), source);
 
+        // The archive again on the same day: asked first; No keeps the old one, and fails.
+        const QByteArray archived = hostfolder::read(archive);
+        QVERIFY(backUp("Tab Tab space"));
+        QVERIFY(s.nextMessage().startsWith(
+            kSaid + QStringLiteral("question | 指定の場所に同名のファイルがすでに存在します。")));
+        QVERIFY(s.answer("Escape"));
+        QVERIFY(box(QStringLiteral("critical | バックアップに失敗しました。")));
+        QCOMPARE(hostfolder::read(archive), archived);
+
         // Ctrl+R: the restore page on the archive, its path typed; 情報読込 reads it. The name
         // found in the backup is taken already, so the pet is registered under another.
-        const QString archive = destination + QLatin1Char('/') + base + QStringLiteral(".lzh");
         QVERIFY(s.keys(kMain, "Ctrl+r"));
         QVERIFY(s.waitWindow(kBackup));
         QVERIFY(s.keys(kBackup, "Tab"));
