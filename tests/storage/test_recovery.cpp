@@ -59,6 +59,7 @@ class TestRecovery : public HostTest {
     Q_OBJECT
 
     using Op = std::function<void(TestRecovery&)>;
+    bool sharedKinds_ = false; // toys and mail drawers shared by all pets
 
     // Pets "ペット0".."ペット2" in folders 1..3 tagged A, B, C; pet 0 current, its data in the
     // host's places; the template tagged T; a restore source tagged R outside the program folder.
@@ -66,6 +67,7 @@ class TestRecovery : public HostTest {
     {
         newHost(QStringLiteral("/host"));
         addPets(3, 0);
+        table().Toys = table().Mails = sharedKinds_;
         ctx().RegistryLoaded = true;
         const QStringList tags = {"A", "B", "C"};
         for (int i = 0; i < 3; ++i)
@@ -165,10 +167,20 @@ private slots:
     {
         fault::setHandler(nullptr);
         g_countdown = g_failAt = 0;
+        sharedKinds_ = false;
+    }
+
+    void switchPet_data()
+    {
+        QTest::addColumn<bool>("shared");
+        QTest::newRow("nothing shared") << false;
+        QTest::newRow("toys and mail drawers shared") << true;
     }
 
     void switchPet()
     {
+        QFETCH(bool, shared);
+        sharedKinds_ = shared;
         killAtEveryChange([](TestRecovery& t) {
             t.tc->view.current = petName(1);
             SwitchPet(t.ctx());
@@ -182,8 +194,12 @@ private slots:
                           [](TestRecovery& t) { hostfolder::makeHost(t.host(), QStringLiteral("A2")); });
     }
 
+    void newPet_data() { switchPet_data(); }
+
     void newPet()
     {
+        QFETCH(bool, shared);
+        sharedKinds_ = shared;
         killAtEveryChange([](TestRecovery& t) {
             t.tc->view.current = texts::kNewPetEntry;
             SwitchPet(t.ctx());
