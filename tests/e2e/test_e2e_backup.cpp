@@ -90,10 +90,12 @@ private slots:
         QVERIFY(box(QStringLiteral("information | バックアップが完了しました。")));
         QVERIFY(backUp("Tab space Tab space"));
         QVERIFY(box(QStringLiteral("information | バックアップが完了しました。")));
-        const QString base = QStringLiteral("ミケ") + day;
+        const QStringList made = QDir(destination).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QString base = made.value(0); // the pet's name and the day, yymmdd
+        QCOMPARE(made, (QStringList{base, base + QStringLiteral(".lzh")}));
+        QVERIFY(base == QStringLiteral("ミケ") + day ||
+                base == QStringLiteral("ミケ") + QDate::currentDate().toString(QStringLiteral("yyMMdd")));
         const QString archive = destination + QLatin1Char('/') + base + QStringLiteral(".lzh");
-        QCOMPARE(QDir(destination).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 (QStringList{base, base + QStringLiteral(".lzh")}));
         const auto source = hostfolder::snapshot(pet); // BackUp.ini included
         QCOMPARE(source.value(QStringLiteral("BackUp.ini")).left(29), QByteArray("Kennel 2001 Pet Backup File\r\n"));
         QCOMPARE(hostfolder::snapshot(destination + QLatin1Char('/') + base), source);
@@ -109,6 +111,7 @@ private slots:
 
         // Ctrl+R: the restore page on the archive, its path typed; 情報読込 reads it. The name
         // found in the backup is taken already, so the pet is registered under another.
+        QVERIFY(s.waitNoWindow(kBackup));
         QVERIFY(s.keys(kMain, "Ctrl+r"));
         QVERIFY(s.waitWindow(kBackup));
         QVERIFY(s.keys(kBackup, "Tab"));
@@ -126,8 +129,8 @@ private slots:
         QVERIFY(s.keys(kMain, "Ctrl+q"));
         QCOMPARE(s.waitEnd(kennel), 0);
 
-        // The next start, in the backup folder: the folder source (its option is before the archive path)
-        // and its picker; the names are typed over the backup's.
+        // The next start, in the backup folder: the folder source (its option comes before the
+        // archive path) and its picker; the names are typed over the backup's.
         QDir::setCurrent(destination + QLatin1Char('/') + base);
         QProcess& again = s.startKennel(host);
         QVERIFY(s.waitIdle());

@@ -26,12 +26,18 @@ class TestE2EImport : public QObject {
                s.keys(kPicker, "Return") && s.waitNoWindow(kPicker) && s.keys(kImport, "Tab Tab space " + targetKeys);
     }
     // The next message boxes, in order, each "icon | text" and the keys that answer it.
-    void answer(const QList<std::pair<QString, QString>>& boxes)
+    bool answer(const QList<std::pair<QString, QString>>& boxes)
     {
-        for (const auto& [shown, keys] : boxes) {
-            QCOMPARE(s.nextMessage(), QStringLiteral("Kennel 2001 | ") + shown);
-            QVERIFY(s.answer(keys));
+        for (const auto& [text, keys] : boxes) {
+            const QString shown = s.nextMessage();
+            if (shown != QStringLiteral("Kennel 2001 | ") + text) {
+                qWarning().noquote() << "message box:" << shown << "\nexpected:" << text;
+                return false;
+            }
+            if (!s.answer(keys))
+                return false;
         }
+        return true;
     }
 
 private slots:
@@ -68,9 +74,9 @@ private slots:
         // Into タマ alone (Down in the pet list): its stored cake is kept (No), the host's
         // snacks and ミケ's stay as they were.
         QVERIFY(importAll("Tab Tab Tab Down Tab space"));
-        answer({{QStringLiteral("question | タマにおやつをインポートします。よろしいですか？"), "Return"},
-                {QStringLiteral("question | cake.pac はすでに存在します。上書きしますか？"), "Escape"},
-                {QStringLiteral("information | インポートが完了しました。"), "Return"}});
+        QVERIFY(answer({{QStringLiteral("question | タマにおやつをインポートします。よろしいですか？"), "Return"},
+                        {QStringLiteral("question | cake.pac はすでに存在します。上書きしますか？"), "Escape"},
+                        {QStringLiteral("information | インポートが完了しました。"), "Return"}}));
         QCOMPARE(hostfolder::read(pets[1] + kCake), QByteArray("snack B"));
         QCOMPARE(hostfolder::read(pets[1] + kDonut), QByteArray("new donut"));
         QVERIFY(!hostfolder::exists(pets[1] + QStringLiteral("/おやつ/readme.txt")));
@@ -81,12 +87,13 @@ private slots:
         // Into all pets (the check box): the host's places first, then each pet's folder; every
         // file already there is asked for, naming the pet.
         QVERIFY(importAll("Tab Tab space Tab space"));
-        answer({{QStringLiteral("question | すべてのペットにおやつをインポートします。よろしいですか？"), "Return"},
-                {QStringLiteral("question | ミケ に cake.pac はすでに存在します。上書きしますか？"), "Return"},
-                {QStringLiteral("question | ミケ に cake.pac はすでに存在します。上書きしますか？"), "Escape"},
-                {QStringLiteral("question | タマ に cake.pac はすでに存在します。上書きしますか？"), "Return"},
-                {QStringLiteral("question | タマ に ドーナツ.pac はすでに存在します。上書きしますか？"), "Return"},
-                {QStringLiteral("information | インポートが完了しました。"), "Return"}});
+        QVERIFY(
+            answer({{QStringLiteral("question | すべてのペットにおやつをインポートします。よろしいですか？"), "Return"},
+                    {QStringLiteral("question | ミケ に cake.pac はすでに存在します。上書きしますか？"), "Return"},
+                    {QStringLiteral("question | ミケ に cake.pac はすでに存在します。上書きしますか？"), "Escape"},
+                    {QStringLiteral("question | タマ に cake.pac はすでに存在します。上書きしますか？"), "Return"},
+                    {QStringLiteral("question | タマ に ドーナツ.pac はすでに存在します。上書きしますか？"), "Return"},
+                    {QStringLiteral("information | インポートが完了しました。"), "Return"}}));
         const QStringList files = {host + kCake,     host + kDonut,   pets[0] + kCake,
                                    pets[0] + kDonut, pets[1] + kCake, pets[1] + kDonut};
         QByteArrayList contents;
