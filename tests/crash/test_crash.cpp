@@ -375,6 +375,13 @@ class CrashTest : public QObject {
         QTest::addColumn<Operation>("op");
         const Operation ops[] = {
             {"switch", "switch", [](const QString& h) { baseScene(h); }, {}},
+            {"switch from unstored", // the current pet was registered in this run: no folder yet
+             "switch",
+             [](const QString& h) {
+                 baseScene(h, true);
+                 QDir(HostLayout(h).PetFolder(1)).removeRecursively();
+             },
+             {}},
             {"store", "store", [](const QString& h) { baseScene(h, true); }, {}},
             {"new pet", "newpet", [](const QString& h) { baseScene(h); }, {}},
             {"delete", "delete", [](const QString& h) { baseScene(h); }, {}},
