@@ -6,6 +6,9 @@
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #if __has_include("platform/X11WindowPort.h")
 #include "platform/X11WindowPort.h"
@@ -17,6 +20,13 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kennel"));
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
+
+    // Qt's own texts (file dialogs, standard buttons) in Japanese, like every text of Kennel's;
+    // without the translation files they stay in English.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
 
     // Everything below works in the folder that holds this executable.
     const QString programFolder = QCoreApplication::applicationDirPath();

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QProgressDialog>
 
@@ -69,6 +70,13 @@ MsgAnswer QtMessagePort::show(const QString& caption, const QString& text, MsgIc
         box.setEscapeButton(QMessageBox::Cancel);
         break;
     }
+    // The buttons read as on a Japanese desktop, whatever the system's language.
+    const std::pair<QMessageBox::StandardButton, const char*> labels[] = {
+        {QMessageBox::Ok, "OK"}, {QMessageBox::Cancel, "キャンセル"}, {QMessageBox::Yes, "はい(&Y)"},
+        {QMessageBox::No, "いいえ(&N)"}, {QMessageBox::Retry, "再試行(&R)"}};
+    for (const auto& [which, label] : labels)
+        if (QAbstractButton* button = box.button(which))
+            button->setText(QString::fromUtf8(label));
     const int result = box.exec();
     // A box closed by its title bar counts as its escape answer.
     if (result == QMessageBox::NoButton || result == 0 || result == -1) {
