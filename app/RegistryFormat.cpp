@@ -3,6 +3,7 @@
 #include "app/Cp932.h"
 #include "app/KeyedLines.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
@@ -65,6 +66,31 @@ long long lenientNumber(const QString& text)
             n = n * 10 + (text[i].unicode() - '0');
     }
     return negative ? -n : n;
+}
+
+bool registrableName(const QString& name)
+{
+    static const QString keys[] = {kVersionLine,
+                                   QStringLiteral("CurrentUser ="),
+                                   QStringLiteral("MaxUser ="),
+                                   QStringLiteral("LastUser = "),
+                                   kFlagKeys[0],
+                                   kFlagKeys[1],
+                                   kFlagKeys[2],
+                                   kFlagKeys[3],
+                                   kFlagKeys[4],
+                                   // BackUp.ini
+                                   QStringLiteral("Pet = "),
+                                   QStringLiteral("Master = "),
+                                   QStringLiteral("Backup Date = ")};
+    static const QRegularExpression numberedKey(QStringLiteral("(master|pet) ?-?[0-9]+ = "),
+                                                QRegularExpression::CaseInsensitiveOption);
+    if (!cp932::storableInLine(name))
+        return false;
+    for (const QString& key : keys)
+        if (name.contains(key, Qt::CaseInsensitive))
+            return false;
+    return !numberedKey.match(name).hasMatch();
 }
 
 std::optional<QByteArray> formatRegistry(const PetTable& t)

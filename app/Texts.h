@@ -20,5 +20,5 @@ inline const QString kMsgFileError = QStringLiteral("ファイルエラーが発
 inline const QString kMsgTooManyPets = QStringLiteral("これ以上ペットを増やすことはできません。");
 // A name Kennel.ini cannot hold (line break, or a character outside code page 932).
 inline const QString kMsgUnstorableName =
-    QStringLiteral("改行や Shift-JIS で表せない文字を含む名前は登録できません。");
+    QStringLiteral("改行や Shift-JIS で表せない文字、または設定ファイルの項目名（「Toys = 」など）を含む名前は登録できません。");
 }  // namespace texts

@@ -1,7 +1,6 @@
 #include "backup/Restore.h"
 
 #include "app/Context.h"
-#include "app/Cp932.h"
 #include "app/Registry.h"
 #include "backup/ArchiveCalls.h"
 #include "shell/ShellCopy.h"
@@ -131,7 +130,7 @@ bool RestoreSession::registerPet(const QString& pet, const QString& master)
     }
     if (refused)
         return false;
-    if (!cp932::storableInLine(pet) || !cp932::storableInLine(master)) {
+    if (!registrableName(pet) || !registrableName(master)) {
         ctx_.critical(texts::kMsgUnstorableName);
         return false;
     }

@@ -1,7 +1,6 @@
 #include "storage/Upgrade.h"
 
 #include "app/Context.h"
-#include "app/Cp932.h"
 #include "app/Registry.h"
 #include "storage/FileOps.h"
 #include "storage/Journal.h"
@@ -78,7 +77,7 @@ bool CheckUpgradeNames(Context& ctx, const MailboxPlan& plan, const UpgradeNames
         }
     }
     for (int k = 0; k < 3; ++k) {
-        if (plan.inUse[k] && (!cp932::storableInLine(names.pet[k]) || !cp932::storableInLine(names.master[k]))) {
+        if (plan.inUse[k] && (!registrableName(names.pet[k]) || !registrableName(names.master[k]))) {
             ctx.critical(texts::kMsgUnstorableName);
             return false;
         }

@@ -142,6 +142,10 @@ private slots:
         QTest::newRow("registered") << "Tama" << "o" << QStringList{texts::kMsgDuplicatePet} << false;
         QTest::newRow("line break") << "a\nb" << "o" << QStringList{texts::kMsgUnstorableName} << false;
         QTest::newRow("owner outside code page 932") << "p" << QStringLiteral("\U0001F436") << QStringList{texts::kMsgUnstorableName} << false;
+        // Read back as a setting or as another pet's name once written.
+        QTest::newRow("pet holding a sharing key") << "toys = -1" << "o" << QStringList{texts::kMsgUnstorableName} << false;
+        QTest::newRow("owner holding a pet key") << "p" << "x Pet 0 = y" << QStringList{texts::kMsgUnstorableName} << false;
+        QTest::newRow("owner holding a backup key") << "p" << "Pet = y" << QStringList{texts::kMsgUnstorableName} << false;
     }
 
     void refusedNames()

@@ -1,7 +1,6 @@
 #include "ui/main/Registration.h"
 
 #include "app/Context.h"
-#include "app/Cp932.h"
 #include "app/Registry.h"
 #include "storage/Journal.h"
 #include "storage/PetSwitch.h"
@@ -13,7 +12,7 @@ QString registrationProblem(const Context& ctx, const QString& pet, const QStrin
         return texts::kMsgEnterNames;
     if (pet == texts::kNewPetEntry)
         return texts::kMsgReservedName;
-    if (!cp932::storableInLine(pet) || !cp932::storableInLine(master))
+    if (!registrableName(pet) || !registrableName(master))
         return texts::kMsgUnstorableName;
     // On a first run the table holds no valid names yet.
     if (checkDuplicate && ctx.RegistryLoaded && ctx.table.indexOf(pet) >= 0)
