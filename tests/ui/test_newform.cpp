@@ -1,8 +1,8 @@
-// The registration dialogs on real host folders: name checks, what a registration changes,
-// and that a refusal, a cancel or an unwritable Kennel.ini changes nothing.
+// The new pet dialog on real host folders: name checks, what a registration changes, and
+// that a refusal, a cancel or an unwritable Kennel.ini changes nothing. Both dialogs of a
+// first run are driven in the end-to-end first-run journeys.
 #include "app/Registry.h"
 #include "tests/support/HostTest.h"
-#include "ui/main/InitializeForm.h"
 #include "ui/main/NewForm.h"
 
 #include <QLineEdit>
@@ -74,33 +74,6 @@ private slots:
         QVERIFY(t.MaxUser == 1 && t.CurrentUser == 1 && t.Pet[1] == pet && t.Master[1] == master);
         QCOMPARE(hostfolder::read(host() + "/" + items::kSnacks + "/cake.pac"), QByteArray("snack template"));
         QVERIFY(!hostfolder::exists(host() + "/" + items::kSettings));
-    }
-
-    // On a first run both dialogs make the host's pet pet 0 and leave the host's data as it is.
-    void firstRun_data()
-    {
-        QTest::addColumn<bool>("startUp");
-        QTest::newRow("start-up dialog") << true;
-        QTest::newRow("new pet dialog") << false;
-    }
-
-    void firstRun()
-    {
-        QFETCH(bool, startUp);
-        QFile::remove(ini());
-        ctx().RegistryLoaded = false; // "Mike" is a leftover, not a registered name
-        auto before = hostfolder::snapshot(host());
-        std::unique_ptr<QDialog> form(startUp ? static_cast<QDialog*>(new InitializeForm(ctx())) : new NewForm(ctx()));
-        const char* button = startUp ? "BtnOK" : "BtnNewPet";
-        enter(*form, texts::kNewPetEntry, QStringLiteral("太郎"), button);
-        QVERIFY(form->isVisible() && !hostfolder::exists(ini()));
-        enter(*form, QStringLiteral("Mike"), QStringLiteral("太郎"), button);
-        QVERIFY(!form->isVisible() && ctx().RegistryLoaded);
-        QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgReservedName});
-        const PetTable t = registry().table;
-        QVERIFY(t.MaxUser == 0 && t.Pet[0] == "Mike" && t.Master[0] == "太郎");
-        before.insert(QStringLiteral("Kennel.ini"), hostfolder::read(ini()));
-        QCOMPARE(hostfolder::snapshot(host()), before);
     }
 
     void newPet_cancelOrUnwritableRegistry_changesNothing()
