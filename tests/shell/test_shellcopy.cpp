@@ -26,45 +26,40 @@ private slots:
         write(host(), QStringLiteral("X/おやつ/sub/b.pac"), "b");
     }
 
-    void wildcardCopiesFilesOnlyIntoNewFolder()
+    // What a copy that succeeds leaves in the folder it fills, as "name=content" joined by ","
+    // (sub-folders end in "/"); nothing is said.
+    void copies_data()
     {
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("Y/new/"))));
-        QCOMPARE(read(p(QStringLiteral("Y/new/a.pac"))), QByteArray("a"));
-        QCOMPARE(read(p(QStringLiteral("Y/new/noext"))), QByteArray("n"));
-        QVERIFY(!hostfolder::exists(p(QStringLiteral("Y/new/sub"))));
-        QVERIFY(tc->messages.shown.isEmpty());
+        QTest::addColumn<bool>("all"); // ShellCopyAll
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("files");
+        const QString whole = QStringLiteral("a.pac=a,noext=n,sub/=,sub/b.pac=b");
+        QTest::newRow("wildcard: files only, into a new folder") << false << "X/おやつ/*.*" << "Y/new/" << "Y/new"
+                                                                << "a.pac=a,noext=n";
+        QTest::newRow("all: sub-folders, an existing file overwritten") << true << "X/おやつ/*.*" << "Z" << "Z" << whole;
+        QTest::newRow("one file to a new name") << false << "X/おやつ/a.pac" << "F/renamed.pac" << "F" << "renamed.pac=a";
+        QTest::newRow("one file into a folder") << false << "X/おやつ/a.pac" << "G/" << "G" << "a.pac=a";
+        QTest::newRow("one file onto itself") << false << "X/おやつ/a.pac" << "X/おやつ/a.pac" << "X/おやつ" << whole;
+        QTest::newRow("wildcard onto itself") << false << "X/おやつ/*.*" << "X/おやつ/" << "X/おやつ" << whole;
+        QTest::newRow("empty source folder: the target is made") << false << "E/*.*" << "E2/" << "E2" << "";
     }
 
-    // Sub-folders with ShellCopyAll; an existing file is overwritten without asking or leaving work files.
-    void copyAllTakesSubFoldersAndOverwrites()
+    void copies()
     {
+        QFETCH(bool, all);
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, folder);
         write(host(), QStringLiteral("Z/a.pac"), "old and longer");
-        QVERIFY(ShellCopyAll(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("Z"))));
-        QCOMPARE(hostfolder::snapshot(p(QStringLiteral("Z"))), hostfolder::snapshot(p(QStringLiteral("X/おやつ"))));
-        QVERIFY(tc->messages.shown.isEmpty());
-    }
-
-    void singleFileToFileAndIntoFolder()
-    {
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("F/renamed.pac"))));
-        QCOMPARE(read(p(QStringLiteral("F/renamed.pac"))), QByteArray("a"));
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("G/"))));
-        QCOMPARE(read(p(QStringLiteral("G/a.pac"))), QByteArray("a"));
-    }
-
-    void copyOntoItselfKeepsFile()
-    {
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("X/おやつ/a.pac"))));
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("X/おやつ/"))));
-        QCOMPARE(read(p(QStringLiteral("X/おやつ/a.pac"))), QByteArray("a"));
-        QVERIFY(tc->messages.shown.isEmpty());
-    }
-
-    void emptySourceFolderIsNoError()
-    {
         QDir().mkpath(p(QStringLiteral("E")));
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("E/*.*")), p(QStringLiteral("E2/"))));
-        QVERIFY(QFileInfo(p(QStringLiteral("E2"))).isDir());
+        QVERIFY(all ? ShellCopyAll(tc->ctx, p(from), p(to)) : ShellCopy(tc->ctx, p(from), p(to)));
+        QStringList files;
+        const auto made = hostfolder::snapshot(p(folder));
+        for (auto it = made.begin(); it != made.end(); ++it)
+            files << it.key() + QLatin1Char('=') + QString::fromUtf8(it.value());
+        QTEST(files.join(u','), "files");
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
