@@ -81,12 +81,16 @@ keys() {
   xdotool key --delay 80 "$@"
   sleep 0.3
 }
-# type <title> <text>
+# type <title> <text>: one character at a time; xdotool maps each non-ASCII character onto a
+# spare key, and a busy machine drops characters sent faster.
 type_text() {
-  local id
+  local id ch
   id="$(wait_window "$1")"
   xdotool windowfocus --sync "$id"
-  xdotool type --delay 60 "$2"
+  while IFS= read -r ch; do
+    xdotool type --delay 150 "$ch"
+    sleep 0.15
+  done < <(printf '%s' "$2" | LC_ALL=C.UTF-8 grep -o .)
   sleep 0.3
 }
 # shot <title> <name>: the window as docs/screenshots/<name>.png, in 256 colours.
@@ -130,8 +134,14 @@ type_text "Kennel 2001 - 新規登録" "山田 花子"
 shot "Kennel 2001 - 新規登録" 03-first-registration
 keys "Kennel 2001 - 新規登録" Return
 
-# The main window, idle with the pet chosen.
+# The main window, idle with the pet chosen; the names arrived whole.
 sleep 2
+if ! iconv -f CP932 -t UTF-8 "$host/Kennel.ini" 2>/dev/null | grep -q "ミケ" ||
+   ! iconv -f CP932 -t UTF-8 "$host/Kennel.ini" | grep -q "山田 花子"; then
+  echo "the typed names did not arrive whole; Kennel.ini holds:" >&2
+  iconv -f CP932 -t UTF-8 "$host/Kennel.ini" >&2 || true
+  exit 1
+fi
 shot "$main" 01-main-window
 
 keys "$main" ctrl+s
