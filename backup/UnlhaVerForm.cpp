@@ -1,8 +1,12 @@
 #include "backup/UnlhaVerForm.h"
 
+#include "ui/main/Commands.h"
+#include "ui/main/MainForm.h"
+
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -53,4 +57,17 @@ void UnlhaVerForm::setVersionLine(const QString& versionLine)
 void UnlhaVerForm::BtnClose_Click()
 {
     hide();
+}
+
+void showUnlhaVerForm(MainForm& main)
+{
+    // One box, kept while the program runs: closing it only hides it.
+    static QPointer<UnlhaVerForm> box;
+    if (!box)
+        box = new UnlhaVerForm(main.unlhaVersionText(), &main);
+    else
+        box->setVersionLine(main.unlhaVersionText());
+    box->show();
+    box->raise();
+    box->activateWindow();
 }

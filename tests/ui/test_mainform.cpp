@@ -1,7 +1,8 @@
 // The main window: every command's busy state, each way out refused while busy, the
-// "新規ペット" entry, the about box from the logo.
+// "新規ペット" entry, the about box from the logo, the archiver box from its menu entry.
 #include "app/Registry.h"
 #include "tests/support/HostTest.h"
+#include "backup/UnlhaVerForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 
@@ -10,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 class TestMainForm : public HostTest {
@@ -121,6 +123,22 @@ private slots:
     {
         QTest::mouseDClick(control(QStringLiteral("ImgLogo")), Qt::LeftButton);
         QTRY_VERIFY(main->findChild<AboutForm*>() && main->findChild<AboutForm*>()->isVisible());
+    }
+
+    // Shown without blocking the main window, with the version line found at start-up; asked
+    // for again after closing, the same box comes back.
+    void archiverMenuOpensItsBox()
+    {
+        action(QStringLiteral("MnuHelpUnlha"))->trigger();
+        auto* box = main->findChild<UnlhaVerForm*>();
+        QVERIFY(box && box->isVisible() && !box->isModal());
+        QCOMPARE(box->LblUnlhaVer->text(), main->unlhaVersionText());
+        QVERIFY(tc->messages.shown.isEmpty());
+        box->BtnClose->click();
+        QVERIFY(!box->isVisible());
+        action(QStringLiteral("MnuHelpUnlha"))->trigger();
+        QCOMPARE(main->findChildren<UnlhaVerForm*>().size(), 1);
+        QVERIFY(box->isVisible());
     }
 };
 
