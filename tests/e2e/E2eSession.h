@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <map>
 #include <memory>
@@ -95,4 +96,22 @@ private:
     std::vector<unsigned> spare_;        // keycodes without symbols, handed out in turn
     std::map<unsigned, unsigned> typed_; // codepoint -> keycode given to it
     size_t nextSpare_ = 0;
+};
+
+// Base of the journeys: one X server for the whole program; each journey's programs are ended
+// after it, whatever its outcome.
+class E2eTest : public QObject {
+    Q_OBJECT
+protected:
+    E2eSession s;
+    static inline const QString kMain = QStringLiteral("Kennel 2001");
+    static inline const QString kConfig = QStringLiteral("Kennel 2001 環境設定");
+
+private slots:
+    void initTestCase()
+    {
+        if (!s.start())
+            QSKIP("Xvfb is not installed");
+    }
+    void cleanup() { s.endAll(); }
 };

@@ -9,7 +9,6 @@
 #include <QtTest>
 
 namespace {
-const QString kMain = QStringLiteral("Kennel 2001");
 const QString kBackup = QStringLiteral("Kennel 2001 - ペットのバックアップ＆リストア");
 const QString kRestore = QStringLiteral("Kennel 2001 - リストアするペットの登録");
 const QString kPickDestination = QStringLiteral("バックアップ先のフォルダを選択してください");
@@ -17,9 +16,8 @@ const QString kPickSource = QStringLiteral("リストアしたいペットのバ
 const QString kSaid = QStringLiteral("Kennel 2001 | ");
 } // namespace
 
-class TestE2EBackup : public QObject {
+class TestE2EBackup : public E2eTest {
     Q_OBJECT
-    E2eSession s;
 
     // Accepts the folder picker on the folder it opens in, the program's working folder.
     // Nothing is typed into it: its name completion, filled while it reads folders, may
@@ -44,13 +42,6 @@ class TestE2EBackup : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        if (!s.start())
-            QSKIP("Xvfb is not installed");
-    }
-    void cleanup() { s.endAll(); }
-
     void backupArchiveAndFolder_restoredAsNewPets_byteIdentical()
     {
         // One pet with files the archive must carry exactly: a Japanese name, every byte value,

@@ -7,25 +7,15 @@
 #include <QtTest>
 
 namespace {
-const QString kMain = QStringLiteral("Kennel 2001");
-const QString kConfig = QStringLiteral("Kennel 2001 環境設定");
 const QString kInitialize = QStringLiteral("Kennel 2001 - 新規登録");
 const QString kNewPet = QStringLiteral("Kennel 2001 - 新規ペット登録");
 const QString kHost = QStringLiteral("Mewmail for Windows ver. 2.0");
 } // namespace
 
-class TestE2EFirstRun : public QObject {
+class TestE2EFirstRun : public E2eTest {
     Q_OBJECT
-    E2eSession s;
 
 private slots:
-    void initTestCase()
-    {
-        if (!s.start())
-            QSKIP("Xvfb is not installed");
-    }
-    void cleanup() { s.endAll(); }
-
     // The host holds a pet: sharing settings, registration with Japanese names (an empty
     // owner refused first), folder 1 and the template filled, Kennel.ini written.
     void firstRun_petInHost_registered()

@@ -7,16 +7,14 @@
 #include <QtTest>
 
 namespace {
-const QString kMain = QStringLiteral("Kennel 2001");
 const QString kImport = QStringLiteral("Kennel 2001 - おやつのインポート");
 const QString kPicker = QStringLiteral("おやつファイルのあるフォルダを選択してください");
 const QString kCake = QStringLiteral("/おやつ/cake.pac");
 const QString kDonut = QStringLiteral("/おやつ/ドーナツ.pac");
 } // namespace
 
-class TestE2EImport : public QObject {
+class TestE2EImport : public E2eTest {
     Q_OBJECT
-    E2eSession s;
 
     // Ctrl+I, the folder picker accepted on the working folder (nothing typed: the picker's name
     // completion could take later keys), every snack selected, then the target keys.
@@ -41,13 +39,6 @@ class TestE2EImport : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        if (!s.start())
-            QSKIP("Xvfb is not installed");
-    }
-    void cleanup() { s.endAll(); }
-
     void importOnePetThenAll_overwriteAskedPerFile()
     {
         const QString host = s.newHost(QStringLiteral("import"), QStringLiteral("A"));

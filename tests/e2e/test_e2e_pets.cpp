@@ -7,7 +7,6 @@
 #include <QtTest>
 
 namespace {
-const QString kMain = QStringLiteral("Kennel 2001");
 const QString kPets[] = {QStringLiteral("ミケ"), QStringLiteral("タマ"), QStringLiteral("ポチ")};
 const QString kOwners[] = {QStringLiteral("太郎"), QStringLiteral("花子"), QStringLiteral("次郎")};
 
@@ -24,9 +23,8 @@ Files withKind(Files files, const QString& kind, const Files& other)
 }
 } // namespace
 
-class TestE2EPets : public QObject {
+class TestE2EPets : public E2eTest {
     Q_OBJECT
-    E2eSession s;
     QString host;
     Files stored[3]; // each pet's data, as laid out before kennel starts
 
@@ -56,13 +54,6 @@ class TestE2EPets : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        if (!s.start())
-            QSKIP("Xvfb is not installed");
-    }
-    void cleanup() { s.endAll(); }
-
     // Down and Up in the pet selector switch pets: the host's places take each pet's own data
     // back exactly, while the shared toys stay the same for all; no pet folder changes.
     void threePets_switch_eachPetsDataBack()

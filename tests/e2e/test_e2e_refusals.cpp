@@ -8,22 +8,13 @@
 
 namespace {
 enum class Case { SecondCopy, HostOpen, NotHostFolder, DamagedRegistry };
-const QString kMain = QStringLiteral("Kennel 2001");
 } // namespace
 Q_DECLARE_METATYPE(Case)
 
-class TestE2ERefusals : public QObject {
+class TestE2ERefusals : public E2eTest {
     Q_OBJECT
-    E2eSession s;
 
 private slots:
-    void initTestCase()
-    {
-        if (!s.start())
-            QSKIP("Xvfb is not installed");
-    }
-    void cleanup() { s.endAll(); }
-
     void refused_toldAndNothingChanged_data()
     {
         QTest::addColumn<Case>("situation");

@@ -7,23 +7,13 @@
 #include <QtTest>
 
 namespace {
-const QString kMain = QStringLiteral("Kennel 2001");
 const QString kConvert = QStringLiteral("Kennel 2001 - 設定更新");
-const QString kConfig = QStringLiteral("Kennel 2001 環境設定");
 } // namespace
 
-class TestE2EUpgrade : public QObject {
+class TestE2EUpgrade : public E2eTest {
     Q_OBJECT
-    E2eSession s;
 
 private slots:
-    void initTestCase()
-    {
-        if (!s.start())
-            QSKIP("Xvfb is not installed");
-    }
-    void cleanup() { s.endAll(); }
-
     void version1Installation_upgraded()
     {
         // Mailboxes 1 and 2 hold data, 2 was used last and is in the host's places; mailbox 3
