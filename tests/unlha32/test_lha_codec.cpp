@@ -221,29 +221,22 @@ private slots:
         QVERIFY(!r.ok);
     }
 
+    // Names round trip through the writer and reader in test_lha_library and through the Debian
+    // tools in test_lha_interop; here the byte 0x5C, a trail byte or a separator.
     void names_data()
     {
-        QTest::addColumn<QByteArray>("folder"); // raw 0x02 bytes
-        QTest::addColumn<QByteArray>("name");   // raw 0x01 bytes
-        QTest::addColumn<QString>("expected");  // joined path, or "!" for refused
-        // The names a hostile archive uses to escape are refused by the library in test_lha_hostile.
-        QTest::newRow("plain") << QByteArray() << QByteArray("BackUp.ini") << "BackUp.ini";
-        QTest::newRow("cp932 folder") << QByteArray("\x82\xa8\x82\xe2\x82\xc2\xff") << QByteArray("a.txt")
-                                      << "おやつ/a.txt";
-        QTest::newRow("0x5C trail byte") << QByteArray() << QByteArray("\x83\x5c\x95\x5c.txt") << "ソ表.txt";
-        QTest::newRow("half-width kana") << QByteArray("\xcc\xab\xd9\xc0\xde\xff") << QByteArray("x") << "ﾌｫﾙﾀﾞ/x";
-        QTest::newRow("backslash in name") << QByteArray() << QByteArray("a\\x") << "!";
+        QTest::addColumn<QByteArray>("name"); // raw 0x01 bytes
+        QTest::addColumn<QString>("expected"); // or "!" for refused
+        QTest::newRow("0x5C trail byte") << QByteArray("\x83\x5c\x95\x5c.txt") << "ソ表.txt";
+        QTest::newRow("backslash in name") << QByteArray("a\\x") << "!";
     }
     void names()
     {
-        QFETCH(QByteArray, folder);
         QFETCH(QByteArray, name);
         QFETCH(QString, expected);
         NewMember nm;
         nm.methodId = "-lh0-";
         nm.name = name.toStdString();
-        if (!folder.isEmpty())
-            nm.folders.push_back(folder.left(folder.size() - 1).toStdString());
         std::vector<std::uint8_t> archive = buildLevel2Header(nm);
         archive.push_back(0);
         const HeaderRead h = readHeader(Bytes(archive), 0);
