@@ -92,21 +92,8 @@ private slots:
         QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
     }
 
-    void extractOne_writesTheAskedName_whateverTheStoredCase()
-    {
-        QDir(pet_).rename("BackUp.ini", "BACKUP.INI");
-        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)));
-        QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
-        QVERIFY(QFile::exists(work_ + "BackUp.ini"));
-    }
-
-    void extractOne_missingMember_fails()
-    {
-        QFile::remove(pet_ + "/BackUp.ini");
-        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)));
-        QVERIFY(!lib_->hasMember(archive_));
-        QVERIFY(!lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
-    }
+    // An information file stored in upper case, or none, through extract-one: test_backup
+    // (archiveSource), where the backup check reads it.
 
     void refusedCommands_data()
     {
