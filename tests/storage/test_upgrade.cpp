@@ -50,7 +50,6 @@ private slots:
         QTest::addColumn<int>("lastUser");
         QTest::addColumn<QList<int>>("petFrom"); // mailbox number of each new pet folder
         QTest::addColumn<int>("currentUser");
-        QTest::newRow("one mailbox, unused folders 2 and 3 go") << QList<int>{1, -2, -3} << 0 << QList<int>{1} << 0;
         QTest::newRow("three mailboxes") << QList<int>{1, 2, 3} << 2 << QList<int>{1, 2, 3} << 2;
         QTest::newRow("mailbox 3 without mailbox 2 becomes pet 2") << QList<int>{1, -2, 3} << 2 << QList<int>{1, 3} << 1;
         QTest::newRow("last used mailbox without settings file is kept")
