@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -91,17 +92,32 @@ bool copyBytes(int in, int out, off_t size)
     }
 }
 
+bool unchangedCopy(const struct stat& original, const struct stat& copy)
+{
+    constexpr time_t kMargin = 2; // seconds, see UnchangedCopy
+    const time_t changed = std::max(original.st_ctim.tv_sec, copy.st_ctim.tv_sec);
+    return original.st_size == copy.st_size && original.st_mtim.tv_sec == copy.st_mtim.tv_sec
+        && original.st_mtim.tv_nsec == copy.st_mtim.tv_nsec && changed - copy.st_mtim.tv_sec > kMargin;
+}
+
 // Copies one file through a temporary name beside the target, so a failed copy never
-// leaves a half-written file in place of a good one. The copy keeps the source's permissions.
-bool copyOneFile(const fs::path& from, const fs::path& to)
+// leaves a half-written file in place of a good one. The copy keeps the source's permissions
+// and modification time. With keepUnchanged, a regular target that is an unchanged copy of
+// the source stays; a hard link to the source is replaced by a copy of its own.
+bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
 {
     const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat source {};
     if (in.fd < 0 || ::fstat(in.fd, &source) != 0 || !S_ISREG(source.st_mode))
         return false;
     struct stat target {};
-    if (::stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino)
+    if (keepUnchanged) {
+        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode)
+            && (target.st_dev != source.st_dev || target.st_ino != source.st_ino) && unchangedCopy(source, target))
+            return true;
+    } else if (::stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
         return true; // a file copied onto itself stays as it is
+    }
     fs::path temp = to;
     temp += ".kennel-copy";
     if (fault::fails("copy", QString::fromStdString(to.string())))
@@ -113,7 +129,9 @@ bool copyOneFile(const fs::path& from, const fs::path& to)
         fd = ::open(temp.c_str(), kCreate, 0600);
     if (fd < 0)
         return false;
-    bool ok = copyBytes(in.fd, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    bool ok = copyBytes(in.fd, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0
+        && ::futimens(fd, times) == 0;
     ok = ::close(fd) == 0 && ok;
     std::error_code ec;
     if (ok && fault::fails("rename", QString::fromStdString(to.string())))
@@ -174,7 +192,7 @@ bool plan(const QString& source, const QString& target, bool withFolders, std::v
     return true;
 }
 
-bool runCopy(Context& ctx, const QString& source, const QString& target, bool withFolders)
+bool runCopy(Context& ctx, const QString& source, const QString& target, bool withFolders, bool keepUnchanged = false)
 {
     std::vector<CopyJob> jobs;
     std::vector<fs::path> folders;
@@ -196,7 +214,7 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
             ctx.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
-            if (!copyOneFile(job.from, job.to))
+            if (!copyOneFile(job.from, job.to, keepUnchanged))
                 ok = false; // go on with the rest, report once
             done += job.size;
             if (ctx.copyProgress)
@@ -221,6 +239,19 @@ bool ShellCopy(Context& ctx, const QString& source, const QString& target)
 bool ShellCopyAll(Context& ctx, const QString& source, const QString& target)
 {
     return runCopy(ctx, source, target, true);
+}
+
+bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target)
+{
+    return runCopy(ctx, source, target, false, true);
+}
+
+bool UnchangedCopy(const QString& original, const QString& copy)
+{
+    struct stat o {};
+    struct stat c {};
+    return ::stat(native(original).c_str(), &o) == 0 && ::stat(native(copy).c_str(), &c) == 0 && S_ISREG(o.st_mode)
+        && S_ISREG(c.st_mode) && unchangedCopy(o, c);
 }
 
 QString BrowseFolder(Context& ctx, const QString& title)

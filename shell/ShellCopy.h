@@ -14,6 +14,19 @@ bool ShellCopy(Context& ctx, const QString& source, const QString& target);
 // As ShellCopy, but a "/*.*" source also copies the folder's sub-folders with their contents.
 bool ShellCopyAll(Context& ctx, const QString& source, const QString& target);
 
+// As ShellCopy, for copies that bring a target up to date: a target file that is an unchanged
+// copy of its source (below) is left as it is. A target that is a link is always replaced.
+bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target);
+
+// True when the files at `original` and `copy` can be taken for copies of each other
+// without reading them: equal sizes and modification times (copies keep the source's time,
+// to the nanosecond), and the later copy made more than two seconds after that time (the
+// later status change of the two). File times tick coarsely (a few milliseconds), so a file
+// rewritten in the tick it was copied in could keep its size and time; the margin rules that
+// out. A program that sets a file's time back to an older value and keeps its size goes
+// unnoticed, as with any size and time check.
+bool UnchangedCopy(const QString& original, const QString& copy);
+
 // The folder picker: the chosen folder, or the empty text when cancelled.
 QString BrowseFolder(Context& ctx, const QString& title);
 

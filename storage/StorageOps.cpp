@@ -1,13 +1,85 @@
 #include "storage/StorageOps.h"
 
 #include "app/Context.h"
+#include "app/FaultPoint.h"
 #include "app/Gauge.h"
 #include "shell/ShellCopy.h"
 #include "storage/FileOps.h"
 
+#include <filesystem>
+#include <set>
+#include <string>
+#include <system_error>
+
+#include <sys/stat.h>
+
 using namespace items;
+namespace fs = std::filesystem;
+
+// A target is brought up to date rather than cleared and copied again: files the source
+// lacks are deleted, then each copy replaces only the files that differ (ShellCopyChanged).
+// The result is the same files as clearing first; unchanged files are neither deleted nor
+// rewritten.
 
 namespace {
+
+using Names = std::set<std::string>;
+
+fs::path native(const QString& p)
+{
+    return fs::path(p.toStdString());
+}
+
+// A file a copy takes: a regular file or a link to one.
+bool isCopiedFile(const QString& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(native(path), ec);
+}
+
+// The names of the files a "/*.*" copy takes from folder; none when it cannot be read.
+Names copiedNames(const QString& folder)
+{
+    Names names;
+    std::error_code ec;
+    fs::directory_iterator it(native(folder), ec);
+    if (ec)
+        return names;
+    for (const auto& entry : it) {
+        std::error_code e;
+        if (!entry.is_directory(e) && entry.is_regular_file(e))
+            names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// As fileops::clearFiles, but the files named in keep stay: the copy that follows replaces them.
+bool clearFilesExcept(const QString& folder, const Names& keep)
+{
+    std::error_code ec;
+    fs::directory_iterator it(native(folder), ec);
+    if (ec)
+        return !fs::exists(native(folder), ec);
+    bool cleared = true;
+    for (const auto& entry : it) {
+        std::error_code ignored;
+        if (entry.is_directory(ignored) || keep.count(entry.path().filename().string()))
+            continue;
+        if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
+            cleared = false;
+    }
+    return cleared;
+}
+
+// As fileops::deleteFile before a copy of from to to, but a regular file that the copy
+// replaces stays.
+bool deleteUnlessReplaced(const QString& from, const QString& to)
+{
+    struct stat target {};
+    if (isCopiedFile(from) && ::lstat(native(to).c_str(), &target) == 0 && S_ISREG(target.st_mode))
+        return true;
+    return fileops::deleteFile(to);
+}
 
 const QString kAll = QStringLiteral("/*.*");
 
@@ -39,11 +111,27 @@ bool clearPetFolder(Context& ctx, const QString& base)
     return ok;
 }
 
-// Makes or clears a pet folder so that it can take a fresh copy (seven steps).
-bool readyTarget(Context& ctx, const QString& target)
+// As clearPetFolder before copyAllKinds from source, keeping what the copy replaces.
+bool clearPetFolderFor(Context& ctx, const QString& source, const QString& base)
+{
+    Names rootFiles;
+    for (const QString& name : {kFriends, kSettings, kSettingsBackup})
+        if (isCopiedFile(child(source, name)))
+            rootFiles.insert(name.toStdString());
+    bool ok = clearFilesExcept(base, rootFiles);
+    Step(ctx);
+    for (const QString& name : kFolderOrder) {
+        ok &= clearFilesExcept(child(base, name), copiedNames(child(source, name)));
+        Step(ctx);
+    }
+    return ok;
+}
+
+// Makes or clears a pet folder so that it can take a copy of source (seven steps).
+bool readyTarget(Context& ctx, const QString& source, const QString& target)
 {
     if (fileops::exists(target))
-        return clearPetFolder(ctx, target);
+        return clearPetFolderFor(ctx, source, target);
     const bool ok = fileops::makeFolder(target);
     Step(ctx);
     makeItemFolders(ctx, target, true);
@@ -53,19 +141,20 @@ bool readyTarget(Context& ctx, const QString& target)
 // Copies a single-file item when the source has it.
 bool copyIfPresent(Context& ctx, const QString& from, const QString& to)
 {
-    return !fileops::exists(from) || ShellCopy(ctx, from, to);
+    return !fileops::exists(from) || ShellCopyChanged(ctx, from, to);
 }
 
 // The attachments folder is copied only when the source has one.
 bool copyAttachmentsIfPresent(Context& ctx, const QString& fromBase, const QString& toBase)
 {
     const QString from = child(fromBase, kAttachments);
-    return !fileops::exists(from) || ShellCopy(ctx, from + kAll, child(toBase, kAttachments) + QLatin1Char('/'));
+    return !fileops::exists(from)
+        || ShellCopyChanged(ctx, from + kAll, child(toBase, kAttachments) + QLatin1Char('/'));
 }
 
 bool copyFolderItem(Context& ctx, const QString& fromBase, const QString& toBase, const QString& name)
 {
-    return ShellCopy(ctx, child(fromBase, name) + kAll, child(toBase, name) + QLatin1Char('/'));
+    return ShellCopyChanged(ctx, child(fromBase, name) + kAll, child(toBase, name) + QLatin1Char('/'));
 }
 
 // All kinds from one pet-shaped folder into another (ten steps): the single files,
@@ -93,9 +182,12 @@ bool replaceUnsharedKinds(Context& ctx, const QString& source)
     const PetTable& t = ctx.table;
     bool ok = true;
     auto hostPlace = [&](const QString& name) { return ctx.paths.place(name); };
+    auto clearFor = [&](const QString& name) {
+        ok &= clearFilesExcept(hostPlace(name), copiedNames(child(source, name)));
+    };
     auto replaceFolder = [&](const QString& name) {
-        ok &= fileops::clearFiles(hostPlace(name));
-        ok &= ShellCopy(ctx, child(source, name) + kAll, hostPlace(name) + QLatin1Char('/'));
+        clearFor(name);
+        ok &= ShellCopyChanged(ctx, child(source, name) + kAll, hostPlace(name) + QLatin1Char('/'));
     };
 
     if (!t.Oyatsu)
@@ -105,7 +197,7 @@ bool replaceUnsharedKinds(Context& ctx, const QString& source)
         replaceFolder(kTreasures);
     Step(ctx);
     if (!t.Friends) {
-        ok &= fileops::deleteFile(hostPlace(kFriends));
+        ok &= deleteUnlessReplaced(child(source, kFriends), hostPlace(kFriends));
         ok &= copyIfPresent(ctx, child(source, kFriends), hostPlace(kFriends));
     }
     Step(ctx);
@@ -113,12 +205,12 @@ bool replaceUnsharedKinds(Context& ctx, const QString& source)
         replaceFolder(kToys);
     Step(ctx);
     if (!t.Mails) {
-        ok &= fileops::clearFiles(hostPlace(kInbox));
-        ok &= fileops::clearFiles(hostPlace(kOutbox));
-        ok &= fileops::clearFiles(hostPlace(kAttachments));
+        clearFor(kInbox);
+        clearFor(kOutbox);
+        clearFor(kAttachments);
         ok &= copyAttachmentsIfPresent(ctx, source, ctx.paths.ProgramFolder);
-        ok &= ShellCopy(ctx, child(source, kInbox) + kAll, hostPlace(kInbox) + QLatin1Char('/'));
-        ok &= ShellCopy(ctx, child(source, kOutbox) + kAll, hostPlace(kOutbox) + QLatin1Char('/'));
+        ok &= ShellCopyChanged(ctx, child(source, kInbox) + kAll, hostPlace(kInbox) + QLatin1Char('/'));
+        ok &= ShellCopyChanged(ctx, child(source, kOutbox) + kAll, hostPlace(kOutbox) + QLatin1Char('/'));
     }
     Step(ctx);
     return ok;
@@ -141,7 +233,7 @@ bool SnapshotDefaultData(Context& ctx)
     ok &= copyAttachmentsIfPresent(ctx, ctx.paths.ProgramFolder, def);
     Step(ctx);
     for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
-        ok &= ShellCopy(ctx, ctx.paths.place(name) + kAll, child(def, name) + QLatin1Char('/'));
+        ok &= ShellCopyChanged(ctx, ctx.paths.place(name) + kAll, child(def, name) + QLatin1Char('/'));
         Step(ctx);
     }
     return ok;
@@ -162,7 +254,7 @@ bool StorePetData(Context& ctx)
     if (ctx.table.CurrentUser == -1)
         return true;
     const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
-    bool ok = readyTarget(ctx, pet);
+    bool ok = readyTarget(ctx, ctx.paths.ProgramFolder, pet);
     // The host places are the program folder itself.
     ok &= copyAllKinds(ctx, ctx.paths.ProgramFolder, pet);
     return ok;
@@ -176,9 +268,9 @@ bool LoadPetData(Context& ctx)
     if (!fileops::exists(pet))
         ctx.fatal(kMsgPetFolderMissing);
     bool ok = replaceUnsharedKinds(ctx, pet);
-    ok &= fileops::deleteFile(ctx.paths.place(kSettings));
+    ok &= deleteUnlessReplaced(child(pet, kSettings), ctx.paths.place(kSettings));
     Step(ctx);
-    ok &= fileops::deleteFile(ctx.paths.place(kSettingsBackup));
+    ok &= deleteUnlessReplaced(child(pet, kSettingsBackup), ctx.paths.place(kSettingsBackup));
     Step(ctx);
     ok &= copyIfPresent(ctx, child(pet, kSettings), ctx.paths.place(kSettings));
     Step(ctx);
@@ -191,7 +283,7 @@ bool CopyPetFolder(Context& ctx, const QString& source, const QString& target)
 {
     const QString from = fileops::withoutFinalSep(source);
     const QString to = fileops::withoutFinalSep(target);
-    bool ok = readyTarget(ctx, to);
+    bool ok = readyTarget(ctx, from, to);
     ok &= copyAllKinds(ctx, from, to);
     return ok;
 }

@@ -1,11 +1,12 @@
 // The shell copy: files-only wildcard copies, sub-folders with ShellCopyAll, overwrite,
-// created targets, copies onto themselves, large files, leftover temporary files, and the one
-// failure message.
+// created targets, copies onto themselves, large files with their times, recent copies redone,
+// leftover temporary files, and the one failure message.
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,19 +86,38 @@ private slots:
         QCOMPARE(read(p(QStringLiteral("D/2.pac"))), QByteArray("2"));
     }
 
-    // A file of several megabytes arrives whole and keeps its permissions.
-    void largeFileKeepsBytesAndPermissions()
+    // A file of several megabytes arrives whole and keeps its permissions and modification time.
+    void largeFileKeepsBytesPermissionsAndTime()
     {
         QByteArray big(3 * 1024 * 1024 + 17, '\0');
         for (qsizetype i = 0; i < big.size(); ++i)
             big[i] = char(i * 7919 >> 3);
         write(host(), QStringLiteral("L/big.bin"), big);
         QCOMPARE(::chmod(p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), 0640), 0);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, {1'500'000'000, 123'456'789}};
+        QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), times, 0), 0);
         QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("L/*.*")), p(QStringLiteral("M/"))));
         QCOMPARE(read(p(QStringLiteral("M/big.bin"))), big);
         struct stat st {};
         QCOMPARE(::stat(p(QStringLiteral("M/big.bin")).toLocal8Bit().constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, 0640u);
+        QCOMPARE(st.st_mtim.tv_sec, times[1].tv_sec);
+        QCOMPARE(st.st_mtim.tv_nsec, times[1].tv_nsec);
+    }
+
+    // A file rewritten right after it was copied, with the same size and the copy's time, is
+    // copied again: the size and time of so recent a copy are not trusted.
+    void rewriteInTheCopysTickIsCopied()
+    {
+        write(host(), QStringLiteral("S/a.pac"), "one");
+        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        write(host(), QStringLiteral("S/a.pac"), "two");
+        struct stat copy {};
+        QCOMPARE(::stat(p(QStringLiteral("T/a.pac")).toLocal8Bit().constData(), &copy), 0);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, copy.st_mtim};
+        QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("S/a.pac")).toLocal8Bit().constData(), times, 0), 0);
+        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("two"));
     }
 
     // What an earlier run left under the temporary name does not stop the copy, and a link

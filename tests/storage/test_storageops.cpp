@@ -4,10 +4,26 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using hostfolder::read;
 
 namespace {
 const QString kSub = QStringLiteral("/受信フォルダ/sub/deep.mwm");
+
+// Sets a file's modification time to secondsAgo before now.
+void age(const QString& path, int secondsAgo)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - secondsAgo, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
+
+ino_t inode(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
+}
 }
 
 class TestStorageOps : public HostTest {
@@ -41,6 +57,36 @@ private slots:
         expected.insert(QStringLiteral("おもちゃ/keep/"), {});
         expected.insert(QStringLiteral("おもちゃ/keep/inner.pty"), "sub-folder file");
         QCOMPARE(hostfolder::snapshot(pet(1)), expected);
+    }
+
+    // A second store or a load over an earlier copy: a file of the same size with another time
+    // is replaced, a file the source lacks goes, an unchanged file is not rewritten.
+    void updatesOnlyWhatChanged_data()
+    {
+        QTest::addColumn<bool>("load");
+        QTest::newRow("store") << false;
+        QTest::newRow("load") << true;
+    }
+
+    void updatesOnlyWhatChanged()
+    {
+        QFETCH(bool, load);
+        QDirIterator files(host(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            age(files.next(), 3600);
+        StorePetData(ctx());
+        const QString from = load ? pet(1) : host();
+        const QString to = load ? host() : pet(1);
+        hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
+        age(from + QStringLiteral("/おもちゃ/ball.pty"), 7200);
+        QVERIFY(QFile::remove(from + QStringLiteral("/おやつ/cake.pac")));
+        const ino_t unchanged = inode(to + QStringLiteral("/受信フォルダ/in.mwm"));
+        load ? LoadPetData(ctx()) : StorePetData(ctx());
+        QCOMPARE(read(to + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy LIVE"));
+        QVERIFY(!hostfolder::exists(to + QStringLiteral("/おやつ/cake.pac")));
+        QCOMPARE(inode(to + QStringLiteral("/受信フォルダ/in.mwm")), unchanged);
+        QCOMPARE(read(to + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in live"));
+        QVERIFY(tc->messages.shown.isEmpty());
     }
 
     void storeWithoutOptionalItems()
