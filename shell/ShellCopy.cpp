@@ -100,10 +100,26 @@ bool unchangedCopy(const struct stat& original, const struct stat& copy)
         && original.st_mtim.tv_nsec == copy.st_mtim.tv_nsec && changed - copy.st_mtim.tv_sec > kMargin;
 }
 
+// Writes the source's bytes, permissions and modification time into fd; closes fd.
+bool writeCopy(int in, const struct stat& source, int fd)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    bool ok = copyBytes(in, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0
+        && ::futimens(fd, times) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
 // Copies one file through a temporary name beside the target, so a failed copy never
 // leaves a half-written file in place of a good one. The copy keeps the source's permissions
-// and modification time. With keepUnchanged, a regular target that is an unchanged copy of
-// the source stays; a hard link to the source is replaced by a copy of its own.
+// and modification time.
+//
+// With keepUnchanged (the storage operations, which redo an interrupted copy from a source
+// that stays whole), a regular target that is an unchanged copy of the source stays, and a
+// changed one with no other name is rewritten in place, as clearing it and copying anew would
+// leave it: making a new file for every replaced one is what makes a pet switch slow on ext4,
+// whose search for a free inode crawls past the ones just freed. A half-written target has a
+// fresh modification time, so the next copy replaces it. A hard link to the source or to any
+// other file is replaced by a copy of its own.
 bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
 {
     const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
@@ -111,17 +127,27 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
     if (in.fd < 0 || ::fstat(in.fd, &source) != 0 || !S_ISREG(source.st_mode))
         return false;
     struct stat target {};
+    bool inPlace = false;
     if (keepUnchanged) {
         if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode)
-            && (target.st_dev != source.st_dev || target.st_ino != source.st_ino) && unchangedCopy(source, target))
-            return true;
+            && (target.st_dev != source.st_dev || target.st_ino != source.st_ino)) {
+            if (unchangedCopy(source, target))
+                return true;
+            inPlace = target.st_nlink == 1;
+        }
     } else if (::stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
         return true; // a file copied onto itself stays as it is
     }
-    fs::path temp = to;
-    temp += ".kennel-copy";
     if (fault::fails("copy", QString::fromStdString(to.string())))
         return false;
+    if (inPlace) {
+        // A target that cannot be opened for writing (read-only) is replaced as below.
+        const int fd = ::open(to.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0)
+            return writeCopy(in.fd, source, fd);
+    }
+    fs::path temp = to;
+    temp += ".kennel-copy";
     // A temporary file left by an earlier run is truncated; never followed when it is a link.
     constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
     int fd = ::open(temp.c_str(), kCreate, 0600);
@@ -129,10 +155,7 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
         fd = ::open(temp.c_str(), kCreate, 0600);
     if (fd < 0)
         return false;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    bool ok = copyBytes(in.fd, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0
-        && ::futimens(fd, times) == 0;
-    ok = ::close(fd) == 0 && ok;
+    bool ok = writeCopy(in.fd, source, fd);
     std::error_code ec;
     if (ok && fault::fails("rename", QString::fromStdString(to.string())))
         ok = false;

@@ -1,5 +1,6 @@
 // The shell copy: files-only wildcard copies, sub-folders with ShellCopyAll, overwrite,
 // created targets, copies onto themselves, large files with their times, recent copies redone,
+// changed targets rewritten in place only when no other name shares them,
 // leftover temporary files, and the one failure message.
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
@@ -118,6 +119,32 @@ private slots:
         QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("S/a.pac")).toLocal8Bit().constData(), times, 0), 0);
         QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
         QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("two"));
+    }
+
+    // A changed target is rewritten where it stands, unless it has another name: a hard link
+    // is never written through, and a read-only target is still replaced.
+    void changedTargetRewrittenOnlyWhenItIsItsOwn()
+    {
+        write(host(), QStringLiteral("S/own.pac"), "new own");
+        write(host(), QStringLiteral("S/linked.pac"), "new linked");
+        write(host(), QStringLiteral("S/locked.pac"), "new locked");
+        for (const char* name : {"own.pac", "linked.pac", "locked.pac"})
+            write(host(), QStringLiteral("T/") + QLatin1String(name), "old");
+        QCOMPARE(::link(p(QStringLiteral("T/linked.pac")).toLocal8Bit().constData(),
+                        p(QStringLiteral("elsewhere.pac")).toLocal8Bit().constData()), 0);
+        QVERIFY(QFile::setPermissions(p(QStringLiteral("T/locked.pac")), QFile::ReadOwner));
+        auto inode = [this](const char* name) {
+            struct stat st {};
+            ::stat(p(QStringLiteral("T/") + QLatin1String(name)).toLocal8Bit().constData(), &st);
+            return st.st_ino;
+        };
+        const ino_t own = inode("own.pac");
+        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QCOMPARE(inode("own.pac"), own);
+        for (const char* name : {"own.pac", "linked.pac", "locked.pac"})
+            QCOMPARE(read(p(QStringLiteral("T/") + QLatin1String(name))), read(p(QStringLiteral("S/") + QLatin1String(name))));
+        QCOMPARE(read(p(QStringLiteral("elsewhere.pac"))), QByteArray("old"));
+        QVERIFY(tc->messages.shown.isEmpty());
     }
 
     // What an earlier run left under the temporary name does not stop the copy, and a link
