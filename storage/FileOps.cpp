@@ -36,7 +36,7 @@ bool isFolder(const QString& path)
     return !path.isEmpty() && fs::is_directory(native(path), ec) && !ec;
 }
 
-bool clearFiles(const QString& folder)
+bool clearFiles(const QString& folder, const std::set<std::string>& keep)
 {
     std::error_code ec;
     fs::directory_iterator it(native(folder), ec);
@@ -45,8 +45,9 @@ bool clearFiles(const QString& folder)
     bool cleared = true;
     for (const auto& entry : it) {
         std::error_code ignored;
-        // Files and links to files go; folders (and links to folders) stay.
-        if (entry.is_directory(ignored))
+        // Files and links to files go; folders (and links to folders) and the files named in
+        // keep stay.
+        if (entry.is_directory(ignored) || keep.count(entry.path().filename().string()))
             continue;
         if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
             cleared = false;

@@ -3,15 +3,19 @@
 #include <QByteArray>
 #include <QString>
 
+#include <set>
+#include <string>
+
 // File-system primitives of the storage operations. Every one ignores its failures: a
 // folder that exists already, a pattern that matches nothing, a missing source.
 namespace fileops {
 // True when a file or folder exists at path (a failed query counts as absent).
 bool exists(const QString& path);
 bool isFolder(const QString& path);
-// Deletes the files directly inside folder (never sub-folders or their contents). True when
-// none is left (a missing folder holds none).
-bool clearFiles(const QString& folder);
+// Deletes the files directly inside folder (never sub-folders or their contents) but those
+// named in keep (file names, which the copy that follows replaces). True when
+// no other is left (a missing folder holds none).
+bool clearFiles(const QString& folder, const std::set<std::string>& keep = {});
 // Deletes one file; true when it is gone.
 bool deleteFile(const QString& path);
 // Creates one folder (its parent must exist); true when the folder is there.

@@ -53,24 +53,6 @@ Names copiedNames(const QString& folder)
     return names;
 }
 
-// As fileops::clearFiles, but the files named in keep stay: the copy that follows replaces them.
-bool clearFilesExcept(const QString& folder, const Names& keep)
-{
-    std::error_code ec;
-    fs::directory_iterator it(native(folder), ec);
-    if (ec)
-        return !fs::exists(native(folder), ec);
-    bool cleared = true;
-    for (const auto& entry : it) {
-        std::error_code ignored;
-        if (entry.is_directory(ignored) || keep.count(entry.path().filename().string()))
-            continue;
-        if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
-            cleared = false;
-    }
-    return cleared;
-}
-
 // As fileops::deleteFile before a copy of from to to, but a regular file that the copy
 // replaces stays.
 bool deleteUnlessReplaced(const QString& from, const QString& to)
@@ -118,10 +100,10 @@ bool clearPetFolderFor(Context& ctx, const QString& source, const QString& base)
     for (const QString& name : {kFriends, kSettings, kSettingsBackup})
         if (isCopiedFile(child(source, name)))
             rootFiles.insert(name.toStdString());
-    bool ok = clearFilesExcept(base, rootFiles);
+    bool ok = fileops::clearFiles(base, rootFiles);
     Step(ctx);
     for (const QString& name : kFolderOrder) {
-        ok &= clearFilesExcept(child(base, name), copiedNames(child(source, name)));
+        ok &= fileops::clearFiles(child(base, name), copiedNames(child(source, name)));
         Step(ctx);
     }
     return ok;
@@ -183,7 +165,7 @@ bool replaceUnsharedKinds(Context& ctx, const QString& source)
     bool ok = true;
     auto hostPlace = [&](const QString& name) { return ctx.paths.place(name); };
     auto clearFor = [&](const QString& name) {
-        ok &= clearFilesExcept(hostPlace(name), copiedNames(child(source, name)));
+        ok &= fileops::clearFiles(hostPlace(name), copiedNames(child(source, name)));
     };
     auto replaceFolder = [&](const QString& name) {
         clearFor(name);
