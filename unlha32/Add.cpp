@@ -133,7 +133,7 @@ int collect(const AddOptions& options, std::vector<Entry>& entries, std::string&
 
 bool readFile(const fs::path& path, std::vector<std::uint8_t>& data, std::int64_t& mtime)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -287,14 +287,14 @@ int addToArchive(const AddOptions& options, std::string& message)
         return UNLHA_E_SOURCE;
     }
 
-    MappedFile old;
+    ArchiveFile old;
     Listing oldListing;
     if (archiveExists) {
         if (!old.open(options.archive)) {
-            message = "cannot read the archive " + options.archive;
+            message = "cannot read the archive " + options.archive + " (or it is not a file)";
             return UNLHA_E_OPEN;
         }
-        oldListing = listMembers(old.bytes());
+        oldListing = listMembers(old);
         if (!oldListing.ok) {
             message = "the existing archive is damaged: " + oldListing.error;
             return UNLHA_E_BROKEN;
@@ -318,10 +318,16 @@ int addToArchive(const AddOptions& options, std::string& message)
     };
 
     // Members of the old archive that are not replaced go first, byte for byte.
+    std::vector<std::uint8_t> piece;
     for (const Member& m : oldListing.members) {
-        if (rc == 0 && !seen.count(foldCase(joinPath(m.path)))) {
-            const std::uint64_t end = m.dataOffset + m.packedSize;
-            if (!out.write(old.bytes().data() + m.headerOffset, end - m.headerOffset))
+        if (rc != 0 || seen.count(foldCase(joinPath(m.path))))
+            continue;
+        for (std::uint64_t at = m.headerOffset, end = m.dataOffset + m.packedSize; rc == 0 && at < end;
+             at += piece.size()) {
+            piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end - at, 1 << 20)));
+            if (!old.read(at, piece.data(), piece.size()))
+                failWith(UNLHA_E_OPEN, "cannot read the archive " + options.archive);
+            else if (!out.write(piece.data(), piece.size()))
                 failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
         }
     }

@@ -64,8 +64,11 @@ UNLHA32_API int UnlhaGetRunning(void);
  * Returns 0 on success, otherwise one of the UNLHA_E_* codes. */
 UNLHA32_API int Unlha(void* owner, const char* command, char* output, unsigned long outputSize);
 
-/* Non-zero when path is a sound archive. mode 0 reads the headers only; any other mode also
- * decodes every member and checks its CRC. Unsafe members make an archive unsound. */
+/* Non-zero when path is a sound archive: a regular file (anything else is refused without
+ * waiting) whose members can all be extracted with their folders. mode 0 reads the headers
+ * only; any other mode also decodes every member and checks its CRC. Unsafe members, a file
+ * where another member needs a folder, and more data than the ratio limit allows for the
+ * archive's size make an archive unsound. */
 UNLHA32_API int UnlhaCheckArchive(const char* path, int mode);
 
 /* Opens an archive for searching; null when it cannot be read or its headers are damaged.
