@@ -42,7 +42,8 @@ UNLHA32_API int UnlhaGetVersion(void);
 /* -1 while an Unlha() call is running in this process, 0 otherwise. */
 UNLHA32_API int UnlhaGetRunning(void);
 
-/* Runs a command: the command letter, switches, then arguments, each argument in double quotes.
+/* Runs a command: the command letter, switches, then arguments, each argument in double quotes
+ * and preceded by a blank; a double quote inside an argument is written twice ("a""b" is a"b).
  * An argument ending in "/" sets the base folder for the names after it.
  *   a  add:       a [switches] "archive" "base/" "name" ... ; "*.*" (or any wildcard) adds the
  *                 files of the base folder, a folder name adds that folder with its contents.

@@ -45,9 +45,10 @@ private slots:
     void init()
     {
         QVERIFY(tmp_.isValid());
-        pet_ = tmp_.filePath("pets/ポチ");
+        // Quotes and blanks in every argument: a pet name may hold them.
+        pet_ = tmp_.filePath("pets/\"ポチ\" 2");
         work_ = tmp_.filePath("temp/");
-        archive_ = tmp_.filePath("backup/ポチ991031.lzh");
+        archive_ = tmp_.filePath("backup/\"ポチ\" 2991031.lzh");
         QDir().mkpath(work_);
         QDir().mkpath(tmp_.filePath("backup"));
         makePetFolder(pet_);
