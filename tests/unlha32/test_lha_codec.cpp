@@ -222,33 +222,6 @@ private slots:
         QVERIFY(!r.ok);
     }
 
-    // Names round trip through the writer and reader in test_lha_library and through the Debian
-    // tools in test_lha_interop; here the byte 0x5C, a trail byte or a separator.
-    void names_data()
-    {
-        QTest::addColumn<QByteArray>("name"); // raw 0x01 bytes
-        QTest::addColumn<QString>("expected"); // or "!" for refused
-        QTest::newRow("0x5C trail byte") << QByteArray("\x83\x5c\x95\x5c.txt") << "ソ表.txt";
-        QTest::newRow("backslash in name, as DOS tools write it") << QByteArray("a\\x") << "a/x";
-        QTest::newRow("backslash leading to the parent") << QByteArray("a\\..\\x") << "!";
-    }
-    void names()
-    {
-        QFETCH(QByteArray, name);
-        QFETCH(QString, expected);
-        NewMember nm;
-        nm.methodId = "-lh0-";
-        nm.name = name.toStdString();
-        std::vector<std::uint8_t> archive = buildLevel2Header(nm);
-        archive.push_back(0);
-        const HeaderRead h = readHeader(MemorySource(Bytes(archive)), 0);
-        QCOMPARE(int(h.status), int(HeaderRead::Status::Member));
-        if (expected == "!")
-            QVERIFY(!h.member.unsafeReason.empty());
-        else
-            QCOMPARE(QString::fromStdString(joinPath(h.member.path)), expected);
-    }
-
     void level2Header_padsAndChecksCrc()
     {
         NewMember nm;
