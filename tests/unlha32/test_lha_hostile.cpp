@@ -425,6 +425,8 @@ private slots:
     {
         struct statvfs fs {};
         QCOMPARE(statvfs(qPrintable(target_), &fs), 0);
+        if (quint64(fs.f_bavail) * fs.f_frsize > (quint64(1) << 43))
+            QSKIP("more free space than a sparse test archive can claim");
         QFile f(archive_);
         QVERIFY(f.open(QIODevice::WriteOnly));
         qint64 at = 0;
