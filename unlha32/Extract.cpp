@@ -114,7 +114,8 @@ struct Job {
 
 // Refuses, before anything is written, a run whose files would not fit on the target's disk,
 // or that meets a file or link where it needs a folder, or a folder where a file goes.
-int checkTarget(const std::string& target, const std::vector<Job>& jobs, bool keepPaths, std::string& message)
+int checkTarget(const std::string& target, const std::vector<Job>& jobs, const ExtractOptions& options,
+                std::string& message)
 {
     std::uint64_t need = 0;
     for (const Job& job : jobs)
@@ -136,7 +137,9 @@ int checkTarget(const std::string& target, const std::vector<Job>& jobs, bool ke
     struct stat st {};
     for (const Job& job : jobs) {
         const Member& m = *job.member;
-        const std::size_t depth = keepPaths ? m.path.size() - (m.isFolder() ? 0 : 1) : 0;
+        if (m.isFolder() && !options.createFolderEntries)
+            continue;
+        const std::size_t depth = options.keepPaths ? m.path.size() - (m.isFolder() ? 0 : 1) : 0;
         std::string path;
         for (std::size_t i = 0; i < depth; ++i) {
             path += (i ? "/" : "") + m.path[i];
@@ -183,7 +186,7 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
             message = "unsafe output name " + given;
             return UNLHA_E_UNSAFE;
         }
-        if (m.isFolder() && (!options.keepPaths || !options.createFolderEntries))
+        if (!options.keepPaths && m.isFolder())
             continue;
         jobs.push_back({&m, given.empty() ? m.path.back() : given});
         chosen.push_back(&m);
@@ -197,7 +200,7 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
         return UNLHA_E_UNSAFE;
     }
     const std::string target = options.target.empty() ? "." : options.target;
-    if (const int rc = checkTarget(target, jobs, options.keepPaths, message); rc != 0)
+    if (const int rc = checkTarget(target, jobs, options, message); rc != 0)
         return rc;
 
     std::error_code ec;
@@ -210,6 +213,8 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
     for (const Job& job : jobs) {
         const Member& m = *job.member;
         const std::size_t folderDepth = options.keepPaths ? m.path.size() - (m.isFolder() ? 0 : 1) : 0;
+        if (m.isFolder() && !options.createFolderEntries)
+            continue;
         Fd dir(dup(root.get()));
         for (std::size_t i = 0; i < folderDepth && dir.valid(); ++i)
             dir = enterFolder(dir.get(), m.path[i]);
