@@ -18,9 +18,11 @@ QString withSlash(const QString& folder)
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-QString quoted(const QString& arg)
+// The library's argument syntax: a blank, then the argument in double quotes, each quote in
+// it doubled (pet names, and so archive names, may hold quotes).
+QString quoted(QString arg)
 {
-    return QStringLiteral(" \"") + arg + QLatin1Char('"');
+    return QStringLiteral(" \"") + arg.replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
 }
 
 bool complete(const UnlhaLibrary::Entries& e)

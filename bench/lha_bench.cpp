@@ -256,8 +256,8 @@ int main(int argc, char** argv)
             if (r > 0)
                 t.push_back(s);
         }
-        unlha::MappedFile check;
-        if (!check.open(out.string()) || !unlha::checkArchive(check.bytes(), true))
+        unlha::ArchiveFile check;
+        if (!check.open(out.string()) || !unlha::checkArchive(check, true))
             std::fprintf(stderr, "our archive does not check!\n");
         rows.push_back({label, fs::file_size(out), median(t)});
     };

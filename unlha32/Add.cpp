@@ -3,6 +3,7 @@
 #include "Archive.h"
 #include "Crc16.h"
 #include "Encoder.h"
+#include "Fd.h"
 #include "NameCodec.h"
 #include "unlha32.h"
 
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
+#include <dirent.h>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
@@ -26,14 +28,57 @@ namespace unlha {
 namespace {
 
 struct Entry {
-    fs::path source;
-    std::vector<std::string> path; // stored path, UTF-8
+    std::string base;              // the folder the sources were named in
+    std::vector<std::string> path; // below base, and the stored path (UTF-8)
     bool folder = false;
 };
 
-bool sameFile(const struct stat& a, const struct stat& b)
+std::string shown(const std::string& base, const std::vector<std::string>& path)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return (fs::path(base.empty() ? "." : base) / joinPath(path)).string();
+}
+
+// Opens base/path without following a link anywhere below base (base itself is the caller's
+// choice). Empty path: base itself.
+Fd openBelow(const std::string& base, const std::vector<std::string>& path, int flags)
+{
+    Fd dir(::open(base.empty() ? "." : base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (std::size_t i = 0; dir.valid() && i + 1 < path.size(); ++i)
+        dir = Fd(openat(dir.get(), path[i].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir.valid() || path.empty())
+        return dir;
+    // O_NONBLOCK: a FIFO put in place of a file must not hold the run.
+    return Fd(openat(dir.get(), path.back().c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+}
+
+// What lies at base/path, the last component not followed either.
+bool statBelow(const std::string& base, const std::vector<std::string>& path, struct stat& st)
+{
+    const Fd parent = openBelow(base, {path.begin(), path.end() - 1}, O_RDONLY | O_DIRECTORY);
+    return parent.valid() && fstatat(parent.get(), path.back().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+struct Child {
+    std::string name;
+    struct stat st;
+};
+
+// The entries of the folder base/path, sorted by name, each as it is (links not followed).
+bool listFolder(const std::string& base, const std::vector<std::string>& path, std::vector<Child>& out)
+{
+    Fd folder = openBelow(base, path, O_RDONLY | O_DIRECTORY);
+    DIR* d = folder.valid() ? fdopendir(folder.get()) : nullptr;
+    if (!d)
+        return false;
+    folder.release();
+    while (const dirent* e = readdir(d)) {
+        Child c{e->d_name, {}};
+        if (c.name != "." && c.name != ".." && fstatat(dirfd(d), e->d_name, &c.st, AT_SYMLINK_NOFOLLOW) == 0)
+            out.push_back(std::move(c));
+    }
+    closedir(d);
+    std::sort(out.begin(), out.end(), [](const Child& a, const Child& b) { return a.name < b.name; });
+    return true;
 }
 
 std::vector<std::string> splitName(const std::string& name)
@@ -51,61 +96,61 @@ std::vector<std::string> splitName(const std::string& name)
     return parts;
 }
 
-std::vector<fs::directory_entry> sortedChildren(const fs::path& dir, std::error_code& ec)
-{
-    std::vector<fs::directory_entry> out;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        out.push_back(*it);
-    std::sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a.path() < b.path(); });
-    return out;
-}
+// Collects files and folders below a base, leaving out links, special files and the archive
+// being written.
+struct Collector {
+    const struct stat* archive = nullptr; // null when there is none yet
+    std::vector<Entry>& out;
+    std::string& message;
 
-// Adds folder with everything below it. Links and special files are left out.
-bool collectFolder(const fs::path& folder, std::vector<std::string> stored, std::vector<Entry>& out,
-                   std::string& message, int depth)
-{
-    if (depth > 64) {
-        message = "folders nested too deep: " + folder.string();
-        return false;
+    bool isArchive(const struct stat& st) const
+    {
+        return archive && st.st_dev == archive->st_dev && st.st_ino == archive->st_ino;
     }
-    out.push_back({folder, stored, true});
-    std::error_code ec;
-    const auto children = sortedChildren(folder, ec);
-    if (ec) {
-        message = "cannot read the folder " + folder.string();
-        return false;
-    }
-    for (const auto& child : children) {
-        const auto st = child.symlink_status(ec);
-        auto path = stored;
-        path.push_back(child.path().filename().string());
-        if (fs::is_directory(st)) {
-            if (!collectFolder(child.path(), path, out, message, depth + 1))
-                return false;
-        } else if (fs::is_regular_file(st)) {
-            out.push_back({child.path(), path, false});
+
+    // Adds the folder with everything below it.
+    bool folder(const std::string& base, const std::vector<std::string>& path, int depth)
+    {
+        if (depth > 64) {
+            message = "folders nested too deep: " + shown(base, path);
+            return false;
         }
+        out.push_back({base, path, true});
+        std::vector<Child> children;
+        if (!listFolder(base, path, children)) {
+            message = "cannot read the folder " + shown(base, path);
+            return false;
+        }
+        for (const Child& c : children) {
+            auto p = path;
+            p.push_back(c.name);
+            if (S_ISDIR(c.st.st_mode)) {
+                if (!folder(base, p, depth + 1))
+                    return false;
+            } else if (S_ISREG(c.st.st_mode) && !isArchive(c.st)) {
+                out.push_back({base, p, false});
+            }
+        }
+        return true;
     }
-    return true;
-}
+};
 
-int collect(const AddOptions& options, std::vector<Entry>& entries, std::string& message)
+// Links are never followed: a named source or a folder entry that is a link is left out, as
+// are FIFOs, devices and sockets. What is missing is an error.
+int collect(const AddOptions& options, const struct stat* archive, std::vector<Entry>& entries, std::string& message)
 {
+    Collector c{archive, entries, message};
     for (const AddSource& src : options.sources) {
-        const fs::path base = src.base.empty() ? fs::path(".") : fs::path(src.base);
         for (const std::string& name : src.names) {
-            std::error_code ec;
             if (hasWildcard(name)) {
-                const auto children = sortedChildren(base, ec);
-                if (ec) {
-                    message = "cannot read the folder " + base.string();
+                std::vector<Child> children;
+                if (!listFolder(src.base, {}, children)) {
+                    message = "cannot read the folder " + shown(src.base, {});
                     return UNLHA_E_SOURCE;
                 }
-                for (const auto& child : children) {
-                    const std::string leaf = child.path().filename().string();
-                    if (fs::is_regular_file(child.symlink_status(ec)) && matchWildcard(name, leaf))
-                        entries.push_back({child.path(), {leaf}, false});
-                }
+                for (const Child& child : children)
+                    if (S_ISREG(child.st.st_mode) && !c.isArchive(child.st) && matchWildcard(name, child.name))
+                        entries.push_back({src.base, {child.name}, false});
                 continue;
             }
             const std::vector<std::string> stored = splitName(name);
@@ -113,37 +158,34 @@ int collect(const AddOptions& options, std::vector<Entry>& entries, std::string&
                 message = "empty name";
                 return UNLHA_E_COMMAND;
             }
-            const fs::path p = base / name;
-            const auto st = fs::symlink_status(p, ec);
-            if (fs::is_directory(st)) {
-                if (!collectFolder(p, stored, entries, message, 0))
-                    return UNLHA_E_SOURCE;
-            } else if (fs::is_regular_file(st)) {
-                entries.push_back({p, stored, false});
-            } else {
-                message = (fs::exists(st) ? "not a plain file or folder (links are not followed): "
-                                          : "no such file or folder: ") +
-                          p.string();
+            struct stat st {};
+            if (!statBelow(src.base, stored, st)) {
+                message = "no such file or folder: " + shown(src.base, stored);
                 return UNLHA_E_SOURCE;
+            }
+            if (S_ISDIR(st.st_mode)) {
+                if (!c.folder(src.base, stored, 0))
+                    return UNLHA_E_SOURCE;
+            } else if (S_ISREG(st.st_mode) && !c.isArchive(st)) {
+                entries.push_back({src.base, stored, false});
             }
         }
     }
     return 0;
 }
 
-bool readFile(const fs::path& path, std::vector<std::uint8_t>& data, std::int64_t& mtime)
+bool readFile(const Entry& e, std::vector<std::uint8_t>& data, std::int64_t& mtime)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return false;
+    const Fd fd = openBelow(e.base, e.path, O_RDONLY);
     struct stat st {};
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::uint64_t>(st.st_size) <= kMaxMemberSize;
+    bool ok = fd.valid() && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<std::uint64_t>(st.st_size) <= kMaxMemberSize;
     if (ok) {
         mtime = st.st_mtime;
         data.resize(static_cast<std::size_t>(st.st_size));
         std::size_t done = 0;
         while (ok && done < data.size()) {
-            const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+            const ssize_t n = ::read(fd.get(), data.data() + done, data.size() - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -152,7 +194,6 @@ bool readFile(const fs::path& path, std::vector<std::uint8_t>& data, std::int64_
                 done += static_cast<std::size_t>(n);
         }
     }
-    ::close(fd);
     return ok;
 }
 
@@ -221,13 +262,14 @@ Prepared prepareMember(const Entry& e, const AddOptions& options)
     Packed packed;
     std::vector<std::uint8_t> data;
     if (e.folder) {
+        const Fd fd = openBelow(e.base, e.path, O_RDONLY | O_DIRECTORY);
         struct stat st {};
-        nm.mtime = ::stat(e.source.c_str(), &st) == 0 ? st.st_mtime : 0;
+        nm.mtime = fd.valid() && fstat(fd.get(), &st) == 0 ? st.st_mtime : 0;
         packed.method = Method::Folder;
     } else {
-        if (!readFile(e.source, data, nm.mtime)) {
+        if (!readFile(e, data, nm.mtime)) {
             out.rc = UNLHA_E_SOURCE;
-            out.message = "cannot read " + e.source.string();
+            out.message = "cannot read " + shown(e.base, e.path);
             return out;
         }
         packed = packMember(Bytes(data), EncoderSettings{options.effort});
@@ -261,25 +303,19 @@ Prepared prepare(const Entry& e, const AddOptions& options)
 
 int addToArchive(const AddOptions& options, std::string& message)
 {
-    std::vector<Entry> entries;
-    if (const int rc = collect(options, entries, message); rc != 0)
-        return rc;
-
     // The archive itself (and an old copy of it) must not be packed into itself.
     struct stat archiveStat {};
     const bool archiveExists = ::stat(options.archive.c_str(), &archiveStat) == 0;
+    std::vector<Entry> entries;
+    if (const int rc = collect(options, archiveExists ? &archiveStat : nullptr, entries, message); rc != 0)
+        return rc;
 
     // Later sources replace earlier ones with the same stored path (compared ignoring case).
     std::set<std::string> seen;
     std::vector<Entry> unique;
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-        const std::string key = foldCase(joinPath(it->path));
-        if (!seen.insert(key).second)
-            continue;
-        struct stat st {};
-        if (archiveExists && ::stat(it->source.c_str(), &st) == 0 && sameFile(st, archiveStat))
-            continue;
-        unique.push_back(*it);
+        if (seen.insert(foldCase(joinPath(it->path))).second)
+            unique.push_back(*it);
     }
     std::reverse(unique.begin(), unique.end());
     if (unique.empty()) {
@@ -287,14 +323,14 @@ int addToArchive(const AddOptions& options, std::string& message)
         return UNLHA_E_SOURCE;
     }
 
-    MappedFile old;
+    ArchiveFile old;
     Listing oldListing;
     if (archiveExists) {
         if (!old.open(options.archive)) {
-            message = "cannot read the archive " + options.archive;
+            message = "cannot read the archive " + options.archive + " (or it is not a file)";
             return UNLHA_E_OPEN;
         }
-        oldListing = listMembers(old.bytes());
+        oldListing = listMembers(old);
         if (!oldListing.ok) {
             message = "the existing archive is damaged: " + oldListing.error;
             return UNLHA_E_BROKEN;
@@ -318,10 +354,16 @@ int addToArchive(const AddOptions& options, std::string& message)
     };
 
     // Members of the old archive that are not replaced go first, byte for byte.
+    std::vector<std::uint8_t> piece;
     for (const Member& m : oldListing.members) {
-        if (rc == 0 && !seen.count(foldCase(joinPath(m.path)))) {
-            const std::uint64_t end = m.dataOffset + m.packedSize;
-            if (!out.write(old.bytes().data() + m.headerOffset, end - m.headerOffset))
+        if (rc != 0 || seen.count(foldCase(joinPath(m.path))))
+            continue;
+        for (std::uint64_t at = m.headerOffset, end = m.dataOffset + m.packedSize; rc == 0 && at < end;
+             at += piece.size()) {
+            piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(end - at, 1 << 20)));
+            if (!old.read(at, piece.data(), piece.size()))
+                failWith(UNLHA_E_OPEN, "cannot read the archive " + options.archive);
+            else if (!out.write(piece.data(), piece.size()))
                 failWith(UNLHA_E_WRITE, "cannot write " + options.archive);
         }
     }

@@ -59,7 +59,6 @@ int run(const std::string& command, std::string& message)
 }
 
 struct OpenArchive {
-    unlha::MappedFile file;
     unlha::Listing listing;
 };
 
@@ -98,10 +97,10 @@ UNLHA32_API int Unlha(void* /*owner*/, const char* command, char* output, unsign
 UNLHA32_API int UnlhaCheckArchive(const char* path, int mode)
 {
     try {
-        unlha::MappedFile file;
+        unlha::ArchiveFile file;
         if (!path || !file.open(path))
             return 0;
-        return unlha::checkArchive(file.bytes(), mode != 0) ? 1 : 0;
+        return unlha::checkArchive(file, mode != 0) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -111,9 +110,10 @@ UNLHA32_API void* UnlhaOpenArchive(void* /*owner*/, const char* path, unsigned l
 {
     try {
         auto a = std::make_unique<OpenArchive>();
-        if (!path || !a->file.open(path))
+        unlha::ArchiveFile file;
+        if (!path || !file.open(path))
             return nullptr;
-        a->listing = unlha::listMembers(a->file.bytes());
+        a->listing = unlha::listMembers(file);
         if (!a->listing.ok)
             return nullptr;
         return a.release();

@@ -1,21 +1,35 @@
 #include "Archive.h"
 
+#include "Crc16.h"
+#include "NameCodec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace unlha {
 
-MappedFile::~MappedFile()
+namespace {
+
+constexpr std::size_t kWindow = 64 * 1024;
+// Stored data is handed on in pieces of this size; packed data is decoded from memory.
+constexpr std::size_t kStoredPiece = 1 << 20;
+
+} // namespace
+
+ArchiveFile::~ArchiveFile()
 {
-    if (mapped_)
-        munmap(const_cast<std::uint8_t*>(data_), size_);
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
-bool MappedFile::open(const std::string& path)
+bool ArchiveFile::open(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
@@ -23,26 +37,51 @@ bool MappedFile::open(const std::string& path)
         ::close(fd);
         return false;
     }
-    size_ = static_cast<std::size_t>(st.st_size);
-    if (size_ > 0) {
-        void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (p == MAP_FAILED) {
-            ::close(fd);
-            size_ = 0;
-            return false;
-        }
-        data_ = static_cast<const std::uint8_t*>(p);
-        mapped_ = true;
-    }
-    ::close(fd);
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
 
-Listing listMembers(Bytes archive)
+bool ArchiveFile::readDirect(std::uint64_t offset, std::uint8_t* out, std::size_t size) const
+{
+    while (size > 0) {
+        const ssize_t n = ::pread(fd_, out, size, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false; // a read error, or the file is shorter than it was
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ArchiveFile::read(std::uint64_t offset, std::uint8_t* out, std::size_t size) const
+{
+    if (fd_ < 0 || offset > size_ || size_ - offset < size)
+        return false;
+    if (size == 0)
+        return true;
+    if (size > kWindow / 2)
+        return readDirect(offset, out, size);
+    if (offset < windowAt_ || offset + size > windowAt_ + window_.size()) {
+        window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, size_ - offset)));
+        windowAt_ = offset;
+        if (!readDirect(offset, window_.data(), window_.size())) {
+            window_.clear();
+            return false;
+        }
+    }
+    std::memcpy(out, window_.data() + (offset - windowAt_), size);
+    return true;
+}
+
+Listing listMembers(const ArchiveSource& archive)
 {
     Listing out;
     std::uint64_t offset = 0;
-    if (archive.empty()) {
+    if (archive.size() == 0) {
         out.error = "empty file";
         return out;
     }
@@ -69,18 +108,68 @@ Listing listMembers(Bytes archive)
     return out;
 }
 
-DecodeResult extractData(Bytes archive, const Member& member, const Sink& sink)
+std::string refusalOfWhole(const std::vector<const Member*>& members, std::uint64_t archiveSize, bool withFolders)
 {
-    const Bytes packed = archive.subspan(member.dataOffset, member.packedSize);
-    DecodeResult r = decodeMember(member.method, packed, member.originalSize, sink);
-    if (r.ok && r.crc != member.crc && !member.isFolder()) {
+    std::uint64_t claimed = 0;
+    for (const Member* m : members)
+        claimed += m->originalSize; // at most kMaxMembers times 4 GiB: no overflow
+    if (claimed > kRatioFloor && claimed / std::max<std::uint64_t>(archiveSize, 1) > kMaxRatio)
+        return "compression ratio of the archive beyond limit";
+    if (!withFolders)
+        return {};
+    std::unordered_set<std::string> folders;
+    for (const Member* m : members) {
+        std::string p;
+        const std::size_t depth = m->path.size() - (m->isFolder() ? 0 : 1);
+        for (std::size_t i = 0; i < depth; ++i) {
+            p += (i ? "/" : "") + m->path[i];
+            folders.insert(p);
+        }
+    }
+    for (const Member* m : members) {
+        if (!m->isFolder() && folders.count(joinPath(m->path)))
+            return "a file and a folder share the name " + joinPath(m->path);
+    }
+    return {};
+}
+
+DecodeResult extractData(const ArchiveSource& archive, const Member& member, const Sink& sink)
+{
+    DecodeResult r;
+    if (member.method == Method::Stored) {
+        std::vector<std::uint8_t> piece;
+        r.ok = member.packedSize == member.originalSize;
+        for (std::uint64_t at = 0; r.ok && at < member.packedSize; at += piece.size()) {
+            piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kStoredPiece, member.packedSize - at)));
+            if (!archive.read(member.dataOffset + at, piece.data(), piece.size())) {
+                r.ok = false;
+                r.error = kReadFailed;
+                return r;
+            }
+            r.crc = crc16Update(r.crc, piece.data(), piece.size());
+            if (sink && !sink(piece.data(), piece.size())) {
+                r.ok = false;
+                r.error = "write failed";
+            }
+        }
+        if (!r.ok && r.error.empty())
+            r.error = "size mismatch";
+    } else {
+        std::vector<std::uint8_t> packed(static_cast<std::size_t>(member.packedSize));
+        if (!packed.empty() && !archive.read(member.dataOffset, packed.data(), packed.size())) {
+            r.error = kReadFailed;
+            return r;
+        }
+        r = decodeMember(member.method, Bytes(packed), member.originalSize, sink);
+    }
+    if (r.ok && r.crc != member.crc && member.method != Method::Folder) {
         r.ok = false;
         r.error = "CRC error";
     }
     return r;
 }
 
-bool checkArchive(Bytes archive, bool decodeData, std::string* error)
+bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error)
 {
     const Listing listing = listMembers(archive);
     auto failWith = [error](const std::string& why) {
@@ -90,9 +179,15 @@ bool checkArchive(Bytes archive, bool decodeData, std::string* error)
     };
     if (!listing.ok)
         return failWith(listing.error);
+    std::vector<const Member*> all;
     for (const Member& m : listing.members) {
         if (!m.unsafeReason.empty())
             return failWith(m.unsafeReason);
+        all.push_back(&m);
+    }
+    if (const std::string why = refusalOfWhole(all, archive.size(), true); !why.empty())
+        return failWith(why);
+    for (const Member& m : listing.members) {
         if (decodeData) {
             const DecodeResult r = extractData(archive, m, {});
             if (!r.ok)

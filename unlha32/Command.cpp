@@ -21,13 +21,24 @@ bool tokenize(const std::string& s, std::vector<Token>& out, std::string& error)
             continue;
         }
         if (s[i] == '"') {
-            const std::size_t end = s.find('"', i + 1);
-            if (end == std::string::npos) {
-                error = "unbalanced quotes";
-                return false;
+            // Inside quotes, a doubled quote stands for one quote of the argument.
+            std::string text;
+            for (std::size_t from = i + 1;;) {
+                const std::size_t end = s.find('"', from);
+                if (end == std::string::npos) {
+                    error = "unbalanced quotes";
+                    return false;
+                }
+                text.append(s, from, end - from);
+                if (end + 1 < s.size() && s[end + 1] == '"') {
+                    text += '"';
+                    from = end + 2;
+                    continue;
+                }
+                i = end + 1;
+                break;
             }
-            out.push_back({s.substr(i + 1, end - i - 1), true});
-            i = end + 1;
+            out.push_back({std::move(text), true});
         } else {
             std::size_t end = s.find_first_of(" \t", i);
             if (end == std::string::npos)

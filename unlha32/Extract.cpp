@@ -1,6 +1,7 @@
 #include "Extract.h"
 
 #include "Archive.h"
+#include "Fd.h"
 #include "NameCodec.h"
 #include "unlha32.h"
 
@@ -9,38 +10,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace unlha {
 
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& o) noexcept : fd_(o.fd_) { o.fd_ = -1; }
-    Fd& operator=(Fd&& o) noexcept
-    {
-        if (this != &o) {
-            reset();
-            fd_ = o.fd_;
-            o.fd_ = -1;
-        }
-        return *this;
-    }
-    void reset()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-
-private:
-    int fd_;
-};
 
 // Opens (creating when missing) the folder name inside parent without following a link.
 Fd enterFolder(int parent, const std::string& name)
@@ -78,7 +54,8 @@ bool exists(int dir, const std::string& name)
 }
 
 // Decodes member into folder dir under name, through a temporary file.
-int writeMember(Bytes archive, const Member& m, int dir, const std::string& name, bool overwrite, std::string& message)
+int writeMember(const ArchiveSource& archive, const Member& m, int dir, const std::string& name, bool overwrite,
+                std::string& message)
 {
     if (!overwrite && exists(dir, name))
         return 0;
@@ -100,7 +77,7 @@ int writeMember(Bytes archive, const Member& m, int dir, const std::string& name
     if (!r.ok) {
         unlinkat(dir, tmp.c_str(), 0);
         message = joinPath(m.path) + ": " + r.error;
-        return r.error == "write failed" ? UNLHA_E_WRITE : UNLHA_E_BROKEN;
+        return r.error == "write failed" ? UNLHA_E_WRITE : r.error == kReadFailed ? UNLHA_E_OPEN : UNLHA_E_BROKEN;
     }
     const struct timespec times[2] = {{static_cast<time_t>(m.mtime), 0}, {static_cast<time_t>(m.mtime), 0}};
     futimens(fd, times);
@@ -130,26 +107,73 @@ bool selected(const Member& m, const std::vector<std::string>& patterns, std::st
     return false;
 }
 
+struct Job {
+    const Member* member;
+    std::string name;
+};
+
+// Refuses, before anything is written, a run whose files would not fit on the target's disk,
+// or that meets a file or link where it needs a folder, or a folder where a file goes.
+int checkTarget(const std::string& target, const std::vector<Job>& jobs, const ExtractOptions& options,
+                std::string& message)
+{
+    std::uint64_t need = 0;
+    for (const Job& job : jobs)
+        if (!job.member->isFolder())
+            need += (job.member->originalSize + 4095) / 4096 * 4096;
+    std::error_code ec;
+    std::filesystem::path existing = std::filesystem::absolute(target, ec);
+    while (!std::filesystem::exists(existing, ec) && existing.has_relative_path())
+        existing = existing.parent_path();
+    struct statvfs fs {};
+    if (statvfs(existing.c_str(), &fs) == 0 && need > std::uint64_t{fs.f_bavail} * fs.f_frsize) {
+        message = "not enough free space for " + std::to_string(need) + " bytes in " + target;
+        return UNLHA_E_WRITE;
+    }
+    const Fd root(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.valid())
+        return 0; // created below: nothing in it can be in the way
+    std::unordered_set<std::string> seen;
+    struct stat st {};
+    for (const Job& job : jobs) {
+        const Member& m = *job.member;
+        if (m.isFolder() && !options.createFolderEntries)
+            continue;
+        const std::size_t depth = options.keepPaths ? m.path.size() - (m.isFolder() ? 0 : 1) : 0;
+        std::string path;
+        for (std::size_t i = 0; i < depth; ++i) {
+            path += (i ? "/" : "") + m.path[i];
+            if (seen.insert(path).second && fstatat(root.get(), path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                !S_ISDIR(st.st_mode)) {
+                message = "cannot enter the folder " + path + ": a file or a link stands there";
+                return UNLHA_E_WRITE;
+            }
+        }
+        path += (path.empty() ? "" : "/") + job.name;
+        if (!m.isFolder() && fstatat(root.get(), path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+            message = "cannot replace " + path + ": a folder stands there";
+            return UNLHA_E_WRITE;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int extractArchive(const std::string& archivePath, const ExtractOptions& options, std::string& message)
 {
-    MappedFile file;
+    ArchiveFile file;
     if (!file.open(archivePath)) {
-        message = "cannot open " + archivePath;
+        message = "cannot open " + archivePath + " (or it is not a file)";
         return UNLHA_E_OPEN;
     }
-    const Bytes bytes = file.bytes();
-    const Listing listing = listMembers(bytes);
+    const Listing listing = listMembers(file);
     if (!listing.ok) {
         message = "damaged archive: " + listing.error;
         return UNLHA_E_BROKEN;
     }
-    struct Job {
-        const Member* member;
-        std::string name;
-    };
     std::vector<Job> jobs;
+    std::vector<const Member*> chosen;
     for (const Member& m : listing.members) {
         std::string given;
         if (!selected(m, options.patterns, options.keepPaths ? nullptr : &given))
@@ -165,15 +189,23 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
         if (!options.keepPaths && m.isFolder())
             continue;
         jobs.push_back({&m, given.empty() ? m.path.back() : given});
+        chosen.push_back(&m);
     }
     if (jobs.empty()) {
         message = "no matching member";
         return UNLHA_E_NOMATCH;
     }
+    if (const std::string why = refusalOfWhole(chosen, file.size(), options.keepPaths); !why.empty()) {
+        message = "member refused: " + why;
+        return UNLHA_E_UNSAFE;
+    }
+    const std::string target = options.target.empty() ? "." : options.target;
+    if (const int rc = checkTarget(target, jobs, options, message); rc != 0)
+        return rc;
 
     std::error_code ec;
-    std::filesystem::create_directories(options.target.empty() ? "." : options.target, ec);
-    const Fd root(::open(options.target.empty() ? "." : options.target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::filesystem::create_directories(target, ec);
+    const Fd root(::open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root.valid()) {
         message = "cannot open the folder " + options.target;
         return UNLHA_E_WRITE;
@@ -191,8 +223,8 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
             return UNLHA_E_WRITE;
         }
         if (m.isFolder())
-            continue;
-        const int rc = writeMember(bytes, m, dir.get(), job.name, options.overwrite, message);
+            continue; // data a folder member carries (extended attributes) is not written
+        const int rc = writeMember(file, m, dir.get(), job.name, options.overwrite, message);
         if (rc != 0)
             return rc;
     }

@@ -15,10 +15,11 @@ namespace {
 constexpr int kMaxExtendedHeaders = 256;
 constexpr std::size_t kMaxPathBytes = 4096;
 constexpr std::uint32_t kCodePageUtf8 = 65001;
-// Members above the floor may not claim more than kMaxRatio times their packed size: our writer
-// stays near 2000:1 even for a file of zeros, so a larger claim is a decompression bomb.
-constexpr std::uint64_t kRatioFloor = 1u << 20;
-constexpr std::uint64_t kMaxRatio = 8000;
+// Level 3 gives header sizes 32 bits; real headers stay far below this.
+constexpr std::uint64_t kMaxLevel3Header = 1u << 20;
+constexpr std::uint16_t kFolderAttribute = 0x10;
+// Seconds from 1601 (Windows file times) to 1970.
+constexpr std::uint64_t kWindowsEpoch = 11644473600ull;
 
 std::uint16_t u16(const std::uint8_t* p)
 {
@@ -28,6 +29,10 @@ std::uint32_t u32(const std::uint8_t* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint64_t u64(const std::uint8_t* p)
+{
+    return u32(p) | (static_cast<std::uint64_t>(u32(p + 4)) << 32);
 }
 
 void put16(std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x)
@@ -73,65 +78,91 @@ std::int64_t dosTimeToUnix(std::uint32_t dos)
     return t == static_cast<std::time_t>(-1) ? 0 : static_cast<std::int64_t>(t);
 }
 
+// Reads size bytes at offset into out; false when the archive does not hold them.
+bool fetch(const ArchiveSource& a, std::uint64_t offset, std::size_t size, std::vector<std::uint8_t>& out)
+{
+    if (offset > a.size() || a.size() - offset < size)
+        return false;
+    out.resize(size);
+    return a.read(offset, out.data(), size);
+}
+
 // Fields collected from the extended headers.
 struct Extended {
     std::string name;
     std::string folder;
     bool hasName = false;
     std::uint32_t codePage = 932;
+    std::optional<std::uint16_t> attribute;
     std::optional<std::uint32_t> unixMode;
-    std::optional<std::uint32_t> unixTime;
+    std::optional<std::int64_t> unixTime;
+    std::optional<std::int64_t> windowsTime;
     bool wideSize = false;
     std::optional<std::uint16_t> headerCrc;
     std::size_t headerCrcAt = 0; // offset of the CRC field from the header start
 };
 
-// Walks a chain of extended headers in [pos, limit) of buf. Returns the end offset, or nullopt
-// when a header runs past the limit or the chain is too long.
-std::optional<std::size_t> readExtended(const std::uint8_t* buf, std::size_t pos, std::size_t limit, std::uint16_t size,
-                                        Extended& ext, std::size_t headerStart)
+void takeExtended(std::uint8_t type, const std::uint8_t* data, std::size_t len, std::size_t at, Extended& ext)
 {
-    for (int count = 0; size != 0; ++count) {
-        if (count >= kMaxExtendedHeaders || size < 3 || pos > limit || limit - pos < size)
-            return std::nullopt;
-        const std::uint8_t type = buf[pos];
-        const std::uint8_t* data = buf + pos + 1;
-        const std::size_t len = size - 3u;
-        switch (type) {
-        case 0x00:
-            if (len >= 2) {
-                ext.headerCrc = u16(data);
-                ext.headerCrcAt = pos + 1 - headerStart;
-            }
-            break;
-        case 0x01:
-            ext.name.assign(reinterpret_cast<const char*>(data), len);
-            ext.hasName = true;
-            break;
-        case 0x02:
-            ext.folder.assign(reinterpret_cast<const char*>(data), len);
-            break;
-        case 0x42:
-            ext.wideSize = true;
-            break;
-        case 0x46:
-            if (len >= 4)
-                ext.codePage = u32(data);
-            break;
-        case 0x50:
-            if (len >= 2)
-                ext.unixMode = u16(data);
-            break;
-        case 0x54:
-            if (len >= 4)
-                ext.unixTime = u32(data);
-            break;
-        default:
-            break;
+    switch (type) {
+    case 0x00:
+        if (len >= 2) {
+            ext.headerCrc = u16(data);
+            ext.headerCrcAt = at;
         }
-        const std::size_t current = size;
-        size = u16(buf + pos + current - 2);
-        pos += current;
+        break;
+    case 0x01:
+        ext.name.assign(reinterpret_cast<const char*>(data), len);
+        ext.hasName = true;
+        break;
+    case 0x02:
+        ext.folder.assign(reinterpret_cast<const char*>(data), len);
+        break;
+    case 0x40:
+        if (len >= 2)
+            ext.attribute = u16(data);
+        break;
+    case 0x41: // created, modified, accessed
+        if (len >= 24 && u64(data + 8) / 10000000 >= kWindowsEpoch)
+            ext.windowsTime = static_cast<std::int64_t>(u64(data + 8) / 10000000 - kWindowsEpoch);
+        break;
+    case 0x42:
+        ext.wideSize = true;
+        break;
+    case 0x46:
+        if (len >= 4)
+            ext.codePage = u32(data);
+        break;
+    case 0x50:
+        if (len >= 2)
+            ext.unixMode = u16(data);
+        break;
+    case 0x54:
+        if (len >= 4)
+            ext.unixTime = u32(data);
+        break;
+    default: // comments, owners, OS/2 attributes, whatever else: skipped by their size
+        break;
+    }
+}
+
+// Walks a chain of extended headers that starts at pos with the given first size; each must
+// end by limit. Level 3 gives the sizes 4 bytes, the others 2. get(pos, size, out) reads the
+// bytes of one header. Returns the end of the chain, or nullopt when a header runs past the
+// limit, is too short for its size field, or the chain is too long.
+template <typename Get>
+std::optional<std::uint64_t> readExtended(Get&& get, std::uint64_t pos, std::uint64_t limit, std::uint64_t size,
+                                          int sizeBytes, std::uint64_t headerStart, Extended& ext)
+{
+    std::vector<std::uint8_t> e;
+    for (int count = 0; size != 0; ++count) {
+        if (count >= kMaxExtendedHeaders || size < 1u + sizeBytes || pos > limit || limit - pos < size ||
+            !get(pos, static_cast<std::size_t>(size), e))
+            return std::nullopt;
+        takeExtended(e[0], e.data() + 1, e.size() - 1 - sizeBytes, static_cast<std::size_t>(pos + 1 - headerStart),
+                     ext);
+        pos += size;
+        size = sizeBytes == 4 ? u32(e.data() + e.size() - 4) : u16(e.data() + e.size() - 2);
     }
     return pos;
 }
@@ -146,10 +177,10 @@ std::optional<std::string> decodeName(std::string_view bytes, std::uint32_t code
     return decodeCp932(bytes);
 }
 
-// Splits raw bytes on 0xFF, decodes each piece, splits the decoded text on "/" and "\".
-// Decoding comes first: 0x5C is a valid second byte of CP932 characters.
-bool splitPath(std::string_view raw, std::uint32_t codePage, bool allowSeparators, std::vector<std::string>& out,
-               std::string& why)
+// Splits raw bytes on 0xFF, decodes each piece, splits the decoded text on "/" and "\" (DOS and
+// OS/2 tools separate folders with "\" in names too). Decoding comes first: 0x5C is a valid
+// second byte of CP932 characters.
+bool splitPath(std::string_view raw, std::uint32_t codePage, std::vector<std::string>& out, std::string& why)
 {
     std::size_t start = 0;
     while (start <= raw.size()) {
@@ -159,10 +190,6 @@ bool splitPath(std::string_view raw, std::uint32_t codePage, bool allowSeparator
         const auto decoded = decodeName(raw.substr(start, end - start), codePage);
         if (!decoded) {
             why = "name does not decode";
-            return false;
-        }
-        if (!allowSeparators && decoded->find_first_of("/\\") != std::string::npos) {
-            why = "separator inside a name";
             return false;
         }
         std::size_t s = 0;
@@ -178,41 +205,33 @@ bool splitPath(std::string_view raw, std::uint32_t codePage, bool allowSeparator
     return true;
 }
 
-void checkPath(Member& m, const Extended& ext, std::string_view levelName, bool legacy)
+// The stored path: the folder header, then the name (either may be empty or missing). A
+// leading separator makes it absolute and refused; other empty and "." components (doubled or
+// final separators, "./") are dropped.
+void checkPath(Member& m, const Extended& ext, std::string_view name)
 {
-    std::vector<std::string> parts;
+    std::vector<std::string> raw;
     std::string why;
-    if (!ext.folder.empty() && !splitPath(ext.folder, ext.codePage, true, parts, why)) {
+    if ((!ext.folder.empty() && !splitPath(ext.folder, ext.codePage, raw, why)) ||
+        (!name.empty() && !splitPath(name, ext.codePage, raw, why))) {
         m.unsafeReason = why;
         return;
     }
-    if (!parts.empty() && parts.back().empty())
-        parts.pop_back(); // folder headers end with a separator
-    std::vector<std::string> nameParts;
-    if (!levelName.empty() && !splitPath(levelName, ext.codePage, legacy, nameParts, why)) {
-        m.unsafeReason = why;
+    if (!raw.empty() && raw.front().empty() && raw.size() > 1) {
+        m.unsafeReason = "absolute path";
         return;
     }
-    if (!nameParts.empty() && nameParts.back().empty() && (m.isFolder() || nameParts.size() > 1))
-        nameParts.pop_back(); // "dir\" names a folder
-    parts.insert(parts.end(), nameParts.begin(), nameParts.end());
-    if (parts.empty()) {
-        m.unsafeReason = "empty name";
-        return;
-    }
+    std::vector<std::string> parts;
     std::size_t total = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const std::string& c = parts[i];
+    for (std::string& c : raw) {
+        if (c.empty() || c == ".")
+            continue;
         total += c.size() + 1;
-        if (c.empty()) {
-            m.unsafeReason = i == 0 ? "absolute path" : "empty path component";
-            return;
-        }
         if (c == "..") {
             m.unsafeReason = "parent folder reference";
             return;
         }
-        if (i == 0 && c.size() >= 2 && c[1] == ':') {
+        if (parts.empty() && c.size() >= 2 && c[1] == ':') {
             m.unsafeReason = "drive letter";
             return;
         }
@@ -220,6 +239,11 @@ void checkPath(Member& m, const Extended& ext, std::string_view levelName, bool 
             m.unsafeReason = "unsafe path component";
             return;
         }
+        parts.push_back(std::move(c));
+    }
+    if (parts.empty()) {
+        m.unsafeReason = "empty name";
+        return;
     }
     if (total > kMaxPathBytes) {
         m.unsafeReason = "path too long";
@@ -230,7 +254,15 @@ void checkPath(Member& m, const Extended& ext, std::string_view levelName, bool 
 
 } // namespace
 
-HeaderRead readHeader(Bytes archive, std::uint64_t offset)
+bool MemorySource::read(std::uint64_t offset, std::uint8_t* out, std::size_t size) const
+{
+    if (offset > bytes_.size() || bytes_.size() - offset < size)
+        return false;
+    std::copy_n(bytes_.data() + offset, size, out);
+    return true;
+}
+
+HeaderRead readHeader(const ArchiveSource& archive, std::uint64_t offset)
 {
     HeaderRead r;
     auto broken = [&r](const char* why) {
@@ -238,83 +270,99 @@ HeaderRead readHeader(Bytes archive, std::uint64_t offset)
         r.error = why;
         return r;
     };
-    if (offset >= archive.size())
+    std::vector<std::uint8_t> h;
+    if (!fetch(archive, offset, 1, h))
         return broken("archive ends without its end mark");
-    const std::uint8_t* h = archive.data() + offset;
-    const std::size_t avail = archive.size() - offset;
     if (h[0] == 0) {
         r.status = HeaderRead::Status::End;
         r.next = offset + 1;
         return r;
     }
-    if (avail < 22)
+    const std::uint64_t avail = archive.size() - offset;
+    if (!fetch(archive, offset, 22, h))
         return broken("truncated header");
     if (h[2] != '-' || h[6] != '-')
         return broken("not an LHA header");
 
     Member& m = r.member;
-    m.methodId.assign(reinterpret_cast<const char*>(h + 2), 5);
+    m.methodId.assign(reinterpret_cast<const char*>(h.data() + 2), 5);
     m.level = h[20];
     m.headerOffset = offset;
-    m.originalSize = u32(h + 11);
-    std::uint64_t packed = u32(h + 7);
+    m.originalSize = u32(h.data() + 11);
+    std::uint64_t packed = u32(h.data() + 7);
     Extended ext;
     std::string legacyName;
     std::uint64_t dataOffset = 0;
+    std::optional<std::int64_t> areaTime; // level 0: the Unix time of the extended area
+    std::uint16_t baseAttribute = 0;
 
     if (m.level == 0 || m.level == 1) {
         const std::size_t hsize = static_cast<std::size_t>(h[0]) + 2;
-        const std::size_t nameLen = h[21];
-        const std::size_t minSize = 24 + nameLen + (m.level == 1 ? 3 : 0);
-        if (hsize > avail)
+        if (hsize > avail || !fetch(archive, offset, hsize, h))
             return broken("truncated header");
-        if (hsize < minSize)
+        const std::size_t nameLen = h[21];
+        if (hsize < 24 + nameLen + (m.level == 1 ? 3 : 0))
             return broken("malformed header");
         unsigned sum = 0;
         for (std::size_t i = 2; i < hsize; ++i)
             sum += h[i];
         if ((sum & 0xFF) != h[1])
             return broken("header checksum error");
-        legacyName.assign(reinterpret_cast<const char*>(h + 22), nameLen);
-        m.crc = u16(h + 22 + nameLen);
-        m.mtime = dosTimeToUnix(u32(h + 15));
+        // Amiga tools keep a file comment after a NUL in the name.
+        legacyName.assign(reinterpret_cast<const char*>(h.data() + 22), nameLen);
+        legacyName.resize(std::min(legacyName.size(), legacyName.find('\0')));
+        baseAttribute = h[19];
+        m.crc = u16(h.data() + 22 + nameLen);
+        m.mtime = dosTimeToUnix(u32(h.data() + 15));
         std::uint64_t extTotal = 0;
         if (m.level == 0) {
-            const std::size_t extStart = 24 + nameLen;
-            if (hsize > extStart) {
-                m.osId = h[extStart];
-                if (m.osId == 'U' && hsize - extStart >= 7) {
-                    m.mtime = u32(h + extStart + 1);
-                    ext.unixMode = u16(h + extStart + 5);
+            // Extended area: OS id, then for Unix a minor version, time, mode, user and group.
+            const std::size_t area = 24 + nameLen;
+            if (hsize > area) {
+                m.osId = h[area];
+                if (m.osId == 'U' && hsize - area >= 8) {
+                    areaTime = u32(h.data() + area + 2);
+                    ext.unixMode = u16(h.data() + area + 6);
                 }
             }
         } else {
             m.osId = h[24 + nameLen];
-            const std::uint64_t limit = std::min<std::uint64_t>(archive.size(), offset + hsize + packed);
-            const auto end = readExtended(archive.data(), offset + hsize, limit, u16(h + hsize - 2), ext, offset);
+            const std::uint64_t limit = std::min(archive.size(), offset + hsize + packed);
+            auto get = [&archive](std::uint64_t pos, std::size_t n, std::vector<std::uint8_t>& out) {
+                return fetch(archive, pos, n, out);
+            };
+            const auto end = readExtended(get, offset + hsize, limit, u16(h.data() + hsize - 2), 2, offset, ext);
             if (!end)
                 return broken("extended header runs past its bounds");
             extTotal = *end - (offset + hsize);
-            if (ext.unixTime)
-                m.mtime = *ext.unixTime;
         }
         dataOffset = offset + hsize + extTotal;
         packed -= extTotal;
-    } else if (m.level == 2) {
-        const std::size_t hsize = u16(h);
-        if (hsize < 26)
-            return broken("malformed header");
-        if (hsize > avail)
+    } else if (m.level == 2 || m.level == 3) {
+        const int sizeBytes = m.level == 3 ? 4 : 2;
+        const std::size_t base = m.level == 3 ? 32 : 26;
+        if (avail < base || !fetch(archive, offset, base, h))
             return broken("truncated header");
-        m.crc = u16(h + 21);
+        if (m.level == 3 && u16(h.data()) != 4)
+            return broken("malformed header");
+        const std::uint64_t hsize = m.level == 3 ? u32(h.data() + 24) : u16(h.data());
+        if (hsize < base || hsize > kMaxLevel3Header)
+            return broken("malformed header");
+        if (hsize > avail || !fetch(archive, offset, static_cast<std::size_t>(hsize), h))
+            return broken("truncated header");
+        m.crc = u16(h.data() + 21);
         m.osId = h[23];
-        m.mtime = u32(h + 15);
-        if (!readExtended(h, 26, hsize, u16(h + 24), ext, 0))
+        m.mtime = u32(h.data() + 15);
+        const std::uint64_t first = m.level == 3 ? u32(h.data() + 28) : u16(h.data() + 24);
+        auto get = [&h](std::uint64_t pos, std::size_t n, std::vector<std::uint8_t>& out) {
+            out.assign(h.begin() + static_cast<std::ptrdiff_t>(pos), h.begin() + static_cast<std::ptrdiff_t>(pos + n));
+            return true;
+        };
+        if (!readExtended(get, base, hsize, first, sizeBytes, 0, ext))
             return broken("extended header runs past its bounds");
         if (ext.headerCrc) {
-            std::vector<std::uint8_t> copy(h, h + hsize);
-            copy[ext.headerCrcAt] = copy[ext.headerCrcAt + 1] = 0;
-            if (crc16(copy.data(), copy.size()) != *ext.headerCrc)
+            h[ext.headerCrcAt] = h[ext.headerCrcAt + 1] = 0;
+            if (crc16(h.data(), h.size()) != *ext.headerCrc)
                 return broken("header CRC error");
         }
         dataOffset = offset + hsize;
@@ -329,6 +377,8 @@ HeaderRead readHeader(Bytes archive, std::uint64_t offset)
     m.packedSize = packed;
     r.next = dataOffset + packed;
     r.status = HeaderRead::Status::Member;
+    if (m.level <= 1)
+        m.mtime = ext.unixTime.value_or(areaTime.value_or(ext.windowsTime.value_or(m.mtime)));
 
     const auto method = methodFromId(m.methodId);
     if (!method) {
@@ -336,6 +386,8 @@ HeaderRead readHeader(Bytes archive, std::uint64_t offset)
         return r;
     }
     m.method = *method;
+    // MS-DOS attributes: byte 19 at levels 0 and 1, the attribute header at any level.
+    m.folder = m.method == Method::Folder || (ext.attribute.value_or(baseAttribute) & kFolderAttribute);
     if (m.method == Method::Folder && (m.originalSize != 0 || m.packedSize != 0)) {
         m.unsafeReason = "folder entry with data";
         return r;
@@ -357,12 +409,7 @@ HeaderRead readHeader(Bytes archive, std::uint64_t offset)
             return r;
         }
     }
-    if (m.level == 2 && !ext.hasName && ext.folder.empty()) {
-        m.unsafeReason = "empty name";
-        return r;
-    }
-    const bool legacy = m.level != 2 && !ext.hasName;
-    checkPath(m, ext, legacy ? std::string_view(legacyName) : std::string_view(ext.name), legacy);
+    checkPath(m, ext, m.level <= 1 && !ext.hasName ? std::string_view(legacyName) : std::string_view(ext.name));
     return r;
 }
 

@@ -14,6 +14,30 @@ enum class Method { Stored, Lh4, Lh5, Lh6, Lh7, Folder };
 
 // Largest original size a member may claim; larger claims are refused before decoding.
 inline constexpr std::uint64_t kMaxMemberSize = 0xFFFFFFFFull;
+// Data above the floor may not claim more than kMaxRatio times the bytes it is packed in, for
+// one member and for an archive as a whole: our writer stays near 2000:1 even for zeros, so a
+// larger claim is a decompression bomb.
+inline constexpr std::uint64_t kRatioFloor = 1u << 20;
+inline constexpr std::uint64_t kMaxRatio = 8000;
+
+// Where an archive's bytes come from: a file read piece by piece, or bytes in memory.
+class ArchiveSource {
+public:
+    virtual ~ArchiveSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Reads exactly size bytes at offset; false when they cannot all be read (any more).
+    virtual bool read(std::uint64_t offset, std::uint8_t* out, std::size_t size) const = 0;
+};
+
+class MemorySource final : public ArchiveSource {
+public:
+    explicit MemorySource(Bytes bytes) : bytes_(bytes) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    bool read(std::uint64_t offset, std::uint8_t* out, std::size_t size) const override;
+
+private:
+    Bytes bytes_;
+};
 
 // One member as found in an archive, its name decoded and checked.
 struct Member {
@@ -21,6 +45,7 @@ struct Member {
     std::string methodId; // "-lh5-"
     int level = 0;
     std::uint8_t osId = 0;
+    bool folder = false;            // a folder entry: "-lhd-", or marked by the folder attribute
     std::uint64_t headerOffset = 0; // where the header starts in the archive
     std::uint64_t dataOffset = 0;   // where the packed data starts
     std::uint64_t packedSize = 0;   // packed data only
@@ -29,7 +54,9 @@ struct Member {
     std::int64_t mtime = 0;        // Unix time
     std::vector<std::string> path; // UTF-8 components, folders first; safe to create
     std::string unsafeReason;      // non-empty: the member must not be extracted
-    bool isFolder() const { return method == Method::Folder; }
+    // A folder member may carry data (OS/2 keeps a folder's extended attributes there): it is
+    // checked, never written.
+    bool isFolder() const { return folder; }
 };
 
 // Result of reading one header at an offset.
@@ -40,10 +67,10 @@ struct HeaderRead {
     std::string error;      // for Broken
 };
 
-// Reads the header at offset. Levels 0, 1 and 2 are accepted; every length is checked against
-// the buffer, the header checksum or CRC is verified, and the packed data must lie inside the
-// buffer. A single 0x00 byte is the end of the archive; running out of bytes is Broken.
-HeaderRead readHeader(Bytes archive, std::uint64_t offset);
+// Reads the header at offset. Levels 0 to 3 are accepted; every length is checked against the
+// archive, the header checksum or CRC is verified, and the packed data must lie inside the
+// archive. A single 0x00 byte is the end of the archive; running out of bytes is Broken.
+HeaderRead readHeader(const ArchiveSource& archive, std::uint64_t offset);
 
 // What the writer needs to describe a member.
 struct NewMember {

@@ -42,7 +42,8 @@ UNLHA32_API int UnlhaGetVersion(void);
 /* -1 while an Unlha() call is running in this process, 0 otherwise. */
 UNLHA32_API int UnlhaGetRunning(void);
 
-/* Runs a command: the command letter, switches, then arguments, each argument in double quotes.
+/* Runs a command: the command letter, switches, then arguments, each argument in double quotes
+ * and preceded by a blank; a double quote inside an argument is written twice ("a""b" is a"b).
  * An argument ending in "/" sets the base folder for the names after it.
  *   a  add:       a [switches] "archive" "base/" "name" ... ; "*.*" (or any wildcard) adds the
  *                 files of the base folder, a folder name adds that folder with its contents.
@@ -64,8 +65,11 @@ UNLHA32_API int UnlhaGetRunning(void);
  * Returns 0 on success, otherwise one of the UNLHA_E_* codes. */
 UNLHA32_API int Unlha(void* owner, const char* command, char* output, unsigned long outputSize);
 
-/* Non-zero when path is a sound archive. mode 0 reads the headers only; any other mode also
- * decodes every member and checks its CRC. Unsafe members make an archive unsound. */
+/* Non-zero when path is a sound archive: a regular file (anything else is refused without
+ * waiting) whose members can all be extracted with their folders. mode 0 reads the headers
+ * only; any other mode also decodes every member and checks its CRC. Unsafe members, a file
+ * where another member needs a folder, and more data than the ratio limit allows for the
+ * archive's size make an archive unsound. */
 UNLHA32_API int UnlhaCheckArchive(const char* path, int mode);
 
 /* Opens an archive for searching; null when it cannot be read or its headers are damaged.

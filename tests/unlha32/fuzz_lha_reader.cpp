@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const unlha::Bytes archive(data, size);
+    const unlha::MemorySource archive(unlha::Bytes(data, size));
     const unlha::Listing listing = unlha::listMembers(archive);
     std::uint64_t budget = std::uint64_t{256} << 20; // decoded bytes per input, to keep runs short
     for (const unlha::Member& m : listing.members) {

@@ -64,13 +64,6 @@ bool runTool(const QString& program, const QStringList& args, const QString& cwd
     return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
-QMap<QString, QByteArray> filesOnly(QMap<QString, QByteArray> m)
-{
-    for (auto it = m.begin(); it != m.end();)
-        it = it.key().endsWith('/') ? m.erase(it) : std::next(it);
-    return m;
-}
-
 } // namespace
 
 class TestLhaInterop : public QObject {
@@ -156,7 +149,7 @@ private slots:
         QCOMPARE(readFile(work + "BackUp.ini"), readFile(pet + "/BackUp.ini"));
         const QString dest = tmp_.filePath("restored");
         QVERIFY2(lib_->RunUnlha(unlhaExtractAllCommand(archive, dest)), qPrintable(lib_->lastOutput()));
-        QCOMPARE(filesOnly(snapshot(dest)), filesOnly(snapshot(pet)));
+        QCOMPARE(snapshot(dest), snapshot(pet)); // folder entries too, the empty one included
     }
 };
 

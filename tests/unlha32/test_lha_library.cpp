@@ -45,9 +45,10 @@ private slots:
     void init()
     {
         QVERIFY(tmp_.isValid());
-        pet_ = tmp_.filePath("pets/ポチ");
+        // Quotes and blanks in every argument: a pet name may hold them.
+        pet_ = tmp_.filePath("pets/\"ポチ\" 2");
         work_ = tmp_.filePath("temp/");
-        archive_ = tmp_.filePath("backup/ポチ991031.lzh");
+        archive_ = tmp_.filePath("backup/\"ポチ\" 2991031.lzh");
         QDir().mkpath(work_);
         QDir().mkpath(tmp_.filePath("backup"));
         makePetFolder(pet_);
@@ -85,10 +86,18 @@ private slots:
         QCOMPARE(snapshot(target), snapshot(pet_));
     }
 
-    void add_withoutAttachmentFolder_leavesItOut()
+    // Links in a pet folder are left out: the archive never holds what lies behind them.
+    void add_leavesOutTheAttachmentFolderAndLinks()
     {
-        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)));
+        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
+        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
+        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
+        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
         QVERIFY(!lib_->hasMember(archive_, "添付書類ﾌｫﾙﾀﾞ/*"));
+        for (const char* left : {"*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
+            QVERIFY2(!lib_->hasMember(archive_, left), left);
         QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
     }
 
