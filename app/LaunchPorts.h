@@ -17,6 +17,8 @@ public:
     virtual void wait(int ms) = 0;
     // Environment entries ("NAME=value") the host must be started with to see this date.
     virtual QStringList hostEnvironment() { return {}; }
+    // The host has ended: what it was started with can go.
+    virtual void hostEnded() {}
 };
 
 // What became of a host's run.

@@ -21,8 +21,9 @@ public:
     bool shiftDate(int days) override;
     QString lastError() const override { return lastError_; }
     void wait(int ms) override { waitWithEvents(ms); }
-    // Makes the control file (offset zero) on first use.
+    // Makes the control file (offset zero) on first use; hostEnded() removes it.
     QStringList hostEnvironment() override;
+    void hostEnded() override { dir_.reset(); }
 
     // The installed libfaketime, or empty.
     static QString findFakeTimeLibrary();

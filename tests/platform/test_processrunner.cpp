@@ -115,7 +115,8 @@ private slots:
     }
 
     // With libfaketime the host sees the shifted date, and nothing else does; without it the
-    // machine's clock is the fallback, and its refusal says what to install.
+    // machine's clock is the fallback (here one that refuses), and its refusal says what to
+    // install.
     void hostClock_onlyTheHostsDateMoves()
     {
         HostClock missing(QString(), this);
@@ -144,6 +145,9 @@ private slots:
         QCOMPARE(QDate::currentDate(), today);
         QVERIFY(clock.shiftDate(-1));
         QCOMPARE(seen(), today);
+        const QString file = clock.controlFile();
+        clock.hostEnded(); // Kennel ends without destructors: nothing of it stays behind
+        QVERIFY(!QFileInfo::exists(file) && !QFileInfo::exists(QFileInfo(file).path()));
     }
 };
 

@@ -83,6 +83,7 @@ void LaunchHost(Context& ctx, LaunchServices& services, const LaunchWindows& win
         else
             ctx.critical(kMsgDateNotRestored + QLatin1Char('\n') + clock.lastError());
     }
+    services.clockPort().hostEnded(); // the program may end without running destructors
     if (run.started && (run.exitCode == 0 || services.hostWindowSeen))
         ctx.endProgram(0);
 
