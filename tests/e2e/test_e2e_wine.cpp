@@ -1,7 +1,8 @@
 // The host as users run it: a Windows program under real Wine, its folder inside a Wine prefix
 // that nothing names (WINEPREFIX unset). Ctrl+P starts it and Kennel ends with it; the
 // bring-home command, from the tray icon's menu (trayer) or from the TaskTray window where no
-// tray runs, moves only the date the host sees; with no Wine, Kennel says so and stays.
+// tray runs, finds the host's Wine window and moves only the date the host sees; with no Wine,
+// Kennel says so and stays.
 #include "platform/HostClock.h"
 #include "platform/HostCommand.h"
 #include "tests/e2e/E2eSession.h"
@@ -37,48 +38,43 @@ class TestE2EWine : public E2eTest {
     QString prefix_;
     QElapsedTimer journey_;
 
-    // The Wine prefix of this run, made at the first call; empty (after QSKIP) without Wine.
-    QString prefix()
+    // A Wine program started in this run's prefix.
+    QProcess& wine(const QString& program, const QStringList& arguments)
     {
-        if (!prefix_.isEmpty())
-            return prefix_;
-        if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty() ||
-            !QFileInfo::exists(qEnvironmentVariable("KENNEL_WIN_HOST")) || HostClock::findFakeTimeLibrary().isEmpty())
-            return {};
-        QProcess boot;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("WINEPREFIX"), s.path(QStringLiteral("wine")));
-        boot.setProcessEnvironment(env);
-        QElapsedTimer t;
-        t.start();
-        boot.start(QStringLiteral("wineboot"), {QStringLiteral("-i")});
-        if (!boot.waitForFinished(180000) || boot.exitCode() != 0)
-            return {};
-        qInfo("Wine prefix made in %.1f s", double(t.elapsed()) / 1000);
-        return prefix_ = s.path(QStringLiteral("wine"));
-    }
-
-    void wineserver(const char* option)
-    {
-        QProcess server;
+        auto* p = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("WINEPREFIX"), prefix_);
-        server.setProcessEnvironment(env);
-        server.start(QStringLiteral("wineserver"), {QLatin1String(option)});
-        server.waitForFinished();
+        p->setProcessEnvironment(env);
+        p->start(program, arguments);
+        return *p;
     }
 
-    // A host folder inside the prefix: the Windows stand-in, one pet registered and current,
-    // out with a mail until the given day. No Wine process runs: the host starts as on a
-    // desktop where Wine has not run yet (its server then starts with the host's date).
-    QString newWineHost(const QString& name, const QDate& outUntil = {})
+    // A host folder with one pet registered and current (out with a mail until outUntil); with
+    // Wine, inside this run's prefix (made at the first call: wineboot takes about 12 s), with
+    // the Windows stand-in and no Wine process running, as on a desktop where Wine has not run yet.
+    QString newHost(const QString& name, bool withWine, const QDate& outUntil = {})
     {
-        wineserver("-k");
-        const QString host = s.newHost(QStringLiteral("wine/drive_c/") + name, QStringLiteral("mike"));
+        QString host = name;
+        if (withWine) {
+            if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty() ||
+                !QFileInfo::exists(qEnvironmentVariable("KENNEL_WIN_HOST")) ||
+                HostClock::findFakeTimeLibrary().isEmpty())
+                return {};
+            if (prefix_.isEmpty()) {
+                prefix_ = s.path(QStringLiteral("wine"));
+                if (!wine(QStringLiteral("wineboot"), {QStringLiteral("-i")}).waitForFinished(180000))
+                    return {};
+                qInfo("Wine prefix made in %.1f s", double(journey_.elapsed()) / 1000);
+            }
+            (void)wine(QStringLiteral("wineserver"), {QStringLiteral("-k")}).waitForFinished();
+            host = QStringLiteral("wine/drive_c/") + name;
+        }
+        host = s.newHost(host, QStringLiteral("mike"));
         QFile::remove(host + QStringLiteral("/Mewmail20.exe"));
-        QFile::copy(qEnvironmentVariable("KENNEL_WIN_HOST"), host + QStringLiteral("/Mewmail20.exe"));
+        if (!QFile::copy(qEnvironmentVariable("KENNEL_WIN_HOST"), host + QStringLiteral("/Mewmail20.exe")))
+            hostfolder::write(host, QStringLiteral("Mewmail20.exe"), "MZ, a Windows program");
         hostfolder::write(host, QStringLiteral("Mewmail設定.mwc"),
-                          "[Mewmail 2.0]\n名前=ミケ\n誕生=2001-04-01T09:00:00\n満腹度=50\n受信数=0\nおでかけ=" +
+                          "[Mewmail 2.0]\n名前=ミケ\n誕生=2001-04-01T09:00:00\nおでかけ=" +
                               outUntil.toString(Qt::ISODate).toUtf8() + '\n');
         PetTable table;
         table.Pet[0] = QStringLiteral("ミケ");
@@ -88,46 +84,42 @@ class TestE2EWine : public E2eTest {
         return host;
     }
 
-    // The date line of the newest mail with this stem in the host's inbox, once one more than
-    // `before` has arrived.
-    QDate newMail(const QString& host, const QString& stem, qsizetype before)
+    // The date in the newest mail of this stem in the host's inbox, once more than `before` are
+    // there and the host has written it.
+    static QDate newMail(const QString& host, const QString& stem, qsizetype before)
     {
-        QStringList mails;
-        const auto arrived = [&] {
-            mails = QDir(host + kInbox).entryList({stem + QLatin1Char('*')}, QDir::Files, QDir::Time);
-            return mails.size() > before;
-        };
-        if (!QTest::qWaitFor(arrived, 60000))
-            return {};
-        const QString text = QString::fromUtf8(hostfolder::read(host + kInbox + QLatin1Char('/') + mails.first()));
-        return QDate::fromString(QRegularExpression(QStringLiteral("日付: (\\S+)")).match(text).captured(1),
-                                 QStringLiteral("yyyy/MM/dd"));
+        QDate date;
+        (void)QTest::qWaitFor(
+            [&] {
+                const QStringList mails = QDir(host + kInbox).entryList({stem + '*'}, QDir::Files, QDir::Time);
+                const QString text =
+                    mails.size() > before ? QString::fromUtf8(hostfolder::read(host + kInbox + '/' + mails.first())) : "";
+                date = QDate::fromString(QRegularExpression(QStringLiteral("日付: (\\S+)")).match(text).captured(1),
+                                         QStringLiteral("yyyy/MM/dd"));
+                return date.isValid();
+            },
+            60000);
+        return date;
     }
 
-    // Alt+F, M to the host until a letter arrives (a window that has only just mapped may miss
-    // keys on a busy machine): the date the host saw.
+    // Alt+F, then chord, to the host's menu (Wine opens it in its own time).
+    bool menu(const QString& chord)
+    {
+        const bool opened = s.keys(kHost, "Alt+f");
+        QTest::qWait(300);
+        return opened && s.keys(kHost, chord);
+    }
+
+    // Alt+F, M until a letter arrives (a window that has only just mapped may miss keys on a
+    // busy machine): the date the host saw.
     QDate receive(const QString& host)
     {
         const auto count = [&] { return QDir(host + kInbox).entryList({"mail_*"}, QDir::Files).size(); };
         const qsizetype before = count();
-        for (int i = 0; i < 5 && count() == before; ++i) {
-            if (s.keys(kHost, "Alt+f"))
-                QTest::qWait(300); // Wine opens the menu in its own time
-            s.keys(kHost, "m");
-            (void)QTest::qWaitFor([&] { return count() > before; }, 5000);
-        }
+        for (int i = 0; i < 5 && count() == before; ++i)
+            if (menu("m"))
+                (void)QTest::qWaitFor([&] { return count() > before; }, 5000);
         return newMail(host, QStringLiteral("mail_"), before);
-    }
-
-    // Ctrl+P in the idle main window: true once the host's window shows.
-    bool launch()
-    {
-        QElapsedTimer t;
-        t.start();
-        if (!s.keys(kMain, "Ctrl+p") || !s.waitWindow(kHost, 60000))
-            return false;
-        qInfo("Ctrl+P to the Wine host's window: %.2f s", double(t.elapsed()) / 1000);
-        return s.waitNoWindow(kMain);
     }
 
 private slots:
@@ -141,61 +133,20 @@ private slots:
     void cleanup()
     {
         s.endAll();
-        if (QTest::currentTestFailed() && !prefix_.isEmpty())
-            wineserver("-k"); // a host left running would refuse the next journey's Kennel
+        if (!prefix_.isEmpty() && QTest::currentTestFailed()) // a host left running would refuse the next Kennel
+            (void)wine(QStringLiteral("wineserver"), {QStringLiteral("-k")}).waitForFinished();
         qInfo("journey took %.1f s", double(journey_.elapsed()) / 1000);
     }
     void cleanupTestCase()
     {
-        if (!prefix_.isEmpty())
-            wineserver("-k"); // Wine's own processes end before the prefix goes
+        if (!prefix_.isEmpty()) // Wine's own processes end before the prefix goes
+            (void)wine(QStringLiteral("wineserver"), {QStringLiteral("-k")}).waitForFinished();
     }
 
-    // Ctrl+P starts the Windows host, which receives a mail and is closed: Kennel ends with
-    // it. The host's window keeps a second Kennel from starting; the next start stores the mail.
-    void ctrlP_windowsHost_mailStoredAtNextStart()
-    {
-        if (prefix().isEmpty())
-            QSKIP("needs wine, libfaketime and the Windows stand-in (g++-mingw-w64-x86-64)");
-        const QString host = newWineHost(QStringLiteral("ctrlp"));
-        const qsizetype shown = s.messages().size();
-        QProcess& kennel = s.startKennel(host);
-        QVERIFY(s.waitIdle(60000));
-        QVERIFY(launch());
-        QCOMPARE(receive(host), QDate::currentDate());
-        QVERIFY(s.keys(kHost, "Alt+f"));
-        QTest::qWait(300);
-        QVERIFY(s.keys(kHost, "x"));
-        QCOMPARE(s.waitEnd(kennel, 60000), 0);
-        QVERIFY(!hostfolder::exists(host + QStringLiteral("/ユーザー1") + kInbox + QStringLiteral("/mail_")));
-
-        QProcess byHand;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("WINEPREFIX"), prefix());
-        byHand.setProcessEnvironment(env);
-        byHand.start(QStringLiteral("wine"), {host + QStringLiteral("/Mewmail20.exe")});
-        QVERIFY(s.waitWindow(kHost, 60000));
-        QProcess& refused = s.startKennel(host);
-        QCOMPARE(s.nextMessage(60000),
-                 QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。一度終了してください。"));
-        QVERIFY(s.answer("Return"));
-        QCOMPARE(s.waitEnd(refused), 0);
-        QVERIFY(s.keys(kHost, "Alt+f"));
-        QTest::qWait(300);
-        QVERIFY(s.keys(kHost, "x"));
-        QVERIFY(byHand.waitForFinished(60000));
-
-        QProcess& again = s.startKennel(host);
-        QVERIFY(s.waitIdle(60000));
-        QCOMPARE(E2eSession::itemData(host + QStringLiteral("/ユーザー1")), E2eSession::itemData(host));
-        QVERIFY(s.keys(kMain, "Ctrl+q"));
-        QCOMPARE(s.waitEnd(again), 0);
-        QCOMPARE(s.messages().size() - shown, 1); // the refusal
-    }
-
-    // The pet is out until tomorrow. Kennel runs without the right to set the clock; the
-    // command brings the pet home: the host saw tomorrow, then sees today again, and the
-    // machine's clock never moved.
+    // The pet is out until tomorrow. Kennel, without the right to set the clock, starts the
+    // Windows host with Ctrl+P; the command brings the pet home: the host saw tomorrow, then
+    // sees today again, and the machine's clock never moved. The host is closed, Kennel ends
+    // with it, and the next start stores what the host received.
     void bringHome_onlyTheHostsDateMoves_data()
     {
         QTest::addColumn<bool>("tray");
@@ -205,54 +156,57 @@ private slots:
     void bringHome_onlyTheHostsDateMoves()
     {
         QFETCH(bool, tray);
-        if (prefix().isEmpty())
-            QSKIP("needs wine, libfaketime and the Windows stand-in (g++-mingw-w64-x86-64)");
-        if (tray && QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty())
-            QSKIP("needs trayer");
+        const QDate today = QDate::currentDate();
+        const QString host = newHost(tray ? QStringLiteral("tray") : QStringLiteral("notray"), true, today.addDays(1));
+        if (host.isEmpty() || (tray && QStandardPaths::findExecutable(QStringLiteral("trayer")).isEmpty()))
+            QSKIP("needs wine, libfaketime, trayer and the Windows stand-in (g++-mingw-w64-x86-64)");
         QProcess trayer;
         if (tray) {
-            trayer.start(QStringLiteral("trayer"), {"--edge", "bottom", "--align", "right", "--widthtype", "request",
-                                                    "--height", "32"});
+            trayer.start(QStringLiteral("trayer"), {"--edge", "bottom", "--align", "right", "--widthtype", "request"});
             QVERIFY(s.waitWindow(QStringLiteral("panel")));
         }
-        const QDate today = QDate::currentDate();
-        const QString host = newWineHost(QString::fromLatin1(QTest::currentDataTag()).left(4), today.addDays(1));
         const qint64 skew = clockSkew();
-        const QStringList unprivileged = {"setpriv", "--bounding-set", "-sys_time", "--inh-caps", "-sys_time"};
         const qsizetype shown = s.messages().size();
+        const QStringList unprivileged = {"setpriv", "--bounding-set", "-sys_time", "--inh-caps", "-sys_time"};
         QProcess& kennel = s.startKennel(host, ::geteuid() == 0 ? unprivileged : QStringList());
         QVERIFY(s.waitIdle(60000));
-        QVERIFY(launch());
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(s.keys(kMain, "Ctrl+p"));
+        QVERIFY(s.waitWindow(kHost, 60000));
+        qInfo("Ctrl+P to the Wine host's window: %.2f s", double(t.elapsed()) / 1000);
+        QVERIFY(s.waitNoWindow(kMain));
 
-        if (tray) {
-            // The icon is embedded in trayer's panel; a right click there opens the menu.
+        if (tray) { // a right click on the icon in trayer's panel opens the menu
             for (int i = 0; i < 5 && !s.waitWindow(kTrayMenu, 0); ++i) {
                 QVERIFY(s.click(QStringLiteral("panel"), 0.5, 0.5, 3));
                 s.waitWindow(kTrayMenu, 3000);
             }
             QVERIFY(s.keys(kTrayMenu, "Down Return"));
         } else {
-            QVERIFY(s.waitWindow(kTaskTray));
             QVERIFY(s.closeWindow(kTaskTray)); // only minimised: the command stays reachable
             QVERIFY(s.waitWindow(kTaskTray));
             QVERIFY(s.click(kTaskTray, 0.5, 0.5));
         }
         QCOMPARE(newMail(host, QStringLiteral("home_"), 0), today.addDays(1));
-        QTRY_VERIFY(hostfolder::read(host + QStringLiteral("/Mewmail設定.mwc")).contains("おでかけ=\n"));
         // The command puts the host's date back after its wait.
-        const QStringList controls =
-            QDir(s.path(QStringLiteral("tmp"))).entryList({QStringLiteral("Kennel-*")}, QDir::Dirs);
-        QCOMPARE(controls.size(), 1);
-        const QString control = s.path(QStringLiteral("tmp/") + controls.first() + QStringLiteral("/faketime"));
+        const QString control =
+            s.path(QStringLiteral("tmp/") +
+                   QDir(s.path(QStringLiteral("tmp"))).entryList({QStringLiteral("Kennel-*")}, QDir::Dirs).value(0) +
+                   QStringLiteral("/faketime"));
         QTRY_COMPARE_WITH_TIMEOUT(hostfolder::read(control), QByteArray("+0\n"), 60000);
         QCOMPARE(receive(host), today);
+        QVERIFY(hostfolder::read(host + QStringLiteral("/Mewmail設定.mwc")).contains("おでかけ=\n"));
 
-        QVERIFY(s.keys(kHost, "Alt+f"));
-        QTest::qWait(300);
-        QVERIFY(s.keys(kHost, "x"));
+        QVERIFY(menu("x"));
         QCOMPARE(s.waitEnd(kennel, 60000), 0);
         QVERIFY(!hostfolder::exists(control));
         QVERIFY(qAbs(clockSkew() - skew) < 60);
+        QProcess& again = s.startKennel(host);
+        QVERIFY(s.waitIdle(60000));
+        QCOMPARE(E2eSession::itemData(host + QStringLiteral("/ユーザー1")), E2eSession::itemData(host));
+        QVERIFY(s.keys(kMain, "Ctrl+q"));
+        QCOMPARE(s.waitEnd(again), 0);
         QCOMPARE(s.messages().size(), shown);
     }
 
@@ -260,13 +214,7 @@ private slots:
     // comes back and answers.
     void noWine_toldAndWindowUsable()
     {
-        const QString host = s.newHost(QStringLiteral("nowine"), QStringLiteral("mike"));
-        hostfolder::write(host, QStringLiteral("Mewmail20.exe"), "MZ, a Windows program");
-        PetTable table;
-        table.Pet[0] = QStringLiteral("ミケ");
-        table.Master[0] = QStringLiteral("太郎");
-        table.MaxUser = table.CurrentUser = 0;
-        hostfolder::write(host, QStringLiteral("Kennel.ini"), formatRegistry(table).value());
+        const QString host = newHost(QStringLiteral("nowine"), false);
         const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QFile::encodeName(s.path(QStringLiteral("home"))));
         QProcess& kennel = s.startKennel(host);
