@@ -37,4 +37,6 @@ public:
     virtual HostRun runAndWait(const QString& program, const QString& folder, const QStringList& environment) = 0;
     // True while a process started by runAndWait is running.
     virtual bool isRunning() const = 0;
+    // Why program could not be started (in Japanese), as far as can be told without starting it.
+    virtual QString whyNotStartable(const QString& program) const = 0;
 };

@@ -48,3 +48,8 @@ bool ProcessRunner::isRunning() const
 {
     return process_ && process_->state() != QProcess::NotRunning;
 }
+
+QString ProcessRunner::whyNotStartable(const QString& program) const
+{
+    return hostCommand(program, QProcessEnvironment::systemEnvironment()).error;
+}

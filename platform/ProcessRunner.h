@@ -13,6 +13,7 @@ class ProcessRunner : public ProcessPort {
 public:
     HostRun runAndWait(const QString& program, const QString& folder, const QStringList& environment) override;
     bool isRunning() const override;
+    QString whyNotStartable(const QString& program) const override;
 
 private:
     QPointer<QProcess> process_;

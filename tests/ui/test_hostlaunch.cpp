@@ -82,6 +82,10 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
         return {true, fault.startsWith("fails") ? 3 : 0, {}};
     }
     bool isRunning() const override { return running; }
+    QString whyNotStartable(const QString&) const override
+    {
+        return fault == "not startable" ? QStringLiteral("理由") : QString();
+    }
     void launch()
     {
         LaunchHost(ctx(), services, {[this] { log << "hide"; }, [this] { log << "restore"; }});
@@ -111,8 +115,10 @@ private slots:
         QTest::addColumn<QString>("told");
         QTest::addColumn<bool>("unstored");
         QTest::newRow("no executable") << "no executable" << "" << kMsgHostMissing << false;
-        QTest::newRow("cannot start") << "cannot start" << "hide,start,restore"
-                                      << kMsgHostNotStarted + QStringLiteral("\n理由") << false;
+        QTest::newRow("known not to start") << "not startable" << ""
+                                            << kMsgHostNotStarted + QStringLiteral("\n理由") << false;
+        QTest::newRow("start refused") << "cannot start" << "hide,start,restore"
+                                       << kMsgHostNotStarted + QStringLiteral("\n理由") << false;
         QTest::newRow("ends before its window shows")
             << "fails at once" << "hide,start,restore" << kMsgHostEndedAtOnce.arg(3) << true;
     }

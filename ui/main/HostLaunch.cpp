@@ -53,6 +53,10 @@ void LaunchHost(Context& ctx, LaunchServices& services, const LaunchWindows& win
         ctx.critical(kMsgHostMissing);
         return;
     }
+    if (const QString why = services.processPort().whyNotStartable(host); !why.isEmpty()) {
+        ctx.critical(kMsgHostNotStarted + QLatin1Char('\n') + why);
+        return;
+    }
 
     HostRun run;
     {
