@@ -48,8 +48,8 @@ bool HostClock::writeOffset(int days)
 {
     QSaveFile file(controlFile()); // replaced whole: the host never reads half an offset
     const QByteArray text = days == 0 ? QByteArray("+0") : QByteArray::number(days) + 'd';
-    if (dir_->isValid() && file.open(QIODevice::WriteOnly) &&
-        file.write((days > 0 ? "+" : "") + text + '\n') > 0 && file.commit()) {
+    if (dir_->isValid() && file.open(QIODevice::WriteOnly) && file.write((days > 0 ? "+" : "") + text + '\n') > 0 &&
+        file.commit()) {
         days_ = days;
         return true;
     }

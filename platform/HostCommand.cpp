@@ -30,7 +30,7 @@ QString findProgram(const QString& name, const QProcessEnvironment& environment)
 // The nearest folder above file that holds "drive_c", or empty.
 QString enclosingPrefix(const QString& file)
 {
-    for (QDir dir = QFileInfo(file).absoluteDir();; ) {
+    for (QDir dir = QFileInfo(file).absoluteDir();;) {
         if (QFileInfo(dir.filePath(QStringLiteral("drive_c"))).isDir())
             return dir.absolutePath();
         if (!dir.cdUp())
@@ -41,7 +41,7 @@ QString enclosingPrefix(const QString& file)
 // Wine refuses a prefix that another user owns ("is not owned by you") and ends at once.
 bool ownedByOthers(const QString& folder)
 {
-    struct stat info{};
+    struct stat info {};
     return ::stat(QFile::encodeName(folder).constData(), &info) == 0 && info.st_uid != ::geteuid();
 }
 

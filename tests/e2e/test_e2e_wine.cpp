@@ -92,8 +92,9 @@ class TestE2EWine : public E2eTest {
         (void)QTest::qWaitFor(
             [&] {
                 const QStringList mails = QDir(host + kInbox).entryList({stem + '*'}, QDir::Files, QDir::Time);
-                const QString text =
-                    mails.size() > before ? QString::fromUtf8(hostfolder::read(host + kInbox + '/' + mails.first())) : "";
+                const QString text = mails.size() > before
+                                         ? QString::fromUtf8(hostfolder::read(host + kInbox + '/' + mails.first()))
+                                         : "";
                 date = QDate::fromString(QRegularExpression(QStringLiteral("日付: (\\S+)")).match(text).captured(1),
                                          QStringLiteral("yyyy/MM/dd"));
                 return date.isValid();

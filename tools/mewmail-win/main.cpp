@@ -26,9 +26,9 @@ enum Timer { kReceivingDone = 1, kQuitNow };
 
 struct Pet {
     std::wstring name;
-    std::wstring born;  // yyyy-MM-ddThh:mm:ss
-    int fullness = 50;  // 0..100
-    int received = 0;   // mails received so far
+    std::wstring born;     // yyyy-MM-ddThh:mm:ss
+    int fullness = 50;     // 0..100
+    int received = 0;      // mails received so far
     std::wstring outUntil; // yyyy-MM-dd: out delivering a mail until that day; empty: at home
 };
 
@@ -218,7 +218,8 @@ void receiveMail()
     const SYSTEMTIME today = now();
     const std::wstring stamp = format(L"%04d/%02d/%02d %02d:%02d", today);
     writeUnique(L"受信フォルダ", L"mail_", L".mwm",
-                L"差出人: ミューメール配達係\n日付: " + stamp + L"\n\n" + pet.name + L" さんへ、おたよりが届きました。\n");
+                L"差出人: ミューメール配達係\n日付: " + stamp + L"\n\n" + pet.name +
+                    L" さんへ、おたよりが届きました。\n");
     ++pet.received;
     if (!pet.outUntil.empty() && isoDay(today) >= pet.outUntil) {
         writeUnique(L"受信フォルダ", L"home_", L".mwm",
@@ -232,8 +233,7 @@ void receiveMail()
 
 void sendMail()
 {
-    writeUnique(L"送信フォルダ", L"sent_", L".mwm",
-                L"差出人: " + pet.name + L"\n\nこんにちは。元気にしていますか？\n");
+    writeUnique(L"送信フォルダ", L"sent_", L".mwm", L"差出人: " + pet.name + L"\n\nこんにちは。元気にしていますか？\n");
     pet.outUntil = isoDay(addDays(now(), 1));
     pet.fullness = std::max(0, pet.fullness - 10);
     saveSettings();
@@ -244,8 +244,8 @@ void refresh()
     std::wstring where = L"おうちにいます";
     if (!pet.outUntil.empty())
         where = L"おでかけ中（" + pet.outUntil + L" に帰宅予定）";
-    const std::wstring text = L"ペット: " + pet.name + L"\r\n満腹度: " + std::to_wstring(pet.fullness) + L"　" +
-                              where + L"\r\n受信フォルダ: " + std::to_wstring(countFiles(L"受信フォルダ", L"*.mwm")) +
+    const std::wstring text = L"ペット: " + pet.name + L"\r\n満腹度: " + std::to_wstring(pet.fullness) + L"　" + where +
+                              L"\r\n受信フォルダ: " + std::to_wstring(countFiles(L"受信フォルダ", L"*.mwm")) +
                               L" 通　送信フォルダ: " + std::to_wstring(countFiles(L"送信フォルダ", L"*.mwm")) +
                               L" 通\r\n宝物: " + std::to_wstring(countFiles(L"宝物", L"*.pac")) + L" 個";
     SetWindowTextW(statusText, text.c_str());
@@ -275,9 +275,9 @@ void startReceiving(HINSTANCE instance)
 {
     if (receiving)
         return;
-    receiving = CreateWindowExW(WS_EX_DLGMODALFRAME, L"MewmailReceiving", kReceivingTitle,
-                                WS_POPUP | WS_CAPTION | WS_VISIBLE, CW_USEDEFAULT, CW_USEDEFAULT, 280, 90, mainWindow,
-                                nullptr, instance, nullptr);
+    receiving =
+        CreateWindowExW(WS_EX_DLGMODALFRAME, L"MewmailReceiving", kReceivingTitle, WS_POPUP | WS_CAPTION | WS_VISIBLE,
+                        CW_USEDEFAULT, CW_USEDEFAULT, 280, 90, mainWindow, nullptr, instance, nullptr);
     CreateWindowExW(0, L"STATIC", L"メールを受信しています...", WS_CHILD | WS_VISIBLE, 16, 16, 240, 24, receiving,
                     nullptr, instance, nullptr);
     EnableWindow(mainWindow, FALSE);
@@ -289,8 +289,8 @@ LRESULT CALLBACK mainProc(HWND w, UINT message, WPARAM wp, LPARAM lp)
     const HINSTANCE instance = HINSTANCE(GetWindowLongPtrW(w, GWLP_HINSTANCE));
     switch (message) {
     case WM_CREATE:
-        statusText = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 12, 12, 420, 90, w, nullptr,
-                                     instance, nullptr);
+        statusText =
+            CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 12, 12, 420, 90, w, nullptr, instance, nullptr);
         refresh();
         return 0;
     case WM_COMMAND:
