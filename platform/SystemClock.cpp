@@ -23,6 +23,8 @@ bool SystemClock::shiftDate(int days)
         else
             lastError_ = QStringLiteral("システムの日付を変更できませんでした（%1）。")
                              .arg(QString::fromLocal8Bit(std::strerror(error)));
+        if (days < 0)
+            lastError_ += QStringLiteral("お手数ですが、日付を手動で1日戻してください。");
         return false;
     }
     lastError_.clear();

@@ -2,8 +2,9 @@
 
 #include "app/LaunchPorts.h"
 
-// The machine's real-time clock. Setting it needs the right to set the clock (CAP_SYS_TIME);
-// without it shiftDate fails and says so. Never used by tests.
+// The machine's real-time clock, where libfaketime is missing (HostClock.h). Setting it needs
+// the right to set the clock (CAP_SYS_TIME); without it shiftDate fails and says so. Never
+// used by tests.
 class SystemClock : public ClockPort {
 public:
     bool shiftDate(int days) override;

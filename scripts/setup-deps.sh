@@ -11,6 +11,7 @@ packages=(
   lhasa libarchive-tools p7zip-full jlha-utils default-jre-headless
   gzip tar xz-utils
   clang libclang-rt-14-dev
+  wine wine64 libfaketime g++-mingw-w64-x86-64 trayer
 )
 
 missing=()

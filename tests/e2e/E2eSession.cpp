@@ -138,14 +138,18 @@ template <class Condition> bool E2eSession::until(Condition done, int ms)
 
 // ---- processes and messages ---------------------------------------------------------------
 
-QProcess& E2eSession::startKennel(const QString& host)
+QProcess& E2eSession::startKennel(const QString& host, const QStringList& command)
 {
     pump();
     bells_ = 0;
     runs_.push_back({std::make_unique<QProcess>(), {}});
     QProcess& p = *runs_.back().process;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(host + QStringLiteral("/kennel"));
+    const QString kennel = host + QStringLiteral("/kennel");
+    if (command.isEmpty())
+        p.start(kennel);
+    else
+        p.start(command.first(), command.mid(1) << kennel);
     return p;
 }
 
@@ -368,7 +372,7 @@ bool E2eSession::type(const QString& title, const QString& text)
     return true;
 }
 
-bool E2eSession::click(const QString& title, double x, double y)
+bool E2eSession::click(const QString& title, double x, double y, unsigned button)
 {
     const Window w = topmost(title);
     XWindowAttributes a;
@@ -383,8 +387,8 @@ bool E2eSession::click(const QString& title, double x, double y)
     };
     XTranslateCoordinates(d_, w, DefaultRootWindow(d_), place(x, a.width), place(y, a.height), &rx, &ry, &child);
     XTestFakeMotionEvent(d_, -1, rx, ry, CurrentTime);
-    XTestFakeButtonEvent(d_, 1, True, CurrentTime);
-    XTestFakeButtonEvent(d_, 1, False, CurrentTime);
+    XTestFakeButtonEvent(d_, button, True, CurrentTime);
+    XTestFakeButtonEvent(d_, button, False, CurrentTime);
     XSync(d_, False);
     return true;
 }

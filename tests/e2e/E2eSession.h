@@ -37,7 +37,8 @@ public:
     static RegistryContent registry(const QString& host);
 
     // ---- kennel processes ---------------------------------------------------------------
-    QProcess& startKennel(const QString& host);
+    // command: what kennel is started under (for example setpriv and its arguments).
+    QProcess& startKennel(const QString& host, const QStringList& command = {});
     // The next message box since the last one taken, as its log line "caption | icon | text";
     // empty on timeout.
     QString nextMessage(int ms = 20000);
@@ -61,7 +62,7 @@ public:
     bool type(const QString& title, const QString& text);
     // Clicks at a point of the window: a coordinate below 1 in size is a share of the
     // window's width or height; a negative one counts from the right or bottom.
-    bool click(const QString& title, double x, double y);
+    bool click(const QString& title, double x, double y, unsigned button = 1);
     // Answers the message box taken last by nextMessage() once it is on screen, and waits
     // until it has gone.
     bool answer(const QString& chords);

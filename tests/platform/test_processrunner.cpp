@@ -1,6 +1,9 @@
-// Starting the host and waiting for its end; waits keep the event loop and leave the processor idle.
+// Starting the host and waiting for its end (a Windows program through Wine); the date the
+// host sees. Waits keep the event loop and leave the processor idle; no test moves the
+// machine's clock.
+#include "platform/HostClock.h"
+#include "platform/HostCommand.h"
 #include "platform/ProcessRunner.h"
-#include "platform/SystemClock.h"
 #include "tests/support/HostFolder.h"
 
 #include <QTemporaryDir>
@@ -8,15 +11,14 @@
 #include <QtTest>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
-QString script(const QString& folder, const QByteArray& body)
+QString program(const QString& folder, const QString& name, const QByteArray& content)
 {
-    QFile f(folder + QStringLiteral("/host.sh"));
-    f.open(QIODevice::WriteOnly);
-    f.write("#!/bin/sh\n" + body);
-    f.setPermissions(f.permissions() | QFileDevice::ExeOwner);
-    return f.fileName();
+    hostfolder::write(folder, name, content);
+    QFile::setPermissions(folder + QLatin1Char('/') + name, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return folder + QLatin1Char('/') + name;
 }
 double cpuSeconds()
 {
@@ -26,34 +28,85 @@ double cpuSeconds()
 }
 } // namespace
 
-class TestProcessRunner : public QObject {
+class TestProcessRunner : public QObject, ClockPort {
     Q_OBJECT
     QTemporaryDir dir;
 
+    bool shiftDate(int) override { return false; }
+    QString lastError() const override { return QStringLiteral("権限がありません。"); }
+    void wait(int) override {}
+
 private slots:
-    void cannotStart_returnsAtOnce()
+    // A Windows host runs through Wine: WINE and WINEPREFIX win over what Kennel would find,
+    // and what they name must be usable.
+    void hostCommand_data()
     {
-        ProcessRunner runner;
-        QVERIFY(!runner.runAndWait(dir.filePath(QStringLiteral("missing")), dir.path()));
-        hostfolder::write(dir.path(), QStringLiteral("plain"), "not a program");
-        QVERIFY(!runner.runAndWait(dir.filePath(QStringLiteral("plain")), dir.path()));
+        QTest::addColumn<QStringList>("environment");
+        QTest::addColumn<QString>("runs"); // program and WINEPREFIX, or the error
+        const QString other = dir.filePath(QStringLiteral("other"));
+        QDir().mkpath(other);
+        QTest::newRow("as given") << QStringList{"WINE=/bin/true", "WINEPREFIX=/elsewhere"}
+                                  << QStringLiteral("/bin/true /elsewhere");
+        QTest::newRow("WINE names nothing runnable")
+            << QStringList{"WINE=/nowhere/wine"} << hosttexts::kWineVariableBad.arg("/nowhere/wine");
+        if (::chown(QFile::encodeName(other).constData(), 65534, 65534) == 0) // root only
+            QTest::newRow("prefix of another user")
+                << QStringList{"WINE=/bin/true", "WINEPREFIX=" + other} << hosttexts::kPrefixNotOwned.arg(other);
+    }
+    void hostCommand()
+    {
+        QFETCH(QStringList, environment);
+        QFETCH(QString, runs);
+        QProcessEnvironment env;
+        for (const QString& entry : environment)
+            env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+        const HostCommand c =
+            ::hostCommand(program(dir.filePath(QStringLiteral("prefix/drive_c/M")), QStringLiteral("M.exe"), "MZ"), env);
+        QCOMPARE(c.error.isEmpty() ? c.program + ' ' + c.environment.value(QStringLiteral("WINEPREFIX")) : c.error, runs);
     }
 
-    // The host runs in its folder while events keep flowing (like the tray menu during the
-    // wait); a polling wait would burn about as much processor time as the wait lasts.
-    void runsInProgramFolder_eventsFlow_processorIdle()
+    // A file that cannot run is told at once: not executable, or of a format the system refuses.
+    void cannotStart_toldWhy()
     {
-        const QString folder = dir.filePath(QStringLiteral("ホスト フォルダ"));
-        QDir().mkpath(folder);
+        ProcessRunner runner;
+        hostfolder::write(dir.path(), QStringLiteral("plain"), "not a program");
+        const QString plain = dir.filePath(QStringLiteral("plain"));
+        QCOMPARE(runner.runAndWait(plain, dir.path(), {}).error, hosttexts::kNotExecutable.arg(plain));
+        const QString garbage = program(dir.path(), QStringLiteral("garbage"), "\x01\x02 not a program");
+        QCOMPARE(runner.runAndWait(garbage, dir.path(), {}).error, hosttexts::kNotRunnable.arg(garbage));
+    }
+
+    // A Windows host runs through Wine (here a script standing in for it) in the program
+    // folder, with the environment given and the prefix it lies in; events keep flowing (like
+    // the tray menu during the wait) and a polling wait would burn the processor meanwhile.
+    void runsThroughWine_eventsFlow_processorIdle()
+    {
+        const QString folder = dir.filePath(QStringLiteral("wine prefix/drive_c/ホスト フォルダ"));
+        const QString host = program(folder, QStringLiteral("Mewmail20.exe"), "MZ");
+        const QString wine = program(dir.path(), QStringLiteral("wine.sh"),
+                                     "#!/bin/sh\nsleep 1\necho \"$PWD|$WINEPREFIX|$1|$EXTRA\" > where\nexit 3\n");
         ProcessRunner runner;
         bool sawRunning = false;
         QTimer::singleShot(0, this, [&] { sawRunning = runner.isRunning(); });
         const double before = cpuSeconds();
-        QVERIFY(runner.runAndWait(script(folder, "sleep 1\npwd > where\n"), folder));
+        const HostRun run = runner.runAndWait(host, folder, {"WINE=" + wine, "EXTRA=a=b"});
         SystemClock().wait(500);
         QVERIFY2(cpuSeconds() - before < 0.5, "the wait used the processor");
         QVERIFY(sawRunning && !runner.isRunning());
-        QCOMPARE(QString::fromUtf8(hostfolder::read(folder + QStringLiteral("/where"))).trimmed(), folder);
+        QVERIFY(run.started);
+        QCOMPARE(run.exitCode, 3);
+        QCOMPARE(QString::fromUtf8(hostfolder::read(folder + QStringLiteral("/where"))).trimmed(),
+                 folder + '|' + dir.filePath(QStringLiteral("wine prefix")) + '|' + host + "|a=b");
+    }
+
+    // Without libfaketime the machine's clock is the fallback (here one that refuses), and its
+    // refusal says what to install. (The date libfaketime gives the host: test_e2e_wine.)
+    void hostClock_withoutFakeTime_saysWhatToInstall()
+    {
+        HostClock clock(QString(), this);
+        QVERIFY(clock.hostEnvironment().isEmpty());
+        QVERIFY(!clock.shiftDate(1));
+        QCOMPARE(clock.lastError(), QStringLiteral("権限がありません。\n") + kMsgInstallFakeTime);
     }
 };
 

@@ -1,14 +1,17 @@
-// Host launch, the wait and the bring-home command. The test itself plays the clock, the
-// windows and the host's process, logging into one list, so that each test can check the
-// order of what happened.
+// Host launch, the wait and the bring-home command, reached through the TaskTray window (the
+// offscreen platform has no tray). The test itself plays the clock, the windows and the
+// host's process, logging into one list, so that each test can check the order of what
+// happened.
 #include "tests/support/HostTest.h"
 #include "ui/main/Commands.h"
 #include "ui/main/HostLaunch.h"
+#include "ui/main/HostTray.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QtTest>
 
 class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
@@ -22,7 +25,12 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
     int receivingLeft = 0; // looks that still find "メールを受信中"
     bool running = false;
 
-    void click() { MnuTrayReturn_Click(ctx(), services); }
+    void click()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->windowTitle() == kTaskTrayCaption)
+                w->findChild<QToolButton*>(QStringLiteral("BtnTrayReturn"))->click();
+    }
 
     bool shiftDate(int d) override
     {
@@ -32,6 +40,7 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
         return !fail;
     }
     QString lastError() const override { return QStringLiteral("権限がありません。"); }
+    QStringList hostEnvironment() override { return {QStringLiteral("DATE=host")}; }
     void wait(int ms) override
     {
         log << QStringLiteral("wait %1").arg(ms) + (ctx().DateShifted ? "" : " unmarked");
@@ -57,21 +66,29 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
         running = fault != "host ends";
         return true;
     }
-    bool runAndWait(const QString&, const QString& folder) override
+    HostRun runAndWait(const QString&, const QString& folder, const QStringList& environment) override
     {
-        log << "start " + folder;
+        log << "start " + folder + ' ' + environment.join(' ');
+        if (fault == "cannot start")
+            return {false, 0, QStringLiteral("理由")};
         running = true;
+        if (fault == "fails after its window showed")
+            QTest::qWait(400); // the launch looks for the host's window meanwhile
         for (int i = 0; i < clicks; ++i) {
             click();
             fault.remove(QStringLiteral("back refused")); // the retry at the host's end succeeds
         }
         running = false;
-        return true;
+        return {true, fault.startsWith("fails") ? 3 : 0, {}};
     }
     bool isRunning() const override { return running; }
+    QString whyNotStartable(const QString&) const override
+    {
+        return fault == "not startable" ? QStringLiteral("理由") : QString();
+    }
     void launch()
     {
-        LaunchHost(ctx(), services, [this] { log << "hide"; });
+        LaunchHost(ctx(), services, {[this] { log << "hide"; }, [this] { log << "restore"; }});
     }
 
 private slots:
@@ -88,12 +105,38 @@ private slots:
     }
     void cleanup() { launchServices() = LaunchServices{}; }
 
-    void launch_missingHost_toldAndNothingStarts()
+    // Where the host did not run, the program goes on with its windows back and nothing
+    // stored; a host that ended at once may have written its places: they are stored before
+    // anything replaces them.
+    void launch_hostDidNotRun_data()
     {
-        QFile::remove(host() + QStringLiteral("/Mewmail20.exe"));
+        QTest::addColumn<QString>("goesWrong");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("told");
+        QTest::addColumn<bool>("unstored");
+        QTest::newRow("no executable") << "no executable" << "" << kMsgHostMissing << false;
+        QTest::newRow("known not to start") << "not startable" << ""
+                                            << kMsgHostNotStarted + QStringLiteral("\n理由") << false;
+        QTest::newRow("start refused") << "cannot start" << "hide,start,restore"
+                                       << kMsgHostNotStarted + QStringLiteral("\n理由") << false;
+        QTest::newRow("ends before its window shows")
+            << "fails at once" << "hide,start,restore" << kMsgHostEndedAtOnce.arg(3) << true;
+    }
+    void launch_hostDidNotRun()
+    {
+        QFETCH(QString, goesWrong);
+        QFETCH(QString, steps);
+        QFETCH(QString, told);
+        QFETCH(bool, unstored);
+        fault = goesWrong;
+        table().CurrentUser = table().MaxUser = 0;
+        if (fault == "no executable")
+            QFile::remove(host() + QStringLiteral("/Mewmail20.exe"));
         launch(); // returns: the program goes on
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgHostMissing});
-        QVERIFY(log.isEmpty());
+        QCOMPARE(log.join(',').remove(QRegularExpression(" [^,]*")), steps);
+        QCOMPARE(tc->messages.texts(), QStringList{told});
+        QCOMPARE(ctx().CurrentUnstored, unstored);
+        QVERIFY(QApplication::topLevelWidgets().isEmpty()); // no TaskTray window left
     }
 
     // The host runs in the program folder and the tray command is clicked while it runs.
@@ -118,6 +161,8 @@ private slots:
             << "host ends" << 1 << "activate,shift +1,keys,shift -1" << QStringList();
         QTest::newRow("clicked again: during the wait ignored, afterwards runs again")
             << "clicked twice" << 2 << home + ',' + home << QStringList();
+        QTest::newRow("host fails after its window showed: ends all the same")
+            << "fails after its window showed" << 0 << "" << QStringList();
     }
 
     void trayReturn()
@@ -129,7 +174,7 @@ private slots:
         fault = goesWrong;
         clicks = trayClicks;
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, launch());
-        QCOMPARE(log.join(','), "hide,start " + host() + ',' + steps);
+        QCOMPARE(log.join(','), "hide,start " + host() + " DATE=host" + (steps.isEmpty() ? "" : ',' + steps));
         QCOMPARE(tc->messages.texts(), told);
         QCOMPARE(days, 0);
     }

@@ -2,51 +2,21 @@
 
 #include "app/Context.h"
 #include "app/Gauge.h"
+#include "platform/HostClock.h"
 #include "platform/ProcessRunner.h"
-#include "platform/SystemClock.h"
 #include "storage/FileOps.h"
 #include "ui/main/Commands.h"
+#include "ui/main/HostTray.h"
 #include "ui/main/MainForm.h"
 
-#include <QAction>
 #include <QCoreApplication>
-#include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
-#include <QSystemTrayIcon>
+#include <QTimer>
 
 namespace {
 
 constexpr int kLookIntervalMs = 50;      // between two looks for the receiving window
 constexpr int kReceivingAppearMs = 2000; // how long the receiving window may take to show
-
-// The tray picture: a small red-roofed kennel, drawn here so that no image file is needed.
-QIcon kennelIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 40, 20), 1.5));
-    p.setBrush(QColor(222, 184, 135));
-    p.drawRect(QRectF(6, 14, 20, 15));
-    QPainterPath roof;
-    roof.moveTo(2, 15);
-    roof.lineTo(16, 3);
-    roof.lineTo(30, 15);
-    roof.closeSubpath();
-    p.setBrush(QColor(200, 40, 40));
-    p.drawPath(roof);
-    QPainterPath door;
-    door.moveTo(12, 29);
-    door.lineTo(12, 22);
-    door.arcTo(QRectF(12, 18, 8, 8), 180, -180);
-    door.lineTo(20, 29);
-    door.closeSubpath();
-    p.setBrush(QColor(70, 45, 25));
-    p.drawPath(door);
-    return QIcon(pixmap);
-}
+constexpr int kWatchIntervalMs = 250;    // between two looks for the host's window
 
 // Yields once to the event loop so that the windows and the tray keep answering.
 void yieldOnce()
@@ -58,8 +28,8 @@ void yieldOnce()
 
 ClockPort& LaunchServices::clockPort()
 {
-    static SystemClock systemClock;
-    return clock ? *clock : systemClock;
+    static HostClock hostClock;
+    return clock ? *clock : hostClock;
 }
 
 ProcessPort& LaunchServices::processPort()
@@ -74,69 +44,39 @@ LaunchServices& launchServices()
     return services;
 }
 
-// ---- tray ------------------------------------------------------------------------------
-
-HostTray::HostTray(Context& ctx, LaunchServices& services, QObject* parent)
-    : QObject(parent), ctx_(ctx), services_(services)
-{
-    MnuTray = new QMenu(QStringLiteral("ﾀｽｸﾄﾚｲﾒﾆｭｰ"));
-    MnuTray->setObjectName(QStringLiteral("MnuTray"));
-    MnuTrayReturn = MnuTray->addAction(QStringLiteral("ﾍﾟｯﾄを強制帰宅"));
-    MnuTrayReturn->setObjectName(QStringLiteral("MnuTrayReturn"));
-    connect(MnuTrayReturn, &QAction::triggered, this, [this] { MnuTrayReturn_Click(ctx_, services_); });
-}
-
-HostTray::~HostTray()
-{
-    TrayRemove();
-    delete MnuTray;
-}
-
-void HostTray::TrayAdd()
-{
-    if (icon_ || !QSystemTrayIcon::isSystemTrayAvailable())
-        return; // without a tray the wait goes on all the same
-    icon_ = new QSystemTrayIcon(kennelIcon(), this);
-    icon_->setObjectName(QStringLiteral("PicTrayIcon"));
-    icon_->setToolTip(kTrayTip);
-    // The right button opens the menu (once at a time: QMenu is modal while open); a left
-    // click does nothing.
-    icon_->setContextMenu(MnuTray);
-    icon_->show();
-}
-
-void HostTray::TrayRemove()
-{
-    if (!icon_)
-        return;
-    icon_->hide();
-    icon_->setContextMenu(nullptr);
-    delete icon_;
-    icon_ = nullptr;
-}
-
-bool HostTray::iconShown() const
-{
-    return icon_ && icon_->isVisible();
-}
-
 // ---- launch ----------------------------------------------------------------------------
 
-void LaunchHost(Context& ctx, LaunchServices& services, const std::function<void()>& hideWindows)
+void LaunchHost(Context& ctx, LaunchServices& services, const LaunchWindows& windows)
 {
     const QString host = ctx.paths.hostExecutable();
     if (!fileops::exists(host)) {
         ctx.critical(kMsgHostMissing);
         return;
     }
+    if (const QString why = services.processPort().whyNotStartable(host); !why.isEmpty()) {
+        ctx.critical(kMsgHostNotStarted + QLatin1Char('\n') + why);
+        return;
+    }
 
+    HostRun run;
     {
+        if (windows.hide)
+            windows.hide();
         HostTray tray(ctx, services);
         tray.TrayAdd();
-        if (hideWindows)
-            hideWindows();
-        // A host that cannot be started is not reported: the program simply ends.
-        services.processPort().runAndWait(host, ctx.paths.ProgramFolder);
+        // Whether the host got as far as its window tells a host that ran from one that
+        // could not (Wine refusing its prefix, a missing library): both just end.
+        services.hostWindowSeen = false;
+        QTimer watch;
+        watch.setInterval(kWatchIntervalMs);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
+                services.hostWindowSeen = true;
+                watch.stop();
+            }
+        });
+        watch.start();
+        run = services.processPort().runAndWait(host, ctx.paths.ProgramFolder, services.clockPort().hostEnvironment());
         tray.TrayRemove();
     }
 
@@ -147,7 +87,20 @@ void LaunchHost(Context& ctx, LaunchServices& services, const std::function<void
         else
             ctx.critical(kMsgDateNotRestored + QLatin1Char('\n') + clock.lastError());
     }
-    ctx.endProgram(0);
+    services.clockPort().hostEnded(); // the program may end without running destructors
+    if (run.started && (run.exitCode == 0 || services.hostWindowSeen))
+        ctx.endProgram(0);
+
+    // Kennel stays: the main window comes back. A host that ended at once may still have
+    // written its places, so they are stored before anything replaces them.
+    if (windows.restore)
+        windows.restore();
+    if (run.started) {
+        ctx.CurrentUnstored = ctx.CurrentUnstored || ctx.table.CurrentUser >= 0;
+        ctx.critical(kMsgHostEndedAtOnce.arg(run.exitCode));
+    } else {
+        ctx.critical(kMsgHostNotStarted + QLatin1Char('\n') + run.error);
+    }
 }
 
 void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
@@ -170,6 +123,7 @@ void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
         ctx.critical(kMsgHostWindowMissing);
         return;
     }
+    services.hostWindowSeen = true;
     yieldOnce();
 
     ctx.DateShifted = false;
@@ -207,7 +161,7 @@ void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
 
 void launchHost(MainForm& main)
 {
-    LaunchHost(main.ctx(), launchServices(), [&main] { main.hideAllWindows(); });
+    LaunchHost(main.ctx(), launchServices(), {[&main] { main.hideAllWindows(); }, [&main] { main.restoreWindows(); }});
 }
 
 void BtnLaunch_Click(MainForm& main)

@@ -262,9 +262,21 @@ void MainForm::OpenTimer_Timer()
 
 void MainForm::hideAllWindows()
 {
+    hidden_.clear();
     for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->isVisible())
+        if (w->isVisible()) {
+            hidden_ << w;
             w->hide();
+        }
+}
+
+void MainForm::restoreWindows()
+{
+    for (const QPointer<QWidget>& w : std::as_const(hidden_))
+        if (w)
+            w->show();
+    hidden_.clear();
+    activateWindow();
 }
 
 // ---- busy state and gauge -------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "controls/CProgBar32.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QAction;
 class QComboBox;
@@ -29,8 +30,10 @@ public:
     // Form_Load: refusals, gauge, selector, library version, busy state, start-up timer.
     // Call once after construction; shows the window.
     void Form_Load();
-    // Hides the main window and every other window of the program (host launch).
+    // Hides the main window and every other window of the program (host launch), and shows
+    // them again when the host could not run.
     void hideAllWindows();
+    void restoreWindows();
 
     // MainView
     void BusyOn() override;
@@ -83,6 +86,7 @@ private:
     bool instanceLockHeld_;
     CProgBar32 progBar_;
     QString unlhaVersionText_;
+    QList<QPointer<QWidget>> hidden_; // by hideAllWindows
 
     QGroupBox* FrmPetSel = nullptr;
     QComboBox* CmbPetSel = nullptr;

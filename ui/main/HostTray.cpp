@@ -1,0 +1,124 @@
+#include "ui/main/HostTray.h"
+
+#include "ui/main/HostLaunch.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QSystemTrayIcon>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// The tray picture: a small red-roofed kennel, drawn here so that no image file is needed.
+QIcon kennelIcon()
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 40, 20), 1.5));
+    p.setBrush(QColor(222, 184, 135));
+    p.drawRect(QRectF(6, 14, 20, 15));
+    QPainterPath roof;
+    roof.moveTo(2, 15);
+    roof.lineTo(16, 3);
+    roof.lineTo(30, 15);
+    roof.closeSubpath();
+    p.setBrush(QColor(200, 40, 40));
+    p.drawPath(roof);
+    QPainterPath door;
+    door.moveTo(12, 29);
+    door.lineTo(12, 22);
+    door.arcTo(QRectF(12, 18, 8, 8), 180, -180);
+    door.lineTo(20, 29);
+    door.closeSubpath();
+    p.setBrush(QColor(70, 45, 25));
+    p.drawPath(door);
+    return QIcon(pixmap);
+}
+
+// Closing the TaskTray window only minimises it: it is the one way to the command while
+// the host runs, and the host's end is what ends Kennel.
+class TaskTrayWindow : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        showMinimized();
+    }
+};
+
+} // namespace
+
+HostTray::HostTray(Context& ctx, LaunchServices& services, QObject* parent)
+    : QObject(parent), ctx_(ctx), services_(services)
+{
+    MnuTray = new QMenu(QStringLiteral("ﾀｽｸﾄﾚｲﾒﾆｭｰ"));
+    MnuTray->setObjectName(QStringLiteral("MnuTray"));
+    MnuTray->setWindowTitle(MnuTray->title()); // lets scripts find the open menu
+    MnuTrayReturn = MnuTray->addAction(QStringLiteral("ﾍﾟｯﾄを強制帰宅"));
+    MnuTrayReturn->setObjectName(QStringLiteral("MnuTrayReturn"));
+    connect(MnuTrayReturn, &QAction::triggered, this, [this] { MnuTrayReturn_Click(ctx_, services_); });
+}
+
+HostTray::~HostTray()
+{
+    TrayRemove();
+    delete MnuTray;
+}
+
+void HostTray::TrayAdd()
+{
+    if (icon_ || IconForm)
+        return;
+    const QIcon picture = kennelIcon();
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        IconForm = new TaskTrayWindow;
+        IconForm->setObjectName(QStringLiteral("IconForm"));
+        IconForm->setWindowTitle(kTaskTrayCaption);
+        IconForm->setWindowIcon(picture);
+        auto* command = new QToolButton(IconForm);
+        command->setObjectName(QStringLiteral("BtnTrayReturn"));
+        command->setDefaultAction(MnuTrayReturn);
+        command->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        command->setIcon(picture);
+        command->setMinimumHeight(40);
+        auto* layout = new QVBoxLayout(IconForm);
+        layout->addWidget(command);
+        IconForm->setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+        IconForm->show();
+        command->setFocus();
+        return;
+    }
+    icon_ = new QSystemTrayIcon(picture, this);
+    icon_->setObjectName(QStringLiteral("PicTrayIcon"));
+    icon_->setToolTip(kTrayTip);
+    // The right button opens the menu (once at a time: QMenu is modal while open); a left
+    // click does nothing.
+    icon_->setContextMenu(MnuTray);
+    icon_->show();
+}
+
+void HostTray::TrayRemove()
+{
+    delete IconForm;
+    IconForm = nullptr;
+    if (!icon_)
+        return;
+    icon_->hide();
+    icon_->setContextMenu(nullptr);
+    delete icon_;
+    icon_ = nullptr;
+}
+
+bool HostTray::iconShown() const
+{
+    return icon_ && icon_->isVisible();
+}
