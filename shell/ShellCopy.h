@@ -9,6 +9,11 @@ struct Context;
 // (with or without a final "/") that is created when missing. Existing files are replaced
 // without asking; a copy that fails tells the user "ファイルエラーが発生しました。" once.
 // Returns whether everything was copied, for callers that care; most carry on regardless.
+//
+// Links are copied as links (the same target text), never read through; a source folder or
+// a target folder that is a link, or that lies below the program folder behind a link, is
+// never entered: the copy fails. A file or link in the target's place is replaced, never
+// written through.
 bool ShellCopy(Context& ctx, const QString& source, const QString& target);
 
 // As ShellCopy, but a "/*.*" source also copies the folder's sub-folders with their contents.
@@ -26,6 +31,9 @@ bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target
 // out. A program that sets a file's time back to an older value and keeps its size goes
 // unnoticed, as with any size and time check.
 bool UnchangedCopy(const QString& original, const QString& copy);
+
+// True when a and b are regular files with the same bytes: UnchangedCopy, or read and compared.
+bool SameBytes(const QString& a, const QString& b);
 
 // The folder picker: the chosen folder, or the empty text when cancelled.
 QString BrowseFolder(Context& ctx, const QString& title);

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -86,6 +88,45 @@ private slots:
         QVERIFY(!hostfolder::exists(to + QStringLiteral("/おやつ/cake.pac")));
         QCOMPARE(inode(to + QStringLiteral("/受信フォルダ/in.mwm")), unchanged);
         QCOMPARE(read(to + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in live"));
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    // Nothing is read, written or deleted through a link: an item folder or the template that
+    // is one becomes a real folder (the link goes, what it points to stays as it was); a file
+    // that is one is stored as a link.
+    void linksAreNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("link"); // in the program folder
+        QTest::addColumn<QString>("text"); // what it points to
+        QTest::newRow("pet's inbox to another pet's") << "ユーザー1/受信フォルダ" << "../ユーザー2/受信フォルダ";
+        QTest::newRow("pet's toys to outside") << "ユーザー1/おもちゃ" << "../../outside";
+        QTest::newRow("the template") << "Default" << "../outside";
+        QTest::newRow("a mail to a private file") << "受信フォルダ/secret.mwm" << "../../outside/private.txt";
+    }
+
+    void linksAreNeverFollowed()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, text);
+        newHost(QStringLiteral("/host"));
+        hostfolder::makeHost(host(), QStringLiteral("live"));
+        hostfolder::makeHost(pet(1), QStringLiteral("A"));
+        hostfolder::makeHost(pet(2), QStringLiteral("B"));
+        hostfolder::write(root(), QStringLiteral("outside/private.txt"), "private");
+        ctx().table.MaxUser = 1;
+        ctx().table.CurrentUser = 0;
+        QDir(host() + '/' + link).removeRecursively();
+        std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
+        const auto outside = hostfolder::snapshot(root() + QStringLiteral("/outside"));
+        const auto other = hostfolder::snapshot(pet(2));
+        QVERIFY(SnapshotDefaultData(ctx()) && StorePetData(ctx()));
+        QCOMPARE(hostfolder::snapshot(root() + QStringLiteral("/outside")), outside);
+        QCOMPARE(hostfolder::snapshot(pet(2)), other);
+        const QFileInfo made(host() + '/' + link);
+        if (made.isSymLink()) // a file of the host's, now also in the pet's folder
+            QCOMPARE(std::filesystem::read_symlink((pet(1) + '/' + link).toStdString()), text.toStdString());
+        else
+            QVERIFY(made.isDir());
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
