@@ -6,6 +6,7 @@
 #include "storage/FileOps.h"
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -66,12 +68,61 @@ int openRegular(const fs::path& path, struct stat& st)
 
 // ---- which copies are known ------------------------------------------------------------
 
+// The record each file of a pair carries: the token the two share and the other's identity.
+constexpr const char* kPairAttribute = "user.kennel.copy";
+
+struct PairRecord {
+    unsigned long long token = 0;
+    unsigned long long dev = 0;
+    unsigned long long ino = 0;
+};
+
+// The record of an open file, or of the file at path (never through a link).
+std::optional<PairRecord> readRecord(int fd, const char* path = nullptr)
+{
+    char text[96] = {};
+    const ssize_t n = path ? ::lgetxattr(path, kPairAttribute, text, sizeof text - 1)
+                           : ::fgetxattr(fd, kPairAttribute, text, sizeof text - 1);
+    PairRecord r;
+    if (n <= 0 || std::sscanf(text, "%llx %llu %llu", &r.token, &r.dev, &r.ino) != 3)
+        return std::nullopt;
+    return r;
+}
+
+// Where the file system keeps no such records, no pair is ever known: the files are compared.
+void writeRecord(int fd, unsigned long long token, const struct stat& other)
+{
+    char text[96];
+    const int n = std::snprintf(text, sizeof text, "%llx %llu %llu", token,
+                                static_cast<unsigned long long>(other.st_dev),
+                                static_cast<unsigned long long>(other.st_ino));
+    ::fsetxattr(fd, kPairAttribute, text, static_cast<size_t>(n), 0);
+}
+
+unsigned long long newToken()
+{
+    return QRandomGenerator::system()->generate64();
+}
+
+bool names(const PairRecord& r, const struct stat& st)
+{
+    return r.dev == static_cast<unsigned long long>(st.st_dev) && r.ino == static_cast<unsigned long long>(st.st_ino);
+}
+
+// b is an open file, or with bPath the file there.
+bool paired(int a, const struct stat& sa, int b, const struct stat& sb, const char* bPath = nullptr)
+{
+    const auto ra = readRecord(a);
+    const auto rb = readRecord(b, bPath);
+    return ra && rb && ra->token == rb->token && names(*ra, sb) && names(*rb, sa);
+}
+
 bool sameSizeAndTime(const struct stat& a, const struct stat& b)
 {
     return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-// Neither file changed in the tick of the later copy (see UnchangedCopy).
+// Neither file changed in the tick of the later copy (see KnownCopies).
 bool settled(const struct stat& a, const struct stat& b)
 {
     constexpr time_t kMargin = 2; // seconds
@@ -138,12 +189,15 @@ bool copyBytes(int in, int out, off_t size)
     }
 }
 
-// Writes the source's bytes, permissions and modification time into fd; closes fd.
-bool writeCopy(int in, const struct stat& source, int fd)
+// Writes the source's bytes, permissions and modification time into fd; closes fd. With a
+// token, fd's record names the source (before the permissions may make it read-only).
+bool writeCopy(int in, const struct stat& source, int fd, std::optional<unsigned long long> token = {})
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    const bool ok = copyBytes(in, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0
-        && ::futimens(fd, times) == 0;
+    bool ok = copyBytes(in, fd, source.st_size);
+    if (ok && token)
+        writeRecord(fd, *token, source);
+    ok = ok && ::fchmod(fd, source.st_mode & 07777) == 0 && ::futimens(fd, times) == 0;
     return ::close(fd) == 0 && ok;
 }
 
@@ -180,12 +234,13 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // and modification time.
 //
 // With keepUnchanged (the storage operations, which redo an interrupted copy from a source
-// that stays whole), a regular target that is an unchanged copy of the source stays, and a
-// changed one with no other name is rewritten in place, as clearing it and copying anew would
-// leave it: making a new file for every replaced one is what makes a pet switch slow on ext4,
-// whose search for a free inode crawls past the ones just freed. A half-written target has a
-// fresh modification time, so the next copy replaces it. A hard link to the source or to any
-// other file is replaced by a copy of its own.
+// that stays whole), a regular target that holds the source's bytes stays (KnownCopies, or
+// compared when size and time agree), and a changed one with no other name is rewritten in
+// place, as clearing it and copying anew would leave it: making a new file for every
+// replaced one is what makes a pet switch slow on ext4, whose search for a free inode crawls
+// past the ones just freed. The target's record is renewed before its bytes change, and the
+// source's once they are complete, so a pair never stands for a half-written file. A hard
+// link to the source or to any other file is replaced by a copy of its own.
 bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
 {
     struct stat source {};
@@ -199,32 +254,56 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
         return true; // a file copied onto itself stays as it is
     bool inPlace = false;
     if (keepUnchanged && regularTarget && !sameFile) {
-        if (sameSizeAndTime(source, target) && settled(source, target))
-            return true;
+        if (sameSizeAndTime(source, target)) {
+            if (settled(source, target) && paired(in.fd, source, -1, target, to.c_str()))
+                return true;
+            const Fd out(openRegular(to, target));
+            if (out.fd >= 0 && sameBytes(in.fd, out.fd, source.st_size)) {
+                const unsigned long long token = newToken();
+                writeRecord(out.fd, token, source);
+                writeRecord(in.fd, token, target);
+                return true;
+            }
+        }
         inPlace = target.st_nlink == 1;
     }
     if (fault::fails("copy", QString::fromStdString(to.string())))
         return false;
+    const std::optional<unsigned long long> token = keepUnchanged ? std::optional(newToken()) : std::nullopt;
     if (inPlace) {
         // A target that cannot be opened for writing (read-only) is replaced as below.
-        const int fd = ::open(to.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0)
-            return writeCopy(in.fd, source, fd);
+        const int fd = ::open(to.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            writeRecord(fd, *token, source); // no longer the copy of anything else
+            const bool truncated = ::ftruncate(fd, 0) == 0;
+            const bool ok = truncated ? writeCopy(in.fd, source, fd) : (::close(fd), false);
+            if (ok)
+                writeRecord(in.fd, *token, target);
+            return ok;
+        }
     }
     const fs::path temp = tempBeside(to);
     // A temporary file left by an earlier run goes first; a link there as a link.
     ::unlink(temp.c_str());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
+    struct stat made {};
+    if (fd < 0 || ::fstat(fd, &made) != 0) {
+        if (fd >= 0)
+            ::close(fd);
         return false;
-    bool ok = writeCopy(in.fd, source, fd);
+    }
+    bool ok = writeCopy(in.fd, source, fd, token);
     if (ok && fault::fails("rename", QString::fromStdString(to.string())))
         ok = false;
     else if (ok)
         ok = ::rename(temp.c_str(), to.c_str()) == 0;
-    if (!ok)
+    if (!ok) {
         ::unlink(temp.c_str());
-    return ok;
+        return false;
+    }
+    if (token)
+        writeRecord(in.fd, *token, made);
+    return true;
 }
 
 // ---- planning --------------------------------------------------------------------------
@@ -358,12 +437,13 @@ bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target
     return runCopy(ctx, source, target, false, true);
 }
 
-bool UnchangedCopy(const QString& original, const QString& copy)
+bool KnownCopies(const QString& a, const QString& b)
 {
-    struct stat o {};
-    struct stat c {};
-    return ::lstat(native(original).c_str(), &o) == 0 && ::lstat(native(copy).c_str(), &c) == 0 && S_ISREG(o.st_mode)
-        && S_ISREG(c.st_mode) && sameSizeAndTime(o, c) && settled(o, c);
+    struct stat sa {};
+    struct stat sb {};
+    const Fd fa(openRegular(native(a), sa));
+    const Fd fb(openRegular(native(b), sb));
+    return fa.fd >= 0 && fb.fd >= 0 && sameSizeAndTime(sa, sb) && settled(sa, sb) && paired(fa.fd, sa, fb.fd, sb);
 }
 
 bool SameBytes(const QString& a, const QString& b)
@@ -374,7 +454,8 @@ bool SameBytes(const QString& a, const QString& b)
     const Fd fb(openRegular(native(b), sb));
     if (fa.fd < 0 || fb.fd < 0 || sa.st_size != sb.st_size)
         return false;
-    return (sameSizeAndTime(sa, sb) && settled(sa, sb)) || sameBytes(fa.fd, fb.fd, sa.st_size);
+    return (sameSizeAndTime(sa, sb) && settled(sa, sb) && paired(fa.fd, sa, fb.fd, sb))
+           || sameBytes(fa.fd, fb.fd, sa.st_size);
 }
 
 QString BrowseFolder(Context& ctx, const QString& title)

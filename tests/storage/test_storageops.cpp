@@ -14,11 +14,15 @@ using hostfolder::read;
 namespace {
 const QString kSub = QStringLiteral("/受信フォルダ/sub/deep.mwm");
 
-// Sets a file's modification time to secondsAgo before now.
+// Sets a file's modification time to `when`, or secondsAgo before now.
+void setTime(const QString& path, time_t when)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
 void age(const QString& path, int secondsAgo)
 {
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - secondsAgo, 0}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    setTime(path, ::time(nullptr) - secondsAgo);
 }
 
 ino_t inode(const QString& path)
@@ -62,7 +66,8 @@ private slots:
     }
 
     // A second store or a load over an earlier copy: a file of the same size with another time
-    // is replaced, a file the source lacks goes, an unchanged file is not rewritten.
+    // is replaced, and so is one of the same size and time but other bytes; a file the source
+    // lacks goes, an unchanged file is not rewritten.
     void updatesOnlyWhatChanged_data()
     {
         QTest::addColumn<bool>("load");
@@ -82,9 +87,14 @@ private slots:
         hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
         age(from + QStringLiteral("/おもちゃ/ball.pty"), 7200);
         QVERIFY(QFile::remove(from + QStringLiteral("/おやつ/cake.pac")));
+        for (const auto& [folder, bytes] : {std::pair(from, "mine"), std::pair(to, "your")}) {
+            hostfolder::write(folder, QStringLiteral("宝物/twin.pac"), bytes);
+            setTime(folder + QStringLiteral("/宝物/twin.pac"), 1'000'000'000);
+        }
         const ino_t unchanged = inode(to + QStringLiteral("/受信フォルダ/in.mwm"));
         load ? LoadPetData(ctx()) : StorePetData(ctx());
         QCOMPARE(read(to + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy LIVE"));
+        QCOMPARE(read(to + QStringLiteral("/宝物/twin.pac")), QByteArray("mine"));
         QVERIFY(!hostfolder::exists(to + QStringLiteral("/おやつ/cake.pac")));
         QCOMPARE(inode(to + QStringLiteral("/受信フォルダ/in.mwm")), unchanged);
         QCOMPARE(read(to + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in live"));
