@@ -35,9 +35,10 @@ void WriteBackupInfo(Context& ctx, int index, const QDate& today)
 std::optional<BackupInfo> ReadBackupInfo(Context& ctx, const QString& path, const QString& refusal)
 {
     std::optional<BackupInfo> info;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        info = parseBackupInfo(file.read(1 << 20));  // a real file is a few lines; a huge one stays bounded
+    // A real file is a few lines; a huge one stays bounded. Anything but a regular file is
+    // refused without waiting on it.
+    if (const auto bytes = fileops::readRegular(path, 1 << 20))
+        info = parseBackupInfo(*bytes);
     if (!info)
         ctx.critical(refusal);
     return info;

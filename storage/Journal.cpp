@@ -1,11 +1,8 @@
 #include "storage/Journal.h"
 
 #include "app/Context.h"
-#include "app/FaultPoint.h"
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
-
-#include <QFile>
 
 namespace journal {
 
@@ -53,11 +50,12 @@ bool write(const HostLayout& paths, const Entry& entry)
 
 std::optional<Entry> read(const HostLayout& paths)
 {
-    QFile file(path(paths));
-    if (!file.open(QIODevice::ReadOnly))
+    // Anything but a regular file (a FIFO, a link) names no operation; it is never waited on.
+    const auto bytes = fileops::readRegular(path(paths), 64 * 1024);
+    if (!bytes)
         return std::nullopt;
     Entry entry;
-    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    const QList<QByteArray> lines = bytes->split('\n');
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromUtf8(raw);
         const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -77,12 +75,7 @@ std::optional<Entry> read(const HostLayout& paths)
 
 bool remove(const HostLayout& paths)
 {
-    const QString file = path(paths);
-    if (!QFile::exists(file))
-        return true;
-    if (!fault::fails("delete", file))
-        QFile::remove(file);
-    return !QFile::exists(file);
+    return fileops::deleteFile(path(paths));
 }
 
 QString stagingFolder(const HostLayout& paths)

@@ -7,16 +7,12 @@
 #include "storage/PetSwitch.h"
 #include "storage/StorageOps.h"
 
-#include <QFile>
-
 namespace {
 
 RegistryContent readRegistryFile(const Context& ctx)
 {
-    QFile file(ctx.paths.registryFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parseRegistry(file.read(1 << 20));
+    const auto bytes = fileops::readRegular(ctx.paths.registryFile(), 1 << 20);
+    return bytes ? parseRegistry(*bytes) : RegistryContent{};
 }
 
 bool listed(const RegistryContent& reg, int index, const QString& name)
@@ -176,7 +172,7 @@ bool RecoverInterruptedWork(Context& ctx)
         ctx.table = table;  // ReadRegistry fills the table from the file
         if (ok)
             ok = journal::remove(ctx.paths);
-    } else if (QFile::exists(journal::path(ctx.paths))) {
+    } else if (fileops::exists(journal::path(ctx.paths))) {
         journal::remove(ctx.paths);  // names no operation: nothing to finish
     }
     // A restore that never registered leaves its staging folder behind.

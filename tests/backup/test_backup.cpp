@@ -1,5 +1,5 @@
 // Backing a pet up into a folder or an archive: overwrites asked for, failures that keep what
-// was there, the archive source check.
+// was there, the archive source check, FIFOs given as sources.
 #include "backup/Backup.h"
 #include "backup/ArchiveCalls.h"
 #include "backup/BackupInfo.h"
@@ -8,6 +8,8 @@
 #include "tests/backup/BackupFixture.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 const QDate kDay(1999, 10, 31);
@@ -120,6 +122,28 @@ private slots:
         QVERIFY(!BackupToArchive(fx->ctx(), i, lzh(), kDay));
         QVERIFY(fx->tc->messages.texts().contains(kMsgLhaFailed));
         QCOMPARE(hostfolder::read(lzh()), "earlier backup");
+    }
+
+    // A FIFO where the restore check reads a file is refused at once, never waited on.
+    void fifoSourceRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("as the archive") << "a.lzh" << kMsgNotLhaArchive;
+        QTest::newRow("as a folder's information file") << "BackUp.ini" << kMsgBrokenFolderInfo;
+    }
+
+    void fifoSourceRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        fx->loadLibrary(); // where it is built, it is never handed the FIFO either
+        const QString fifo = fx->outside() + QLatin1Char('/') + name;
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const auto info =
+            name == kBackupInfoName ? CheckFolderSource(fx->ctx(), fx->outside()) : CheckArchiveSource(fx->ctx(), fifo);
+        QVERIFY(!info);
+        QCOMPARE(fx->tc->messages.texts(), QStringList{message});
     }
 
     void archiveSource_data()
