@@ -49,8 +49,7 @@ int main(int argc, char* argv[])
     ctx.windows = &windows;
 #endif
 
-    const bool lockHeld = acquireInstanceLock(QCoreApplication::applicationFilePath());
-    MainForm mainForm(ctx, lockHeld);
+    MainForm mainForm(ctx, acquireInstanceLock(programFolder));
     mainForm.Form_Load();
     return app.exec();
 }

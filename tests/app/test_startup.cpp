@@ -33,10 +33,10 @@ private slots:
         FakeWindows windows;
         tc->ctx.windows = &windows;
         windows.titles = {QStringLiteral("Mewmail for Windows ver. 2.0 ")};
-        StartupRefusals(tc->ctx, true);
+        StartupRefusals(tc->ctx, InstanceLock::Held);
         QVERIFY(tc->messages.shown.isEmpty());
         windows.titles = {texts::kHostTitle};
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupRefusals(tc->ctx, true));
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupRefusals(tc->ctx, InstanceLock::Held));
         QCOMPARE(tc->messages.shown.size(), 1);
     }
 

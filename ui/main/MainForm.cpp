@@ -63,8 +63,8 @@ QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const
 
 } // namespace
 
-MainForm::MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent)
-    : QMainWindow(parent), ctx_(ctx), instanceLockHeld_(instanceLockHeld)
+MainForm::MainForm(Context& ctx, InstanceLock lock, QWidget* parent)
+    : QMainWindow(parent), ctx_(ctx), instanceLock_(lock)
 {
     initMainFormResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -232,7 +232,7 @@ void MainForm::Form_Load()
 {
     ctx_.FileProcessing = false;
     ctx_.SuppressPetSel = false;
-    StartupRefusals(ctx_, instanceLockHeld_);
+    StartupRefusals(ctx_, instanceLock_);
 
     progBar_.setParent(PicProgress);
     progBar_.setProgVert(false);
