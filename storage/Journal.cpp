@@ -4,6 +4,8 @@
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
 
+#include <QDir>
+
 namespace journal {
 
 namespace {
@@ -89,6 +91,22 @@ QString freeTrashFolder(const HostLayout& paths)
     for (int n = 2; fileops::exists(name); ++n)
         name = paths.place(kTrash + QLatin1Char('-') + QString::number(n));
     return name;
+}
+
+QStringList trashFolders(const HostLayout& paths)
+{
+    QStringList found;
+    const QDir folder(paths.ProgramFolder);
+    for (const QString& name : folder.entryList({kTrash, kTrash + QStringLiteral("-*")},
+                                                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot
+                                                    | QDir::CaseSensitive)) {
+        bool number = name == kTrash;
+        if (!number)
+            name.mid(kTrash.size() + 1).toInt(&number);
+        if (number)
+            found << paths.place(name);
+    }
+    return found;
 }
 
 }  // namespace journal

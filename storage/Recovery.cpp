@@ -87,7 +87,7 @@ bool finishDelete(Context& ctx, const journal::Entry& e, const RegistryContent& 
     } else if (!(reg.kind == RegistryContent::Kind::Version2 && reg.table.MaxUser == m - 1)) {
         return true;  // not this deletion's file: leave the folders alone
     }
-    RemovePetFolder(ctx, trash + QLatin1Char('/'));
+    fileops::removeTree(trash);
     return true;
 }
 
@@ -175,10 +175,13 @@ bool RecoverInterruptedWork(Context& ctx)
     } else if (fileops::exists(journal::path(ctx.paths))) {
         journal::remove(ctx.paths);  // names no operation: nothing to finish
     }
-    // A restore that never registered leaves its staging folder behind.
-    const QString staging = journal::stagingFolder(ctx.paths);
-    if (ok && fileops::exists(staging))
-        fileops::removeTree(staging);
+    // A restore that never registered leaves its staging folder behind; a deletion killed
+    // before its journal was written or after it was removed, its trash.
+    if (ok) {
+        fileops::removeTree(journal::stagingFolder(ctx.paths));
+        for (const QString& trash : journal::trashFolders(ctx.paths))
+            fileops::removeTree(trash);
+    }
     ctx.StepSize = stepSize;
     return ok;
 }
