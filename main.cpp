@@ -50,6 +50,8 @@ int main(int argc, char* argv[])
 #endif
 
     MainForm mainForm(ctx, acquireInstanceLock(programFolder));
+    // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.
+    copyProgress.setCloseRequest([&ctx] { ctx.critical(texts::kMsgFileProcessing); });
     mainForm.Form_Load();
     return app.exec();
 }

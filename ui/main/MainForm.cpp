@@ -29,8 +29,6 @@ static void initMainFormResources()
 
 namespace {
 
-const QString kMsgBusyClosing = QStringLiteral("ファイル処理中です。しばらくしてから終了してください。");
-
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& text, const QString& tip,
                            const QString& picture)
 {
@@ -423,7 +421,7 @@ void MainForm::closeEvent(QCloseEvent* event)
 {
     if (ctx_.FileProcessing) {
         event->ignore();
-        ctx_.critical(kMsgBusyClosing);
+        ctx_.critical(texts::kMsgFileProcessing);
         return;
     }
     event->accept();
