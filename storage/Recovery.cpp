@@ -156,7 +156,10 @@ bool RecoverInterruptedWork(Context& ctx)
     const int stepSize = ctx.StepSize;
     ctx.StepSize = 0;
     bool ok = true;
+    QString namedTrash; // a deletion's trash that its journal may have left alone
     if (const auto e = journal::read(ctx.paths)) {
+        if (e->op == QLatin1String("delete"))
+            namedTrash = e->value(QStringLiteral("trash"));
         const RegistryContent reg = readRegistryFile(ctx);
         const PetTable table = ctx.table;
         if (e->op == QLatin1String("switch"))
@@ -175,12 +178,13 @@ bool RecoverInterruptedWork(Context& ctx)
     } else if (fileops::exists(journal::path(ctx.paths))) {
         journal::remove(ctx.paths);  // names no operation: nothing to finish
     }
-    // A restore that never registered leaves its staging folder behind; a deletion killed
-    // before its journal was written or after it was removed, its trash.
+    // A restore that never registered leaves its staging folder behind; a deletion whose
+    // journal is gone, its trash (earlier versions left the deleted pet's sub-folders there).
     if (ok) {
         fileops::removeTree(journal::stagingFolder(ctx.paths));
         for (const QString& trash : journal::trashFolders(ctx.paths))
-            fileops::removeTree(trash);
+            if (trash != namedTrash)
+                fileops::removeTree(trash);
     }
     ctx.StepSize = stepSize;
     return ok;
