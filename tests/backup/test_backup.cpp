@@ -1,5 +1,5 @@
 // Backing a pet up into a folder or an archive: overwrites asked for, failures that keep what
-// was there, the archive source check, FIFOs given as sources.
+// was there, the archive source check.
 #include "backup/Backup.h"
 #include "backup/ArchiveCalls.h"
 #include "backup/BackupInfo.h"
@@ -124,31 +124,9 @@ private slots:
         QCOMPARE(hostfolder::read(lzh()), "earlier backup");
     }
 
-    // A FIFO where the restore check reads a file is refused at once, never waited on.
-    void fifoSourceRefused_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("as the archive") << "a.lzh" << kMsgNotLhaArchive;
-        QTest::newRow("as a folder's information file") << "BackUp.ini" << kMsgBrokenFolderInfo;
-    }
-
-    void fifoSourceRefused()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, message);
-        fx->loadLibrary(); // where it is built, it is never handed the FIFO either
-        const QString fifo = fx->outside() + QLatin1Char('/') + name;
-        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-        const auto info =
-            name == kBackupInfoName ? CheckFolderSource(fx->ctx(), fx->outside()) : CheckArchiveSource(fx->ctx(), fifo);
-        QVERIFY(!info);
-        QCOMPARE(fx->tc->messages.texts(), QStringList{message});
-    }
-
     void archiveSource_data()
     {
-        QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive
+        QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive; "|": a FIFO
         QTest::addColumn<QByteArray>("infoBytes");
         QTest::addColumn<QString>("message"); // empty: accepted
         const QByteArray good = "Kennel 2001 Pet Backup File\r\nBackup Date = 20240102\r\nMaster = m\r\nPet = p\r\n";
@@ -157,6 +135,7 @@ private slots:
         QTest::newRow("broken information file") << "BackUp.ini" << QByteArray("Kennel 2001 Pet Backup File\r\n")
                                                  << kMsgNotBackupFile;
         QTest::newRow("not an archive at all") << "-" << QByteArray() << kMsgNotLhaArchive;
+        QTest::newRow("a FIFO, never waited on") << "|" << QByteArray() << kMsgNotLhaArchive;
     }
 
     // The check reads the file through a private folder below TMPDIR, gone on every path.
@@ -170,6 +149,8 @@ private slots:
         const QString archive = fx->outside() + QStringLiteral("/a.lzh");
         if (infoName == QLatin1String("-")) {
             hostfolder::write(fx->outside(), QStringLiteral("a.lzh"), "hello, this is text");
+        } else if (infoName == QLatin1String("|")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(archive).constData(), 0600), 0);
         } else {
             if (!infoName.isEmpty())
                 hostfolder::write(fx->pet(i), infoName, infoBytes);
