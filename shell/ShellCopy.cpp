@@ -6,7 +6,6 @@
 #include "storage/FileOps.h"
 
 #include <QCoreApplication>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cstdio>
@@ -68,53 +67,53 @@ int openRegular(const fs::path& path, struct stat& st)
 
 // ---- which copies are known ------------------------------------------------------------
 
-// The record each file of a pair carries: the token the two share and the other's identity.
-constexpr const char* kPairAttribute = "user.kennel.copy";
+// The record a copy carries: the file it was made from (or found equal to) as that file stood
+// then, by device, inode and status-change time. Any later change to that file (its bytes,
+// its permissions, its record, a link to it) moves its status-change time, so the record no
+// longer names it.
+constexpr const char* kCopyAttribute = "user.kennel.copy";
 
-struct PairRecord {
-    unsigned long long token = 0;
+struct CopyRecord {
     unsigned long long dev = 0;
     unsigned long long ino = 0;
+    long long sec = 0;
+    long long nsec = 0;
 };
 
-// The record of an open file, or of the file at path (never through a link).
-std::optional<PairRecord> readRecord(int fd, const char* path = nullptr)
+// The record of the file at path (never through a link).
+std::optional<CopyRecord> readRecord(const char* path)
 {
     char text[96] = {};
-    const ssize_t n = path ? ::lgetxattr(path, kPairAttribute, text, sizeof text - 1)
-                           : ::fgetxattr(fd, kPairAttribute, text, sizeof text - 1);
-    PairRecord r;
-    if (n <= 0 || std::sscanf(text, "%llx %llu %llu", &r.token, &r.dev, &r.ino) != 3)
+    const ssize_t n = ::lgetxattr(path, kCopyAttribute, text, sizeof text - 1);
+    CopyRecord r;
+    if (n <= 0 || std::sscanf(text, "%llu %llu %lld.%lld", &r.dev, &r.ino, &r.sec, &r.nsec) != 4)
         return std::nullopt;
     return r;
 }
 
-// Where the file system keeps no such records, no pair is ever known: the files are compared.
-void writeRecord(int fd, unsigned long long token, const struct stat& other)
+// Where the file system keeps no such records, no copy is ever known: the files are compared.
+void writeRecord(int fd, const struct stat& original)
 {
     char text[96];
-    const int n = std::snprintf(text, sizeof text, "%llx %llu %llu", token,
-                                static_cast<unsigned long long>(other.st_dev),
-                                static_cast<unsigned long long>(other.st_ino));
-    ::fsetxattr(fd, kPairAttribute, text, static_cast<size_t>(n), 0);
+    const int n = std::snprintf(text, sizeof text, "%llu %llu %lld.%09lld",
+                                static_cast<unsigned long long>(original.st_dev),
+                                static_cast<unsigned long long>(original.st_ino),
+                                static_cast<long long>(original.st_ctim.tv_sec),
+                                static_cast<long long>(original.st_ctim.tv_nsec));
+    ::fsetxattr(fd, kCopyAttribute, text, static_cast<size_t>(n), 0);
 }
 
-unsigned long long newToken()
+bool names(const std::optional<CopyRecord>& r, const struct stat& st)
 {
-    return QRandomGenerator::system()->generate64();
+    return r && r->dev == static_cast<unsigned long long>(st.st_dev)
+           && r->ino == static_cast<unsigned long long>(st.st_ino) && r->sec == st.st_ctim.tv_sec
+           && r->nsec == st.st_ctim.tv_nsec;
 }
 
-bool names(const PairRecord& r, const struct stat& st)
+// Either file's record names the other as it stands now; a's is read first.
+bool recorded(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
 {
-    return r.dev == static_cast<unsigned long long>(st.st_dev) && r.ino == static_cast<unsigned long long>(st.st_ino);
-}
-
-// b is an open file, or with bPath the file there.
-bool paired(int a, const struct stat& sa, int b, const struct stat& sb, const char* bPath = nullptr)
-{
-    const auto ra = readRecord(a);
-    const auto rb = readRecord(b, bPath);
-    return ra && rb && ra->token == rb->token && names(*ra, sb) && names(*rb, sa);
+    return names(readRecord(a), sb) || names(readRecord(b), sa);
 }
 
 bool sameSizeAndTime(const struct stat& a, const struct stat& b)
@@ -189,14 +188,14 @@ bool copyBytes(int in, int out, off_t size)
     }
 }
 
-// Writes the source's bytes, permissions and modification time into fd; closes fd. With a
-// token, fd's record names the source (before the permissions may make it read-only).
-bool writeCopy(int in, const struct stat& source, int fd, std::optional<unsigned long long> token = {})
+// Writes the source's bytes, permissions and modification time into fd; closes fd. With
+// record, fd's record names the source (before the permissions may make it read-only).
+bool writeCopy(int in, const struct stat& source, int fd, bool record = false)
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
     bool ok = copyBytes(in, fd, source.st_size);
-    if (ok && token)
-        writeRecord(fd, *token, source);
+    if (ok && record)
+        writeRecord(fd, source);
     ok = ok && ::fchmod(fd, source.st_mode & 07777) == 0 && ::futimens(fd, times) == 0;
     return ::close(fd) == 0 && ok;
 }
@@ -238,9 +237,9 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // compared when size and time agree), and a changed one with no other name is rewritten in
 // place, as clearing it and copying anew would leave it: making a new file for every
 // replaced one is what makes a pet switch slow on ext4, whose search for a free inode crawls
-// past the ones just freed. The target's record is renewed before its bytes change, and the
-// source's once they are complete, so a pair never stands for a half-written file. A hard
-// link to the source or to any other file is replaced by a copy of its own.
+// past the ones just freed. A target rewritten in place names its source before its bytes
+// change; its new time is the source's only once they are complete. A hard link to the
+// source or to any other file is replaced by a copy of its own.
 bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
 {
     struct stat source {};
@@ -255,13 +254,12 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
     bool inPlace = false;
     if (keepUnchanged && regularTarget && !sameFile) {
         if (sameSizeAndTime(source, target)) {
-            if (settled(source, target) && paired(in.fd, source, -1, target, to.c_str()))
+            // A store follows a load, which left the record on the host's file: its source.
+            if (settled(source, target) && recorded(from.c_str(), source, to.c_str(), target))
                 return true;
             const Fd out(openRegular(to, target));
             if (out.fd >= 0 && sameBytes(in.fd, out.fd, source.st_size)) {
-                const unsigned long long token = newToken();
-                writeRecord(out.fd, token, source);
-                writeRecord(in.fd, token, target);
+                writeRecord(out.fd, source);
                 return true;
             }
         }
@@ -269,41 +267,28 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
     }
     if (fault::fails("copy", QString::fromStdString(to.string())))
         return false;
-    const std::optional<unsigned long long> token = keepUnchanged ? std::optional(newToken()) : std::nullopt;
     if (inPlace) {
         // A target that cannot be opened for writing (read-only) is replaced as below.
         const int fd = ::open(to.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
-            writeRecord(fd, *token, source); // no longer the copy of anything else
-            const bool truncated = ::ftruncate(fd, 0) == 0;
-            const bool ok = truncated ? writeCopy(in.fd, source, fd) : (::close(fd), false);
-            if (ok)
-                writeRecord(in.fd, *token, target);
-            return ok;
+            writeRecord(fd, source); // no longer the copy of anything else
+            return ::ftruncate(fd, 0) == 0 ? writeCopy(in.fd, source, fd) : (::close(fd), false);
         }
     }
     const fs::path temp = tempBeside(to);
     // A temporary file left by an earlier run goes first; a link there as a link.
     ::unlink(temp.c_str());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    struct stat made {};
-    if (fd < 0 || ::fstat(fd, &made) != 0) {
-        if (fd >= 0)
-            ::close(fd);
+    if (fd < 0)
         return false;
-    }
-    bool ok = writeCopy(in.fd, source, fd, token);
+    bool ok = writeCopy(in.fd, source, fd, keepUnchanged);
     if (ok && fault::fails("rename", QString::fromStdString(to.string())))
         ok = false;
     else if (ok)
         ok = ::rename(temp.c_str(), to.c_str()) == 0;
-    if (!ok) {
+    if (!ok)
         ::unlink(temp.c_str());
-        return false;
-    }
-    if (token)
-        writeRecord(in.fd, *token, made);
-    return true;
+    return ok;
 }
 
 // ---- planning --------------------------------------------------------------------------
@@ -346,18 +331,18 @@ bool plan(const Context& ctx, const QString& source, const QString& target, bool
             for (const auto& entry : it) {
                 std::error_code e2;
                 const fs::path name = entry.path().filename();
-                const fs::file_status st = entry.symlink_status(e2);
+                const fs::file_type type = fileops::entryType(entry);
                 if (name == native(fileops::kTempName))
                     continue; // what an interrupted copy left
-                if (fs::is_directory(st)) {
+                if (type == fs::file_type::directory) {
                     if (!withFolders)
                         continue;
                     folders.push_back(dst / name);
                     if (!self(self, entry.path(), dst / name))
                         return false;
-                } else if (fs::is_symlink(st)) {
+                } else if (type == fs::file_type::symlink) {
                     jobs.push_back({entry.path(), dst / name, 0, true});
-                } else if (fs::is_regular_file(st)) {
+                } else if (type == fs::file_type::regular) {
                     jobs.push_back({entry.path(), dst / name, entry.file_size(e2)});
                 }
             }
@@ -439,23 +424,24 @@ bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target
 
 bool KnownCopies(const QString& a, const QString& b)
 {
+    const fs::path pa = native(a);
+    const fs::path pb = native(b);
     struct stat sa {};
     struct stat sb {};
-    const Fd fa(openRegular(native(a), sa));
-    const Fd fb(openRegular(native(b), sb));
-    return fa.fd >= 0 && fb.fd >= 0 && sameSizeAndTime(sa, sb) && settled(sa, sb) && paired(fa.fd, sa, fb.fd, sb);
+    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
+           && S_ISREG(sb.st_mode) && sameSizeAndTime(sa, sb) && settled(sa, sb)
+           && recorded(pb.c_str(), sb, pa.c_str(), sa);
 }
 
 bool SameBytes(const QString& a, const QString& b)
 {
+    if (KnownCopies(a, b))
+        return true;
     struct stat sa {};
     struct stat sb {};
     const Fd fa(openRegular(native(a), sa));
     const Fd fb(openRegular(native(b), sb));
-    if (fa.fd < 0 || fb.fd < 0 || sa.st_size != sb.st_size)
-        return false;
-    return (sameSizeAndTime(sa, sb) && settled(sa, sb) && paired(fa.fd, sa, fb.fd, sb))
-           || sameBytes(fa.fd, fb.fd, sa.st_size);
+    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameBytes(fa.fd, fb.fd, sa.st_size);
 }
 
 QString BrowseFolder(Context& ctx, const QString& title)

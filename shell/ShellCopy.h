@@ -27,14 +27,14 @@ bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target
 
 // True when the regular files at `a` and `b` are known to hold the same bytes without
 // reading them: one was made as a copy of the other by ShellCopyChanged, or found equal by
-// it, and neither has changed since. Each file of such a pair carries a record naming the
-// other (device and inode) and a token they share; a later copy to or from either gives it
-// a new partner. Change is told by size and modification time (copies keep the source's
-// time, to the nanosecond), the later copy made more than two seconds after that time. File
-// times tick coarsely (a few milliseconds), so a file rewritten in the tick it was copied in
-// could keep its size and time; the margin rules that out. A program that sets a file's time
-// back to an older value and keeps its size goes unnoticed, as with any size and time check;
-// files of different pets never pass for each other, whatever their times.
+// it, and neither has changed since. The copy carries a record naming the file it was made
+// from (device, inode and status-change time, which any change to that file moves). Its own
+// change is told by size and modification time (copies keep the source's time, to the
+// nanosecond), the later copy made more than two seconds after that time. File times tick
+// coarsely (a few milliseconds), so a file rewritten in the tick it was copied in could keep
+// its size and time; the margin rules that out. A program that sets a file's time back to an
+// older value and keeps its size goes unnoticed, as with any size and time check; files of
+// different pets never pass for each other, whatever their times.
 bool KnownCopies(const QString& a, const QString& b);
 
 // True when a and b are regular files with the same bytes: KnownCopies, or read and compared.

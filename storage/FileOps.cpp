@@ -55,6 +55,17 @@ bool writeAll(int fd, const char* data, qint64 size)
 
 namespace fileops {
 
+fs::file_type entryType(const fs::directory_entry& entry)
+{
+    // These read the type the listing gave; status() would ask the file system again.
+    std::error_code ec;
+    if (entry.is_symlink(ec))
+        return fs::file_type::symlink;
+    if (entry.is_regular_file(ec))
+        return fs::file_type::regular;
+    return entry.is_directory(ec) ? fs::file_type::directory : fs::file_type::unknown;
+}
+
 bool exists(const QString& path)
 {
     return fs::exists(entryStatus(path));
@@ -74,29 +85,30 @@ std::vector<Entry> copiedEntries(const QString& folder, bool* readable)
 {
     std::vector<Entry> entries;
     std::error_code ec;
+    const bool folderThere = isFolder(folder);
     fs::directory_iterator it;
-    if (isFolder(folder))
+    if (folderThere)
         it = fs::directory_iterator(native(folder), ec);
     if (readable)
-        *readable = isFolder(folder) && !ec;
-    if (!isFolder(folder) || ec)
+        *readable = folderThere && !ec;
+    if (!folderThere || ec)
         return entries;
     const std::string temp = kTempName.toStdString();
     for (const auto& entry : it) {
-        std::error_code e;
-        const fs::file_status st = entry.symlink_status(e);
+        const fs::file_type type = entryType(entry);
         const std::string name = entry.path().filename().string();
-        if (!e && name != temp && (fs::is_regular_file(st) || fs::is_symlink(st)))
-            entries.push_back({name, fs::is_symlink(st)});
+        if (name != temp && (type == fs::file_type::regular || type == fs::file_type::symlink))
+            entries.push_back({name, type == fs::file_type::symlink});
     }
     return entries;
 }
 
 bool clearFiles(const QString& folder, const std::set<std::string>& keep)
 {
-    if (!exists(folder))
+    const fs::file_status st = entryStatus(folder);
+    if (!fs::exists(st))
         return true;
-    if (!isFolder(folder))
+    if (!fs::is_directory(st))
         return false;
     std::error_code ec;
     fs::directory_iterator it(native(folder), ec);
@@ -106,7 +118,7 @@ bool clearFiles(const QString& folder, const std::set<std::string>& keep)
     for (const auto& entry : it) {
         std::error_code ignored;
         // Folders stay, links to them go as links; so do the files named in keep.
-        if (fs::is_directory(entry.symlink_status(ignored)) || keep.count(entry.path().filename().string()))
+        if (entryType(entry) == fs::file_type::directory || keep.count(entry.path().filename().string()))
             continue;
         if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
             cleared = false;

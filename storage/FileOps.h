@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <filesystem>
 #include <optional>
 #include <set>
 #include <string>
@@ -19,6 +20,8 @@ namespace fileops {
 // name fits; Kennel works in one folder at a time, so one name serves every copy.
 inline const QString kTempName = QStringLiteral(".kennel-copy");
 
+// The type of a listed entry itself (a link is a link), from the listing where it tells.
+std::filesystem::file_type entryType(const std::filesystem::directory_entry& entry);
 // True when a file, folder or link exists at path (a failed query counts as absent).
 bool exists(const QString& path);
 // True when a real folder stands at path (a link to a folder is no folder).
