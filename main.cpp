@@ -49,8 +49,9 @@ int main(int argc, char* argv[])
     ctx.windows = &windows;
 #endif
 
-    const bool lockHeld = acquireInstanceLock(QCoreApplication::applicationFilePath());
-    MainForm mainForm(ctx, lockHeld);
+    MainForm mainForm(ctx, acquireInstanceLock(programFolder));
+    // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.
+    copyProgress.setCloseRequest([&ctx] { ctx.critical(texts::kMsgFileProcessing); });
     mainForm.Form_Load();
     return app.exec();
 }

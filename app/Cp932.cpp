@@ -65,6 +65,12 @@ QString decode(const QByteArray& bytes)
     return QString::fromUtf8(out);
 }
 
+QString storedForm(const QString& text)
+{
+    const auto bytes = encode(text);
+    return bytes ? decode(*bytes) : text;
+}
+
 bool storableInLine(const QString& text)
 {
     if (text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r')) || text.contains(QChar(0)))

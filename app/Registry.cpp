@@ -3,22 +3,14 @@
 #include "app/Context.h"
 #include "app/FaultPoint.h"
 #include "app/Gauge.h"
+#include "storage/FileOps.h"
 #include "storage/StorageOps.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 bool WriteRegistry(Context& ctx)
 {
     const auto bytes = formatRegistry(ctx.table);
-    bool ok = false;
-    if (bytes) {
-        QSaveFile file(ctx.paths.registryFile());
-        // Unbuffered: a full disk fails the write here; buffered, the commit's final flush
-        // would lose the error and put an empty file in place of the good one.
-        ok = !fault::fails("write", ctx.paths.registryFile()) && file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
-             && file.write(*bytes) == bytes->size() && file.commit();
-    }
+    // Whole or not at all; a link in its place is replaced, never written through.
+    const bool ok = bytes && fileops::writeWhole(ctx.paths.registryFile(), *bytes);
     // The gauge moves as the nine lines groups are written.
     ProgressStep(ctx, 9 * ctx.StepSize);
     if (!ok)
@@ -33,10 +25,9 @@ void RegistryError(Context& ctx)
 
 void ReadRegistry(Context& ctx)
 {
-    QFile file(ctx.paths.registryFile());
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.read(1 << 20);  // far beyond any real registry; garbage stays bounded
+    // Far beyond any real registry, so garbage stays bounded. Anything but a regular file (a
+    // FIFO, a link) reads as nothing, and so as broken, without waiting.
+    const QByteArray bytes = fileops::readRegular(ctx.paths.registryFile(), 1 << 20).value_or(QByteArray());
     Step(ctx);  // opened
     const RegistryContent content = parseRegistry(bytes);
     Step(ctx);  // closed

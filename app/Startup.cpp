@@ -58,12 +58,15 @@ void storeCurrentPet(Context& ctx)
 
 }  // namespace
 
-void StartupRefusals(Context& ctx, bool instanceLockHeld)
+void StartupRefusals(Context& ctx, InstanceLock lock)
 {
-    if (!instanceLockHeld) {
+    if (lock == InstanceLock::HeldElsewhere) {
         ctx.exclamation(QString::fromUtf8(kMsgAlreadyRunning));
         ctx.endProgram(0);
     }
+    // Without the lock another Kennel could work on the same folder at the same time.
+    if (lock == InstanceLock::Failed)
+        ctx.fatal(kMsgLockFailed);
     if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
         ctx.exclamation(QString::fromUtf8(kMsgHostRunning));
         ctx.endProgram(0);

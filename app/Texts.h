@@ -17,6 +17,8 @@ inline const QString kMsgEnterNames = QStringLiteral("名前を入力してく�
 inline const QString kMsgReservedName = QStringLiteral("そのペット名は使用できません。");
 inline const QString kMsgDuplicatePet = QStringLiteral("同名のペットがすでに存在します。");
 inline const QString kMsgFileError = QStringLiteral("ファイルエラーが発生しました。");
+// The answer to closing the program while files are being processed.
+inline const QString kMsgFileProcessing = QStringLiteral("ファイル処理中です。しばらくしてから終了してください。");
 inline const QString kMsgTooManyPets = QStringLiteral("これ以上ペットを増やすことはできません。");
 // A name Kennel.ini cannot hold (line break, or a character outside code page 932).
 inline const QString kMsgUnstorableName =

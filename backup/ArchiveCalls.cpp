@@ -3,6 +3,8 @@
 #include "app/Context.h"
 #include "backup/UnlhaLibrary.h"
 
+#include <QFileInfo>
+
 namespace archive {
 
 QString addCommand(const QString& archive, const QString& workFolder, const QString& petFolder,
@@ -31,14 +33,20 @@ bool RunUnlha(Context& ctx, const QString& command)
     return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->RunUnlha(command);
 }
 
+bool isArchiveFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
 bool checkArchive(Context& ctx, const QString& path)
 {
-    return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->checkArchive(path);
+    return isArchiveFile(path) && ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->checkArchive(path);
 }
 
 bool hasInfoMember(Context& ctx, const QString& path)
 {
-    return ctx.unlha && ctx.unlha->isLoaded() && ctx.unlha->hasMember(path, QStringLiteral("Backup.ini"));
+    return isArchiveFile(path) && ctx.unlha && ctx.unlha->isLoaded()
+           && ctx.unlha->hasMember(path, QStringLiteral("Backup.ini"));
 }
 
 }  // namespace archive

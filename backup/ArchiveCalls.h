@@ -22,6 +22,9 @@ QString extractAllCommand(const QString& archive, const QString& folder);
 bool WaitUnlhaIdle(Context& ctx);
 // Runs one command; true on success.
 bool RunUnlha(Context& ctx, const QString& command);
+// True when path is a regular file (or a link to one): what the user gives as an archive is
+// never handed to the library otherwise, since a FIFO or a device would keep it waiting.
+bool isArchiveFile(const QString& path);
 // True when path is an archive the library can read.
 bool checkArchive(Context& ctx, const QString& path);
 // True when the archive holds the information file (name without regard to letter case).

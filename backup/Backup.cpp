@@ -74,6 +74,7 @@ bool BackupToFolder(Context& ctx, int index, const QString& destination, const Q
         fileops::clearFiles(t);
         Step(ctx);
         for (const QString& name : kCreateOrder) {
+            fileops::makeFolder(child(t, name)); // a link in its place goes, never written through
             fileops::clearFiles(child(t, name));
             Step(ctx);
         }

@@ -1,6 +1,7 @@
 #include "backup/BackupInfo.h"
 
 #include "app/Context.h"
+#include "storage/FileOps.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,19 +28,17 @@ void WriteBackupInfo(Context& ctx, int index, const QDate& today)
     QString path = findFileNoCase(folder, kBackupInfoName);
     if (path.isEmpty())
         path = folder + QLatin1Char('/') + kBackupInfoName;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(formatBackupInfo(ctx.table.Pet[index], ctx.table.Master[index], today));
-    file.close();
+    // Replaced whole: a link in its place goes, nothing is written through it.
+    fileops::writeWhole(path, formatBackupInfo(ctx.table.Pet[index], ctx.table.Master[index], today));
 }
 
 std::optional<BackupInfo> ReadBackupInfo(Context& ctx, const QString& path, const QString& refusal)
 {
     std::optional<BackupInfo> info;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        info = parseBackupInfo(file.read(1 << 20));  // a real file is a few lines; a huge one stays bounded
+    // A real file is a few lines; a huge one stays bounded. Anything but a regular file is
+    // refused without waiting on it.
+    if (const auto bytes = fileops::readRegular(path, 1 << 20))
+        info = parseBackupInfo(*bytes);
     if (!info)
         ctx.critical(refusal);
     return info;

@@ -48,7 +48,7 @@ bool ExtractArchive(Context& ctx, const QString& archivePath, QString target)
         target += QLatin1Char('/');
     if (!archive::WaitUnlhaIdle(ctx))
         return false;
-    if (!archive::RunUnlha(ctx, archive::extractAllCommand(archivePath, target))) {
+    if (!archive::isArchiveFile(archivePath) || !archive::RunUnlha(ctx, archive::extractAllCommand(archivePath, target))) {
         ctx.critical(kMsgExtractFailed);
         return false;
     }

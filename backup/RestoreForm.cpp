@@ -1,6 +1,7 @@
 #include "backup/RestoreForm.h"
 
 #include "app/Context.h"
+#include "ui/main/FormParts.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -174,7 +175,7 @@ bool RestoreForm::rowPresent(int row) const
 
 void RestoreForm::BtnNewPet_Click()
 {
-    if (session_.registerPet(TxtNewPet->text(), TxtNewMaster->text()))
+    if (session_.registerPet(formparts::typedName(TxtNewPet), formparts::typedName(TxtNewMaster)))
         accept();
 }
 

@@ -1,19 +1,19 @@
 #pragma once
 
+#include "app/Startup.h"
+
 #include <QString>
 
-// Single-instance lock for one installation. The lock is an flock() on a file named after a
-// hash of the program's path, in the user's runtime folder (XDG_RUNTIME_DIR) or else the
-// system's temporary folder. The system releases it when the process ends, however it ends,
-// so a crashed run never blocks the next one.
+// Single-instance lock for one host folder: an flock() on the folder itself, so no two
+// Kennels ever work on one host folder, whatever name their program has and whoever started
+// them (another session, another runtime folder). Where the file system does not lock
+// folders (network file systems), an flock() on the file ".kennel-lock" in the folder takes
+// its place. The system releases the lock when the process ends, however it ends, so a
+// crashed run never blocks the next one.
 
-// Takes the lock for programPath and keeps it for the rest of the process. Returns false when
-// another running process holds it. When the lock file cannot be made at all, the answer is
-// true: refusing to start because of a temporary folder we cannot write would be worse.
-bool acquireInstanceLock(const QString& programPath);
-
-// The lock file used for programPath (for tests and diagnostics).
-QString instanceLockPath(const QString& programPath);
+// Takes the lock for programFolder and keeps it for the rest of the process. Failed when it
+// can be taken neither way (the folder cannot be opened, for one): start-up tells the user.
+InstanceLock acquireInstanceLock(const QString& programFolder);
 
 // Releases a lock taken by this process (tests only; the program keeps its lock).
 void releaseInstanceLock();

@@ -1,6 +1,8 @@
 #include "platform/QtPorts.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -102,6 +104,38 @@ QString QtFolderPicker::pickFolder(const QString& title)
     return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
 }
 
+namespace {
+
+// The copy window: it cannot be closed while the copy runs; a close request is passed on.
+class CopyProgressDialog : public QProgressDialog {
+public:
+    CopyProgressDialog(QWidget* parent, const std::function<void()>& closeRequest)
+        : QProgressDialog(parent), closeRequest_(closeRequest)
+    {
+        auto* quit = new QAction(this);
+        quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+        addAction(quit);
+        connect(quit, &QAction::triggered, this, [this] { passOn(); });
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        passOn();
+    }
+
+private:
+    void passOn()
+    {
+        if (closeRequest_)
+            closeRequest_();
+    }
+    const std::function<void()>& closeRequest_;
+};
+
+} // namespace
+
 QtCopyProgress::QtCopyProgress() = default;
 
 QtCopyProgress::~QtCopyProgress()
@@ -114,7 +148,7 @@ void QtCopyProgress::copyStarted(qint64 totalBytes)
     total_ = totalBytes;
     started_.start();
     if (!dialog_) {
-        dialog_ = new QProgressDialog(QApplication::activeWindow());
+        dialog_ = new CopyProgressDialog(QApplication::activeWindow(), closeRequest_);
         dialog_->setWindowTitle(QStringLiteral("Kennel 2001"));
         dialog_->setLabelText(QStringLiteral("ファイルをコピーしています..."));
         dialog_->setCancelButton(nullptr); // a copy cannot be undone, so it cannot be stopped

@@ -5,6 +5,8 @@
 #include <QElapsedTimer>
 #include <QPointer>
 
+#include <functional>
+
 class QProgressDialog;
 class QWidget;
 
@@ -30,11 +32,15 @@ public:
 };
 
 // A progress window for long copies. It appears only when a copy is still running after
-// about half a second, so short copies never flash a window.
+// about half a second, so short copies never flash a window. It holds the keyboard while it
+// shows, so Ctrl+Q and a request to close it go to the close request given here (the program
+// answers them as the main window's close during file processing does); the copy goes on.
 class QtCopyProgress : public CopyProgressPort {
 public:
     QtCopyProgress();
     ~QtCopyProgress() override;
+
+    void setCloseRequest(std::function<void()> handler) { closeRequest_ = std::move(handler); }
 
     void copyStarted(qint64 totalBytes) override;
     void copyAdvanced(qint64 doneBytes) override;
@@ -50,4 +56,5 @@ private:
     QElapsedTimer started_;
     qint64 total_ = 0;
     int showDelayMs_ = 500;
+    std::function<void()> closeRequest_;
 };

@@ -3,11 +3,15 @@
 #include "app/Context.h"
 #include "app/FaultPoint.h"
 #include "app/Texts.h"
+#include "storage/FileOps.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -16,6 +20,7 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -28,6 +33,7 @@ struct CopyJob {
     fs::path from;
     fs::path to;
     std::uintmax_t size = 0;
+    bool link = false;
 };
 
 fs::path native(const QString& p)
@@ -47,6 +53,96 @@ struct Fd {
             ::close(fd);
     }
 };
+
+// Opens a regular file for reading, never through a link and never waiting on a FIFO.
+int openRegular(const fs::path& path, struct stat& st)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// ---- which copies are known ------------------------------------------------------------
+
+// The record a copy carries: the file it was made from (or found equal to) as that file stood
+// then, by device, inode and status-change time. Any later change to that file (its bytes,
+// its permissions, its record, a link to it) moves its status-change time, so the record no
+// longer names it.
+constexpr const char* kCopyAttribute = "user.kennel.copy";
+
+struct CopyRecord {
+    unsigned long long dev = 0;
+    unsigned long long ino = 0;
+    long long sec = 0;
+    long long nsec = 0;
+};
+
+// The record of the file at path (never through a link).
+std::optional<CopyRecord> readRecord(const char* path)
+{
+    char text[96] = {};
+    const ssize_t n = ::lgetxattr(path, kCopyAttribute, text, sizeof text - 1);
+    CopyRecord r;
+    if (n <= 0 || std::sscanf(text, "%llu %llu %lld.%lld", &r.dev, &r.ino, &r.sec, &r.nsec) != 4)
+        return std::nullopt;
+    return r;
+}
+
+// Where the file system keeps no such records, no copy is ever known: the files are compared.
+void writeRecord(int fd, const struct stat& original)
+{
+    char text[96];
+    const int n = std::snprintf(text, sizeof text, "%llu %llu %lld.%09lld",
+                                static_cast<unsigned long long>(original.st_dev),
+                                static_cast<unsigned long long>(original.st_ino),
+                                static_cast<long long>(original.st_ctim.tv_sec),
+                                static_cast<long long>(original.st_ctim.tv_nsec));
+    ::fsetxattr(fd, kCopyAttribute, text, static_cast<size_t>(n), 0);
+}
+
+bool names(const std::optional<CopyRecord>& r, const struct stat& st)
+{
+    return r && r->dev == static_cast<unsigned long long>(st.st_dev)
+           && r->ino == static_cast<unsigned long long>(st.st_ino) && r->sec == st.st_ctim.tv_sec
+           && r->nsec == st.st_ctim.tv_nsec;
+}
+
+// Either file's record names the other as it stands now; a's is read first.
+bool recorded(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
+{
+    return names(readRecord(a), sb) || names(readRecord(b), sa);
+}
+
+bool sameSizeAndTime(const struct stat& a, const struct stat& b)
+{
+    return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Neither file changed in the tick of the later copy (see KnownCopies).
+bool settled(const struct stat& a, const struct stat& b)
+{
+    constexpr time_t kMargin = 2; // seconds
+    return std::max(a.st_ctim.tv_sec, b.st_ctim.tv_sec) - a.st_mtim.tv_sec > kMargin;
+}
+
+bool sameBytes(int a, int b, off_t size)
+{
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    for (off_t at = 0; at < size;) {
+        const auto want = static_cast<size_t>(std::min<off_t>(size - at, static_cast<off_t>(ba.size())));
+        const ssize_t na = ::pread(a, ba.data(), want, at);
+        const ssize_t nb = ::pread(b, bb.data(), want, at);
+        if (na <= 0 || na != nb || std::memcmp(ba.data(), bb.data(), static_cast<size_t>(na)) != 0)
+            return false;
+        at += na;
+    }
+    return true;
+}
+
+// ---- one copy --------------------------------------------------------------------------
 
 // The bytes of in (size bytes, from its start) into out: a clone where the file system shares
 // blocks between files, else a copy inside the kernel, else through a buffer.
@@ -92,91 +188,139 @@ bool copyBytes(int in, int out, off_t size)
     }
 }
 
-bool unchangedCopy(const struct stat& original, const struct stat& copy)
-{
-    constexpr time_t kMargin = 2; // seconds, see UnchangedCopy
-    const time_t changed = std::max(original.st_ctim.tv_sec, copy.st_ctim.tv_sec);
-    return original.st_size == copy.st_size && original.st_mtim.tv_sec == copy.st_mtim.tv_sec
-        && original.st_mtim.tv_nsec == copy.st_mtim.tv_nsec && changed - copy.st_mtim.tv_sec > kMargin;
-}
-
-// Writes the source's bytes, permissions and modification time into fd; closes fd.
-bool writeCopy(int in, const struct stat& source, int fd)
+// Writes the source's bytes, permissions and modification time into fd; closes fd. With
+// record, fd's record names the source (before the permissions may make it read-only).
+bool writeCopy(int in, const struct stat& source, int fd, bool record = false)
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    bool ok = copyBytes(in, fd, source.st_size) && ::fchmod(fd, source.st_mode & 07777) == 0
-        && ::futimens(fd, times) == 0;
+    bool ok = copyBytes(in, fd, source.st_size);
+    if (ok && record)
+        writeRecord(fd, source);
+    ok = ok && ::fchmod(fd, source.st_mode & 07777) == 0 && ::futimens(fd, times) == 0;
     return ::close(fd) == 0 && ok;
 }
 
-// Copies one file through a temporary name beside the target, so a failed copy never
-// leaves a half-written file in place of a good one. The copy keeps the source's permissions
-// and modification time.
-//
-// With keepUnchanged (the storage operations, which redo an interrupted copy from a source
-// that stays whole), a regular target that is an unchanged copy of the source stays, and a
-// changed one with no other name is rewritten in place, as clearing it and copying anew would
-// leave it: making a new file for every replaced one is what makes a pet switch slow on ext4,
-// whose search for a free inode crawls past the ones just freed. A half-written target has a
-// fresh modification time, so the next copy replaces it. A hard link to the source or to any
-// other file is replaced by a copy of its own.
-bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
+fs::path tempBeside(const fs::path& to)
 {
-    const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat source {};
-    if (in.fd < 0 || ::fstat(in.fd, &source) != 0 || !S_ISREG(source.st_mode))
+    return to.parent_path() / native(fileops::kTempName);
+}
+
+// A link is copied as a link with the same target text; one already there stays.
+bool copyLink(const fs::path& from, const fs::path& to)
+{
+    std::error_code ec;
+    const fs::path text = fs::read_symlink(from, ec);
+    if (ec)
         return false;
-    struct stat target {};
-    bool inPlace = false;
-    if (keepUnchanged) {
-        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode)
-            && (target.st_dev != source.st_dev || target.st_ino != source.st_ino)) {
-            if (unchangedCopy(source, target))
-                return true;
-            inPlace = target.st_nlink == 1;
-        }
-    } else if (::stat(to.c_str(), &target) == 0 && target.st_dev == source.st_dev && target.st_ino == source.st_ino) {
-        return true; // a file copied onto itself stays as it is
-    }
+    std::error_code old;
+    if (fs::read_symlink(to, old) == text && !old)
+        return true;
     if (fault::fails("copy", QString::fromStdString(to.string())))
         return false;
-    if (inPlace) {
-        // A target that cannot be opened for writing (read-only) is replaced as below.
-        const int fd = ::open(to.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0)
-            return writeCopy(in.fd, source, fd);
-    }
-    fs::path temp = to;
-    temp += ".kennel-copy";
-    // A temporary file left by an earlier run is truncated; never followed when it is a link.
-    constexpr int kCreate = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::open(temp.c_str(), kCreate, 0600);
-    if (fd < 0 && errno != ENOENT && ::unlink(temp.c_str()) == 0)
-        fd = ::open(temp.c_str(), kCreate, 0600);
-    if (fd < 0)
+    const fs::path temp = tempBeside(to);
+    ::unlink(temp.c_str());
+    if (::symlink(text.c_str(), temp.c_str()) != 0)
         return false;
-    bool ok = writeCopy(in.fd, source, fd);
-    std::error_code ec;
-    if (ok && fault::fails("rename", QString::fromStdString(to.string())))
-        ok = false;
-    else if (ok)
-        fs::rename(temp, to, ec);
-    if (!ok || ec) {
+    if (fault::fails("rename", QString::fromStdString(to.string())) || ::rename(temp.c_str(), to.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
     return true;
 }
 
+// Copies one file through the temporary name beside the target, so a failed copy never
+// leaves a half-written file in place of a good one. The copy keeps the source's permissions
+// and modification time.
+//
+// With keepUnchanged (the storage operations, which redo an interrupted copy from a source
+// that stays whole), a regular target that holds the source's bytes stays (KnownCopies, or
+// compared when size and time agree), and a changed one with no other name is rewritten in
+// place, as clearing it and copying anew would leave it: making a new file for every
+// replaced one is what makes a pet switch slow on ext4, whose search for a free inode crawls
+// past the ones just freed. A target rewritten in place names its source before its bytes
+// change; its new time is the source's only once they are complete. A hard link to the
+// source or to any other file is replaced by a copy of its own.
+bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
+{
+    struct stat source {};
+    const Fd in(openRegular(from, source));
+    if (in.fd < 0)
+        return false;
+    struct stat target {};
+    const bool regularTarget = ::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+    const bool sameFile = regularTarget && target.st_dev == source.st_dev && target.st_ino == source.st_ino;
+    if (!keepUnchanged && sameFile)
+        return true; // a file copied onto itself stays as it is
+    bool inPlace = false;
+    if (keepUnchanged && regularTarget && !sameFile) {
+        if (sameSizeAndTime(source, target)) {
+            // A store follows a load, which left the record on the host's file: its source.
+            if (settled(source, target) && recorded(from.c_str(), source, to.c_str(), target))
+                return true;
+            const Fd out(openRegular(to, target));
+            if (out.fd >= 0 && sameBytes(in.fd, out.fd, source.st_size)) {
+                writeRecord(out.fd, source);
+                return true;
+            }
+        }
+        inPlace = target.st_nlink == 1;
+    }
+    if (fault::fails("copy", QString::fromStdString(to.string())))
+        return false;
+    if (inPlace) {
+        // A target that cannot be opened for writing (read-only) is replaced as below.
+        const int fd = ::open(to.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            writeRecord(fd, source); // no longer the copy of anything else
+            return ::ftruncate(fd, 0) == 0 ? writeCopy(in.fd, source, fd) : (::close(fd), false);
+        }
+    }
+    const fs::path temp = tempBeside(to);
+    // A temporary file left by an earlier run goes first; a link there as a link.
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = writeCopy(in.fd, source, fd, keepUnchanged);
+    if (ok && fault::fails("rename", QString::fromStdString(to.string())))
+        ok = false;
+    else if (ok)
+        ok = ::rename(temp.c_str(), to.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+// ---- planning --------------------------------------------------------------------------
+
+// True when no folder on the way from the program folder down to path (path included) is a
+// link. Paths outside the program folder are the user's to choose; parts that do not exist
+// yet are made by the copy.
+bool noLinkOnTheWay(const Context& ctx, const fs::path& path)
+{
+    const fs::path root = native(ctx.paths.ProgramFolder);
+    fs::path at = path.lexically_normal();
+    if (!at.has_filename())
+        at = at.parent_path();
+    const auto mismatch = std::mismatch(root.begin(), root.end(), at.begin(), at.end());
+    if (root.empty() || mismatch.first != root.end())
+        return true;
+    std::error_code ec;
+    for (; at != root && at.has_relative_path(); at = at.parent_path())
+        if (fs::is_symlink(fs::symlink_status(at, ec)))
+            return false;
+    return true;
+}
+
 // Collects the copies of one request; false when the source cannot be read.
-bool plan(const QString& source, const QString& target, bool withFolders, std::vector<CopyJob>& jobs,
-          std::vector<fs::path>& folders)
+bool plan(const Context& ctx, const QString& source, const QString& target, bool withFolders,
+          std::vector<CopyJob>& jobs, std::vector<fs::path>& folders)
 {
     std::error_code ec;
     if (source.endsWith(kWildcard)) {
-        const fs::path from = native(source.left(source.size() - kWildcard.size() + 1));
+        const fs::path from = native(source.left(source.size() - kWildcard.size()));
         const fs::path to = native(target);
-        if (!fs::is_directory(from, ec))
+        if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(ctx, from))
             return false;
         folders.push_back(to);
         auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
@@ -187,13 +331,18 @@ bool plan(const QString& source, const QString& target, bool withFolders, std::v
             for (const auto& entry : it) {
                 std::error_code e2;
                 const fs::path name = entry.path().filename();
-                if (entry.is_directory(e2)) {
-                    if (!withFolders || entry.is_symlink(e2))
+                const fs::file_type type = fileops::entryType(entry);
+                if (name == native(fileops::kTempName))
+                    continue; // what an interrupted copy left
+                if (type == fs::file_type::directory) {
+                    if (!withFolders)
                         continue;
                     folders.push_back(dst / name);
                     if (!self(self, entry.path(), dst / name))
                         return false;
-                } else if (entry.is_regular_file(e2)) {
+                } else if (type == fs::file_type::symlink) {
+                    jobs.push_back({entry.path(), dst / name, 0, true});
+                } else if (type == fs::file_type::regular) {
                     jobs.push_back({entry.path(), dst / name, entry.file_size(e2)});
                 }
             }
@@ -202,16 +351,17 @@ bool plan(const QString& source, const QString& target, bool withFolders, std::v
         return addFolder(addFolder, from, to);
     }
     const fs::path from = native(source);
-    if (!fs::is_regular_file(from, ec))
+    const fs::file_status st = fs::symlink_status(from, ec);
+    if ((!fs::is_regular_file(st) && !fs::is_symlink(st)) || !noLinkOnTheWay(ctx, from.parent_path()))
         return false;
     fs::path to = native(target);
-    if (target.endsWith(QLatin1Char('/')) || fs::is_directory(to, ec)) {
+    if (target.endsWith(QLatin1Char('/')) || fs::is_directory(fs::symlink_status(to, ec))) {
         folders.push_back(to);
         to /= from.filename();
     } else if (to.has_parent_path()) {
         folders.push_back(to.parent_path());
     }
-    jobs.push_back({from, to, fs::file_size(from, ec)});
+    jobs.push_back({from, to, fs::is_symlink(st) ? 0 : fs::file_size(from, ec), fs::is_symlink(st)});
     return true;
 }
 
@@ -219,13 +369,16 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
 {
     std::vector<CopyJob> jobs;
     std::vector<fs::path> folders;
-    bool ok = plan(source, target, withFolders, jobs, folders);
+    bool ok = plan(ctx, source, target, withFolders, jobs, folders);
     if (ok) {
         std::error_code ec;
         for (const auto& folder : folders) {
-            if (!fs::is_directory(folder, ec) && !fault::fails("mkdir", QString::fromStdString(folder.string())))
-                fs::create_directories(folder, ec);
-            if (!fs::is_directory(folder, ec))
+            // Never written through a link: a folder that is one, or lies behind one, fails.
+            const fs::path f = folder.has_filename() ? folder : folder.parent_path();
+            if (!fs::is_directory(fs::symlink_status(f, ec)) && !fs::is_symlink(fs::symlink_status(f, ec))
+                && noLinkOnTheWay(ctx, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
+                fs::create_directories(f, ec);
+            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(ctx, f))
                 ok = false;
         }
     }
@@ -237,7 +390,7 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
             ctx.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
-            if (!copyOneFile(job.from, job.to, keepUnchanged))
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged)))
                 ok = false; // go on with the rest, report once
             done += job.size;
             if (ctx.copyProgress)
@@ -269,12 +422,26 @@ bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target
     return runCopy(ctx, source, target, false, true);
 }
 
-bool UnchangedCopy(const QString& original, const QString& copy)
+bool KnownCopies(const QString& a, const QString& b)
 {
-    struct stat o {};
-    struct stat c {};
-    return ::stat(native(original).c_str(), &o) == 0 && ::stat(native(copy).c_str(), &c) == 0 && S_ISREG(o.st_mode)
-        && S_ISREG(c.st_mode) && unchangedCopy(o, c);
+    const fs::path pa = native(a);
+    const fs::path pb = native(b);
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
+           && S_ISREG(sb.st_mode) && sameSizeAndTime(sa, sb) && settled(sa, sb)
+           && recorded(pb.c_str(), sb, pa.c_str(), sa);
+}
+
+bool SameBytes(const QString& a, const QString& b)
+{
+    if (KnownCopies(a, b))
+        return true;
+    struct stat sa {};
+    struct stat sb {};
+    const Fd fa(openRegular(native(a), sa));
+    const Fd fb(openRegular(native(b), sb));
+    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameBytes(fa.fd, fb.fd, sa.st_size);
 }
 
 QString BrowseFolder(Context& ctx, const QString& title)

@@ -9,23 +9,36 @@ struct Context;
 // (with or without a final "/") that is created when missing. Existing files are replaced
 // without asking; a copy that fails tells the user "ファイルエラーが発生しました。" once.
 // Returns whether everything was copied, for callers that care; most carry on regardless.
+//
+// Links are copied as links (the same target text), never read through; a source folder or
+// a target folder that is a link, or that lies below the program folder behind a link, is
+// never entered: the copy fails. A file or link in the target's place is replaced, never
+// written through.
 bool ShellCopy(Context& ctx, const QString& source, const QString& target);
 
 // As ShellCopy, but a "/*.*" source also copies the folder's sub-folders with their contents.
 bool ShellCopyAll(Context& ctx, const QString& source, const QString& target);
 
-// As ShellCopy, for copies that bring a target up to date: a target file that is an unchanged
-// copy of its source (below) is left as it is. A target that is a link is always replaced.
+// As ShellCopy, for copies that bring a target up to date: a target file that holds the
+// source's bytes is left as it is. Which ones do is known without reading them only for a
+// file and its own copy (KnownCopies); any other pair of the same size and modification time
+// is compared byte by byte.
 bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target);
 
-// True when the files at `original` and `copy` can be taken for copies of each other
-// without reading them: equal sizes and modification times (copies keep the source's time,
-// to the nanosecond), and the later copy made more than two seconds after that time (the
-// later status change of the two). File times tick coarsely (a few milliseconds), so a file
-// rewritten in the tick it was copied in could keep its size and time; the margin rules that
-// out. A program that sets a file's time back to an older value and keeps its size goes
-// unnoticed, as with any size and time check.
-bool UnchangedCopy(const QString& original, const QString& copy);
+// True when the regular files at `a` and `b` are known to hold the same bytes without
+// reading them: one was made as a copy of the other by ShellCopyChanged, or found equal by
+// it, and neither has changed since. The copy carries a record naming the file it was made
+// from (device, inode and status-change time, which any change to that file moves). Its own
+// change is told by size and modification time (copies keep the source's time, to the
+// nanosecond), the later copy made more than two seconds after that time. File times tick
+// coarsely (a few milliseconds), so a file rewritten in the tick it was copied in could keep
+// its size and time; the margin rules that out. A program that sets a file's time back to an
+// older value and keeps its size goes unnoticed, as with any size and time check; files of
+// different pets never pass for each other, whatever their times.
+bool KnownCopies(const QString& a, const QString& b);
+
+// True when a and b are regular files with the same bytes: KnownCopies, or read and compared.
+bool SameBytes(const QString& a, const QString& b);
 
 // The folder picker: the chosen folder, or the empty text when cancelled.
 QString BrowseFolder(Context& ctx, const QString& title);

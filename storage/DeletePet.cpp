@@ -143,7 +143,9 @@ DeleteResult DeletePet(Context& ctx)
     // The deleted pet's folder goes only once Kennel.ini no longer lists it. Should the file
     // stay unwritten, the journal stays too, and the next start writes it.
     if (writeUntilDone(ctx)) {
+        // The trash is Kennel's own: it goes whole, sub-folders of the deleted pet included.
         RemovePetFolder(ctx, trash + QLatin1Char('/'));
+        fileops::removeTree(trash);
         EndJournal(ctx);
     }
 

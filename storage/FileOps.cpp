@@ -2,16 +2,14 @@
 
 #include "app/FaultPoint.h"
 
-#include <QFile>
-#include <QSaveFile>
-
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -20,34 +18,107 @@ fs::path native(const QString& path)
 {
     return fs::path(path.toStdString());
 }
+
+fs::file_status entryStatus(const QString& path)
+{
+    std::error_code ec;
+    return path.isEmpty() ? fs::file_status{} : fs::symlink_status(native(path), ec);
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+    int fd;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
 }  // namespace
 
 namespace fileops {
 
+fs::file_type entryType(const fs::directory_entry& entry)
+{
+    // These read the type the listing gave; status() would ask the file system again.
+    std::error_code ec;
+    if (entry.is_symlink(ec))
+        return fs::file_type::symlink;
+    if (entry.is_regular_file(ec))
+        return fs::file_type::regular;
+    return entry.is_directory(ec) ? fs::file_type::directory : fs::file_type::unknown;
+}
+
 bool exists(const QString& path)
 {
-    std::error_code ec;
-    return !path.isEmpty() && fs::exists(fs::symlink_status(native(path), ec)) && !ec;
+    return fs::exists(entryStatus(path));
 }
 
 bool isFolder(const QString& path)
 {
+    return fs::is_directory(entryStatus(path));
+}
+
+bool isLink(const QString& path)
+{
+    return fs::is_symlink(entryStatus(path));
+}
+
+std::vector<Entry> copiedEntries(const QString& folder, bool* readable)
+{
+    std::vector<Entry> entries;
     std::error_code ec;
-    return !path.isEmpty() && fs::is_directory(native(path), ec) && !ec;
+    const bool folderThere = isFolder(folder);
+    fs::directory_iterator it;
+    if (folderThere)
+        it = fs::directory_iterator(native(folder), ec);
+    if (readable)
+        *readable = folderThere && !ec;
+    if (!folderThere || ec)
+        return entries;
+    const std::string temp = kTempName.toStdString();
+    for (const auto& entry : it) {
+        const fs::file_type type = entryType(entry);
+        const std::string name = entry.path().filename().string();
+        if (name != temp && (type == fs::file_type::regular || type == fs::file_type::symlink))
+            entries.push_back({name, type == fs::file_type::symlink});
+    }
+    return entries;
 }
 
 bool clearFiles(const QString& folder, const std::set<std::string>& keep)
 {
+    const fs::file_status st = entryStatus(folder);
+    if (!fs::exists(st))
+        return true;
+    if (!fs::is_directory(st))
+        return false;
     std::error_code ec;
     fs::directory_iterator it(native(folder), ec);
     if (ec)
-        return !fs::exists(native(folder), ec);
+        return false;
     bool cleared = true;
     for (const auto& entry : it) {
         std::error_code ignored;
-        // Files and links to files go; folders (and links to folders) and the files named in
-        // keep stay.
-        if (entry.is_directory(ignored) || keep.count(entry.path().filename().string()))
+        // Folders stay, links to them go as links; so do the files named in keep.
+        if (entryType(entry) == fs::file_type::directory || keep.count(entry.path().filename().string()))
             continue;
         if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
             cleared = false;
@@ -57,11 +128,11 @@ bool clearFiles(const QString& folder, const std::set<std::string>& keep)
 
 bool deleteFile(const QString& path)
 {
-    std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(native(path), ec)))
+    if (isFolder(path))
         return false;
     if (!exists(path))
         return true;
+    std::error_code ec;
     if (!fault::fails("delete", path))
         fs::remove(native(path), ec);
     return !exists(path);
@@ -70,7 +141,9 @@ bool deleteFile(const QString& path)
 bool makeFolder(const QString& path)
 {
     std::error_code ec;
-    if (!isFolder(path) && !fault::fails("mkdir", path))
+    if (isLink(path) && !fault::fails("delete", path))
+        fs::remove(native(path), ec);
+    if (!exists(path) && !fault::fails("mkdir", path))
         fs::create_directory(native(path), ec);
     return isFolder(path);
 }
@@ -78,9 +151,12 @@ bool makeFolder(const QString& path)
 void removeFolder(const QString& path)
 {
     std::error_code ec;
-    if (fs::is_directory(fs::symlink_status(native(path), ec)) && fs::is_empty(native(path), ec)
-        && !fault::fails("rmdir", path))
+    if (isLink(path)) {
+        if (!fault::fails("delete", path))
+            fs::remove(native(path), ec);
+    } else if (isFolder(path) && fs::is_empty(native(path), ec) && !fault::fails("rmdir", path)) {
         fs::remove(native(path), ec);
+    }
 }
 
 bool renameNoReplace(const QString& from, const QString& to)
@@ -104,10 +180,9 @@ bool removeTree(const QString& path)
 {
     std::error_code ec;
     const fs::path root = native(path);
-    const auto status = fs::symlink_status(root, ec);
-    if (ec || !fs::exists(status))
+    if (!exists(path))
         return true;
-    if (fs::is_directory(status)) {
+    if (isFolder(path)) {
         std::vector<fs::path> children;
         for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
             children.push_back(it->path());
@@ -125,16 +200,44 @@ bool writeWhole(const QString& path, const QByteArray& bytes)
 {
     if (fault::fails("write", path))
         return false;
-    QSaveFile file(path);
-    // Unbuffered: a write that fails (no space left) is seen here, not lost in a final flush
-    // whose error the commit would not report.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    const fs::path target = native(path);
+    const fs::path temp = target.parent_path() / native(kTempName);
+    // A temporary file left by an earlier run goes first (a link there as a link).
+    ::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0)
         return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
+    // Unbuffered and synced: a write that fails (no space left) is seen here.
+    bool ok = writeAll(fd, bytes.constData(), bytes.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = std::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(temp.c_str());
+    return ok;
+}
+
+std::optional<QByteArray> readRegular(const QString& path, qint64 limit)
+{
+    const QByteArray name = path.toUtf8();
+    const Fd fd(::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    QByteArray bytes(static_cast<qsizetype>(std::min<qint64>(limit, st.st_size)), '\0');
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd.fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            break;
+        done += n;
     }
-    return file.commit();
+    bytes.truncate(done);
+    return bytes;
 }
 
 QString withoutFinalSep(const QString& path)

@@ -1,11 +1,10 @@
 #include "storage/Journal.h"
 
 #include "app/Context.h"
-#include "app/FaultPoint.h"
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
 
-#include <QFile>
+#include <QDir>
 
 namespace journal {
 
@@ -53,11 +52,12 @@ bool write(const HostLayout& paths, const Entry& entry)
 
 std::optional<Entry> read(const HostLayout& paths)
 {
-    QFile file(path(paths));
-    if (!file.open(QIODevice::ReadOnly))
+    // Anything but a regular file (a FIFO, a link) names no operation; it is never waited on.
+    const auto bytes = fileops::readRegular(path(paths), 64 * 1024);
+    if (!bytes)
         return std::nullopt;
     Entry entry;
-    const QList<QByteArray> lines = file.read(64 * 1024).split('\n');
+    const QList<QByteArray> lines = bytes->split('\n');
     for (const QByteArray& raw : lines) {
         const QString line = QString::fromUtf8(raw);
         const qsizetype eq = line.indexOf(QLatin1Char('='));
@@ -77,12 +77,7 @@ std::optional<Entry> read(const HostLayout& paths)
 
 bool remove(const HostLayout& paths)
 {
-    const QString file = path(paths);
-    if (!QFile::exists(file))
-        return true;
-    if (!fault::fails("delete", file))
-        QFile::remove(file);
-    return !QFile::exists(file);
+    return fileops::deleteFile(path(paths));
 }
 
 QString stagingFolder(const HostLayout& paths)
@@ -96,6 +91,22 @@ QString freeTrashFolder(const HostLayout& paths)
     for (int n = 2; fileops::exists(name); ++n)
         name = paths.place(kTrash + QLatin1Char('-') + QString::number(n));
     return name;
+}
+
+QStringList trashFolders(const HostLayout& paths)
+{
+    QStringList found;
+    const QDir folder(paths.ProgramFolder);
+    for (const QString& name : folder.entryList({kTrash, kTrash + QStringLiteral("-*")},
+                                                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot
+                                                    | QDir::CaseSensitive)) {
+        bool number = name == kTrash;
+        if (!number)
+            name.mid(kTrash.size() + 1).toInt(&number);
+        if (number)
+            found << paths.place(name);
+    }
+    return found;
 }
 
 }  // namespace journal

@@ -40,11 +40,12 @@
 //
 // Kennel's own working names start with ".kennel-" in the program folder (the restore's
 // staging folder, the trash of a deleted pet); a pet folder is always "ユーザー" and a
-// number, so the two never meet. A leftover staging folder is removed at start-up.
+// number, so the two never meet. A leftover staging folder or trash is removed at start-up.
 
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -75,6 +76,8 @@ bool remove(const HostLayout& paths);
 QString stagingFolder(const HostLayout& paths);  // restore staging, no final "/"
 // A free name for the trash of a deleted pet's folder.
 QString freeTrashFolder(const HostLayout& paths);
+// Every trash folder in the program folder (".kennel-deleted", ".kennel-deleted-2", ...).
+QStringList trashFolders(const HostLayout& paths);
 
 }  // namespace journal
 

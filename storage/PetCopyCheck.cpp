@@ -3,10 +3,12 @@
 #include "shell/ShellCopy.h"
 #include "storage/HostLayout.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include "storage/FileOps.h"
+
 #include <QStringList>
+
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -15,51 +17,45 @@ QString child(const QString& base, const QString& name)
     return base.endsWith(QLatin1Char('/')) ? base + name : base + QLatin1Char('/') + name;
 }
 
-// A copy that kept its source's size and time is taken as it is (the copy checked its own
-// writes); any other pair is compared byte by byte.
+// Two links are the same when they hold the same target text; a link is never read through.
 bool sameContent(const QString& a, const QString& b)
 {
-    if (UnchangedCopy(a, b))
-        return true;
-    QFile fa(a);
-    QFile fb(b);
-    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly))
-        return false;
-    if (fa.size() != fb.size())
-        return false;
-    constexpr qint64 kChunk = 64 * 1024;
-    while (!fa.atEnd()) {
-        const QByteArray ca = fa.read(kChunk);
-        const QByteArray cb = fb.read(kChunk);
-        if (ca != cb || ca.isEmpty())
-            return false;
+    if (fileops::isLink(a) || fileops::isLink(b)) {
+        std::error_code ea;
+        std::error_code eb;
+        const auto ta = std::filesystem::read_symlink(a.toStdString(), ea);
+        return !ea && ta == std::filesystem::read_symlink(b.toStdString(), eb) && !eb;
     }
-    return fb.atEnd();
+    return SameBytes(a, b);
 }
 
 // One root item: anything at the original's path must be a file with the same content
 // in the copy; nothing there means nothing may be in the copy either.
 bool sameRootItem(const QString& original, const QString& copy)
 {
-    const QFileInfo o(original);
-    const QFileInfo c(copy);
-    const bool inOriginal = o.exists() || o.isSymLink();
-    const bool inCopy = c.exists() || c.isSymLink();
-    if (!inOriginal)
-        return !inCopy;
-    return inCopy && o.isFile() && c.isFile() && sameContent(original, copy);
-}
-
-QStringList filesIn(const QString& folder)
-{
-    // Regular files and links to them: what the shell copy carries.
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    if (!fileops::exists(original))
+        return !fileops::exists(copy);
+    return !fileops::isFolder(original) && !fileops::isFolder(copy) && fileops::exists(copy)
+           && sameContent(original, copy);
 }
 
 bool sameItemFolder(const QString& original, const QString& copy)
 {
-    const QStringList names = filesIn(original);
-    if (names != filesIn(copy))
+    // What the shell copy carries; a missing item folder counts as empty, one that is a
+    // link as unreadable.
+    bool readableOriginal = true;
+    bool readableCopy = true;
+    auto list = [](const QString& folder, bool& readable) {
+        QStringList names;
+        if (!fileops::exists(folder))
+            return names;
+        for (const fileops::Entry& e : fileops::copiedEntries(folder, &readable))
+            names << QString::fromStdString(e.name);
+        names.sort();
+        return names;
+    };
+    const QStringList names = list(original, readableOriginal);
+    if (!readableOriginal || !readableCopy || names != list(copy, readableCopy) || !readableCopy)
         return false;
     for (const QString& name : names)
         if (!sameContent(child(original, name), child(copy, name)))

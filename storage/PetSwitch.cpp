@@ -8,7 +8,6 @@
 #include "storage/PetCopyCheck.h"
 #include "storage/StorageOps.h"
 
-#include <QFile>
 
 namespace {
 
@@ -85,10 +84,10 @@ namespace {
 // The current pet as Kennel.ini on disk names it; -1 when none or unreadable.
 int currentInFile(const Context& ctx)
 {
-    QFile file(ctx.paths.registryFile());
-    if (!file.open(QIODevice::ReadOnly))
+    const auto bytes = fileops::readRegular(ctx.paths.registryFile(), 1 << 20);
+    if (!bytes)
         return -1;
-    const RegistryContent content = parseRegistry(file.readAll());
+    const RegistryContent content = parseRegistry(*bytes);
     return content.kind == RegistryContent::Kind::Version2 ? content.table.CurrentUser : -1;
 }
 

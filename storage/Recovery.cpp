@@ -7,16 +7,12 @@
 #include "storage/PetSwitch.h"
 #include "storage/StorageOps.h"
 
-#include <QFile>
-
 namespace {
 
 RegistryContent readRegistryFile(const Context& ctx)
 {
-    QFile file(ctx.paths.registryFile());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return parseRegistry(file.read(1 << 20));
+    const auto bytes = fileops::readRegular(ctx.paths.registryFile(), 1 << 20);
+    return bytes ? parseRegistry(*bytes) : RegistryContent{};
 }
 
 bool listed(const RegistryContent& reg, int index, const QString& name)
@@ -91,7 +87,7 @@ bool finishDelete(Context& ctx, const journal::Entry& e, const RegistryContent& 
     } else if (!(reg.kind == RegistryContent::Kind::Version2 && reg.table.MaxUser == m - 1)) {
         return true;  // not this deletion's file: leave the folders alone
     }
-    RemovePetFolder(ctx, trash + QLatin1Char('/'));
+    fileops::removeTree(trash);
     return true;
 }
 
@@ -160,7 +156,10 @@ bool RecoverInterruptedWork(Context& ctx)
     const int stepSize = ctx.StepSize;
     ctx.StepSize = 0;
     bool ok = true;
+    QString namedTrash; // a deletion's trash that its journal may have left alone
     if (const auto e = journal::read(ctx.paths)) {
+        if (e->op == QLatin1String("delete"))
+            namedTrash = e->value(QStringLiteral("trash"));
         const RegistryContent reg = readRegistryFile(ctx);
         const PetTable table = ctx.table;
         if (e->op == QLatin1String("switch"))
@@ -176,13 +175,17 @@ bool RecoverInterruptedWork(Context& ctx)
         ctx.table = table;  // ReadRegistry fills the table from the file
         if (ok)
             ok = journal::remove(ctx.paths);
-    } else if (QFile::exists(journal::path(ctx.paths))) {
+    } else if (fileops::exists(journal::path(ctx.paths))) {
         journal::remove(ctx.paths);  // names no operation: nothing to finish
     }
-    // A restore that never registered leaves its staging folder behind.
-    const QString staging = journal::stagingFolder(ctx.paths);
-    if (ok && fileops::exists(staging))
-        fileops::removeTree(staging);
+    // A restore that never registered leaves its staging folder behind; a deletion whose
+    // journal is gone, its trash (earlier versions left the deleted pet's sub-folders there).
+    if (ok) {
+        fileops::removeTree(journal::stagingFolder(ctx.paths));
+        for (const QString& trash : journal::trashFolders(ctx.paths))
+            if (trash != namedTrash)
+                fileops::removeTree(trash);
+    }
     ctx.StepSize = stepSize;
     return ok;
 }

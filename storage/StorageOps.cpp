@@ -6,15 +6,10 @@
 #include "shell/ShellCopy.h"
 #include "storage/FileOps.h"
 
-#include <filesystem>
 #include <set>
 #include <string>
-#include <system_error>
-
-#include <sys/stat.h>
 
 using namespace items;
-namespace fs = std::filesystem;
 
 // A target is brought up to date rather than cleared and copied again: files the source
 // lacks are deleted, then each copy replaces only the files that differ (ShellCopyChanged).
@@ -25,42 +20,35 @@ namespace {
 
 using Names = std::set<std::string>;
 
-fs::path native(const QString& p)
-{
-    return fs::path(p.toStdString());
-}
-
-// A file a copy takes: a regular file or a link to one.
+// A file a copy takes: a regular file or a link (copied as a link).
 bool isCopiedFile(const QString& path)
 {
-    std::error_code ec;
-    return fs::is_regular_file(native(path), ec);
+    return fileops::exists(path) && !fileops::isFolder(path);
 }
 
 // The names of the files a "/*.*" copy takes from folder; none when it cannot be read.
 Names copiedNames(const QString& folder)
 {
     Names names;
-    std::error_code ec;
-    fs::directory_iterator it(native(folder), ec);
-    if (ec)
-        return names;
-    for (const auto& entry : it) {
-        std::error_code e;
-        if (!entry.is_directory(e) && entry.is_regular_file(e))
-            names.insert(entry.path().filename().string());
-    }
+    for (const fileops::Entry& e : fileops::copiedEntries(folder))
+        names.insert(e.name);
     return names;
 }
 
-// As fileops::deleteFile before a copy of from to to, but a regular file that the copy
-// replaces stays.
+// As fileops::deleteFile before a copy of from to to, but a file that the copy replaces stays.
 bool deleteUnlessReplaced(const QString& from, const QString& to)
 {
-    struct stat target {};
-    if (isCopiedFile(from) && ::lstat(native(to).c_str(), &target) == 0 && S_ISREG(target.st_mode))
+    if (isCopiedFile(from) && isCopiedFile(to))
         return true;
     return fileops::deleteFile(to);
+}
+
+// An item folder that is a link is never written through: the link goes (the folder it
+// points to stays as it is) and a real folder takes its place.
+void replaceLinkByFolder(const QString& path)
+{
+    if (fileops::isLink(path))
+        fileops::makeFolder(path);
 }
 
 const QString kAll = QStringLiteral("/*.*");
@@ -103,6 +91,7 @@ bool clearPetFolderFor(Context& ctx, const QString& source, const QString& base)
     bool ok = fileops::clearFiles(base, rootFiles);
     Step(ctx);
     for (const QString& name : kFolderOrder) {
+        replaceLinkByFolder(child(base, name));
         ok &= fileops::clearFiles(child(base, name), copiedNames(child(source, name)));
         Step(ctx);
     }
@@ -112,9 +101,9 @@ bool clearPetFolderFor(Context& ctx, const QString& source, const QString& base)
 // Makes or clears a pet folder so that it can take a copy of source (seven steps).
 bool readyTarget(Context& ctx, const QString& source, const QString& target)
 {
-    if (fileops::exists(target))
+    if (fileops::isFolder(target))
         return clearPetFolderFor(ctx, source, target);
-    const bool ok = fileops::makeFolder(target);
+    const bool ok = fileops::makeFolder(target);  // a link in its place goes
     Step(ctx);
     makeItemFolders(ctx, target, true);
     return ok;
@@ -165,6 +154,7 @@ bool replaceUnsharedKinds(Context& ctx, const QString& source)
     bool ok = true;
     auto hostPlace = [&](const QString& name) { return ctx.paths.place(name); };
     auto clearFor = [&](const QString& name) {
+        replaceLinkByFolder(hostPlace(name));
         ok &= fileops::clearFiles(hostPlace(name), copiedNames(child(source, name)));
     };
     auto replaceFolder = [&](const QString& name) {
@@ -282,6 +272,13 @@ void PreparePetFolder(Context& ctx, const QString& folder)
 void RemovePetFolder(Context& ctx, const QString& folder)
 {
     const QString f = fileops::withoutFinalSep(folder);
+    if (fileops::isLink(f)) {
+        // Removed as a link; nothing it points to is touched.
+        fileops::removeFolder(f);
+        for (int k = 0; k < 14; ++k)
+            Step(ctx);
+        return;
+    }
     clearPetFolder(ctx, f);
     for (const QString& name : kFolderOrder) {
         fileops::removeFolder(child(f, name));

@@ -112,6 +112,13 @@ struct Move {
     QString to;
 };
 
+// A mailbox folder to rename; one that is a link is renamed as a link (and never read
+// through afterwards: its pet's data will not load until the user puts it in place).
+bool hasMailbox(const QString& folder)
+{
+    return fileops::isFolder(folder) || fileops::isLink(folder);
+}
+
 void makePetFolder(const QString& folder)
 {
     fileops::makeFolder(folder);
@@ -152,7 +159,7 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
             continue;
         }
         const QString pet = ctx.paths.PetFolder(plan.petIndexOf(k));
-        if (fileops::isFolder(old)) {
+        if (hasMailbox(old)) {
             entry.values.append({QStringLiteral("from") + row, old});
             entry.values.append({QStringLiteral("to") + row, pet});
         } else {
@@ -168,7 +175,7 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
             continue;
         const QString from = ctx.paths.OldPetFolder(k + 1);
         const QString to = ctx.paths.PetFolder(plan.petIndexOf(k));
-        if (!fileops::isFolder(from)) {
+        if (!hasMailbox(from)) {
             // Nothing to rename (mailbox 1 is taken as used, the last used one may never
             // have been stored): the pet starts from an empty folder.
             makePetFolder(to);

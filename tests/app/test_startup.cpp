@@ -1,11 +1,14 @@
 // Start-up where the end-to-end journeys do not reach: the host's window is known by its exact
-// title only, and a program folder at the root gives no doubled separators. The refusals, the
+// title only, a program folder at the root gives no doubled separators, and a FIFO in place of
+// Kennel.ini or the journal is never waited on. The refusals, the
 // first runs and the store at start-up are driven end to end; storing and loading a pet's data
 // are checked in tests/storage.
 #include "app/Startup.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,11 +33,36 @@ private slots:
         FakeWindows windows;
         tc->ctx.windows = &windows;
         windows.titles = {QStringLiteral("Mewmail for Windows ver. 2.0 ")};
-        StartupRefusals(tc->ctx, true);
+        StartupRefusals(tc->ctx, InstanceLock::Held);
         QVERIFY(tc->messages.shown.isEmpty());
         windows.titles = {texts::kHostTitle};
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupRefusals(tc->ctx, true));
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupRefusals(tc->ctx, InstanceLock::Held));
         QCOMPARE(tc->messages.shown.size(), 1);
+    }
+
+    // In place of Kennel.ini the FIFO counts as a broken file; in place of the journal, as
+    // naming no work to finish.
+    void fifoInPlaceOfAFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("Kennel.ini") << "Kennel.ini" << kMsgRegistryError;
+        QTest::newRow("Kennel.journal") << "Kennel.journal" << QString();
+    }
+
+    void fifoInPlaceOfAFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        hostfolder::makeHost(host(), QStringLiteral("live"));
+        QVERIFY(WriteRegistry(ctx()));
+        QFile::remove(host() + '/' + name);
+        QCOMPARE(::mkfifo(QFile::encodeName(host() + '/' + name).constData(), 0600), 0);
+        if (message.isEmpty())
+            StartupCheck(ctx());
+        else
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(ctx()));
+        QCOMPARE(tc->messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 
     void pathsAtTheRoot()

@@ -9,6 +9,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 const QDate kDay(1999, 10, 31);
 }
@@ -124,7 +126,7 @@ private slots:
 
     void archiveSource_data()
     {
-        QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive
+        QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive; "|": a FIFO
         QTest::addColumn<QByteArray>("infoBytes");
         QTest::addColumn<QString>("message"); // empty: accepted
         const QByteArray good = "Kennel 2001 Pet Backup File\r\nBackup Date = 20240102\r\nMaster = m\r\nPet = p\r\n";
@@ -133,6 +135,7 @@ private slots:
         QTest::newRow("broken information file") << "BackUp.ini" << QByteArray("Kennel 2001 Pet Backup File\r\n")
                                                  << kMsgNotBackupFile;
         QTest::newRow("not an archive at all") << "-" << QByteArray() << kMsgNotLhaArchive;
+        QTest::newRow("a FIFO, never waited on") << "|" << QByteArray() << kMsgNotLhaArchive;
     }
 
     // The check reads the file through a private folder below TMPDIR, gone on every path.
@@ -146,6 +149,8 @@ private slots:
         const QString archive = fx->outside() + QStringLiteral("/a.lzh");
         if (infoName == QLatin1String("-")) {
             hostfolder::write(fx->outside(), QStringLiteral("a.lzh"), "hello, this is text");
+        } else if (infoName == QLatin1String("|")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(archive).constData(), 0600), 0);
         } else {
             if (!infoName.isEmpty())
                 hostfolder::write(fx->pet(i), infoName, infoBytes);

@@ -1,5 +1,6 @@
 // The real kennel refuses to run, says why, waits for OK and ends, changing no file: a
-// second copy, the host's window open, a folder without the host, a damaged Kennel.ini.
+// second copy (also one started in another session), the host's window open, a folder without
+// the host, a damaged Kennel.ini.
 #include "app/Registry.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
@@ -7,7 +8,7 @@
 #include <QtTest>
 
 namespace {
-enum class Case { SecondCopy, HostOpen, NotHostFolder, DamagedRegistry };
+enum class Case { SecondCopy, SecondCopyOtherSession, HostOpen, NotHostFolder, DamagedRegistry };
 } // namespace
 Q_DECLARE_METATYPE(Case)
 
@@ -21,6 +22,8 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::newRow("second copy") << Case::SecondCopy
                                      << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
+        QTest::newRow("second copy, another session")
+            << Case::SecondCopyOtherSession << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
         QTest::newRow("host open") << Case::HostOpen
                                    << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
                                                      "一度終了してください。");
@@ -43,7 +46,7 @@ private slots:
 
         QProcess* first = nullptr;
         QProcess hostProgram;
-        if (situation == Case::SecondCopy) {
+        if (situation == Case::SecondCopy || situation == Case::SecondCopyOtherSession) {
             first = &s.startKennel(host);
             QVERIFY(s.waitIdle());
         } else if (situation == Case::HostOpen) {
@@ -57,7 +60,11 @@ private slots:
         }
         const auto before = hostfolder::snapshot(host);
 
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        if (situation == Case::SecondCopyOtherSession) // another user's or session's runtime folder
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.path(QStringLiteral("run2"))));
         QProcess& kennel = s.startKennel(host);
+        qputenv("XDG_RUNTIME_DIR", runtime);
         QCOMPARE(s.nextMessage(), message);
         QCOMPARE(kennel.state(), QProcess::Running); // until the message is answered
         QVERIFY(s.answer("Return"));

@@ -1,4 +1,5 @@
-// The single-instance lock: one holder at a time per program path, dropped with its holder.
+// The single-instance lock: one holder at a time per host folder, dropped with its holder; a
+// folder that cannot be locked is a failure, not a free pass.
 #include "platform/InstanceLock.h"
 
 #include <QTemporaryDir>
@@ -9,9 +10,9 @@
 #include <unistd.h>
 
 namespace {
-// Another process's hold on the lock: an flock on a separate open file conflicts with ours.
+// Another process's hold on the folder: an flock on a separate open of it conflicts with ours.
 struct ForeignLock {
-    explicit ForeignLock(const QString& file) : fd(::open(QFile::encodeName(file), O_RDWR | O_CREAT, 0600)) {}
+    explicit ForeignLock(const QString& folder) : fd(::open(QFile::encodeName(folder), O_RDONLY | O_DIRECTORY)) {}
     ~ForeignLock() { ::close(fd); }
     bool take() const { return ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
     int fd;
@@ -20,39 +21,28 @@ struct ForeignLock {
 
 class TestInstanceLock : public QObject {
     Q_OBJECT
-    QTemporaryDir temp; // lock files and programs live here only
-    QString program;
+    QTemporaryDir temp; // the host folder
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(temp.path()));
-        program = temp.filePath(QStringLiteral("kennel"));
-        QFile(program).open(QIODevice::WriteOnly);
-        QVERIFY(QFile::link(program, temp.filePath(QStringLiteral("link"))));
-    }
     void cleanup() { releaseInstanceLock(); }
 
-    void lockFile_perProgram_sameForOtherNamesOfIt()
+    void oneHolderPerFolder_freeOnceItEnds()
     {
-        const QString lock = instanceLockPath(program);
-        QVERIFY(lock.startsWith(temp.path() + QLatin1Char('/')));
-        QCOMPARE(instanceLockPath(temp.filePath(QStringLiteral("link"))), lock);
-        QCOMPARE(instanceLockPath(temp.path() + QStringLiteral("/./kennel")), lock);
-        QVERIFY(instanceLockPath(temp.filePath(QStringLiteral("other/kennel"))) != lock);
-    }
-
-    void heldAgainstOthers_andFreeOnceTheyEnd()
-    {
-        QVERIFY(acquireInstanceLock(program));
-        QVERIFY(!ForeignLock(instanceLockPath(program)).take());
+        QCOMPARE(acquireInstanceLock(temp.path()), InstanceLock::Held);
+        QVERIFY(!ForeignLock(temp.path()).take());
         releaseInstanceLock();
         {
-            ForeignLock first(instanceLockPath(program));
+            ForeignLock first(temp.path());
             QVERIFY(first.take());
-            QVERIFY(!acquireInstanceLock(program));
+            QCOMPARE(acquireInstanceLock(temp.path()), InstanceLock::HeldElsewhere);
         } // the first instance ended: the system dropped its lock
-        QVERIFY(acquireInstanceLock(program));
+        QCOMPARE(acquireInstanceLock(temp.path()), InstanceLock::Held);
+        QVERIFY(QDir(temp.path()).isEmpty()); // nothing left in the folder
+    }
+
+    void folderThatCannotBeLocked_failed()
+    {
+        QCOMPARE(acquireInstanceLock(temp.filePath(QStringLiteral("missing"))), InstanceLock::Failed);
     }
 };
 

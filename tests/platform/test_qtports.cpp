@@ -1,4 +1,5 @@
-// Message boxes keep their icon, buttons, Enter and Escape answers and caption.
+// Message boxes keep their icon, buttons, Enter and Escape answers and caption; the copy window
+// passes Ctrl+Q and a close request on instead of swallowing them.
 #include "platform/QtPorts.h"
 
 #include <QApplication>
@@ -52,6 +53,23 @@ private slots:
             const MsgAnswer answer = port.show(QStringLiteral("Kennel 2001"), QStringLiteral("本文"), icon, buttons);
             QCOMPARE(answer, key == Qt::Key_Return ? onEnter : onEscape);
         }
+    }
+
+    void copyWindowPassesCloseOn()
+    {
+        QtCopyProgress progress;
+        progress.setShowDelay(0);
+        int asked = 0;
+        progress.setCloseRequest([&] { ++asked; });
+        progress.copyStarted(100);
+        progress.copyAdvanced(50);
+        QWidget* window = QApplication::activeModalWidget();
+        QVERIFY(progress.isVisible() && window);
+        QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!window->close());
+        QCOMPARE(asked, 2);
+        QVERIFY(progress.isVisible()); // the copy goes on
+        progress.copyFinished();
     }
 };
 

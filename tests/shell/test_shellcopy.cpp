@@ -1,7 +1,8 @@
 // The shell copy: files-only wildcard copies, sub-folders with ShellCopyAll, overwrite,
-// created targets, copies onto themselves, large files with their times, recent copies redone,
-// changed targets rewritten in place only when no other name shares them,
-// leftover temporary files, and the one failure message.
+// created targets, copies onto themselves, names as long as a name can be, links copied as
+// links and never followed, large files with their times, recent copies redone, changed
+// targets rewritten in place only when no other name shares them, leftover temporary files,
+// and the one failure message.
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
@@ -13,6 +14,11 @@
 
 using hostfolder::read;
 using hostfolder::write;
+
+namespace {
+// 83 Japanese characters and ".mwm": 253 bytes, close to the longest name a folder holds.
+const QString kLongName = QString(83, QChar(0x3042)) + QStringLiteral(".mwm");
+} // namespace
 
 class TestShellCopy : public HostTest {
     Q_OBJECT
@@ -26,6 +32,7 @@ private slots:
         write(host(), QStringLiteral("X/おやつ/a.pac"), "a");
         write(host(), QStringLiteral("X/おやつ/noext"), "n");
         write(host(), QStringLiteral("X/おやつ/sub/b.pac"), "b");
+        write(host(), QStringLiteral("N/") + kLongName, "l");
     }
 
     // What a copy that succeeds leaves in the folder it fills, as "name=content" joined by ","
@@ -46,6 +53,7 @@ private slots:
         QTest::newRow("one file onto itself") << false << "X/おやつ/a.pac" << "X/おやつ/a.pac" << "X/おやつ" << whole;
         QTest::newRow("wildcard onto itself") << false << "X/おやつ/*.*" << "X/おやつ/" << "X/おやつ" << whole;
         QTest::newRow("empty source folder: the target is made") << false << "E/*.*" << "E2/" << "E2" << "";
+        QTest::newRow("a name of 253 bytes") << false << "N/*.*" << "N2/" << "N2" << kLongName + "=l";
     }
 
     void copies()
@@ -63,6 +71,27 @@ private slots:
             files << it.key() + QLatin1Char('=') + QString::fromUtf8(it.value());
         QTEST(files.join(u','), "files");
         QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    // Links are copied as links, file or folder; a source or target folder that is a link, or
+    // lies behind one, is not entered: nothing outside changes.
+    void linksNeverFollowed()
+    {
+        write(host(), QStringLiteral("outside/private.txt"), "private");
+        QDir().mkpath(p(QStringLiteral("S/sub")));
+        QVERIFY(QFile::link(p(QStringLiteral("outside/private.txt")), p(QStringLiteral("S/mail.mwm"))));
+        QVERIFY(QFile::link(p(QStringLiteral("outside")), p(QStringLiteral("S/sub/folder"))));
+        QVERIFY(QFile::link(p(QStringLiteral("outside")), p(QStringLiteral("L"))));
+        QVERIFY(ShellCopyAll(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QCOMPARE(QFileInfo(p(QStringLiteral("T/mail.mwm"))).symLinkTarget(), p(QStringLiteral("outside/private.txt")));
+        QCOMPARE(QFileInfo(p(QStringLiteral("T/sub/folder"))).symLinkTarget(), p(QStringLiteral("outside")));
+        const auto outside = hostfolder::snapshot(p(QStringLiteral("outside")));
+        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("L/"))));
+        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("L/sub/"))));
+        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("L/*.*")), p(QStringLiteral("U/"))));
+        QCOMPARE(hostfolder::snapshot(p(QStringLiteral("outside"))), outside);
+        QVERIFY(!hostfolder::exists(p(QStringLiteral("U/private.txt"))));
     }
 
     void failuresReportOnceAndNextCopyRuns()
@@ -159,12 +188,12 @@ private slots:
     {
         QFETCH(bool, asLink);
         write(host(), QStringLiteral("outside.txt"), "keep");
-        const QString temp = p(QStringLiteral("T/a.pac.kennel-copy"));
+        const QString temp = p(QStringLiteral("T/.kennel-copy"));
         write(host(), QStringLiteral("T/other"), "");
         if (asLink)
             QVERIFY(QFile::link(p(QStringLiteral("outside.txt")), temp));
         else
-            write(host(), QStringLiteral("T/a.pac.kennel-copy"), "stale and longer");
+            write(host(), QStringLiteral("T/.kennel-copy"), "stale and longer");
         QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
         QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("a"));
         QCOMPARE(read(p(QStringLiteral("outside.txt"))), QByteArray("keep"));

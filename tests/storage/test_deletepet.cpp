@@ -59,8 +59,10 @@ private slots:
         QFETCH(int, count);
         QFETCH(int, deleted);
         makePets(count, deleted);
-        // A file of the user's beside a pet's data moves with its folder (renamed, not copied).
+        // A file of the user's beside a pet's data moves with its folder (renamed, not copied);
+        // a sub-folder of the deleted pet's goes with it.
         hostfolder::write(pet(count), QStringLiteral("memo.txt"), "note");
+        hostfolder::write(pet(deleted + 1), QStringLiteral("受信フォルダ/sub/old.mwm"), "old");
         auto places = snapshot(host());
 
         QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted);

@@ -47,6 +47,15 @@ private slots:
         QCOMPARE(snapshot(host()), before);
     }
 
+    // A deletion's trash that no journal names any more goes whole.
+    void leftoverTrashGoes()
+    {
+        setUp();
+        hostfolder::write(host(), QStringLiteral(".kennel-deleted-2/受信フォルダ/sub/old.mwm"), "old");
+        QVERIFY(RecoverInterruptedWork(ctx()));
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/.kennel-deleted-2")));
+    }
+
     // A journal that names no operation, folders not Kennel's own, or pets Kennel.ini does
     // not list changes nothing.
     void junkJournalChangesNothing_data()

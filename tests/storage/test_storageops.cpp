@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -12,11 +14,15 @@ using hostfolder::read;
 namespace {
 const QString kSub = QStringLiteral("/受信フォルダ/sub/deep.mwm");
 
-// Sets a file's modification time to secondsAgo before now.
+// Sets a file's modification time to `when`, or secondsAgo before now.
+void setTime(const QString& path, time_t when)
+{
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+}
 void age(const QString& path, int secondsAgo)
 {
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - secondsAgo, 0}};
-    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+    setTime(path, ::time(nullptr) - secondsAgo);
 }
 
 ino_t inode(const QString& path)
@@ -60,7 +66,8 @@ private slots:
     }
 
     // A second store or a load over an earlier copy: a file of the same size with another time
-    // is replaced, a file the source lacks goes, an unchanged file is not rewritten.
+    // is replaced, and so is one of the same size and time but other bytes; a file the source
+    // lacks goes, an unchanged file is not rewritten.
     void updatesOnlyWhatChanged_data()
     {
         QTest::addColumn<bool>("load");
@@ -80,12 +87,56 @@ private slots:
         hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
         age(from + QStringLiteral("/おもちゃ/ball.pty"), 7200);
         QVERIFY(QFile::remove(from + QStringLiteral("/おやつ/cake.pac")));
+        for (const auto& [folder, bytes] : {std::pair(from, "mine"), std::pair(to, "your")}) {
+            hostfolder::write(folder, QStringLiteral("宝物/twin.pac"), bytes);
+            setTime(folder + QStringLiteral("/宝物/twin.pac"), 1'000'000'000);
+        }
         const ino_t unchanged = inode(to + QStringLiteral("/受信フォルダ/in.mwm"));
         load ? LoadPetData(ctx()) : StorePetData(ctx());
         QCOMPARE(read(to + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy LIVE"));
+        QCOMPARE(read(to + QStringLiteral("/宝物/twin.pac")), QByteArray("mine"));
         QVERIFY(!hostfolder::exists(to + QStringLiteral("/おやつ/cake.pac")));
         QCOMPARE(inode(to + QStringLiteral("/受信フォルダ/in.mwm")), unchanged);
         QCOMPARE(read(to + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in live"));
+        QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    // Nothing is read, written or deleted through a link: an item folder or the template that
+    // is one becomes a real folder (the link goes, what it points to stays as it was); a file
+    // that is one is stored as a link.
+    void linksAreNeverFollowed_data()
+    {
+        QTest::addColumn<QString>("link"); // in the program folder
+        QTest::addColumn<QString>("text"); // what it points to
+        QTest::newRow("pet's inbox to another pet's") << "ユーザー1/受信フォルダ" << "../ユーザー2/受信フォルダ";
+        QTest::newRow("pet's toys to outside") << "ユーザー1/おもちゃ" << "../../outside";
+        QTest::newRow("the template") << "Default" << "../outside";
+        QTest::newRow("a mail to a private file") << "受信フォルダ/secret.mwm" << "../../outside/private.txt";
+    }
+
+    void linksAreNeverFollowed()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, text);
+        newHost(QStringLiteral("/host"));
+        hostfolder::makeHost(host(), QStringLiteral("live"));
+        hostfolder::makeHost(pet(1), QStringLiteral("A"));
+        hostfolder::makeHost(pet(2), QStringLiteral("B"));
+        hostfolder::write(root(), QStringLiteral("outside/private.txt"), "private");
+        ctx().table.MaxUser = 1;
+        ctx().table.CurrentUser = 0;
+        QDir(host() + '/' + link).removeRecursively();
+        std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
+        const auto outside = hostfolder::snapshot(root() + QStringLiteral("/outside"));
+        const auto other = hostfolder::snapshot(pet(2));
+        QVERIFY(SnapshotDefaultData(ctx()) && StorePetData(ctx()));
+        QCOMPARE(hostfolder::snapshot(root() + QStringLiteral("/outside")), outside);
+        QCOMPARE(hostfolder::snapshot(pet(2)), other);
+        const QFileInfo made(host() + '/' + link);
+        if (made.isSymLink()) // a file of the host's, now also in the pet's folder
+            QCOMPARE(std::filesystem::read_symlink((pet(1) + '/' + link).toStdString()), text.toStdString());
+        else
+            QVERIFY(made.isDir());
         QVERIFY(tc->messages.shown.isEmpty());
     }
 

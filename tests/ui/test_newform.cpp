@@ -27,11 +27,11 @@ private slots:
         hostfolder::makeHost(host(), QStringLiteral("host"));
         hostfolder::makeHost(host() + QStringLiteral("/Default"), QStringLiteral("template"), false);
         // A loaded registry with one pet, the current one.
-        ctx().table.Pet[0] = QStringLiteral("Mike");
+        ctx().table.Pet[0] = QStringLiteral("Mike～");
         ctx().table.Master[0] = QStringLiteral("飼い主");
         ctx().table.MaxUser = ctx().table.CurrentUser = 0;
         ctx().RegistryLoaded = true;
-        tc->view.selector << QStringLiteral("Mike");
+        tc->view.selector << QStringLiteral("Mike～");
         QVERIFY(WriteRegistry(ctx()));
     }
 
@@ -43,11 +43,13 @@ private slots:
         const QString taro = QStringLiteral("太郎");
         QTest::newRow("pet empty") << QString() << taro << texts::kMsgEnterNames;
         QTest::newRow("reserved") << texts::kNewPetEntry << taro << texts::kMsgReservedName;
-        QTest::newRow("duplicate") << QStringLiteral("Mike") << taro << texts::kMsgDuplicatePet;
+        QTest::newRow("duplicate") << QStringLiteral("Mike～") << taro << texts::kMsgDuplicatePet;
+        // The wave dash comes back from Kennel.ini as the full-width tilde.
+        QTest::newRow("duplicate as read back") << QStringLiteral("Mike〜") << taro << texts::kMsgDuplicatePet;
         QTest::newRow("line break") << QStringLiteral("ポ\nチ") << taro << texts::kMsgUnstorableName;
         QTest::newRow("carriage return in owner") << QStringLiteral("ポチ") << "太\r郎" << texts::kMsgUnstorableName;
         QTest::newRow("outside code page 932") << QStringLiteral("ポチ🐶") << taro << texts::kMsgUnstorableName;
-        QTest::newRow("other letter case") << QStringLiteral("MIKE") << taro << QString();
+        QTest::newRow("other letter case") << QStringLiteral("MIKE～") << taro << QString();
         QTest::newRow("blanks kept") << QStringLiteral(" ﾎﾟﾁ ") << " 太郎" << QString();
     }
 
@@ -68,7 +70,7 @@ private slots:
             return;
         }
         // Listed last and current, in Kennel.ini; it starts from the template, the host makes new settings.
-        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, "Mike", pet}));
+        QCOMPARE(tc->view.selector, (QStringList{texts::kNewPetEntry, "Mike～", pet}));
         QVERIFY(tc->view.current == pet && tc->view.owner == master);
         const PetTable t = registry().table;
         QVERIFY(t.MaxUser == 1 && t.CurrentUser == 1 && t.Pet[1] == pet && t.Master[1] == master);

@@ -2,6 +2,7 @@
 
 #include "app/Context.h"
 #include "ui/main/Commands.h"
+#include "ui/main/FormParts.h"
 #include "ui/main/MainForm.h"
 
 #include <QCloseEvent>
@@ -124,8 +125,8 @@ void ConvertForm::BtnOK_Click()
 {
     UpgradeNames names;
     for (int k = 0; k < 3; ++k) {
-        names.pet[k] = TxtNewPet[k]->text();
-        names.master[k] = TxtNewMaster[k]->text();
+        names.pet[k] = formparts::typedName(TxtNewPet[k]);
+        names.master[k] = formparts::typedName(TxtNewMaster[k]);
     }
     if (!CheckUpgradeNames(ctx_, plan_, names) || !CheckUpgradeFolders(ctx_, plan_))
         return;

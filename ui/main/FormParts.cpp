@@ -1,5 +1,7 @@
 #include "ui/main/FormParts.h"
 
+#include "app/Cp932.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -36,6 +38,14 @@ QLabel* note(QWidget* parent, const char* name, const QString& text)
     label->setObjectName(QLatin1String(name));
     label->setWordWrap(true);
     return label;
+}
+
+QString typedName(QLineEdit* box)
+{
+    const QString name = cp932::storedForm(box->text());
+    if (name != box->text())
+        box->setText(name);
+    return name;
 }
 
 } // namespace formparts

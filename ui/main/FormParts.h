@@ -15,4 +15,8 @@ QGroupBox* nameFrame(QWidget* parent, const char* frameName, const QString& capt
 // The caution sign beside the notes.
 QLabel* cautionImage(QWidget* parent);
 QLabel* note(QWidget* parent, const char* name, const QString& text);
+// The name typed into box as Kennel.ini will give it back (cp932::storedForm), which the box
+// then shows: every check and the registration see the name the file will hold, so a name
+// that only reads differently can never pass for a new one.
+QString typedName(QLineEdit* box);
 } // namespace formparts

@@ -52,8 +52,8 @@ InitializeForm::InitializeForm(Context& ctx, QWidget* parent) : QDialog(parent),
 
 void InitializeForm::BtnOK_Click()
 {
-    const QString pet = TxtNewPet->text();
-    const QString master = TxtNewMaster->text();
+    const QString pet = formparts::typedName(TxtNewPet);
+    const QString master = formparts::typedName(TxtNewMaster);
     // The table holds no pet yet, so there is nothing to be a duplicate of.
     const QString problem = registrationProblem(ctx_, pet, master, false);
     if (!problem.isEmpty()) {

@@ -29,8 +29,6 @@ static void initMainFormResources()
 
 namespace {
 
-const QString kMsgBusyClosing = QStringLiteral("ファイル処理中です。しばらくしてから終了してください。");
-
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& text, const QString& tip,
                            const QString& picture)
 {
@@ -63,8 +61,8 @@ QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const
 
 } // namespace
 
-MainForm::MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent)
-    : QMainWindow(parent), ctx_(ctx), instanceLockHeld_(instanceLockHeld)
+MainForm::MainForm(Context& ctx, InstanceLock lock, QWidget* parent)
+    : QMainWindow(parent), ctx_(ctx), instanceLock_(lock)
 {
     initMainFormResources();
     setObjectName(QStringLiteral("MainForm"));
@@ -232,7 +230,7 @@ void MainForm::Form_Load()
 {
     ctx_.FileProcessing = false;
     ctx_.SuppressPetSel = false;
-    StartupRefusals(ctx_, instanceLockHeld_);
+    StartupRefusals(ctx_, instanceLock_);
 
     progBar_.setParent(PicProgress);
     progBar_.setProgVert(false);
@@ -435,7 +433,7 @@ void MainForm::closeEvent(QCloseEvent* event)
 {
     if (ctx_.FileProcessing) {
         event->ignore();
-        ctx_.critical(kMsgBusyClosing);
+        ctx_.critical(texts::kMsgFileProcessing);
         return;
     }
     event->accept();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Context.h"
+#include "app/Startup.h"
 #include "controls/CProgBar32.h"
 
 #include <QMainWindow>
@@ -21,8 +22,13 @@ class MainForm : public QMainWindow, public MainView, public StartupDialogs {
     Q_OBJECT
 
 public:
+    // lock: the host folder's single-instance lock as main() found it.
+    MainForm(Context& ctx, InstanceLock lock, QWidget* parent = nullptr);
     // instanceLockHeld: false when another Kennel runs from this folder.
-    MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent = nullptr);
+    MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent = nullptr)
+        : MainForm(ctx, instanceLockHeld ? InstanceLock::Held : InstanceLock::HeldElsewhere, parent)
+    {
+    }
     ~MainForm() override;
 
     Context& ctx() { return ctx_; }
@@ -83,7 +89,7 @@ private:
     void setCommandsEnabled(bool enabled);
 
     Context& ctx_;
-    bool instanceLockHeld_;
+    InstanceLock instanceLock_;
     CProgBar32 progBar_;
     QString unlhaVersionText_;
     QList<QPointer<QWidget>> hidden_; // by hideAllWindows

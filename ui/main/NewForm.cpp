@@ -59,8 +59,8 @@ NewForm::NewForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 
 void NewForm::BtnNewPet_Click()
 {
-    const QString pet = TxtNewPet->text();
-    const QString master = TxtNewMaster->text();
+    const QString pet = formparts::typedName(TxtNewPet);
+    const QString master = formparts::typedName(TxtNewMaster);
     const QString problem = registrationProblem(ctx_, pet, master, true);
     if (!problem.isEmpty()) {
         ctx_.critical(problem);
