@@ -1,5 +1,5 @@
 // Kennel: keeps many pets for a host that keeps one.
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "backup/UnlhaLibrary.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtPorts.h"

@@ -1,9 +1,9 @@
 #include "app/Registry.h"
 
-#include "app/Context.h"
-#include "app/FaultPoint.h"
-#include "app/Gauge.h"
-#include "storage/FileOps.h"
+#include "ports/Context.h"
+#include "shell/FaultPoint.h"
+#include "ports/Gauge.h"
+#include "shell/FileOps.h"
 #include "storage/StorageOps.h"
 
 bool WriteRegistry(Context& ctx)

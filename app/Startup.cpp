@@ -1,10 +1,10 @@
 #include "app/Startup.h"
 
-#include "app/Context.h"
-#include "app/Gauge.h"
+#include "ports/Context.h"
+#include "ports/Gauge.h"
 #include "app/Registry.h"
 #include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/Journal.h"
 #include "storage/StorageOps.h"
 

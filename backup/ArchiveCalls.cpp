@@ -1,6 +1,6 @@
 #include "backup/ArchiveCalls.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "backup/UnlhaLibrary.h"
 
 #include <QFileInfo>

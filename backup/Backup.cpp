@@ -1,11 +1,11 @@
 #include "backup/Backup.h"
 
-#include "app/Context.h"
-#include "app/Gauge.h"
+#include "ports/Context.h"
+#include "ports/Gauge.h"
 #include "backup/ArchiveCalls.h"
 #include "backup/BackupInfo.h"
 #include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/HostLayout.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "backup/BackupInfo.h"
 
-#include "app/Context.h"
-#include "storage/FileOps.h"
+#include "ports/Context.h"
+#include "shell/FileOps.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #include "backup/Restore.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Registry.h"
 #include "backup/ArchiveCalls.h"
 #include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/HostLayout.h"
 #include "storage/Journal.h"
 #include "storage/StorageOps.h"

@@ -1,8 +1,8 @@
 #include "backup/RestoreSource.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "backup/ArchiveCalls.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/HostLayout.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "backup/UnlhaLibrary.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "unlha32/unlha32.h"
 
 #include <QDir>

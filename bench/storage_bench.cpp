@@ -8,7 +8,7 @@
 //
 // Figures, not assertions: the goals are ratios against cp, and a delete time that stays flat
 // when the pets' data grows.
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Registry.h"
 #include "app/Texts.h"
 #include "storage/DeletePet.h"

@@ -1,9 +1,9 @@
 #include "import/ImportOps.h"
 
-#include "app/Context.h"
-#include "app/Gauge.h"
+#include "ports/Context.h"
+#include "ports/Gauge.h"
 #include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 
 #include <QDir>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LaunchPorts.h"
+#include "ports/LaunchPorts.h"
 #include "platform/SystemClock.h"
 
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 #include "shell/ShellCopy.h"
 
-#include "app/Context.h"
-#include "app/FaultPoint.h"
+#include "ports/Context.h"
+#include "shell/FaultPoint.h"
 #include "app/Texts.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/PetTable.h"
+#include "registry/PetTable.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #include "storage/Journal.h"
 
-#include "app/Context.h"
-#include "storage/FileOps.h"
+#include "ports/Context.h"
+#include "shell/FileOps.h"
 #include "storage/HostLayout.h"
 
 #include <QDir>

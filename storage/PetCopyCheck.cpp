@@ -3,7 +3,7 @@
 #include "shell/ShellCopy.h"
 #include "storage/HostLayout.h"
 
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 
 #include <QStringList>
 

@@ -1,9 +1,9 @@
 #include "storage/PetSwitch.h"
 
-#include "app/Context.h"
-#include "app/Gauge.h"
+#include "ports/Context.h"
+#include "ports/Gauge.h"
 #include "app/Registry.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/Journal.h"
 #include "storage/PetCopyCheck.h"
 #include "storage/StorageOps.h"

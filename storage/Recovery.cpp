@@ -1,8 +1,8 @@
 // RecoverInterruptedWork: the start-up half of the intent journal (storage/Journal.h).
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Registry.h"
 #include "storage/DeletePet.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/Journal.h"
 #include "storage/PetSwitch.h"
 #include "storage/StorageOps.h"

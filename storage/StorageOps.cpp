@@ -1,10 +1,10 @@
 #include "storage/StorageOps.h"
 
-#include "app/Context.h"
-#include "app/FaultPoint.h"
-#include "app/Gauge.h"
+#include "ports/Context.h"
+#include "shell/FaultPoint.h"
+#include "ports/Gauge.h"
 #include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 
 #include <set>
 #include <string>

@@ -1,8 +1,8 @@
 #include "storage/Upgrade.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Registry.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "storage/Journal.h"
 #include "storage/StorageOps.h"
 

@@ -1,5 +1,5 @@
 // Kennel.ini: format, reading rules, damaged files, and the atomic write.
-#include "app/Cp932.h"
+#include "registry/Cp932.h"
 #include "app/Registry.h"
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "backup/UnlhaLibrary.h"
 #include "storage/HostLayout.h"
 #include "tests/support/HostFolder.h"

@@ -1,11 +1,11 @@
 // The backup dialog and the restore dialog through their controls: what opens enabled, the
 // refusals before anything is read or staged, a plain copy's restore cancelled. Backing up
 // and restoring both ways is driven in the end-to-end backup journey.
-#include "backup/BackUpForm.h"
+#include "ui/backup/BackUpForm.h"
 #include "backup/Backup.h"
-#include "backup/RestoreForm.h"
-#include "controls/cCommonDlg.h"
-#include "controls/cTabStrip.h"
+#include "ui/backup/RestoreForm.h"
+#include "ui/controls/cCommonDlg.h"
+#include "ui/controls/cTabStrip.h"
 #include "tests/backup/BackupFixture.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
 // The information file and the two source checks that read it.
-#include "app/Cp932.h"
+#include "registry/Cp932.h"
 #include "backup/BackupInfo.h"
 #include "backup/RestoreSource.h"
 #include "tests/backup/BackupFixture.h"

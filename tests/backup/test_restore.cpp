@@ -1,5 +1,5 @@
 // Restoring a backup as a new pet: staging, presence rows, registration rules, clean-up.
-#include "app/FaultPoint.h"
+#include "shell/FaultPoint.h"
 #include "app/Registry.h"
 #include "backup/Backup.h"
 #include "backup/Restore.h"

@@ -1,5 +1,5 @@
 // The file chooser wrapper: filter conversion, file buffer, cancel, error texts.
-#include "controls/cCommonDlg.h"
+#include "ui/controls/cCommonDlg.h"
 
 #include <QtTest>
 #include <QWidget>

@@ -1,5 +1,5 @@
 // The tab strip: events only on user selection, the display area, independent instances.
-#include "controls/cTabStrip.h"
+#include "ui/controls/cTabStrip.h"
 
 #include <QtTest>
 #include <QWidget>

@@ -7,7 +7,7 @@
 //   kennel_crash_driver <op> <program folder> [kill|fail|none N] [backup source]
 //
 // Output on stdout: "point <n> <what> <path>" per change, "message <text>" per message box.
-#include "app/FaultPoint.h"
+#include "shell/FaultPoint.h"
 #include "app/Registry.h"
 #include "backup/Restore.h"
 #include "backup/UnlhaLibrary.h"

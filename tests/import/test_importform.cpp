@@ -1,6 +1,6 @@
 // The import dialog through its controls: the snack list and its selection buttons, shared
 // snacks, a pet deleted while the dialog is open, the one modeless dialog.
-#include "import/ImportForm.h"
+#include "ui/import/ImportForm.h"
 #include "import/ImportOps.h"
 #include "tests/support/HostTest.h"
 #include "ui/main/Commands.h"

@@ -1,7 +1,7 @@
 // Deleting a pet: later pets move down one number with their folders, Kennel.ini and the
 // selector follow, and a rename that fails part-way is undone without costing a pet data.
 #include "app/Registry.h"
-#include "app/FaultPoint.h"
+#include "shell/FaultPoint.h"
 #include "storage/DeletePet.h"
 #include "storage/Journal.h"
 #include "tests/support/HostTest.h"

@@ -1,7 +1,7 @@
 // Start-up recovery on journals the crash harness cannot produce: one whose work cannot be
 // finished, and junk or foreign ones. Kills at every file-system step of each operation are
 // the crash harness's (tests/crash).
-#include "app/FaultPoint.h"
+#include "shell/FaultPoint.h"
 #include "app/Registry.h"
 #include "app/Startup.h"
 #include "storage/Journal.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Context.h"
+#include "ports/Context.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,5 +1,5 @@
 // The about box: the fold-out, the contact labels' clipboard copies, one modeless box.
-#include "app/ContactInfo.h"
+#include "ui/main/ContactInfo.h"
 #include "tests/support/TestPorts.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/Commands.h"

@@ -4,7 +4,7 @@
 // happened.
 #include "tests/support/HostTest.h"
 #include "ui/main/Commands.h"
-#include "ui/main/HostLaunch.h"
+#include "app/HostLaunch.h"
 #include "ui/main/HostTray.h"
 #include "ui/main/MainForm.h"
 

@@ -2,7 +2,7 @@
 // "新規ペット" entry, the about box from the logo, the archiver box from its menu entry.
 #include "app/Registry.h"
 #include "tests/support/HostTest.h"
-#include "backup/UnlhaVerForm.h"
+#include "ui/backup/UnlhaVerForm.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 

@@ -1,7 +1,7 @@
 #include "ui/main/AboutForm.h"
 
-#include "app/ContactInfo.h"
-#include "app/Context.h"
+#include "ui/main/ContactInfo.h"
+#include "ports/Context.h"
 #include "ui/main/Commands.h"
 #include "ui/main/MainForm.h"
 

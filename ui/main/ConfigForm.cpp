@@ -1,6 +1,6 @@
 #include "ui/main/ConfigForm.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Registry.h"
 #include "ui/main/Commands.h"
 #include "ui/main/FormParts.h"

@@ -1,6 +1,6 @@
 #include "ui/main/ConvertForm.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "ui/main/Commands.h"
 #include "ui/main/FormParts.h"
 #include "ui/main/MainForm.h"

@@ -1,6 +1,6 @@
 #include "ui/main/HostTray.h"
 
-#include "ui/main/HostLaunch.h"
+#include "app/HostLaunch.h"
 
 #include <QAction>
 #include <QCloseEvent>

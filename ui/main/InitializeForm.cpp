@@ -1,10 +1,10 @@
 #include "ui/main/InitializeForm.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "ui/main/Commands.h"
 #include "ui/main/FormParts.h"
 #include "ui/main/MainForm.h"
-#include "ui/main/Registration.h"
+#include "storage/Registration.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

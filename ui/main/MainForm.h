@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Startup.h"
-#include "controls/CProgBar32.h"
+#include "ui/controls/CProgBar32.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "app/FaultPoint.h"
+#include "shell/FaultPoint.h"
 
 namespace fault {
 

@@ -1,6 +1,6 @@
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 
-#include "app/FaultPoint.h"
+#include "shell/FaultPoint.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "app/Context.h"
+#include "ports/Context.h"
 
-#include "app/MessageLog.h"
+#include "ports/MessageLog.h"
 
 #include <cstdlib>
 

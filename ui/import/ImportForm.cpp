@@ -1,9 +1,9 @@
-#include "import/ImportForm.h"
+#include "ui/import/ImportForm.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "import/ImportOps.h"
 #include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
 #include "ui/main/Commands.h"
 #include "ui/main/MainForm.h"
 

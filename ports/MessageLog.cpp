@@ -1,4 +1,4 @@
-#include "app/MessageLog.h"
+#include "ports/MessageLog.h"
 
 Q_LOGGING_CATEGORY(lcMessages, "kennel.messages", QtWarningMsg)
 

@@ -1,6 +1,6 @@
-#include "ui/main/Registration.h"
+#include "storage/Registration.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "app/Registry.h"
 #include "storage/Journal.h"
 #include "storage/PetSwitch.h"

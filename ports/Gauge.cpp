@@ -1,6 +1,6 @@
-#include "app/Gauge.h"
+#include "ports/Gauge.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 
 namespace {
 constexpr int kPointDelayMs = 5;

@@ -1,6 +1,6 @@
-#include "app/KeyedLines.h"
+#include "registry/KeyedLines.h"
 
-#include "app/Cp932.h"
+#include "registry/Cp932.h"
 
 namespace keyedlines {
 

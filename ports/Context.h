@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/PetTable.h"
-#include "app/Ports.h"
+#include "registry/PetTable.h"
+#include "ports/Ports.h"
 #include "app/Texts.h"
 #include "storage/HostLayout.h"
 

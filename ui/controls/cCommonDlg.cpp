@@ -1,4 +1,4 @@
-#include "controls/cCommonDlg.h"
+#include "ui/controls/cCommonDlg.h"
 
 #include <QDir>
 #include <QFileDialog>

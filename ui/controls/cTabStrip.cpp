@@ -1,4 +1,4 @@
-#include "controls/cTabStrip.h"
+#include "ui/controls/cTabStrip.h"
 
 #include <QEvent>
 #include <QTabBar>

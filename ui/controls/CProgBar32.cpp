@@ -1,4 +1,4 @@
-#include "controls/CProgBar32.h"
+#include "ui/controls/CProgBar32.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "backup/RestoreForm.h"
+#include "ui/backup/RestoreForm.h"
 
-#include "app/Context.h"
+#include "ports/Context.h"
 #include "ui/main/FormParts.h"
 
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "backup/UnlhaVerForm.h"
+#include "ui/backup/UnlhaVerForm.h"
 
 #include "ui/main/Commands.h"
 #include "ui/main/MainForm.h"

@@ -1,7 +1,7 @@
 #include "app/Registry.h"
 
-#include "app/Cp932.h"
-#include "app/KeyedLines.h"
+#include "registry/Cp932.h"
+#include "registry/KeyedLines.h"
 
 #include <QRegularExpression>
 #include <QStringList>
