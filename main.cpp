@@ -1,19 +1,17 @@
 // Kennel: keeps many pets for a host that keeps one.
-#include "ports/Context.h"
 #include "backup/UnlhaLibrary.h"
+#include "platform/HostClock.h"
 #include "platform/InstanceLock.h"
+#include "platform/ProcessRunner.h"
 #include "platform/QtPorts.h"
+#include "platform/X11WindowPort.h"
+#include "storage/Session.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-
-#if __has_include("platform/X11WindowPort.h")
-#include "platform/X11WindowPort.h"
-#define KENNEL_HAVE_X11_PORT 1
-#endif
 
 int main(int argc, char* argv[])
 {
@@ -35,23 +33,23 @@ int main(int argc, char* argv[])
     QtExitPort exitPort;
     QtFolderPicker picker;
     QtCopyProgress copyProgress;
-    UnlhaLibrary unlha(programFolder);
-
-    Context ctx;
-    ctx.paths = HostLayout(programFolder);
-    ctx.messages = &messages;
-    ctx.exit = &exitPort;
-    ctx.folderPicker = &picker;
-    ctx.copyProgress = &copyProgress;
-    ctx.unlha = &unlha;
-#ifdef KENNEL_HAVE_X11_PORT
     X11WindowPort windows;
-    ctx.windows = &windows;
-#endif
+    HostClock clock;
+    ProcessRunner process;
+    Context ctx;
+    ctx.messages = messages;
+    ctx.exit = exitPort;
+    ctx.folderPicker = picker;
+    ctx.copyProgress = copyProgress;
+    ctx.windows = windows;
+    ctx.clock = clock;
+    ctx.process = process;
 
-    MainForm mainForm(ctx, acquireInstanceLock(programFolder));
+    UnlhaLibrary unlha(programFolder);
+    Session session(ctx, HostLayout(programFolder));
+    MainForm mainForm(session, unlha, acquireInstanceLock(programFolder));
     // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.
-    copyProgress.setCloseRequest([&ctx] { ctx.critical(texts::kMsgFileProcessing); });
+    copyProgress.setCloseRequest([&ctx] { ctx.messages->critical(texts::kMsgFileProcessing); });
     mainForm.Form_Load();
     return app.exec();
 }

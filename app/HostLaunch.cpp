@@ -1,13 +1,7 @@
 #include "app/HostLaunch.h"
 
-#include "ports/Context.h"
-#include "ports/Gauge.h"
-#include "platform/HostClock.h"
-#include "platform/ProcessRunner.h"
 #include "shell/FileOps.h"
-#include "ui/main/Commands.h"
-#include "ui/main/HostTray.h"
-#include "ui/main/MainForm.h"
+#include "storage/Session.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -18,170 +12,112 @@ constexpr int kLookIntervalMs = 50;      // between two looks for the receiving 
 constexpr int kReceivingAppearMs = 2000; // how long the receiving window may take to show
 constexpr int kWatchIntervalMs = 250;    // between two looks for the host's window
 
-// Yields once to the event loop so that the windows and the tray keep answering.
-void yieldOnce()
-{
-    QCoreApplication::processEvents();
-}
-
 } // namespace
 
-ClockPort& LaunchServices::clockPort()
-{
-    static HostClock hostClock;
-    return clock ? *clock : hostClock;
-}
+HostLauncher::HostLauncher(Session& session) : session_(session), ctx_(session.context()) {}
 
-ProcessPort& LaunchServices::processPort()
+void HostLauncher::LaunchHost(LaunchView& view)
 {
-    static ProcessRunner runner;
-    return process ? *process : runner;
-}
-
-LaunchServices& launchServices()
-{
-    static LaunchServices services;
-    return services;
-}
-
-// ---- launch ----------------------------------------------------------------------------
-
-void LaunchHost(Context& ctx, LaunchServices& services, const LaunchWindows& windows)
-{
-    const QString host = ctx.paths.hostExecutable();
+    const QString host = session_.layout().hostExecutable();
     if (!fileops::exists(host)) {
-        ctx.critical(kMsgHostMissing);
+        ctx_.messages->critical(kMsgHostMissing);
         return;
     }
-    if (const QString why = services.processPort().whyNotStartable(host); !why.isEmpty()) {
-        ctx.critical(kMsgHostNotStarted + QLatin1Char('\n') + why);
+    if (const QString why = ctx_.process->whyNotStartable(host); !why.isEmpty()) {
+        ctx_.messages->critical(kMsgHostNotStarted + QLatin1Char('\n') + why);
         return;
     }
 
     HostRun run;
     {
-        if (windows.hide)
-            windows.hide();
-        HostTray tray(ctx, services);
-        tray.TrayAdd();
+        view.hideAllWindows();
+        view.TrayAdd();
         // Whether the host got as far as its window tells a host that ran from one that
         // could not (Wine refusing its prefix, a missing library): both just end.
-        services.hostWindowSeen = false;
+        hostWindowSeen_ = false;
         QTimer watch;
         watch.setInterval(kWatchIntervalMs);
         QObject::connect(&watch, &QTimer::timeout, [&] {
-            if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
-                services.hostWindowSeen = true;
+            if (ctx_.windows->windowExists(texts::kHostTitle)) {
+                hostWindowSeen_ = true;
                 watch.stop();
             }
         });
         watch.start();
-        run = services.processPort().runAndWait(host, ctx.paths.ProgramFolder, services.clockPort().hostEnvironment());
-        tray.TrayRemove();
+        run = ctx_.process->runAndWait(host, session_.layout().ProgramFolder, ctx_.clock->hostEnvironment());
+        view.TrayRemove();
     }
 
-    if (ctx.DateShifted) {
-        ClockPort& clock = services.clockPort();
-        if (clock.shiftDate(-1))
-            ctx.DateShifted = false;
+    if (dateShifted_) {
+        if (ctx_.clock->shiftDate(-1))
+            dateShifted_ = false;
         else
-            ctx.critical(kMsgDateNotRestored + QLatin1Char('\n') + clock.lastError());
+            ctx_.messages->critical(kMsgDateNotRestored + QLatin1Char('\n') + ctx_.clock->lastError());
     }
-    services.clockPort().hostEnded(); // the program may end without running destructors
-    if (run.started && (run.exitCode == 0 || services.hostWindowSeen))
-        ctx.endProgram(0);
+    ctx_.clock->hostEnded(); // the program may end without running destructors
+    if (run.started && (run.exitCode == 0 || hostWindowSeen_))
+        ctx_.exit->endProgram(0);
 
     // Kennel stays: the main window comes back. A host that ended at once may still have
     // written its places, so they are stored before anything replaces them.
-    if (windows.restore)
-        windows.restore();
+    view.restoreWindows();
     if (run.started) {
-        ctx.CurrentUnstored = ctx.CurrentUnstored || ctx.table.CurrentUser >= 0;
-        ctx.critical(kMsgHostEndedAtOnce.arg(run.exitCode));
+        session_.setCurrentUnstored(session_.currentUnstored() || session_.table().CurrentUser >= 0);
+        ctx_.messages->critical(kMsgHostEndedAtOnce.arg(run.exitCode));
     } else {
-        ctx.critical(kMsgHostNotStarted + QLatin1Char('\n') + run.error);
+        ctx_.messages->critical(kMsgHostNotStarted + QLatin1Char('\n') + run.error);
     }
 }
 
-void MnuTrayReturn_Click(Context& ctx, LaunchServices& services)
+void HostLauncher::MnuTrayReturn_Click()
 {
     // The menu can be reopened while the command waits; a second run would move the date twice.
-    if (services.trayCommandRunning)
+    if (trayCommandRunning_)
         return;
     // A date left a day ahead by an earlier run must not be moved further.
-    if (ctx.DateShifted) {
-        ctx.critical(kMsgDateNotRestored);
+    if (dateShifted_) {
+        ctx_.messages->critical(kMsgDateNotRestored);
         return;
     }
-    services.trayCommandRunning = true;
-    ClockPort& clock = services.clockPort();
-    ProcessPort& process = services.processPort();
+    trayCommandRunning_ = true;
+    ClockPort& clock = *ctx_.clock;
+    ProcessPort& process = *ctx_.process;
+    WindowPort& windows = *ctx_.windows;
 
     // Keys sent without the host's window in front would land in some other program.
-    if (!ctx.windows || !ctx.windows->activateWindow(texts::kHostTitle)) {
-        services.trayCommandRunning = false;
-        ctx.critical(kMsgHostWindowMissing);
+    if (!windows.activateWindow(texts::kHostTitle)) {
+        trayCommandRunning_ = false;
+        ctx_.messages->critical(kMsgHostWindowMissing);
         return;
     }
-    services.hostWindowSeen = true;
-    yieldOnce();
+    hostWindowSeen_ = true;
+    QCoreApplication::processEvents(); // the windows and the tray keep answering
 
-    ctx.DateShifted = false;
     if (!clock.shiftDate(+1)) {
-        services.trayCommandRunning = false;
-        ctx.critical(kMsgDateNotShifted + QLatin1Char('\n') + clock.lastError());
+        trayCommandRunning_ = false;
+        ctx_.messages->critical(kMsgDateNotShifted + QLatin1Char('\n') + clock.lastError());
         return;
     }
     // From here on the date stands a day ahead: whoever ends first puts it back.
-    ctx.DateShifted = true;
+    dateShifted_ = true;
 
-    ctx.windows->sendAltFThenM();
+    windows.sendAltFThenM();
 
     // The keys are delivered, but the host opens its receiving window only once it has
     // handled them: give it a moment to appear, then wait while it is open.
-    for (int waited = 0;
-         waited < kReceivingAppearMs && process.isRunning() && !ctx.windows->windowExists(texts::kReceivingTitle);
+    for (int waited = 0; waited < kReceivingAppearMs && process.isRunning() && !windows.windowExists(texts::kReceivingTitle);
          waited += kLookIntervalMs)
         clock.wait(kLookIntervalMs);
-    while (process.isRunning() && ctx.windows->windowExists(texts::kReceivingTitle))
+    while (process.isRunning() && windows.windowExists(texts::kReceivingTitle))
         clock.wait(kLookIntervalMs);
     if (process.isRunning())
         clock.wait(3000);
 
     if (clock.shiftDate(-1)) {
-        ctx.DateShifted = false;
+        dateShifted_ = false;
     } else {
-        // Left true: the end of the host's run tries once more.
-        ctx.critical(kMsgDateNotRestored + QLatin1Char('\n') + clock.lastError());
+        // Left set: the end of the host's run tries once more.
+        ctx_.messages->critical(kMsgDateNotRestored + QLatin1Char('\n') + clock.lastError());
     }
-    services.trayCommandRunning = false;
-}
-
-// ---- the main window's commands ----------------------------------------------------------
-
-void launchHost(MainForm& main)
-{
-    LaunchHost(main.ctx(), launchServices(), {[&main] { main.hideAllWindows(); }, [&main] { main.restoreWindows(); }});
-}
-
-void BtnLaunch_Click(MainForm& main)
-{
-    Context& ctx = main.ctx();
-    if (main.selectorText() != texts::kNewPetEntry) {
-        launchHost(main); // the selected pet is already the current one
-        return;
-    }
-    if (ctx.table.isFull()) {
-        ctx.critical(texts::kMsgTooManyPets);
-        return;
-    }
-    main.BusyOn();
-    ProgressReset(ctx);
-    ctx.StepSize = 6;
-    const bool registered = showNewForm(main);
-    ProgressFill(ctx);
-    main.BusyOff();
-    ctx.StepSize = 0;
-    if (registered)
-        launchHost(main);
+    trayCommandRunning_ = false;
 }

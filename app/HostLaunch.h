@@ -1,45 +1,54 @@
 #pragma once
 
-#include "ports/LaunchPorts.h"
-
 #include <QString>
 
-#include <functional>
-
+class Session;
 struct Context;
 
-// Starting the host, waiting in the tray while it runs, and the tray command that brings
-// the pet home by moving the host's date one day forward for a few seconds.
+// Starting the host, waiting in the tray while it runs, and the tray command that brings the
+// pet home by moving the host's date one day forward for a few seconds.
 
-// The clock and the process runner the launch uses. Null members mean the real ones.
-struct LaunchServices {
-    ClockPort* clock = nullptr;
-    ProcessPort* process = nullptr;
-    bool trayCommandRunning = false; // the bring-home command is under way
-    bool hostWindowSeen = false;     // the host's window showed during this run
+namespace texts {
+inline const QString kHostTitle = QStringLiteral("Mewmail for Windows ver. 2.0");
+inline const QString kReceivingTitle = QStringLiteral("メールを受信中");
+} // namespace texts
 
-    ClockPort& clockPort();
-    ProcessPort& processPort();
+// The program's windows while the host runs: hidden, with the tray icon (or the TaskTray
+// window where the desktop has no tray) in their place; shown again when the host could not
+// run.
+class LaunchView {
+public:
+    virtual ~LaunchView() = default;
+    virtual void hideAllWindows() = 0;
+    virtual void TrayAdd() = 0;
+    virtual void TrayRemove() = 0;
+    virtual void restoreWindows() = 0;
 };
 
-// The services of the main window's commands. main() leaves them at the real ones; tests
-// put fakes in.
-LaunchServices& launchServices();
+// The host's runs, and the date it sees, for the life of the program.
+class HostLauncher {
+public:
+    explicit HostLauncher(Session& session);
 
-// The program's windows: hidden while the host runs, shown again when it could not run.
-struct LaunchWindows {
-    std::function<void()> hide;
-    std::function<void()> restore;
+    // LaunchHost: with the host's executable in place, hides the windows, shows the tray,
+    // runs the host and waits for its end, removes the tray, puts a shifted date back and ends
+    // the program. Returns when the executable is missing or the host could not be started
+    // (after the message, with the windows back), and nothing was stored or changed.
+    void LaunchHost(LaunchView& view);
+
+    // The bring-home command of the tray.
+    void MnuTrayReturn_Click();
+
+    // DateShifted: the host's date stands one day ahead.
+    bool dateShifted() const { return dateShifted_; }
+
+private:
+    Session& session_;
+    Context& ctx_;
+    bool dateShifted_ = false;
+    bool trayCommandRunning_ = false; // the bring-home command is under way
+    bool hostWindowSeen_ = false;     // the host's window showed during this run
 };
-
-// LaunchHost: with the host's executable in place, hides the windows, shows the tray icon,
-// runs the host and waits for its end, removes the icon, puts a shifted date back and ends
-// the program. Returns when the executable is missing or the host could not be started
-// (after the message, with the windows back), and nothing was stored or changed.
-void LaunchHost(Context& ctx, LaunchServices& services, const LaunchWindows& windows);
-
-// The bring-home command of the tray menu.
-void MnuTrayReturn_Click(Context& ctx, LaunchServices& services);
 
 inline const QString kMsgHostMissing = QStringLiteral("ミューメール本体がありません。");
 inline const QString kMsgHostNotStarted = QStringLiteral("ミューメールを起動できませんでした。");

@@ -1,128 +1,121 @@
 #include "app/Startup.h"
 
-#include "ports/Context.h"
-#include "ports/Gauge.h"
-#include "app/Registry.h"
-#include "shell/ShellCopy.h"
+#include "app/HostLaunch.h"
 #include "shell/FileOps.h"
-#include "storage/Journal.h"
+#include "storage/Session.h"
 #include "storage/StorageOps.h"
 
 using namespace items;
 
 namespace {
 
-void finish(Context& ctx)
+// First run with a pet in the host: it becomes pet 0, whose folder is filled from the host,
+// three points a step. False when a copy failed.
+bool fillFirstPetFolder(Session& s)
 {
-    ProgressFill(ctx);
-    if (ctx.view)
-        ctx.view->BusyOff();
-    ctx.StepSize = 0;
-}
-
-// First run with a pet in the host: it becomes pet 0, whose folder is filled from the host.
-// False when a copy failed.
-bool fillFirstPetFolder(Context& ctx)
-{
+    Context& ctx = s.context();
+    const Steps step(ctx, 3);
     bool ok = true;
-    const QString pet = ctx.paths.PetFolder(0);
+    const QString pet = s.layout().PetFolder(0);
     auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
     fileops::makeFolder(pet);
     for (const QString& name : kFolderOrder)
         fileops::makeFolder(in(name));
-    ProgressStep(ctx, 3);
+    step();
     for (const QString& name : {kFriends, kSettings, kSettingsBackup}) {
-        if (fileops::exists(ctx.paths.place(name)))
-            ok &= ShellCopy(ctx, ctx.paths.place(name), in(name));
-        ProgressStep(ctx, 3);
+        if (fileops::exists(s.layout().place(name)))
+            ok &= s.shell().ShellCopy(s.layout().place(name), in(name));
+        step();
     }
-    if (fileops::exists(ctx.paths.place(kAttachments)))
-        ok &= ShellCopy(ctx, ctx.paths.place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
-    ProgressStep(ctx, 3);
+    if (fileops::exists(s.layout().place(kAttachments)))
+        ok &= s.shell().ShellCopy(s.layout().place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
+    step();
     for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
-        ok &= ShellCopy(ctx, ctx.paths.place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
-        ProgressStep(ctx, 3);
+        ok &= s.shell().ShellCopy(s.layout().place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
+        step();
     }
     return ok && fileops::isFolder(pet);
 }
 
 // The host's places into the current pet's folder. When that fails the places keep the only
-// complete copy: nothing may replace them before the pet is stored (CurrentUnstored).
-void storeCurrentPet(Context& ctx)
+// complete copy: nothing may replace them before the pet is stored.
+void storeCurrentPet(Session& s, Steps steps)
 {
-    if (StorePetData(ctx))
+    if (StorePetData(s, steps))
         return;
-    ctx.CurrentUnstored = true;
-    ctx.critical(kMsgStoreFailed.arg(ctx.table.Pet[ctx.table.CurrentUser]));
+    s.setCurrentUnstored(true);
+    s.context().messages->critical(kMsgStoreFailed.arg(s.table().Pet[s.table().CurrentUser]));
 }
 
-}  // namespace
+} // namespace
 
 void StartupRefusals(Context& ctx, InstanceLock lock)
 {
     if (lock == InstanceLock::HeldElsewhere) {
-        ctx.exclamation(QString::fromUtf8(kMsgAlreadyRunning));
-        ctx.endProgram(0);
+        ctx.messages->exclamation(QString::fromUtf8(kMsgAlreadyRunning));
+        ctx.exit->endProgram(0);
     }
     // Without the lock another Kennel could work on the same folder at the same time.
     if (lock == InstanceLock::Failed)
         ctx.fatal(kMsgLockFailed);
-    if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
-        ctx.exclamation(QString::fromUtf8(kMsgHostRunning));
-        ctx.endProgram(0);
+    if (ctx.windows->windowExists(texts::kHostTitle)) {
+        ctx.messages->exclamation(QString::fromUtf8(kMsgHostRunning));
+        ctx.exit->endProgram(0);
     }
 }
 
-void StartupCheck(Context& ctx)
+StartupOutcome StartupCheck(Session& s, StartupWindow& window)
 {
+    Context& ctx = s.context();
+    // The gauge: five points after each check, then each path's own plan below.
     ProgressStep(ctx, 5);
-    if (!fileops::exists(ctx.paths.hostExecutable()))
+    if (!fileops::exists(s.layout().hostExecutable()))
         ctx.fatal(QString::fromUtf8(kMsgWrongFolder));
     ProgressStep(ctx, 5);
     // Work a kill interrupted is finished or undone before anything is read or stored.
-    if (!RecoverInterruptedWork(ctx))
+    if (!s.recoverInterruptedWork())
         ctx.fatal(kMsgRecoveryFailed);
 
-    if (fileops::exists(ctx.paths.registryFile())) {
-        ctx.StepSize = 1;
-        ReadRegistry(ctx);
-        ctx.RegistryLoaded = true;
-        // An upgrade's journal stays until its template snapshot is taken (in ReadRegistry).
-        if (const auto e = journal::read(ctx.paths); e && e->op == QLatin1String("upgrade"))
-            EndJournal(ctx);
-        ctx.StepSize = 4;
-        storeCurrentPet(ctx);
-        finish(ctx);
-        return;
+    if (fileops::exists(s.layout().registryFile())) {
+        // Kennel.ini at 1 point a step (an upgrade's too), the store at 4.
+        const Steps one(ctx, 1);
+        if (s.ReadRegistry(one) == RegistryContent::Kind::Version1) {
+            window.showConvertForm(one);
+            one();
+            SnapshotDefaultData(s, one);
+        } else {
+            window.showPets();
+            one();
+        }
+        s.setRegistryLoaded(true);
+        // An upgrade's journal stays until its template snapshot is taken (just above).
+        if (const auto record = s.journal().read(); record && std::holds_alternative<journal::Upgrade>(*record))
+            s.endJournal();
+        storeCurrentPet(s, Steps(ctx, 4));
+        return StartupOutcome::Idle;
     }
 
-    // First run.
-    ctx.RegistryLoaded = false;
-    ctx.StepSize = 3;
-    SnapshotDefaultData(ctx);
-    if (fileops::exists(ctx.paths.place(kSettings))) {
-        ctx.CurrentUnstored = !fillFirstPetFolder(ctx);
-        if (ctx.dialogs)
-            ctx.dialogs->showConfigForm();
+    // First run: the template at 3 points a step.
+    s.setRegistryLoaded(false);
+    SnapshotDefaultData(s, Steps(ctx, 3));
+    if (fileops::exists(s.layout().place(kSettings))) {
+        // The host's pet becomes pet 0; Kennel.ini at 2 points a step.
+        s.setCurrentUnstored(!fillFirstPetFolder(s));
+        window.showConfigForm();
         ProgressStep(ctx, 12);
-        ctx.StepSize = 2;
-        if (ctx.dialogs)
-            ctx.dialogs->showInitializeForm();
-        finish(ctx);
-        return;
+        // Closed without a registration: no Kennel.ini exists, so the next start is a first run.
+        if (!window.showInitializeForm(Steps(ctx, 2)))
+            ctx.exit->endProgram(0);
+        return StartupOutcome::Idle;
     }
 
-    if (ctx.dialogs)
-        ctx.dialogs->showConfigForm();
+    // No pet in the host: a new one, Kennel.ini at 5 points a step.
+    window.showConfigForm();
     ProgressStep(ctx, 15);
-    ctx.StepSize = 5;
-    const bool registered = ctx.dialogs && ctx.dialogs->showNewForm();
-    if (!registered) {
-        ctx.table.CurrentUser = -1;
-        ctx.table.MaxUser = -1;
-        finish(ctx);
-        return;
+    if (!window.showNewForm(Steps(ctx, 5))) {
+        s.table().CurrentUser = -1;
+        s.table().MaxUser = -1;
+        return StartupOutcome::Idle;
     }
-    finish(ctx);
-    ctx.dialogs->launchHost();
+    return StartupOutcome::LaunchHost;
 }

@@ -1,12 +1,9 @@
 #include "backup/Backup.h"
 
-#include "ports/Context.h"
-#include "ports/Gauge.h"
-#include "backup/ArchiveCalls.h"
 #include "backup/BackupInfo.h"
-#include "shell/ShellCopy.h"
+#include "backup/UnlhaLibrary.h"
 #include "shell/FileOps.h"
-#include "storage/HostLayout.h"
+#include "storage/Session.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -23,11 +20,10 @@ QString child(const QString& folder, const QString& name)
 }
 
 // A registered pet whose folder holds its stored data.
-bool petFolderReady(Context& ctx, int index)
+bool petFolderReady(Session& s, int index)
 {
-    if (index < 0 || index > ctx.table.MaxUser || index >= kMaxPets
-        || !fileops::isFolder(ctx.paths.PetFolder(index))) {
-        ctx.critical(kMsgNoPetFolder);
+    if (index < 0 || index > s.table().MaxUser || index >= kMaxPets || !fileops::isFolder(s.layout().PetFolder(index))) {
+        s.context().messages->critical(kMsgNoPetFolder);
         return false;
     }
     return true;
@@ -48,72 +44,76 @@ QString backupBaseName(const QString& pet, const QDate& date)
     return name + date.toString(QStringLiteral("yyMMdd"));
 }
 
-bool BackupToFolder(Context& ctx, int index, const QString& destination, const QDate& today)
+bool BackupToFolder(Session& session, int index, const QString& destination, Steps steps, const QDate& today)
 {
-    if (!petFolderReady(ctx, index))
+    if (!petFolderReady(session, index))
         return false;
-    WriteBackupInfo(ctx, index, today);
-    const QString s = ctx.paths.PetFolder(index);
-    const QString t = destination + backupBaseName(ctx.table.Pet[index], today);
+    MessagePort& messages = *session.context().messages;
+    Shell& shell = session.shell();
+    WriteBackupInfo(session, index, today);
+    const QString s = session.layout().PetFolder(index);
+    const QString t = destination + backupBaseName(session.table().Pet[index], today);
 
     if (!fileops::exists(t)) {
         fileops::makeFolder(t);
-        Step(ctx);
+        steps();
         for (const QString& name : kCreateOrder) {
             fileops::makeFolder(child(t, name));
-            Step(ctx);
+            steps();
         }
     } else {
-        if (!ctx.askYesNo(kMsgBackupFolderExists))
+        if (!messages.askYesNo(kMsgBackupFolderExists))
             return false;
         if (!fileops::isFolder(t)) {
             // A file of that name is not ours to replace.
-            ctx.critical(texts::kMsgFileError);
+            messages.critical(texts::kMsgFileError);
             return false;
         }
         fileops::clearFiles(t);
-        Step(ctx);
+        steps();
         for (const QString& name : kCreateOrder) {
             fileops::makeFolder(child(t, name)); // a link in its place goes, never written through
             fileops::clearFiles(child(t, name));
-            Step(ctx);
+            steps();
         }
     }
 
     bool ok = true;
     for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup}) {
         if (fileops::exists(child(s, name)))
-            ok &= ShellCopy(ctx, child(s, name), child(t, name));
-        Step(ctx);
+            ok &= shell.ShellCopy(child(s, name), child(t, name));
+        steps();
     }
     if (fileops::isFolder(child(s, items::kAttachments)))
-        ok &= ShellCopy(ctx, child(s, items::kAttachments) + QStringLiteral("/*.*"),
+        ok &= shell.ShellCopy(child(s, items::kAttachments) + QStringLiteral("/*.*"),
                         child(t, items::kAttachments) + QLatin1Char('/'));
-    Step(ctx);
+    steps();
     for (const QString& name : kCopyOrder) {
-        ok &= ShellCopy(ctx, child(s, name) + QStringLiteral("/*.*"), child(t, name) + QLatin1Char('/'));
-        Step(ctx);
+        ok &= shell.ShellCopy(child(s, name) + QStringLiteral("/*.*"), child(t, name) + QLatin1Char('/'));
+        steps();
     }
     QString info = findFileNoCase(s, kBackupInfoName);
     if (info.isEmpty())
         info = child(s, kBackupInfoName);
-    ok &= ShellCopy(ctx, info, child(t, kBackupInfoName));
-    Step(ctx);
+    ok &= shell.ShellCopy(info, child(t, kBackupInfoName));
+    steps();
     return ok;
 }
 
-bool BackupToArchive(Context& ctx, int index, const QString& destination, const QDate& today)
+bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const QString& destination, const QDate& today)
 {
-    if (!petFolderReady(ctx, index))
+    if (!petFolderReady(session, index))
         return false;
-    const QString target = destination + QLatin1Char('/') + backupBaseName(ctx.table.Pet[index], today)
+    MessagePort& messages = *session.context().messages;
+    const QString name = session.table().Pet[index];
+    const QString target = destination + QLatin1Char('/') + backupBaseName(name, today)
                            + QStringLiteral(".lzh");
     const bool replacing = fileops::exists(target);
     if (replacing) {
-        if (!ctx.askYesNo(kMsgBackupArchiveExists))
+        if (!messages.askYesNo(kMsgBackupArchiveExists))
             return false;
         if (fileops::isFolder(target)) {
-            ctx.critical(texts::kMsgFileError);
+            messages.critical(texts::kMsgFileError);
             return false;
         }
     }
@@ -122,27 +122,27 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
     // user of the shared temporary folder could prepare.
     QTemporaryDir work;
     if (!work.isValid()) {
-        ctx.critical(texts::kMsgFileError);
+        messages.critical(texts::kMsgFileError);
         return false;
     }
-    WriteBackupInfo(ctx, index, today);
+    WriteBackupInfo(session, index, today);
 
-    const QString pet = ctx.paths.PetFolder(index);
+    const QString pet = session.layout().PetFolder(index);
     const bool withAttachments = fileops::isFolder(child(pet, items::kAttachments));
 
     // The new archive is built under a fresh name beside the old one and takes its place only
     // when complete, so a failed run leaves the earlier backup as it was.
     const QString building = replacing
-        ? destination + QStringLiteral("/.") + backupBaseName(ctx.table.Pet[index], today) + QLatin1Char('.')
+        ? destination + QStringLiteral("/.") + backupBaseName(name, today) + QLatin1Char('.')
               + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".lzh")
         : target;
 
-    if (!archive::WaitUnlhaIdle(ctx))
+    if (!WaitUnlhaIdle(messages, library))
         return false;
-    if (!archive::RunUnlha(ctx, archive::addCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments))) {
+    if (!library.RunUnlha(unlhaAddCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments))) {
         if (replacing)
             fileops::deleteFile(building);
-        ctx.critical(kMsgLhaFailed);
+        messages.critical(kMsgLhaFailed);
         return false;
     }
     if (replacing) {
@@ -150,7 +150,7 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
         std::filesystem::rename(building.toStdString(), target.toStdString(), ec);
         if (ec) {
             fileops::deleteFile(building);
-            ctx.critical(kMsgLhaFailed);
+            messages.critical(kMsgLhaFailed);
             return false;
         }
     }

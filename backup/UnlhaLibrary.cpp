@@ -1,6 +1,6 @@
 #include "backup/UnlhaLibrary.h"
 
-#include "ports/Context.h"
+#include "ports/Messages.h"
 #include "unlha32/unlha32.h"
 
 #include <QDir>
@@ -144,14 +144,19 @@ bool UnlhaLibrary::hasMember(const QString& archive, const QString& member, void
     return found;
 }
 
-bool WaitUnlhaIdle(Context& ctx)
+bool WaitUnlhaIdle(MessagePort& messages, const UnlhaLibrary& library)
 {
-    while (ctx.unlha && ctx.unlha->isBusy()) {
-        if (ctx.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel) !=
+    while (library.isBusy()) {
+        if (messages.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel) !=
             MsgAnswer::Retry)
             return false;
     }
     return true;
+}
+
+bool isArchiveFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
 }
 
 QString unlhaAddCommand(const QString& archive, const QString& tempFolder, const QString& petFolder,

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-struct Context;
+class MessagePort;
 
 // The LHA archiver library, loaded at run time from the program folder ("libunlha32.so").
 // A missing file, a file that does not load, or a missing entry behaves as not installed:
@@ -56,7 +56,11 @@ private:
 // Before every command: while the library is busy, asks "Unlha32.dll が使用中です。" with the
 // exclamation icon and Retry / Cancel. Retry asks the library again; Cancel returns false
 // without a further message. True when the library is free (or not installed: nothing runs).
-bool WaitUnlhaIdle(Context& ctx);
+bool WaitUnlhaIdle(MessagePort& messages, const UnlhaLibrary& library);
+
+// True when path is a regular file (or a link to one): what the user gives as an archive is
+// never handed to the library otherwise, since a FIFO or a device would keep it waiting.
+bool isArchiveFile(const QString& path);
 
 // The three command strings Kennel sends. Folder arguments get exactly one trailing "/".
 // Add: the pet folder's own files, the item folders and, with withAttachmentFolder, the

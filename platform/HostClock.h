@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ports/LaunchPorts.h"
+#include "ports/Ports.h"
 #include "platform/SystemClock.h"
 
 #include <QTemporaryDir>

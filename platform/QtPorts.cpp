@@ -48,7 +48,7 @@ MsgAnswer toAnswer(int button)
 
 } // namespace
 
-MsgAnswer QtMessagePort::show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
+MsgAnswer QtMessagePort::ask(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
 {
     QMessageBox box(boxIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
     switch (buttons) {

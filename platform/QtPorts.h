@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ports/Messages.h"
 #include "ports/Ports.h"
 
 #include <QElapsedTimer>
@@ -14,8 +15,8 @@ class QWidget;
 // yes/no question and OK the default of OK/Cancel. The box is modal over the window that
 // is active at that moment.
 class QtMessagePort : public MessagePort {
-public:
-    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
+protected:
+    MsgAnswer ask(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
 };
 
 // Ends the process at once: output streams are flushed, nothing else runs (no destructors,

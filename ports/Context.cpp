@@ -1,47 +1,75 @@
 #include "ports/Context.h"
 
-#include "ports/MessageLog.h"
-
 #include <cstdlib>
 
-MsgAnswer Context::show(const QString& text, MsgIcon icon, MsgButtons buttons,
-                        const QString& caption) const
-{
-    logMessage(caption, text, icon);
-    if (!messages)
+namespace {
+
+// The null objects: what a Context holds until a real port is put in.
+struct NullMessages : MessagePort {
+    MsgAnswer ask(const QString&, const QString&, MsgIcon, MsgButtons buttons) override
+    {
         return buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
-    return messages->show(caption, text, icon, buttons);
+    }
+};
+struct NullExit : ExitPort {
+    [[noreturn]] void endProgram(int code) override { std::_Exit(code); }
+};
+struct NullView : MainView {
+    void BusyOn() override {}
+    void BusyOff() override {}
+    void setGaugePosition(int) override {}
+    void delayGauge(int) override {}
+};
+struct NullCopyProgress : CopyProgressPort {
+    void copyStarted(qint64) override {}
+    void copyAdvanced(qint64) override {}
+    void copyFinished() override {}
+};
+struct NullFolderPicker : FolderPickerPort {
+    QString pickFolder(const QString&) override { return {}; }
+};
+struct NullWindows : WindowPort {
+    bool windowExists(const QString&) override { return false; }
+    bool activateWindow(const QString&) override { return false; }
+    bool sendAltFThenM() override { return false; }
+};
+struct NullClock : ClockPort {
+    bool shiftDate(int) override { return false; }
+    QString lastError() const override { return {}; }
+    void wait(int) override {}
+};
+struct NullProcess : ProcessPort {
+    HostRun runAndWait(const QString&, const QString&, const QStringList&) override { return {}; }
+    bool isRunning() const override { return false; }
+    QString whyNotStartable(const QString&) const override { return {}; }
+};
+
+NullMessages nullMessages;
+NullExit nullExit;
+NullView nullView;
+NullCopyProgress nullCopyProgress;
+NullFolderPicker nullFolderPicker;
+NullWindows nullWindows;
+NullClock nullClock;
+NullProcess nullProcess;
+
+} // namespace
+
+Context::Context()
+    : messages(nullMessages), exit(nullExit), view(nullView), copyProgress(nullCopyProgress),
+      folderPicker(nullFolderPicker), windows(nullWindows), clock(nullClock), process(nullProcess)
+{
 }
 
-void Context::critical(const QString& text) const
+void Context::fatal(const QString& text)
 {
-    show(text, MsgIcon::Critical, MsgButtons::Ok);
+    messages->critical(text);
+    exit->endProgram(0);
+    std::_Exit(0); // not reached: every exit port ends the program
 }
 
-void Context::exclamation(const QString& text) const
+void Context::releaseView(const MainView& old)
 {
-    show(text, MsgIcon::Exclamation, MsgButtons::Ok);
-}
-
-void Context::information(const QString& text) const
-{
-    show(text, MsgIcon::Information, MsgButtons::Ok);
-}
-
-bool Context::askYesNo(const QString& text) const
-{
-    return show(text, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
-}
-
-void Context::fatal(const QString& text) const
-{
-    critical(text);
-    endProgram(0);
-}
-
-void Context::endProgram(int code) const
-{
-    if (exit)
-        exit->endProgram(code);
-    std::_Exit(code);
+    if (&*view == &old)
+        view = nullView;
 }

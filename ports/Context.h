@@ -1,46 +1,40 @@
 #pragma once
 
-#include "registry/PetTable.h"
+#include "ports/Messages.h"
 #include "ports/Ports.h"
-#include "app/Texts.h"
-#include "storage/HostLayout.h"
 
-class UnlhaLibrary;
+// A port that is always there: made from a reference, so it is never null.
+template <class T>
+class Port {
+public:
+    Port(T& port) : port_(&port) {}
+    T* operator->() const { return port_; }
+    T& operator*() const { return *port_; }
 
-// Process-wide state of one Kennel run: the pet table, the paths, the flags the windows
-// share, and the ports to the user and the system. main() makes one; tests make their own.
+private:
+    T* port_;
+};
+
+// What one run of Kennel shares: the ports to the user and the system, and the gauge's
+// position. main() puts the real ports in, tests their doubles. A Context starts with null
+// objects (no answers, no display, no window, the host never starts), which stay where a
+// platform has none, so no caller checks for a port.
 struct Context {
-    PetTable table;
-    HostLayout paths;  // ProgramFolder, PathSep, UserFolder and the places built from them
+    Context();
 
-    bool RegistryLoaded = false;   // Kennel.ini is in place (read, or written by a first registration)
-    bool UnlhaInstalled = false;   // the archiver library answered its version call
-    int StepSize = 0;              // gauge points per storage step; 0 outside long operations
-    int GaugePos = 0;              // 0..100
-    bool FileProcessing = false;   // set between BusyOn and BusyOff; the main window refuses to close
-    bool SuppressPetSel = false;   // the program's own selector changes do not switch pets
-    bool NewPetRegistered = false; // set by the new-pet and restore dialogs
-    bool CurrentUnstored = false;  // a store of the current pet failed: its folder lags the host's places
-    bool DateShifted = false;      // the system date stands one day ahead
-    int BackupTab = 1;             // 1 backup, 2 restore
+    Port<MessagePort> messages;
+    Port<ExitPort> exit;
+    Port<MainView> view;
+    Port<CopyProgressPort> copyProgress;
+    Port<FolderPickerPort> folderPicker;
+    Port<WindowPort> windows;
+    Port<ClockPort> clock;
+    Port<ProcessPort> process;
 
-    MessagePort* messages = nullptr;
-    ExitPort* exit = nullptr;
-    MainView* view = nullptr;
-    CopyProgressPort* copyProgress = nullptr;  // may stay null
-    FolderPickerPort* folderPicker = nullptr;
-    WindowPort* windows = nullptr;             // may stay null: no display
-    StartupDialogs* dialogs = nullptr;
-    UnlhaLibrary* unlha = nullptr;             // may stay null: library not installed
+    int gaugePos = 0; // GaugePos, 0 to 100
 
-    // Message helpers: caption "Kennel 2001", the icon and buttons the name says.
-    void critical(const QString& text) const;
-    void exclamation(const QString& text) const;
-    void information(const QString& text) const;
-    bool askYesNo(const QString& text) const;  // question icon, Yes default; true for Yes
-    MsgAnswer show(const QString& text, MsgIcon icon, MsgButtons buttons,
-                   const QString& caption = texts::kProgramTitle) const;
     // Shows the critical message and ends the program.
-    [[noreturn]] void fatal(const QString& text) const;
-    [[noreturn]] void endProgram(int code = 0) const;
+    [[noreturn]] void fatal(const QString& text);
+    // Puts the null view back when view is the one in place (a main window that goes).
+    void releaseView(const MainView& view);
 };

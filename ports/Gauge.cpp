@@ -7,26 +7,22 @@ constexpr int kPointDelayMs = 5;
 
 void showPoint(Context& ctx)
 {
-    if (ctx.view) {
-        ctx.view->setGaugePosition(ctx.GaugePos);
-        ctx.view->delayGauge(kPointDelayMs);
-    }
+    ctx.view->setGaugePosition(ctx.gaugePos);
+    ctx.view->delayGauge(kPointDelayMs);
 }
-}  // namespace
+} // namespace
 
 void ProgressReset(Context& ctx)
 {
-    ctx.GaugePos = 0;
-    if (ctx.view)
-        ctx.view->setGaugePosition(0);
+    ctx.gaugePos = 0;
+    ctx.view->setGaugePosition(0);
 }
 
 void ProgressStep(Context& ctx, int n)
 {
     for (int i = 0; i < n; ++i) {
-        ++ctx.GaugePos;
-        if (ctx.GaugePos > 100) {
-            ctx.GaugePos = 100;
+        if (++ctx.gaugePos > 100) {
+            ctx.gaugePos = 100;
             return;
         }
         showPoint(ctx);
@@ -35,13 +31,22 @@ void ProgressStep(Context& ctx, int n)
 
 void ProgressFill(Context& ctx)
 {
-    while (ctx.GaugePos < 100) {
-        ++ctx.GaugePos;
+    while (ctx.gaugePos < 100) {
+        ++ctx.gaugePos;
         showPoint(ctx);
     }
 }
 
-void Step(Context& ctx)
+BusyScope::BusyScope(Context& ctx, bool fromZero) : ctx_(ctx)
 {
-    ProgressStep(ctx, ctx.StepSize);
+    // Busy first: the gauge lets events through, and no command may start meanwhile.
+    ctx_.view->BusyOn();
+    if (fromZero)
+        ProgressReset(ctx_);
+}
+
+BusyScope::~BusyScope()
+{
+    ProgressFill(ctx_);
+    ctx_.view->BusyOff();
 }

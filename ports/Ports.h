@@ -1,49 +1,36 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// Small interfaces through which the widget-free core talks to the user and the system.
-// The real implementations live in platform/ and ui/; tests script them.
+// Small interfaces through which the widget-free code reaches the program's windows and the
+// system. The real implementations live in platform/ and ui/, null objects in NullPorts.h,
+// and the tests' doubles in tests/support.
 
-enum class MsgIcon { Critical, Exclamation, Question, Information };
-enum class MsgButtons { Ok, YesNo, OkCancel, RetryCancel };
-enum class MsgAnswer { Ok, Cancel, Yes, No, Retry };
-
-// Message boxes. The caption is "Kennel 2001" unless a window names another.
-class MessagePort {
-public:
-    virtual ~MessagePort() = default;
-    virtual MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon,
-                           MsgButtons buttons) = 0;
-};
-
-// Ends the program at once, without saving or moving anything more. Never returns
-// (test implementations throw ProgramEnded instead).
+// Ends the program at once, without saving or moving anything more. Never returns (the
+// tests' implementation throws ProgramEnded instead).
 class ExitPort {
 public:
     virtual ~ExitPort() = default;
     [[noreturn]] virtual void endProgram(int code) = 0;
 };
 
-// The main window as the core sees it: busy state, gauge bar, pet selector and owner box.
+// Thrown by the tests' exit port, so that a test sees where the program would have ended.
+struct ProgramEnded {
+    int code;
+};
+
+// The main window's busy lamp and gauge bar, as the long operations drive them.
 class MainView {
 public:
     virtual ~MainView() = default;
+    // The busy state: every command disabled, the window refuses to close.
     virtual void BusyOn() = 0;
     virtual void BusyOff() = 0;
-    // Gauge bar: show a position 0..100; wait ms milliseconds keeping the window responsive.
+    // Shows a gauge position, 0 to 100.
     virtual void setGaugePosition(int pos) = 0;
+    // Waits ms milliseconds, keeping the windows answering.
     virtual void delayGauge(int ms) = 0;
-    // Pet selector: entry 0 is "新規ペット", entry k is the pet of index k - 1.
-    virtual void selectorInsert(int position, const QString& name) = 0;
-    virtual void selectorRemove(int position) = 0;
-    virtual int selectorCount() const = 0;
-    // Select the entry with this text without starting a pet switch (SuppressPetSel is raised
-    // by the caller where the program's own selection must not switch pets).
-    virtual void setSelectorText(const QString& text) = 0;
-    virtual QString selectorText() const = 0;
-    virtual void setOwnerText(const QString& text) = 0;
-    virtual void setDeleteEnabled(bool enabled) = 0;
 };
 
 // Progress window for long copies; shown by the real implementation after a moment.
@@ -62,11 +49,6 @@ public:
     virtual QString pickFolder(const QString& title) = 0;
 };
 
-// Thrown by test exit ports so that a test sees where the program would have ended.
-struct ProgramEnded {
-    int code;
-};
-
 // Top-level windows of the desktop, found by their exact title. Without a display no
 // window exists and nothing can be activated.
 class WindowPort {
@@ -78,14 +60,42 @@ public:
     virtual bool sendAltFThenM() = 0;
 };
 
-// The modal dialogs start-up and the registry reader open, and the host start that follows
-// a first registration. The main window implements it.
-class StartupDialogs {
+// The date the host sees. The tests' clock never touches the machine's.
+class ClockPort {
 public:
-    virtual ~StartupDialogs() = default;
-    virtual void showConfigForm() = 0;
-    virtual bool showNewForm() = 0;  // true when a pet was registered
-    virtual void showInitializeForm() = 0;
-    virtual void showConvertForm() = 0;
-    virtual void launchHost() = 0;
+    virtual ~ClockPort() = default;
+    // Moves the host's date by days (forward when positive), keeping the time of day.
+    // False when it could not be moved; lastError() then says why, in Japanese.
+    virtual bool shiftDate(int days) = 0;
+    virtual QString lastError() const = 0;
+    // Waits ms milliseconds while the event loop keeps running (the tray menu, repaints).
+    virtual void wait(int ms) = 0;
+    // Environment entries ("NAME=value") the host must be started with to see this date.
+    virtual QStringList hostEnvironment() { return {}; }
+    // The host has ended: what it was started with can go.
+    virtual void hostEnded() {}
 };
+
+// What became of a host's run.
+struct HostRun {
+    bool started = false; // false: it could not be started, and error says why in Japanese
+    int exitCode = 0;     // once it has ended; a crash counts as -1
+    QString error;
+};
+
+// The host's process.
+class ProcessPort {
+public:
+    virtual ~ProcessPort() = default;
+    // Starts the host's file (a Windows program through Wine) with folder as its working
+    // folder and environment added to ours, and returns once it has ended, keeping the
+    // event loop alive meanwhile; at once when it could not be started.
+    virtual HostRun runAndWait(const QString& program, const QString& folder, const QStringList& environment) = 0;
+    // True while a process started by runAndWait is running.
+    virtual bool isRunning() const = 0;
+    // Why program could not be started (in Japanese), as far as can be told without starting it.
+    virtual QString whyNotStartable(const QString& program) const = 0;
+};
+
+// The host folder's single-instance lock (platform/InstanceLock.h), as start-up finds it.
+enum class InstanceLock { Held, HeldElsewhere, Failed };

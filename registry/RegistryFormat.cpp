@@ -1,4 +1,4 @@
-#include "app/Registry.h"
+#include "registry/RegistryFormat.h"
 
 #include "registry/Cp932.h"
 #include "registry/KeyedLines.h"

@@ -2,7 +2,6 @@
 
 #include "ports/Context.h"
 #include "shell/FaultPoint.h"
-#include "app/Texts.h"
 #include "shell/FileOps.h"
 
 #include <QCoreApplication>
@@ -296,9 +295,8 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
 // True when no folder on the way from the program folder down to path (path included) is a
 // link. Paths outside the program folder are the user's to choose; parts that do not exist
 // yet are made by the copy.
-bool noLinkOnTheWay(const Context& ctx, const fs::path& path)
+bool noLinkOnTheWay(const fs::path& root, const fs::path& path)
 {
-    const fs::path root = native(ctx.paths.ProgramFolder);
     fs::path at = path.lexically_normal();
     if (!at.has_filename())
         at = at.parent_path();
@@ -313,14 +311,14 @@ bool noLinkOnTheWay(const Context& ctx, const fs::path& path)
 }
 
 // Collects the copies of one request; false when the source cannot be read.
-bool plan(const Context& ctx, const QString& source, const QString& target, bool withFolders,
+bool plan(const fs::path& root, const QString& source, const QString& target, bool withFolders,
           std::vector<CopyJob>& jobs, std::vector<fs::path>& folders)
 {
     std::error_code ec;
     if (source.endsWith(kWildcard)) {
         const fs::path from = native(source.left(source.size() - kWildcard.size()));
         const fs::path to = native(target);
-        if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(ctx, from))
+        if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(root, from))
             return false;
         folders.push_back(to);
         auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
@@ -352,7 +350,7 @@ bool plan(const Context& ctx, const QString& source, const QString& target, bool
     }
     const fs::path from = native(source);
     const fs::file_status st = fs::symlink_status(from, ec);
-    if ((!fs::is_regular_file(st) && !fs::is_symlink(st)) || !noLinkOnTheWay(ctx, from.parent_path()))
+    if ((!fs::is_regular_file(st) && !fs::is_symlink(st)) || !noLinkOnTheWay(root, from.parent_path()))
         return false;
     fs::path to = native(target);
     if (target.endsWith(QLatin1Char('/')) || fs::is_directory(fs::symlink_status(to, ec))) {
@@ -365,20 +363,25 @@ bool plan(const Context& ctx, const QString& source, const QString& target, bool
     return true;
 }
 
-bool runCopy(Context& ctx, const QString& source, const QString& target, bool withFolders, bool keepUnchanged = false)
+} // namespace
+
+Shell::Shell(Context& ctx, QString programFolder) : ctx_(ctx), programFolder_(std::move(programFolder)) {}
+
+bool Shell::run(const QString& source, const QString& target, bool withFolders, bool keepUnchanged)
 {
+    const fs::path root = native(programFolder_);
     std::vector<CopyJob> jobs;
     std::vector<fs::path> folders;
-    bool ok = plan(ctx, source, target, withFolders, jobs, folders);
+    bool ok = plan(root, source, target, withFolders, jobs, folders);
     if (ok) {
         std::error_code ec;
         for (const auto& folder : folders) {
             // Never written through a link: a folder that is one, or lies behind one, fails.
             const fs::path f = folder.has_filename() ? folder : folder.parent_path();
             if (!fs::is_directory(fs::symlink_status(f, ec)) && !fs::is_symlink(fs::symlink_status(f, ec))
-                && noLinkOnTheWay(ctx, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
+                && noLinkOnTheWay(root, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
                 fs::create_directories(f, ec);
-            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(ctx, f))
+            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(root, f))
                 ok = false;
         }
     }
@@ -386,40 +389,35 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
         std::uintmax_t total = 0;
         for (const auto& job : jobs)
             total += job.size;
-        if (ctx.copyProgress)
-            ctx.copyProgress->copyStarted(static_cast<qint64>(total));
+        ctx_.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
             if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged)))
                 ok = false; // go on with the rest, report once
             done += job.size;
-            if (ctx.copyProgress)
-                ctx.copyProgress->copyAdvanced(static_cast<qint64>(done));
+            ctx_.copyProgress->copyAdvanced(static_cast<qint64>(done));
         }
-        if (ctx.copyProgress)
-            ctx.copyProgress->copyFinished();
+        ctx_.copyProgress->copyFinished();
     }
     QCoreApplication::processEvents();
     if (!ok)
-        ctx.critical(texts::kMsgFileError);
+        ctx_.messages->critical(texts::kMsgFileError);
     return ok;
 }
 
-} // namespace
-
-bool ShellCopy(Context& ctx, const QString& source, const QString& target)
+bool Shell::ShellCopy(const QString& source, const QString& target)
 {
-    return runCopy(ctx, source, target, false);
+    return run(source, target, false, false);
 }
 
-bool ShellCopyAll(Context& ctx, const QString& source, const QString& target)
+bool Shell::ShellCopyAll(const QString& source, const QString& target)
 {
-    return runCopy(ctx, source, target, true);
+    return run(source, target, true, false);
 }
 
-bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target)
+bool Shell::ShellCopyChanged(const QString& source, const QString& target)
 {
-    return runCopy(ctx, source, target, false, true);
+    return run(source, target, false, true);
 }
 
 bool KnownCopies(const QString& a, const QString& b)
@@ -442,21 +440,4 @@ bool SameBytes(const QString& a, const QString& b)
     const Fd fa(openRegular(native(a), sa));
     const Fd fb(openRegular(native(b), sb));
     return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameBytes(fa.fd, fb.fd, sa.st_size);
-}
-
-QString BrowseFolder(Context& ctx, const QString& title)
-{
-    return ctx.folderPicker ? ctx.folderPicker->pickFolder(title) : QString();
-}
-
-QString ProperCasePath(const QString& path)
-{
-    return path;
-}
-
-QString TrimNulls(QString text)
-{
-    while (text.endsWith(QChar(0)))
-        text.chop(1);
-    return text;
 }

@@ -1,12 +1,11 @@
-#include "storage/Registration.h"
-
-#include "ports/Context.h"
-#include "app/Registry.h"
-#include "storage/Journal.h"
-#include "storage/PetSwitch.h"
+// Registering pets: a first run's pet, a new pet, a restored pet; the sharing settings.
+#include "storage/Session.h"
 #include "storage/StorageOps.h"
 
-QString registrationProblem(const Context& ctx, const QString& pet, const QString& master, bool checkDuplicate)
+#include "registry/Texts.h"
+#include "shell/FileOps.h"
+
+QString Session::registrationProblem(const QString& pet, const QString& master, bool checkDuplicate) const
 {
     if (pet.isEmpty() || master.isEmpty())
         return texts::kMsgEnterNames;
@@ -15,81 +14,116 @@ QString registrationProblem(const Context& ctx, const QString& pet, const QStrin
     if (!registrableName(pet) || !registrableName(master))
         return texts::kMsgUnstorableName;
     // On a first run the table holds no valid names yet.
-    if (checkDuplicate && ctx.RegistryLoaded && ctx.table.indexOf(pet) >= 0)
+    if (checkDuplicate && registryLoaded_ && table_.indexOf(pet) >= 0)
         return texts::kMsgDuplicatePet;
     return {};
 }
 
-bool commitRegistration(Context& ctx, int index, const QString& pet, const QString& master)
+// Makes pet index the current pet with these names and writes Kennel.ini. When the file
+// cannot be written (the user has been told), the table is put back as it was.
+bool Session::commitRegistration(int index, const QString& pet, const QString& master, Steps steps)
 {
-    const PetTable before = ctx.table;
-    PetTable& t = ctx.table;
-    t.MaxUser = qMax(t.MaxUser, index);
-    t.CurrentUser = index;
-    t.Pet[index] = pet;
-    t.Master[index] = master;
-    if (!WriteRegistry(ctx)) {
+    const PetTable before = table_;
+    table_.MaxUser = qMax(table_.MaxUser, index);
+    table_.CurrentUser = index;
+    table_.Pet[index] = pet;
+    table_.Master[index] = master;
+    if (!WriteRegistry(steps)) {
         // Nothing may go on as if the pet were registered: the file on disk still names the
         // previous pet, and the next start would store the host's data into its folder.
-        ctx.table = before;
+        table_ = before;
         return false;
     }
-    ctx.RegistryLoaded = true;
-    if (ctx.view) {
-        ctx.SuppressPetSel = true;
-        ctx.view->selectorInsert(index + 1, pet);
-        ctx.view->setSelectorText(pet);
-        ctx.view->setOwnerText(master);
-        ctx.SuppressPetSel = false;
-    }
+    registryLoaded_ = true;
     return true;
 }
 
-bool RegisterNewPet(Context& ctx, const QString& pet, const QString& master)
+bool Session::registerFirstPet(const QString& pet, const QString& master, Steps steps)
 {
-    const bool firstRun = !ctx.RegistryLoaded;
-    if (firstRun)
-        return commitRegistration(ctx, 0, pet, master);
+    return commitRegistration(0, pet, master, steps);
+}
+
+bool Session::registerNewPet(const QString& pet, const QString& master, Steps steps)
+{
+    if (!registryLoaded_)
+        return commitRegistration(0, pet, master, steps);
 
     // The template replaces the host's places: the pet whose data they hold is stored first.
-    if (!StoreOutgoingPet(ctx))
+    if (!storeOutgoingPet())
         return false;
-    const PetTable before = ctx.table;
-    const int index = ctx.table.MaxUser + 1;
-    if (!BeginJournal(ctx, {QStringLiteral("newpet"), {{"pet", QString::number(index)}, {"name", pet}}}))
+    const PetTable before = table_;
+    const int index = table_.MaxUser + 1;
+    if (!beginJournal(journal::NewPet{index, pet}))
         return false;
     // Kennel.ini is written before the host's places are touched: should the write fail,
     // the places still hold the data of the pet the file names.
-    if (!commitRegistration(ctx, index, pet, master)) {
-        EndJournal(ctx);
+    if (!commitRegistration(index, pet, master, steps)) {
+        endJournal();
         return false;
     }
-    ctx.CurrentUnstored = false;
-    if (!InitNewPetData(ctx)) {
+    currentUnstored_ = false;
+    if (!InitNewPetData(*this, steps)) {
         // The places hold a mix of the previous pet (stored in its folder) and the template:
         // no pet is current, so the next start stores them nowhere.
-        ctx.table = before;
-        ctx.table.CurrentUser = -1;
-        if (WriteRegistry(ctx)) {
-            if (ctx.view) {
-                ctx.SuppressPetSel = true;
-                ctx.view->selectorRemove(index + 1);
-                ctx.view->setSelectorText(texts::kNewPetEntry);
-                ctx.view->setOwnerText(QString());
-                ctx.view->setDeleteEnabled(false);
-                ctx.SuppressPetSel = false;
-            }
-            EndJournal(ctx);
-            ctx.critical(kMsgNewPetNotReady);
+        const PetTable registered = table_;
+        table_ = before;
+        table_.CurrentUser = -1;
+        if (WriteRegistry(steps)) {
+            endJournal();
+            ctx_.messages->critical(kMsgNewPetNotReady);
             return false;
         }
         // Kennel.ini still names the new pet: it stays registered with what arrived.
-        ctx.table = before;
-        ctx.table.MaxUser = index;
-        ctx.table.CurrentUser = index;
-        ctx.table.Pet[index] = pet;
-        ctx.table.Master[index] = master;
+        table_ = registered;
     }
-    EndJournal(ctx);
+    endJournal();
+    return true;
+}
+
+bool Session::restore(const QString& staging, const QString& pet, const QString& master)
+{
+    const PetTable before = table_;
+    const int index = table_.MaxUser + 1;
+    const QString folder = layout_.PetFolder(index);
+    // The restore runs beside an idle main window: its gauge does not move.
+    const Steps none = Steps::none(ctx_);
+    // A folder at the new pet's number belongs to no registered pet: left by an earlier run.
+    if (fileops::exists(folder))
+        RemovePetFolder(folder + QLatin1Char('/'), none);
+    if (fileops::exists(folder)) {
+        ctx_.messages->critical(kMsgRestoreFolderInTheWay.arg(folder));
+        return false;
+    }
+    // The data appears at the pet's number whole, by one rename, before Kennel.ini lists it;
+    // a kill before the file is written takes it back at the next start.
+    if (!beginJournal(journal::Restore{index, pet, staging}))
+        return false;
+    if (!fileops::renameNoReplace(staging, folder)) {
+        endJournal();
+        ctx_.messages->critical(texts::kMsgFileError);
+        return false;
+    }
+    table_.MaxUser = index;
+    table_.Pet[index] = pet;
+    table_.Master[index] = master;
+    if (!WriteRegistry(none)) {
+        table_ = before; // the file still holds the old table; so does memory
+        if (fileops::renameNoReplace(folder, staging))
+            endJournal(); // otherwise the next start takes the folder back
+        return false;
+    }
+    endJournal();
+    return true;
+}
+
+bool Session::setSharing(const std::array<bool, 5>& shared)
+{
+    const std::array<bool, 5> before = table_.sharing();
+    table_.setSharing(shared);
+    // On a first run the registration that follows writes the file with these flags.
+    if (registryLoaded_ && !WriteRegistry(Steps::none(ctx_))) {
+        table_.setSharing(before);
+        return false;
+    }
     return true;
 }

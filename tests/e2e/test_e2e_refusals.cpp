@@ -1,7 +1,7 @@
 // The real kennel refuses to run, says why, waits for OK and ends, changing no file: a
 // second copy (also one started in another session), the host's window open, a folder without
 // the host, a damaged Kennel.ini.
-#include "app/Registry.h"
+#include "registry/RegistryFormat.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
 

@@ -1,14 +1,13 @@
 #include "ui/backup/BackUpForm.h"
 
-#include "ports/Context.h"
-#include "ports/Gauge.h"
 #include "backup/Backup.h"
+#include "backup/UnlhaLibrary.h"
+#include "registry/Texts.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
 #include "ui/backup/RestoreForm.h"
 #include "ui/controls/cCommonDlg.h"
 #include "ui/controls/cTabStrip.h"
-#include "shell/ShellCopy.h"
-#include "ui/main/Commands.h"
-#include "ui/main/MainForm.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -34,7 +33,6 @@ const QString kMsgBackupFailed = QStringLiteral("バックアップに失敗し�
 const QString kPickBackupFolder = QStringLiteral("バックアップ先のフォルダを選択してください");
 const QString kPickRestoreFolder = QStringLiteral("リストアしたいペットのバックアップフォルダを指定してください。");
 const QString kArchiveFilter = QStringLiteral("LHA Archive (*.lzh)|*.lzh|");
-constexpr quint32 kArchiveFlags = 0x281804;
 
 BackUpForm::RestoreRunner& restoreRunner()
 {
@@ -85,7 +83,8 @@ void BackUpForm::setRestoreRunner(RestoreRunner runner)
     restoreRunner() = std::move(runner);
 }
 
-BackUpForm::BackUpForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+BackUpForm::BackUpForm(Session& session, UnlhaLibrary& library, int tab, QWidget* parent)
+    : QDialog(parent), session_(session), library_(library), tab_(tab)
 {
     setObjectName(QStringLiteral("BackUpForm"));
     setWindowTitle(kTitle);
@@ -244,27 +243,26 @@ void BackUpForm::setBackground(QWidget* w, bool windowColour)
 
 void BackUpForm::Form_Load()
 {
-    clsTabStrip->setStyle(0);
-    clsTabStrip->setHotTracking(true);
     clsTabStrip->setPictureBox(PicTab);
     clsTabStrip->TabsAdd(0, QStringLiteral("バックアップ"));
     clsTabStrip->TabsAdd(1, QStringLiteral("リストア"));
-    clsTabStrip->setSelectedItem(ctx_.BackupTab == 2 ? 2 : 1);
+    clsTabStrip->setSelectedItem(tab_ == 2 ? 2 : 1);
     layoutPages();
 
-    if (ctx_.table.MaxUser < 0) {
-        ctx_.critical(kMsgNoPetToBackUp);
+    const PetTable& t = session_.table();
+    if (t.MaxUser < 0) {
+        session_.context().messages->critical(kMsgNoPetToBackUp);
         CmbPetSel->setEnabled(false);
         BtnRefer[0]->setEnabled(false);
         clsTabStrip->setSelectedItem(2);
         layoutPages();
     } else {
-        for (int i = 0; i <= ctx_.table.MaxUser && i < kMaxPets; ++i)
-            CmbPetSel->addItem(ctx_.table.Pet[i]);
+        for (int i = 0; i <= t.MaxUser && i < kMaxPets; ++i)
+            CmbPetSel->addItem(t.Pet[i]);
         CmbPetSel->setCurrentIndex(0);
     }
 
-    if (!ctx_.UnlhaInstalled) {
+    if (library_.version() <= 0) {
         ChkLha->setChecked(false);
         ChkLha->setEnabled(false);
         OptRestore[1]->setChecked(true);
@@ -297,7 +295,7 @@ void BackUpForm::BtnRefer_Click(int index)
 {
     if (index != 0 && index != 1)
         return;
-    const QString picked = TrimNulls(ProperCasePath(BrowseFolder(ctx_, index == 0 ? kPickBackupFolder : kPickRestoreFolder)));
+    const QString picked = session_.context().folderPicker->pickFolder(index == 0 ? kPickBackupFolder : kPickRestoreFolder);
     // A cancelled picker leaves everything as it was: no root folder in its place.
     if (picked.isEmpty())
         return;
@@ -315,25 +313,19 @@ void BackUpForm::BtnBackup_Click()
     if (destination.isEmpty() || index < 0)
         return;  // the button stays disabled until a destination was chosen
     hide();
-    if (ctx_.view)
-        ctx_.view->BusyOn();
+    Context& ctx = session_.context();
     bool ok;
-    if (!ChkLha->isChecked()) {
-        ProgressReset(ctx_);
-        ctx_.StepSize = 6;
-        ok = BackupToFolder(ctx_, index, destination);
-    } else {
-        ctx_.StepSize = 0;
-        ok = BackupToArchive(ctx_, index, destination.left(destination.size() - 1));
+    {
+        // A folder backup from an empty gauge at 6 points a step; an archive has no steps.
+        const bool toFolder = !ChkLha->isChecked();
+        const BusyScope busy(ctx, toFolder);
+        ok = toFolder ? BackupToFolder(session_, index, destination, Steps(ctx, 6))
+                      : BackupToArchive(session_, library_, index, destination.left(destination.size() - 1));
     }
-    ProgressFill(ctx_);
-    ctx_.StepSize = 0;
-    if (ctx_.view)
-        ctx_.view->BusyOff();
     if (ok)
-        ctx_.information(kMsgBackupDone);
+        ctx.messages->information(kMsgBackupDone);
     else
-        ctx_.critical(kMsgBackupFailed);
+        ctx.messages->critical(kMsgBackupFailed);
     accept();
 }
 
@@ -363,10 +355,7 @@ void BackUpForm::BtnReferFile_Click()
     dlg.setForm(this);
     dlg.setDialogTitle(QStringLiteral("ﾌｧｲﾙの選択"));
     dlg.setFilter(kArchiveFilter);
-    dlg.setFilterIndex(1);
-    dlg.setFlags(kArchiveFlags);
     dlg.setInitDir(QDir::currentPath());
-    dlg.setCancelError(true);
     dlg.ShowOpen();
     if (dlg.CancelButton() || dlg.FileName().isEmpty())
         return;
@@ -387,26 +376,27 @@ void BackUpForm::clearInfo()
 
 void BackUpForm::BtnReload_Click()
 {
+    MessagePort& messages = *session_.context().messages;
     std::optional<BackupInfo> info;
     if (OptRestore[0]->isChecked()) {
         const QString path = TxtRestoreFile->text();
         if (path.isEmpty()) {
-            ctx_.critical(kMsgNoFileGiven);
+            messages.critical(kMsgNoFileGiven);
             return;
         }
         if (!QFileInfo(path).isFile()) {
-            ctx_.critical(kMsgNoSuchFile);
+            messages.critical(kMsgNoSuchFile);
             return;
         }
-        info = CheckArchiveSource(ctx_, path);
+        info = CheckArchiveSource(messages, library_, path);
     } else {
         const QString folder = LblPath[1]->text();
         if (folder.isEmpty()) {
             // Nothing chosen yet: say so rather than look at some other folder.
-            ctx_.critical(kMsgNoFolderGiven);
+            messages.critical(kMsgNoFolderGiven);
             return;
         }
-        info = CheckFolderSource(ctx_, folder);
+        info = CheckFolderSource(messages, folder);
     }
     if (!info) {
         clearInfo();
@@ -433,24 +423,17 @@ RestoreSource BackUpForm::restoreSource() const
 void BackUpForm::BtnRestore_Click()
 {
     // No room for another pet: refuse before anything is extracted or copied.
-    if (ctx_.table.isFull()) {
-        ctx_.critical(texts::kMsgTooManyPets);
+    if (session_.table().isFull()) {
+        session_.context().messages->critical(texts::kMsgTooManyPets);
         return;
     }
-    RestoreForm form(ctx_, restoreSource(), this);
+    RestoreForm form(session_, library_, restoreSource(), this);
     if (form.Form_Load()) {
         if (restoreRunner())
             restoreRunner()(form);
         else
             form.exec();
     }
-    if (ctx_.NewPetRegistered)
+    if (form.restoreSession().registered())
         accept();
-}
-
-void showBackUpForm(MainForm& main)
-{
-    BackUpForm form(main.ctx(), &main);
-    form.Form_Load();
-    form.exec();
 }

@@ -6,7 +6,8 @@
 
 #include <functional>
 
-struct Context;
+class Session;
+class UnlhaLibrary;
 class cTabStrip;
 class QCheckBox;
 class QComboBox;
@@ -28,10 +29,11 @@ public:
     using RestoreRunner = std::function<void(RestoreForm& form)>;
     static void setRestoreRunner(RestoreRunner runner);
 
-    BackUpForm(Context& ctx, QWidget* parent = nullptr);
+    // tab: 1 opens on the backup page, 2 on the restore page.
+    BackUpForm(Session& session, UnlhaLibrary& library, int tab, QWidget* parent = nullptr);
     ~BackUpForm() override;
 
-    // Form_Load: tabs and pages, the pet list, the library switch. Opens on ctx.BackupTab.
+    // Form_Load: tabs and pages, the pet list, the library switch.
     void Form_Load();
 
     // What the restore dialog takes from the restore page.
@@ -56,7 +58,9 @@ private:
     void clearInfo();
     void setBackground(QWidget* w, bool windowColour);
 
-    Context& ctx_;
+    Session& session_;
+    UnlhaLibrary& library_;
+    int tab_;
     cTabStrip* clsTabStrip = nullptr;
 
     QWidget* PicTab = nullptr;

@@ -1,6 +1,5 @@
 #include "ui/backup/RestoreForm.h"
 
-#include "ports/Context.h"
 #include "ui/main/FormParts.h"
 
 #include <QGridLayout>
@@ -59,8 +58,8 @@ QPixmap RestoreForm::absentMark()
     return pm;
 }
 
-RestoreForm::RestoreForm(Context& ctx, RestoreSource source, QWidget* parent)
-    : QDialog(parent), ctx_(ctx), session_(ctx, std::move(source))
+RestoreForm::RestoreForm(Session& session, UnlhaLibrary& library, RestoreSource source, QWidget* parent)
+    : QDialog(parent), restore_(session, library, std::move(source))
 {
     setObjectName(QStringLiteral("RestoreForm"));
     setWindowTitle(kTitle);
@@ -154,12 +153,11 @@ void RestoreForm::buildControls()
 
 bool RestoreForm::Form_Load()
 {
-    ctx_.NewPetRegistered = false;
-    TxtNewPet->setText(session_.source().pet);
-    TxtNewMaster->setText(session_.source().master);
-    if (!session_.open())
+    TxtNewPet->setText(restore_.source().pet);
+    TxtNewMaster->setText(restore_.source().master);
+    if (!restore_.open())
         return false;
-    const auto rows = presenceRows(session_.stagingFolder());
+    const auto rows = presenceRows(restore_.stagingFolder());
     for (int i = 0; i < kPresenceRows; ++i) {
         ImgExist[i]->setPixmap(rows[i] ? presentMark() : absentMark());
         ImgExist[i]->setToolTip(rows[i] ? kPresentTip : kAbsentTip);
@@ -175,7 +173,7 @@ bool RestoreForm::rowPresent(int row) const
 
 void RestoreForm::BtnNewPet_Click()
 {
-    if (session_.registerPet(formparts::typedName(TxtNewPet), formparts::typedName(TxtNewMaster)))
+    if (restore_.registerPet(formparts::typedName(TxtNewPet), formparts::typedName(TxtNewMaster)))
         accept();
 }
 
@@ -186,6 +184,6 @@ void RestoreForm::BtnNewNO_Click()
 
 void RestoreForm::done(int result)
 {
-    session_.close();
+    restore_.close();
     QDialog::done(result);
 }

@@ -5,7 +5,8 @@
 #include <QDialog>
 #include <QPixmap>
 
-struct Context;
+class Session;
+class UnlhaLibrary;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -16,7 +17,7 @@ class RestoreForm : public QDialog {
     Q_OBJECT
 
 public:
-    RestoreForm(Context& ctx, RestoreSource source, QWidget* parent = nullptr);
+    RestoreForm(Session& session, UnlhaLibrary& library, RestoreSource source, QWidget* parent = nullptr);
     ~RestoreForm() override;
 
     // Form_Load: proposes the names and puts the data in place. False when the restore was
@@ -25,7 +26,7 @@ public:
 
     // The marks of the six rows (true: "ファイルあり"); for the dialog's own use and tests.
     bool rowPresent(int row) const;
-    const RestoreSession& session() const { return session_; }
+    const RestoreSession& restoreSession() const { return restore_; }
 
     static QPixmap presentMark();
     static QPixmap absentMark();
@@ -38,8 +39,7 @@ public slots:
 private:
     void buildControls();
 
-    Context& ctx_;
-    RestoreSession session_;
+    RestoreSession restore_;
     QLabel* ImgExist[kPresenceRows] = {};
     QLabel* LblExist[kPresenceRows] = {};
     QLineEdit* TxtNewPet = nullptr;

@@ -1,6 +1,5 @@
 #include "ui/backup/UnlhaVerForm.h"
 
-#include "ui/main/Commands.h"
 #include "ui/main/MainForm.h"
 
 #include <QFont>
@@ -49,25 +48,7 @@ UnlhaVerForm::UnlhaVerForm(const QString& versionLine, QWidget* parent) : QDialo
     layout->addLayout(buttons);
 }
 
-void UnlhaVerForm::setVersionLine(const QString& versionLine)
-{
-    LblUnlhaVer->setText(versionLine);
-}
-
 void UnlhaVerForm::BtnClose_Click()
 {
     hide();
-}
-
-void showUnlhaVerForm(MainForm& main)
-{
-    // One box, kept while the program runs: closing it only hides it.
-    static QPointer<UnlhaVerForm> box;
-    if (!box)
-        box = new UnlhaVerForm(main.unlhaVersionText(), &main);
-    else
-        box->setVersionLine(main.unlhaVersionText());
-    box->show();
-    box->raise();
-    box->activateWindow();
 }

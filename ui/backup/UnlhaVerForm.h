@@ -12,8 +12,6 @@ class UnlhaVerForm : public QDialog {
 public:
     explicit UnlhaVerForm(const QString& versionLine, QWidget* parent = nullptr);
 
-    void setVersionLine(const QString& versionLine);
-
     QLabel* LblUnlhaVer = nullptr;
     QPushButton* BtnClose = nullptr;
 

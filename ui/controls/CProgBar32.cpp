@@ -24,32 +24,20 @@ private:
 };
 }  // namespace
 
-bool CProgBar32::Create(int left, int top, int width, int height, bool smooth)
+bool CProgBar32::Create()
 {
     if (!parent_)
         return false;
-    DestroyProgBar();
+    delete bar_;
     bar_ = new QProgressBar(parent_);
     bar_->setObjectName(QStringLiteral("ProgBar"));
     bar_->setRange(0, 100);
     bar_->setValue(0);
     bar_->setTextVisible(false);
-    bar_->setOrientation(vertical_ ? Qt::Vertical : Qt::Horizontal);
-    (void)smooth;
-    const bool fill = left < 0 && top < 0 && width < 0 && height < 0;
-    if (fill) {
-        bar_->setGeometry(0, 0, parent_->width(), parent_->height());
-        new FillFilter(parent_, bar_);
-    } else {
-        bar_->setGeometry(std::max(left, 0), std::max(top, 0), std::max(width, 0), std::max(height, 0));
-    }
+    bar_->setGeometry(0, 0, parent_->width(), parent_->height());
+    new FillFilter(parent_, bar_);
     bar_->show();
     return true;
-}
-
-void CProgBar32::DestroyProgBar()
-{
-    delete bar_;
 }
 
 void CProgBar32::SetProgBarPos(int pos)

@@ -25,11 +25,7 @@ void cTabStrip::create()
     bar_->setObjectName(QStringLiteral("TabStrip"));
     bar_->setExpanding(false);
     bar_->setFont(box_->font());
-    if (style_ == 1 || style_ == 2) {
-        bar_->setDrawBase(false);
-        bar_->setDocumentMode(style_ == 2);
-    }
-    bar_->setAttribute(Qt::WA_Hover, hotTracking_);
+    bar_->setAttribute(Qt::WA_Hover, true);
     bar_->setFocusPolicy(Qt::StrongFocus);
     connect(bar_, &QTabBar::currentChanged, this, &cTabStrip::onCurrentChanged);
     box_->installEventFilter(this);
@@ -104,8 +100,6 @@ void cTabStrip::onCurrentChanged(int)
     if (programmatic_ || busy_)
         return;
     busy_ = true;
-    int cancel = 0;
-    emit BeforeClick(cancel);
     emit Click();
     busy_ = false;
 }

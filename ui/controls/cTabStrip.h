@@ -8,21 +8,14 @@
 
 // A tab strip placed inside a container widget (the picture box). The pages themselves are
 // the caller's widgets, laid over the display area that ClientLeft/Top/Width/Height give in
-// the container's parent coordinates. BeforeClick and Click are raised only when the user
-// selects another tab; a selection made by the program raises nothing.
+// the container's parent coordinates. Click is raised only when the user selects another
+// tab; a selection made by the program raises nothing. The tab under the mouse is lit.
 class cTabStrip : public QObject {
     Q_OBJECT
 
 public:
     explicit cTabStrip(QObject* parent = nullptr);
     ~cTabStrip() override;
-
-    // 0 tabs, 1 buttons, 2 flat buttons; applied when the strip is next created.
-    void setStyle(int style) { style_ = style; }
-    int Style() const { return style_; }
-    // Highlight the tab under the mouse; applied when the strip is next created.
-    void setHotTracking(bool on) { hotTracking_ = on; }
-    bool HotTracking() const { return hotTracking_; }
 
     // Takes box as container (dropping any earlier strip) and creates the strip in it.
     void setPictureBox(QWidget* box);
@@ -46,9 +39,6 @@ public:
     QTabBar* tabBar() const { return bar_; }
 
 signals:
-    // Raised first when the user selects another tab. The flag is not read back: a handler
-    // cannot stop the change.
-    void BeforeClick(int& cancel);
     // Raised after the user selected another tab.
     void Click();
 
@@ -64,8 +54,6 @@ private:
 
     QPointer<QWidget> box_;
     QPointer<QTabBar> bar_;
-    int style_ = 0;
-    bool hotTracking_ = false;
     bool programmatic_ = false;  // a change made by the program is in progress
     bool busy_ = false;          // events are being raised; no second round meanwhile
 };

@@ -1,11 +1,8 @@
 #include "ui/import/ImportForm.h"
 
-#include "ports/Context.h"
 #include "import/ImportOps.h"
-#include "shell/ShellCopy.h"
 #include "shell/FileOps.h"
-#include "ui/main/Commands.h"
-#include "ui/main/MainForm.h"
+#include "storage/Session.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -30,7 +27,7 @@ template <typename W> W* named(W* widget, const char* name)
 
 } // namespace
 
-ImportForm::ImportForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+ImportForm::ImportForm(Session& session, QWidget* parent) : QDialog(parent), session_(session)
 {
     setObjectName(QStringLiteral("ImportForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - おやつのインポート"));
@@ -107,10 +104,10 @@ void ImportForm::buildControls()
 void ImportForm::Form_Load()
 {
     CmbPetSel->clear();
-    for (int i = 0; i <= ctx_.table.MaxUser && i < kMaxPets; ++i)
-        CmbPetSel->addItem(ctx_.table.Pet[i]);
+    for (int i = 0; i <= session_.table().MaxUser && i < kMaxPets; ++i)
+        CmbPetSel->addItem(session_.table().Pet[i]);
     CmbPetSel->setCurrentIndex(CmbPetSel->count() > 0 ? 0 : -1);
-    if (ctx_.table.Oyatsu) {
+    if (session_.table().Oyatsu) {
         ChkAll->setChecked(true);
         ChkAll->setEnabled(false);
         CmbPetSel->setEnabled(false);
@@ -144,7 +141,7 @@ void ImportForm::fillFileList(const QString& folder)
 
 void ImportForm::BtnRefer_Click()
 {
-    QString folder = TrimNulls(ProperCasePath(BrowseFolder(ctx_, kPickerTitle)));
+    QString folder = session_.context().folderPicker->pickFolder(kPickerTitle);
     // A cancelled picker keeps the folder chosen before, and its list.
     if (folder.isEmpty())
         return;
@@ -184,8 +181,8 @@ void ImportForm::refreshTargets()
 {
     const QString chosen = CmbPetSel->currentText();
     QStringList names;
-    for (int i = 0; i <= ctx_.table.MaxUser && i < kMaxPets; ++i)
-        names << ctx_.table.Pet[i];
+    for (int i = 0; i <= session_.table().MaxUser && i < kMaxPets; ++i)
+        names << session_.table().Pet[i];
     QStringList shown;
     for (int i = 0; i < CmbPetSel->count(); ++i)
         shown << CmbPetSel->itemText(i);
@@ -195,7 +192,7 @@ void ImportForm::refreshTargets()
         const int at = static_cast<int>(names.indexOf(chosen));
         CmbPetSel->setCurrentIndex(at >= 0 ? at : (names.isEmpty() ? -1 : 0));
     }
-    if (ctx_.table.Oyatsu) {
+    if (session_.table().Oyatsu) {
         ChkAll->setChecked(true);
         ChkAll->setEnabled(false);
     } else {
@@ -208,23 +205,23 @@ void ImportForm::BtnImport_Click()
 {
     if (running_)
         return;
-    if (ctx_.table.MaxUser < 0) {
-        ctx_.critical(importops::kMsgNoPets);
+    if (session_.table().MaxUser < 0) {
+        session_.context().messages->critical(importops::kMsgNoPets);
         return;
     }
-    const bool allPets = ctx_.table.Oyatsu || ChkAll->isChecked();
+    const bool allPets = session_.table().Oyatsu || ChkAll->isChecked();
     int pet = -1;
     if (!allPets) {
         // The list shows the pets by position; a pet deleted or renumbered meanwhile must not
         // receive another pet's import.
         pet = CmbPetSel->currentIndex();
-        if (pet < 0 || pet > ctx_.table.MaxUser || ctx_.table.Pet[pet] != CmbPetSel->currentText()) {
-            ctx_.critical(importops::kMsgNoTargetPet);
+        if (pet < 0 || pet > session_.table().MaxUser || session_.table().Pet[pet] != CmbPetSel->currentText()) {
+            session_.context().messages->critical(importops::kMsgNoTargetPet);
             refreshTargets();
             return;
         }
     }
-    if (!ctx_.askYesNo(importops::importQuestion(ctx_.table, allPets, pet)))
+    if (!session_.context().messages->askYesNo(importops::importQuestion(session_.table(), allPets, pet)))
         return;
 
     // The dialog's controls rest while the import runs (the gauge lets events through).
@@ -235,9 +232,9 @@ void ImportForm::BtnImport_Click()
     const QString source = sourceFolder();
     const QStringList files = selectedFiles();
     if (allPets)
-        ImportToAllPets(ctx_, source, files);
+        ImportToAllPets(session_, source, files);
     else
-        ImportToPet(ctx_, pet, source, files);
+        ImportToPet(session_, pet, source, files);
     for (QWidget* w : controls)
         w->setEnabled(true);
     running_ = false;
@@ -271,22 +268,4 @@ void ImportForm::changeEvent(QEvent* event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !running_)
         refreshTargets();
     QDialog::changeEvent(event);
-}
-
-void BtnOyatsu_Click(MainForm& main)
-{
-    Context& ctx = main.ctx();
-    if (ctx.table.MaxUser == -1) {
-        ctx.critical(importops::kMsgNoPets);
-        return;
-    }
-    // One dialog at a time: a second click brings the open one forward.
-    ImportForm* form = main.findChild<ImportForm*>(QString(), Qt::FindDirectChildrenOnly);
-    if (!form) {
-        form = new ImportForm(ctx, &main);
-        form->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    form->show();
-    form->raise();
-    form->activateWindow();
 }

@@ -2,8 +2,7 @@
 
 #include <QDialog>
 
-struct Context;
-class MainForm;
+class Session;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -17,7 +16,7 @@ class ImportForm : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ImportForm(Context& ctx, QWidget* parent = nullptr);
+    explicit ImportForm(Session& session, QWidget* parent = nullptr);
 
     // The chosen source folder (LblPath), and the selected file names in list order.
     QString sourceFolder() const;
@@ -45,7 +44,7 @@ private:
     // main window may have changed while this dialog stayed open.
     void refreshTargets();
 
-    Context& ctx_;
+    Session& session_;
     bool running_ = false;
 
     QGroupBox* FrmFrom = nullptr;

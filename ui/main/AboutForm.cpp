@@ -1,16 +1,13 @@
 #include "ui/main/AboutForm.h"
 
+#include "ports/Messages.h"
 #include "ui/main/ContactInfo.h"
-#include "ports/Context.h"
-#include "ui/main/Commands.h"
-#include "ui/main/MainForm.h"
 
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -19,7 +16,7 @@ const QString kUnfoldedCaption = QStringLiteral("▲");
 const QString kCopyTip = QStringLiteral("ダブルクリックでメールアドレスをクリップボードにコピーします。");
 } // namespace
 
-AboutForm::AboutForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+AboutForm::AboutForm(MessagePort& messages, QWidget* parent) : QDialog(parent), messages_(messages)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - バージョン情報"));
@@ -107,7 +104,7 @@ void AboutForm::BtnMoreInfo_Click()
 void AboutForm::copyAndTell(const QString& text, const QString& message)
 {
     QGuiApplication::clipboard()->setText(text);
-    ctx_.information(message);
+    messages_.information(message);
 }
 
 void AboutForm::LblBBS_DblClick()
@@ -151,18 +148,4 @@ bool AboutForm::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void showAboutForm(MainForm& main)
-{
-    // One box at a time; asking again brings it to the front.
-    static QPointer<AboutForm> box;
-    if (!box) {
-        box = new AboutForm(main.ctx(), &main);
-        // Closed by its button, Escape or the title bar, the box goes; it opens folded again.
-        QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
-    }
-    box->show();
-    box->raise();
-    box->activateWindow();
 }

@@ -5,7 +5,7 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-struct Context;
+class MessagePort;
 
 // "Kennel 2001 - バージョン情報": name, version, where to report problems, and a disclaimer
 // that folds out below the buttons. Modeless; changes no program state. The contact labels
@@ -14,7 +14,7 @@ struct Context;
 class AboutForm : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutForm(Context& ctx, QWidget* parent = nullptr);
+    explicit AboutForm(MessagePort& messages, QWidget* parent = nullptr);
 
     // Heights of the box folded and unfolded (4440 and 6645 twips at 15 twips a pixel).
     static constexpr int kFoldedHeight = 296;
@@ -35,7 +35,7 @@ private:
     QLabel* label(const char* name, const QString& text, const QRect& geometry, QWidget* parent = nullptr);
     void copyAndTell(const QString& text, const QString& message);
 
-    Context& ctx_;
+    MessagePort& messages_;
     bool homeDoubleClicked_ = false;
 
     QLabel* LblAbout1 = nullptr;

@@ -1,6 +1,8 @@
-// The storage operations on real folders: what moves, what stays, and how many steps.
+// The storage operations on real folders: what moves and what stays, links, known copies.
 #include "storage/StorageOps.h"
 #include "tests/support/HostTest.h"
+
+#include <QDirIterator>
 
 #include <QtTest>
 
@@ -40,8 +42,8 @@ private slots:
     {
         newHost();
         hostfolder::makeHost(host(), QStringLiteral("live"));
-        ctx().table.MaxUser = 1;
-        ctx().table.CurrentUser = 0;
+        table().MaxUser = 1;
+        table().CurrentUser = 0;
     }
 
     void storeCopiesEveryKindButNotSubFolders()
@@ -50,13 +52,13 @@ private slots:
         hostfolder::write(pet(1), QStringLiteral("extra.txt"), "old root file");
         hostfolder::write(pet(1), QStringLiteral("おもちゃ/old.pty"), "old toy");
         hostfolder::write(pet(1), QStringLiteral("おもちゃ/keep/inner.pty"), "sub-folder file");
-        ctx().table.Oyatsu = ctx().table.Toys = true;  // storing ignores the flags
+        table().Oyatsu = table().Toys = true;  // storing ignores the flags
         auto expected = hostfolder::snapshot(host());
         const QStringList files{items::kFriends, items::kSettings, items::kSettingsBackup};
         expected.removeIf([&](auto it) {
             return !items::kFolderOrder.contains(it.key().section(u'/', 0, 0)) && !files.contains(it.key());
         });
-        StorePetData(ctx());
+        StorePetData(session(), none());
         // Every kind, flags or not, without the host's sub-folders; old root files go, the pet's sub-folders stay.
         expected.remove(QStringLiteral("受信フォルダ/sub/"));
         expected.remove(QStringLiteral("受信フォルダ/sub/deep.mwm"));
@@ -81,7 +83,7 @@ private slots:
         QDirIterator files(host(), QDir::Files, QDirIterator::Subdirectories);
         while (files.hasNext())
             age(files.next(), 3600);
-        StorePetData(ctx());
+        StorePetData(session(), none());
         const QString from = load ? pet(1) : host();
         const QString to = load ? host() : pet(1);
         hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
@@ -92,7 +94,7 @@ private slots:
             setTime(folder + QStringLiteral("/宝物/twin.pac"), 1'000'000'000);
         }
         const ino_t unchanged = inode(to + QStringLiteral("/受信フォルダ/in.mwm"));
-        load ? LoadPetData(ctx()) : StorePetData(ctx());
+        load ? LoadPetData(session(), none()) : StorePetData(session(), none());
         QCOMPARE(read(to + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy LIVE"));
         QCOMPARE(read(to + QStringLiteral("/宝物/twin.pac")), QByteArray("mine"));
         QVERIFY(!hostfolder::exists(to + QStringLiteral("/おやつ/cake.pac")));
@@ -123,13 +125,13 @@ private slots:
         hostfolder::makeHost(pet(1), QStringLiteral("A"));
         hostfolder::makeHost(pet(2), QStringLiteral("B"));
         hostfolder::write(root(), QStringLiteral("outside/private.txt"), "private");
-        ctx().table.MaxUser = 1;
-        ctx().table.CurrentUser = 0;
+        table().MaxUser = 1;
+        table().CurrentUser = 0;
         QDir(host() + '/' + link).removeRecursively();
         std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
         const auto outside = hostfolder::snapshot(root() + QStringLiteral("/outside"));
         const auto other = hostfolder::snapshot(pet(2));
-        QVERIFY(SnapshotDefaultData(ctx()) && StorePetData(ctx()));
+        QVERIFY(SnapshotDefaultData(session(), none()) && StorePetData(session(), none()));
         QCOMPARE(hostfolder::snapshot(root() + QStringLiteral("/outside")), outside);
         QCOMPARE(hostfolder::snapshot(pet(2)), other);
         const QFileInfo made(host() + '/' + link);
@@ -145,42 +147,14 @@ private slots:
         QFile::remove(host() + QStringLiteral("/おともだち帳"));
         QFile::remove(host() + QStringLiteral("/Mewmail設定.mwc"));
         QDir(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).removeRecursively();
-        StorePetData(ctx());  // a fresh folder gets all six item folders
+        StorePetData(session(), none());  // a fresh folder gets all six item folders
         QVERIFY(QFileInfo(pet(1) + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isDir());
         hostfolder::write(pet(1), QStringLiteral("Mewmail設定.mwc"), "stale settings");
-        StorePetData(ctx());
+        StorePetData(session(), none());
         QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/Mewmail設定.mwc")));
         QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/おともだち帳")));
         QVERIFY(QFileInfo(pet(1) + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isDir());
         QVERIFY(tc->messages.shown.isEmpty());
-    }
-
-    void loadHonoursSharingFlags_data()
-    {
-        QTest::addColumn<bool>("allShared");
-        QTest::newRow("nothing shared") << false;
-        QTest::newRow("all five shared") << true;
-    }
-
-    void loadHonoursSharingFlags()
-    {
-        QFETCH(bool, allShared);
-        hostfolder::makeHost(pet(2), QStringLiteral("two"));
-        QFile::remove(pet(2) + QStringLiteral("/Mewmail20.exe"));
-        hostfolder::write(host(), QStringLiteral("おやつ/only-live.pac"), "x");
-        hostfolder::write(host(), kSub, "nested");
-        auto& t = ctx().table;
-        t.Oyatsu = t.Treasures = t.Friends = t.Toys = t.Mails = allShared;
-        t.CurrentUser = 1;
-        LoadPetData(ctx());
-        const QByteArray expected = allShared ? QByteArray("live") : QByteArray("two");
-        QCOMPARE(read(host() + QStringLiteral("/Mewmail設定.mwc")), QByteArray("settings two"));
-        QCOMPARE(read(host() + QStringLiteral("/Mewmail設定.bak")), QByteArray("backup two"));
-        QCOMPARE(read(host() + QStringLiteral("/おやつ/cake.pac")), "snack " + expected);
-        QCOMPARE(read(host() + QStringLiteral("/おともだち帳")), "friends " + expected);
-        QCOMPARE(read(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ/att.bin")), "att " + expected);
-        QCOMPARE(hostfolder::exists(host() + QStringLiteral("/おやつ/only-live.pac")), allShared);
-        QCOMPARE(read(host() + kSub), QByteArray("nested"));  // sub-folders survive loading
     }
 
     void loadWithoutSettingsOrAttachments()
@@ -189,8 +163,8 @@ private slots:
         for (const QString& f : items::kFolderOrder)
             if (f != items::kAttachments)
                 QDir().mkpath(pet(2) + '/' + f);
-        ctx().table.CurrentUser = 1;
-        LoadPetData(ctx());
+        table().CurrentUser = 1;
+        LoadPetData(session(), none());
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.mwc")));
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.bak")));
         QVERIFY(QDir(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isEmpty());
@@ -198,19 +172,10 @@ private slots:
 
     void noCurrentPetStoresAndLoadsNothing()
     {
-        ctx().table.CurrentUser = -1;
+        table().CurrentUser = -1;
         const auto before = hostfolder::snapshot(host());
-        StorePetData(ctx());
-        LoadPetData(ctx());
-        QCOMPARE(hostfolder::snapshot(host()), before);
-    }
-
-    void loadOfMissingFolderEndsBeforeTouchingAnything()
-    {
-        const auto before = hostfolder::snapshot(host());
-        ctx().table.CurrentUser = 1;
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, LoadPetData(ctx()));
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgPetFolderMissing});
+        StorePetData(session(), none());
+        LoadPetData(session(), none());
         QCOMPARE(hostfolder::snapshot(host()), before);
     }
 
@@ -218,13 +183,13 @@ private slots:
     void newPetStartsFromTemplate()
     {
         hostfolder::write(host(), QStringLiteral("Default/おやつ/old.pac"), "template");
-        SnapshotDefaultData(ctx());
+        SnapshotDefaultData(session(), none());
         QCOMPARE(read(host() + QStringLiteral("/Default/おやつ/old.pac")), QByteArray("template"));
         hostfolder::write(host(), QStringLiteral("おもちゃ/new.pty"), "played");
-        ctx().table.Toys = false;
-        ctx().table.Oyatsu = true;
+        table().Toys = false;
+        table().Oyatsu = true;
         hostfolder::write(host(), QStringLiteral("おやつ/shared.pac"), "common");
-        InitNewPetData(ctx());
+        InitNewPetData(session(), none());
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/おもちゃ/new.pty")));
         QCOMPARE(read(host() + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy live"));
         QCOMPARE(read(host() + QStringLiteral("/おやつ/shared.pac")), QByteArray("common"));
@@ -232,27 +197,13 @@ private slots:
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.bak")));
     }
 
-    void copyPetFolderMirrorsSource()
-    {
-        hostfolder::makeHost(pet(2), QStringLiteral("two"));
-        hostfolder::write(pet(1), QStringLiteral("おやつ/gone.pac"), "x");
-        hostfolder::write(pet(1), QStringLiteral("note.txt"), "x");
-        hostfolder::write(pet(2), QStringLiteral("note2.txt"), "root file of source");
-        CopyPetFolder(ctx(), pet(2) + '/', pet(1) + '/');
-        QCOMPARE(read(pet(1) + QStringLiteral("/おやつ/cake.pac")), QByteArray("snack two"));
-        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/おやつ/gone.pac")));
-        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/note.txt")));
-        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/note2.txt")));
-        QCOMPARE(read(pet(2) + QStringLiteral("/note2.txt")), QByteArray("root file of source"));
-    }
-
     void removeAndPrepare()
     {
-        RemovePetFolder(ctx(), pet(7) + '/');  // missing: nothing happens
+        RemovePetFolder(pet(7) + '/', none());  // missing: nothing happens
         QVERIFY(tc->messages.shown.isEmpty());
         hostfolder::makeHost(pet(3), QStringLiteral("three"));
         QFile::remove(pet(3) + QStringLiteral("/Mewmail20.exe"));
-        PreparePetFolder(ctx(), pet(3) + '/');
+        PreparePetFolder(pet(3) + '/', none());
         QStringList entries = QDir(pet(3)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         entries.sort();
         QStringList expected = items::kFolderOrder;
@@ -261,7 +212,7 @@ private slots:
         for (const QString& f : items::kFolderOrder)
             QVERIFY(QDir(pet(3) + '/' + f).isEmpty());
         hostfolder::write(pet(3), QStringLiteral("宝物/box/x.pac"), "kept");
-        RemovePetFolder(ctx(), pet(3) + '/');
+        RemovePetFolder(pet(3) + '/', none());
         QVERIFY(hostfolder::exists(pet(3) + QStringLiteral("/宝物/box/x.pac")));  // a sub-folder keeps it
         QVERIFY(!hostfolder::exists(pet(3) + QStringLiteral("/おやつ")));
     }

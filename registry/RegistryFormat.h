@@ -7,8 +7,6 @@
 
 #include <optional>
 
-struct Context;
-
 // Kennel.ini: code page 932, CR LF, keys matched without regard to case anywhere in a line.
 struct RegistryContent {
     enum class Kind { Version2, Version1, Broken };
@@ -30,17 +28,3 @@ bool registrableName(const QString& name);
 QString signBlank(int value);
 // Lenient number: leading blanks, optional sign, digits up to the first other character; 0 without digits.
 long long lenientNumber(const QString& text);
-
-// Writes the whole table, replacing the file only once the new content is complete.
-// Advances the gauge nine steps. A failure is told to the user; returns false then.
-bool WriteRegistry(Context& ctx);
-
-// Reads Kennel.ini into the table and fills the selector. A version 1.0 file leads to the
-// upgrade dialog and the template snapshot. A broken file ends the program (RegistryError).
-void ReadRegistry(Context& ctx);
-
-[[noreturn]] void RegistryError(Context& ctx);
-
-inline const QString kMsgRegistryError = QStringLiteral("INIファイルエラーが発生しました。強制終了します。");
-inline const QString kMsgRegistryWriteFailed =
-    QStringLiteral("Kennel.ini を書き込めませんでした。ディスクの空きやフォルダの書き込み権限を確認してください。");
