@@ -4,6 +4,7 @@
 #include "platform/InstanceLock.h"
 #include "platform/QtPorts.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ProgramIcon.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -19,6 +20,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kennel"));
+    app.setWindowIcon(programIcon());
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
 
     // Qt's own texts (file dialogs, standard buttons) in Japanese, like every text of Kennel's;
