@@ -1,15 +1,13 @@
 // Kennel: keeps many pets for a host that keeps one.
 #include "app/Context.h"
 #include "backup/UnlhaLibrary.h"
+#include "controls/JapaneseDialogs.h"
 #include "platform/InstanceLock.h"
 #include "platform/QtPorts.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ProgramIcon.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 #if __has_include("platform/X11WindowPort.h")
 #include "platform/X11WindowPort.h"
@@ -23,12 +21,7 @@ int main(int argc, char* argv[])
     app.setWindowIcon(programIcon());
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
 
-    // Qt's own texts (file dialogs, standard buttons) in Japanese, like every text of Kennel's;
-    // without the translation files they stay in English.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTexts);
+    useJapaneseQtTexts();
 
     // Everything below works in the folder that holds this executable.
     const QString programFolder = QCoreApplication::applicationDirPath();

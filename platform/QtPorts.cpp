@@ -1,7 +1,8 @@
 #include "platform/QtPorts.h"
 
+#include "controls/JapaneseDialogs.h"
+
 #include <QApplication>
-#include <QFileDialog>
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -99,7 +100,7 @@ void QtExitPort::endProgram(int code)
 
 QString QtFolderPicker::pickFolder(const QString& title)
 {
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+    return chooseFolder(QApplication::activeWindow(), title);
 }
 
 QtCopyProgress::QtCopyProgress() = default;
