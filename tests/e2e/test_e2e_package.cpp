@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <tuple>
 
 namespace {
 
@@ -35,46 +36,28 @@ Run runHeadless(const QString& program, const QStringList& arguments)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
-// The Exec line of a desktop entry as a launcher reads it: the string escapes first, then the
-// quoting, then %% for a percent sign.
+// The Exec line of a desktop entry as a launcher reads it: the string's escapes, then the
+// quoting (a backslash inside quotes takes the next character), then %% for a percent sign.
 QStringList execArguments(const QString& entryFile)
 {
-    QString line;
-    for (const QString& l : QString::fromUtf8(hostfolder::read(entryFile)).split(QLatin1Char('\n')))
-        if (l.startsWith(QLatin1String("Exec=")))
-            line = l.mid(5);
-    QString unescaped;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == QLatin1Char('\\') && i + 1 < line.size()) {
-            const QChar c = line[++i];
-            unescaped += c == QLatin1Char('s') ? QChar(' ') : c == QLatin1Char('n') ? QChar('\n') : c;
-        } else {
-            unescaped += line[i];
-        }
-    }
+    const QString text = QString::fromUtf8(hostfolder::read(entryFile));
+    const qsizetype start = text.indexOf(QLatin1String("\nExec=")) + 6;
+    const QString line = text.mid(start, text.indexOf(QLatin1Char('\n'), start) - start)
+                             .replace(QLatin1String("\\s"), QLatin1String(" "))
+                             .replace(QLatin1String("\\\\"), QLatin1String("\\"));
     QStringList arguments{QString()};
     bool quoted = false;
-    for (qsizetype i = 0; i < unescaped.size(); ++i) {
-        const QChar c = unescaped[i];
-        if (quoted && c == QLatin1Char('\\') && i + 1 < unescaped.size())
-            arguments.last() += unescaped[++i];
-        else if (c == QLatin1Char('"'))
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (quoted && line[i] == QLatin1Char('\\'))
+            arguments.last() += line[++i];
+        else if (line[i] == QLatin1Char('"'))
             quoted = !quoted;
-        else if (c == QLatin1Char(' ') && !quoted)
+        else if (line[i] == QLatin1Char(' ') && !quoted)
             arguments << QString();
         else
-            arguments.last() += c;
+            arguments.last() += line[i];
     }
     return arguments.replaceInStrings(QStringLiteral("%%"), QStringLiteral("%"));
-}
-
-// Every file of the folder except the programs a setup puts there.
-QMap<QString, QByteArray> withoutPrograms(const QString& folder)
-{
-    auto all = hostfolder::snapshot(folder);
-    all.remove(QStringLiteral("kennel"));
-    all.remove(QStringLiteral("libunlha32.so"));
-    return all;
 }
 
 } // namespace
@@ -107,17 +90,15 @@ private slots:
                      QSize(size, size));
         QVERIFY(QFileInfo(root + QStringLiteral("/usr/share/icons/hicolor/scalable/apps/kennel.svg")).isFile());
 
-        const QString kennel = root + QStringLiteral("/usr/bin/kennel");
-        const Run version = runHeadless(kennel, {"--version"});
-        QCOMPARE(version.code, 0);
-        QVERIFY2(version.out.startsWith(QLatin1String("Kennel 2001 Ver.2.31\n")), qPrintable(version.out));
-        const Run help = runHeadless(kennel, {"-h"});
-        QCOMPARE(help.code, 0);
-        QVERIFY(help.out.contains(QLatin1String("--setup")) && help.err.isEmpty());
-        const Run wrong = runHeadless(kennel, {"--bogus"});
-        QCOMPARE(wrong.code, 2);
-        QVERIFY(wrong.out.isEmpty());
-        QCOMPARE(wrong.err.count(QLatin1Char('\n')), 1);
+        // Each answer: exit code, what standard output starts with, lines on standard error.
+        const std::tuple<const char*, int, const char*, int> answers[] = {
+            {"--version", 0, "Kennel 2001 Ver.2.31\n", 0}, {"-h", 0, "使い方: kennel", 0}, {"--bogus", 2, "", 1}};
+        for (const auto& [option, code, out, errLines] : answers) {
+            const Run run = runHeadless(root + QStringLiteral("/usr/bin/kennel"), {QLatin1String(option)});
+            QCOMPARE(run.code, code);
+            QVERIFY2(*out ? run.out.startsWith(QString::fromUtf8(out)) : run.out.isEmpty(), option);
+            QCOMPARE(run.err.count(QLatin1Char('\n')), errLines);
+        }
     }
 
     // The host folder's name holds what an Exec line must quote.
@@ -143,6 +124,12 @@ private slots:
         hostfolder::write(host, QStringLiteral("Kennel.ini"), formatRegistry(table).value());
         hostfolder::makeHost(host + QStringLiteral("/ユーザー1"), QStringLiteral("stored"));
         hostfolder::write(host, QStringLiteral("kennel"), "an older kennel");
+        const auto withoutPrograms = [](const QString& folder) {
+            auto all = hostfolder::snapshot(folder);
+            all.remove(QStringLiteral("kennel"));
+            all.remove(QStringLiteral("libunlha32.so"));
+            return all;
+        };
         const auto before = withoutPrograms(host);
 
         const Run setup = runHeadless(kennel, {"--setup", host});
