@@ -8,7 +8,9 @@
 #
 #   cmake --install build --prefix /usr/local      install
 #   (cd build && cpack)                             build/package/kennel_VERSION_ARCH.deb
+# Both take kennel and unlha32 as built; neither builds the rest (the tests) first.
 include(GNUInstallDirs)
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(KENNEL_INSTALL_LIBDIR lib/kennel)
 install(TARGETS kennel DESTINATION ${KENNEL_INSTALL_LIBDIR})
