@@ -86,6 +86,11 @@ QString helpText()
 
 std::optional<int> answerCommandLine(const CommandLine& line)
 {
+    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+                         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (line.action == CommandLine::Action::Setup && line.hostFolder.isEmpty() && !display)
+        return answerCommandLine(
+            wrong(QStringLiteral("ディスプレイがないため、フォルダをウィンドウで選べません。--setup のあとにフォルダを指定してください。")));
     switch (line.action) {
     case CommandLine::Action::Help:
         std::fputs(helpText().toLocal8Bit().constData(), stdout);

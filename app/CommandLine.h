@@ -22,6 +22,7 @@ CommandLine parseCommandLine(int argc, char* argv[]);
 QString helpText();
 QString versionText();
 
-// Help, version and a wrong option: prints the answer (standard output, or standard error for
-// a wrong option) and gives the exit code (0, or 2 for a wrong option). Nothing for the rest.
+// Help, version and a wrong option (--setup without a folder where there is no display counts
+// as one): prints the answer (standard output, or standard error for a wrong option) and gives
+// the exit code (0, or 2 for a wrong option). Nothing for the rest.
 std::optional<int> answerCommandLine(const CommandLine& line);
