@@ -1,5 +1,7 @@
 #include "controls/cCommonDlg.h"
 
+#include "controls/JapaneseDialogs.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -15,7 +17,7 @@ cCommonDlg::Chooser& chooserHook()
 std::optional<QString> runQtDialog(const cCommonDlg& dlg, int action)
 {
     QFileDialog box(dlg.Form(), dlg.DialogTitle(), dlg.InitDir());
-    box.setOption(QFileDialog::DontUseNativeDialog, true);
+    makeJapanese(box);
     box.setAcceptMode(action == 2 ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     box.setFileMode(action == 1 && (dlg.Flags() & cCommonDlg::kFileMustExist) ? QFileDialog::ExistingFile
                                                                                : QFileDialog::AnyFile);
