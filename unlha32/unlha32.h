@@ -24,6 +24,7 @@ extern "C" {
 #define UNLHA_E_WRITE 0x8005   /* a file or folder could not be written */
 #define UNLHA_E_NOMATCH 0x8006 /* no member matches the names given */
 #define UNLHA_E_SOURCE 0x8007  /* a file to add is missing, unreadable or has no CP932 name */
+#define UNLHA_E_CANCELLED 0x8008 /* the progress function asked to stop (UnlhaSetProgress) */
 
 /* What UnlhaFindFirst reports about a member. */
 typedef struct UnlhaMemberInfo {
