@@ -142,7 +142,7 @@ DecodeResult extractData(const ArchiveSource& archive, const Member& member, con
     return r;
 }
 
-bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error)
+bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error, const Progress& progress)
 {
     const Listing listing = listMembers(archive);
     auto failWith = [error](const std::string& why) {
@@ -160,12 +160,19 @@ bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* er
     }
     if (const std::string why = refusalOfWhole(all, archive.size(), true); !why.empty())
         return failWith(why);
+    if (!decodeData)
+        return true;
+    std::uint64_t total = 0;
+    for (const Member& m : listing.members)
+        total += m.originalSize;
+    ProgressCounter counter(progress, total);
+    if (!counter.add(0))
+        return failWith(kCancelled);
     for (const Member& m : listing.members) {
-        if (decodeData) {
-            const DecodeResult r = extractData(archive, m, {});
-            if (!r.ok)
-                return failWith(r.error);
-        }
+        const DecodeResult r =
+            extractData(archive, m, [&counter](const std::uint8_t*, std::size_t n) { return counter.add(n); });
+        if (!r.ok)
+            return failWith(counter.cancelled() ? kCancelled : r.error);
     }
     return true;
 }

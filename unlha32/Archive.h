@@ -2,6 +2,7 @@
 
 #include "Decoder.h"
 #include "Header.h"
+#include "Progress.h"
 
 #include <string>
 #include <vector>
@@ -59,6 +60,8 @@ DecodeResult extractData(const ArchiveSource& archive, const Member& member, con
 
 // True when the archive lists cleanly, no member carries an unsafe reason, refusalOfWhole has
 // nothing against the members, and (when decodeData) every member decodes to its size and CRC.
-bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error = nullptr);
+// progress counts the bytes decoded; a cancelled check is false with the error kCancelled.
+bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error = nullptr,
+                  const Progress& progress = {});
 
 } // namespace unlha

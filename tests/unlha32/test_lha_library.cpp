@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dlfcn.h>
+
 using namespace lhatest;
 
 namespace {
@@ -103,6 +105,53 @@ private slots:
 
     // An information file stored in upper case, or none, through extract-one: test_backup
     // (archiveSource), where the backup check reads it.
+
+    // Kennel's progress entry: on the calling thread the bytes done grow to the total for the
+    // add, the check and the extraction; a cancel leaves no archive and no partly written file.
+    void progress_reachesTheTotalAndCancels()
+    {
+        void* handle = dlopen(qPrintable(binDir() + "/libunlha32.so"), RTLD_NOW | RTLD_NOLOAD);
+        QVERIFY(handle);
+        using Fn = int (*)(void*, unsigned long long, unsigned long long);
+        const auto setProgress = reinterpret_cast<void (*)(Fn, void*)>(dlsym(handle, "UnlhaSetProgress"));
+        QVERIFY(setProgress);
+        struct Seen {
+            QList<QPair<quint64, quint64>> calls;
+            int cancelAt = 0;
+        } seen;
+        setProgress(
+            [](void* c, unsigned long long done, unsigned long long total) {
+                auto* s = static_cast<Seen*>(c);
+                s->calls.append({done, total});
+                return s->calls.size() == s->cancelAt ? 1 : 0;
+            },
+            &seen);
+        const QString target = tmp_.filePath("restored/");
+        const std::function<bool()> steps[] = {
+            [&] { return lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)); },
+            [&] { return lib_->checkArchive(archive_); },
+            [&] { return lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)); },
+        };
+        for (const auto& step : steps) {
+            seen.calls.clear();
+            QVERIFY(step());
+            QVERIFY(seen.calls.size() >= 2 && seen.calls.first().first == 0);
+            for (int i = 1; i < seen.calls.size(); ++i)
+                QVERIFY(seen.calls[i].first >= seen.calls[i - 1].first);
+            QCOMPARE(seen.calls.last().first, seen.calls.last().second);
+        }
+        lhatest::clearFolder(target);
+        seen.calls.clear();
+        seen.cancelAt = 2;
+        QVERIFY(!lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)));
+        QCOMPARE(lib_->lastOutput(), QStringLiteral("cancelled"));
+        QVERIFY(snapshot(target).keys().filter(".unlha-").isEmpty());
+        QFile::remove(archive_);
+        seen.calls.clear();
+        QVERIFY(!lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)));
+        QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());
+        setProgress(nullptr, nullptr);
+    }
 
     void refusedCommands_data()
     {
