@@ -118,7 +118,8 @@ struct PriceSpan {
 };
 
 constexpr std::size_t kChunk = std::size_t{1} << 18;
-constexpr std::uint32_t kNiceLength = 128;
+constexpr std::uint32_t kNiceLength = TreeMatchFinder::kTreeLength;
+constexpr std::uint32_t kEnteredOfLong = 16;
 constexpr int kMaxKeptMatches = 16;
 
 // The matches found at each position of a chunk, kept so that the chunk can be parsed twice
@@ -141,7 +142,7 @@ std::uint32_t offsetOf(std::uint32_t m)
 void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, ChunkMatches& cm)
 {
     std::array<std::uint32_t, 300> lens{}, dists{};
-    cm.first.assign(len + 1, 0);
+    cm.first.resize(len + 1); // every entry is written below
     cm.jump.assign(len, 0);
     cm.matches.clear();
     std::size_t i = 0;
@@ -153,10 +154,13 @@ void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, C
             cm.matches.push_back(std::min(lens[m], left) << 16 | (dists[m] - 1));
         const std::uint32_t longest = k ? std::min(lens[k - 1], left) : 0;
         if (longest >= kNiceLength) {
-            // Searching inside a long match gains little; its positions only enter the finder.
+            // Searching inside a long match gains little, and so does finding its positions
+            // later (the text they start is found where the match came from): only the last
+            // few enter the finder.
             cm.jump[i] = 1;
             for (std::uint32_t s = 1; s < longest; ++s) {
-                mf.skip(start + i + s);
+                if (s + kEnteredOfLong > longest)
+                    mf.skip(start + i + s);
                 cm.first[i + s] = static_cast<std::uint32_t>(cm.matches.size());
             }
             i += longest;
@@ -253,9 +257,11 @@ void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& c
                 ParseTables& tables, std::vector<Token>& out)
 {
     constexpr std::int32_t kUnreached = INT32_MAX; // prices of a chunk stay far below
-    // Room past the end for the last lanes of a match that ends there.
+    // Room past the end for the last lanes of a match that ends there. A step is read only
+    // where its cost was set, so old steps may stay.
     tables.cost.assign(len + kMaxMatch + 8, kUnreached);
-    tables.step.assign(len + kMaxMatch + 8, 0);
+    if (tables.step.size() < len + kMaxMatch + 8)
+        tables.step.resize(len + kMaxMatch + 8);
     std::int32_t* cost = tables.cost.data();
     std::uint32_t* step = tables.step.data();
     cost[0] = 0;
@@ -330,10 +336,35 @@ double byteEntropy(Bytes input)
     return bits / double(input.size());
 }
 
-// The cost-driven parse of a segment. A first parse of each chunk is priced by a greedy parse
-// over the chunk's matches (or, for dense input, by the given prices); the blocks that parse
-// falls into then price a second parse, block by block, so that each stretch is parsed for
-// the codes it will be written with. Both parses of a chunk share one walk of the match finder.
+// Prices of a token.
+std::int64_t priceOf(const Prices& p, Token t)
+{
+    return p.code[t.code] + (t.code >= 256 ? p.distance[distanceClass(t.offset)] : 0);
+}
+
+// True when the tokens, chosen under `used`, would cost notably less under the prices of the
+// blocks they fall into: the prices were off, and a parse with the blocks' prices pays.
+bool mispriced(const std::vector<Token>& tokens, const Prices& used, const std::vector<PriceSpan>& spans)
+{
+    constexpr std::int64_t kPermille = 10;
+    std::int64_t before = 0, after = 0;
+    std::size_t span = 0, at = 0;
+    for (const Token t : tokens) {
+        while (spans[span].end <= at)
+            ++span;
+        before += priceOf(used, t);
+        after += priceOf(spans[span].prices, t);
+        at += tokenLength(t);
+    }
+    return (before - after) * 1000 >= after * kPermille;
+}
+
+// The cost-driven parse of a segment. The first parse of a chunk is priced by the tokens of
+// the chunk before it (the first chunk of a segment by a greedy parse over its matches or, for
+// dense input, by the given prices). The blocks that parse falls into then price a second
+// parse, block by block, so that each stretch is parsed for the codes it will be written
+// with; it is skipped where the first parse's prices were close to the blocks' own. Both
+// parses of a chunk share one walk of the match finder.
 void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* dense, BlockWriter& blocks)
 {
     TreeMatchFinder mf(in.data, mp.windowBits, kTreeDepth, in.memberSize);
@@ -342,15 +373,17 @@ void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* 
     ChunkMatches cm;
     ParseTables tables;
     std::vector<Token> first, second;
+    BlockStats previous;
     const std::size_t end = in.before + in.length;
     for (std::size_t start = in.before; start < end; start += kChunk) {
         const std::size_t len = std::min(kChunk, end - start);
         const std::uint8_t* data = in.data.data() + start;
         findChunkMatches(mf, start, len, cm);
-        const Prices chunkPrices = dense ? *dense : greedyPrices(data, len, cm, mp.distanceSymbols);
+        const Prices chunkPrices = start > in.before ? pricesFrom(previous, mp.distanceSymbols)
+                                   : dense           ? *dense
+                                                     : greedyPrices(data, len, cm, mp.distanceSymbols);
         first.clear();
         parseChunk(data, len, cm, {{len, chunkPrices}}, tables, first);
-        // One re-pricing pass; more gain under 0.1 % for a fifth more time each.
         std::vector<PriceSpan> spans;
         std::size_t pos = 0, from = 0;
         for (const std::size_t blockEnd : splitBlocks(first.data(), first.size(), mp)) {
@@ -359,9 +392,15 @@ void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* 
             spans.push_back({pos, pricesFrom(first.data() + from, first.data() + blockEnd, mp.distanceSymbols)});
             from = blockEnd;
         }
-        second.clear();
-        parseChunk(data, len, cm, spans, tables, second);
-        blocks.add(second.data(), second.size());
+        const std::vector<Token>* chosen = &first;
+        if (mispriced(first, chunkPrices, spans)) {
+            second.clear();
+            parseChunk(data, len, cm, spans, tables, second);
+            chosen = &second;
+        }
+        blocks.add(chosen->data(), chosen->size());
+        previous = BlockStats();
+        previous.add(chosen->data(), chosen->size());
     }
 }
 

@@ -50,6 +50,8 @@ public:
         std::size_t best = kMinMatch - 1;
         std::int64_t cand = head_[hash(pos)];
         const std::uint8_t* cur = d_ + pos;
+        if (pos + kMinMatch < n_) // the next position's head is needed next: load it early
+            __builtin_prefetch(&head_[hash(pos + 1)]);
         for (int chain = maxChain_; cand >= 0 && chain > 0; --chain) {
             const std::size_t dist = pos - static_cast<std::size_t>(cand);
             if (dist > window_ || dist == 0)
@@ -100,8 +102,8 @@ private:
     std::vector<std::int32_t> prev_;
 };
 
-// Binary trees of the window's positions ordered by the text that follows them, one tree per
-// 3-byte hash. Finding the matches at a position also inserts it, so every position must pass
+// Binary trees of the window's positions ordered by the text that follows them (its first
+// kTreeLength bytes), one tree per 3-byte hash. Finding the matches at a position also inserts it, so every position must pass
 // through find() (or skip()) once, in order. Finds the nearest match of every useful length
 // with far fewer comparisons than a hash chain. The tables are sized for the member the data
 // belongs to.
@@ -115,8 +117,21 @@ public:
     {
     }
 
-    int find(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists) { return walk(pos, lens, dists); }
+    // Matches at pos with increasing length, nearest first for each length; the tree orders
+    // positions by their first kTreeLength bytes, and the longest match is extended beyond.
+    int find(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists)
+    {
+        const std::size_t full = std::min<std::size_t>(kMaxMatch, n_ - std::min(pos, n_));
+        const int found = walk(pos, lens, dists);
+        if (found > 0 && lens[found - 1] == kTreeLength && full > kTreeLength) {
+            const std::uint8_t* cur = d_ + pos + kTreeLength;
+            lens[found - 1] += static_cast<std::uint32_t>(commonLength(cur - dists[found - 1], cur, full - kTreeLength));
+        }
+        return found;
+    }
     void skip(std::size_t pos) { walk(pos, nullptr, nullptr); }
+
+    static constexpr std::size_t kTreeLength = 128;
 
 private:
     static constexpr int kMaxHashBits = 16;
@@ -136,7 +151,7 @@ private:
     {
         if (pos + kMinMatch > n_)
             return 0;
-        const std::size_t limit = std::min<std::size_t>(kMaxMatch, n_ - pos);
+        const std::size_t limit = std::min<std::size_t>(kTreeLength, n_ - pos);
         const std::uint8_t* cur = d_ + pos;
         const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> hashShift_;
         std::uint32_t candidate = head_[h];
