@@ -289,11 +289,11 @@ private:
 };
 
 constexpr std::size_t kMaxWorkers = 4;
-// Pieces wait in memory for their turn to be written. Workers run ahead of the writer by two
-// pieces each, and further (up to kMaxAhead pieces) while the waiting pieces hold less than
-// kHeldBudget, so that one slow piece does not leave the other workers idle. A piece holds at
-// most one segment's packed bytes.
-constexpr std::size_t kHeldBudget = std::size_t{8} << 20;
+// Pieces wait in memory for their turn to be written. Every worker may take a piece while one
+// more waits, and further pieces (up to kMaxAhead) are taken while the waiting ones hold less
+// than kHeldBudget, so that one slow piece does not leave the other workers idle. A piece
+// holds at most one segment's packed bytes; a worker needs about 8 MiB besides.
+constexpr std::size_t kHeldBudget = std::size_t{6} << 20;
 constexpr std::size_t kMaxAhead = 64;
 
 // A file or folder on its way into the archive; filled when its first piece is claimed.
@@ -475,7 +475,7 @@ private:
     bool claimedAll() const { return nextMember_ == members_.size(); }
     bool mayClaim() const
     {
-        return pieces_.size() < 2 * workers_ || (pieces_.size() < kMaxAhead && held_ < kHeldBudget);
+        return pieces_.size() <= workers_ || (pieces_.size() < kMaxAhead && held_ < kHeldBudget);
     }
 
     void work()

@@ -58,6 +58,7 @@ std::uint64_t blockBits(const BlockStats& s, const MethodParams& mp);
 // Bit output, most significant bit first.
 class BitWriter {
 public:
+    explicit BitWriter(std::size_t reserve = 0) { out_.reserve(reserve); }
     void put(int n, std::uint32_t v)
     {
         if (n == 0)

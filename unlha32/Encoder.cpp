@@ -117,10 +117,10 @@ struct PriceSpan {
     Prices prices;
 };
 
-constexpr std::size_t kChunk = std::size_t{1} << 18;
+constexpr std::size_t kChunk = std::size_t{1} << 17;
 constexpr std::uint32_t kNiceLength = TreeMatchFinder::kTreeLength;
 constexpr std::uint32_t kEnteredOfLong = 16;
-constexpr int kMaxKeptMatches = 16;
+constexpr int kMaxKeptMatches = 8; // keeping more made no archive measurably smaller
 
 // The matches found at each position of a chunk, kept so that the chunk can be parsed twice
 // with one walk of the match finder. A match is packed as length << 16 | (distance - 1).
@@ -409,7 +409,7 @@ void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* 
 BitString encodeSegment(const SegmentInput& in, Method method, const EncoderSettings& settings)
 {
     const MethodParams mp = methodParams(method);
-    BitWriter bits;
+    BitWriter bits(in.length + in.length / 16 + 64); // room enough: no copies as it grows
     BlockWriter blocks(mp, bits);
     auto result = [&bits] {
         BitString s;
