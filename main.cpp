@@ -1,30 +1,42 @@
 // Kennel: keeps many pets for a host that keeps one.
+#include "app/BuildConfig.h"
+#include "app/CommandLine.h"
+#include "app/HostSetup.h"
 #include "backup/UnlhaLibrary.h"
 #include "platform/HostClock.h"
+#include "platform/JapaneseDialogs.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProcessRunner.h"
 #include "platform/QtPorts.h"
 #include "platform/X11WindowPort.h"
 #include "storage/Session.h"
 #include "ui/main/MainForm.h"
+#include "ui/main/ProgramIcon.h"
+#include "ui/main/SetupPrompt.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
+#include <QFileInfo>
 
 int main(int argc, char* argv[])
 {
+    // Help, version, a wrong option and a setup into a named folder need no window or display.
+    const CommandLine line = parseCommandLine(argc, argv);
+    if (const auto code = answerCommandLine(line))
+        return *code;
+    const SetupSources self{QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(), programIconFolder()};
+    if (line.action == CommandLine::Action::Setup && !line.hostFolder.isEmpty())
+        return printSetup(setupHostFolder(self, line.hostFolder, dataHomeFolder()));
+
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kennel"));
+    app.setDesktopFileName(buildconfig::kAppId);
+    app.setWindowIcon(programIcon());
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
 
-    // Qt's own texts (file dialogs, standard buttons) in Japanese, like every text of Kennel's;
-    // without the translation files they stay in English.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTexts);
+    useJapaneseQtTexts();
+
+    if (line.action == CommandLine::Action::Setup)
+        return setupWithWindows(self);
 
     // Everything below works in the folder that holds this executable.
     const QString programFolder = QCoreApplication::applicationDirPath();

@@ -1,6 +1,7 @@
 #include "backup/UnlhaLibrary.h"
 
 #include "ports/Messages.h"
+#include "storage/HostLayout.h"
 #include "unlha32/unlha32.h"
 
 #include <QDir>
@@ -56,7 +57,7 @@ struct UnlhaLibrary::Impl {
 
 UnlhaLibrary::UnlhaLibrary(const QString& programFolder) : d(std::make_unique<Impl>())
 {
-    const QString path = QDir(programFolder).filePath(QStringLiteral("libunlha32.so"));
+    const QString path = QDir(programFolder).filePath(texts::kLibraryFile);
     if (!QFileInfo(path).isFile()) {
         d->error = QStringLiteral("%1 not found").arg(path);
         return;

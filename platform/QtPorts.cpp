@@ -1,9 +1,10 @@
 #include "platform/QtPorts.h"
 
+#include "platform/JapaneseDialogs.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -101,7 +102,7 @@ void QtExitPort::endProgram(int code)
 
 QString QtFolderPicker::pickFolder(const QString& title)
 {
-    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+    return chooseFolder(QApplication::activeWindow(), title);
 }
 
 namespace {

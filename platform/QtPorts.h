@@ -26,7 +26,8 @@ public:
     [[noreturn]] void endProgram(int code) override;
 };
 
-// Folder picker over QFileDialog::getExistingDirectory; cancel gives the empty text.
+// Folder picker: Qt's folder chooser in Japanese (platform/JapaneseDialogs.h); cancel gives
+// the empty text.
 class QtFolderPicker : public FolderPickerPort {
 public:
     QString pickFolder(const QString& title) override;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, lays out a demo host folder (stand-in host and sample
-# data) on first use, and starts Kennel there. Needs a desktop (X11).
+# Installs what is missing, builds only what the demo needs (kennel, the archiver library, the
+# stand-in host; not the tests), lays out a demo host folder (stand-in host and sample data) on
+# first use, and starts Kennel there. Needs an X11 display: the host's window is found and
+# driven through X11.
 #
 #   ./scripts/demo.sh           the Qt stand-in host, in build/demo-host
 #   ./scripts/demo.sh windows   the Windows stand-in host under Wine, in the Wine prefix
@@ -9,7 +11,14 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KENNEL_BUILD_DIR:-$root/build}"
 bash "$root/scripts/setup-deps.sh"
-bash "$root/scripts/build.sh"
+[ -f "$build/CMakeCache.txt" ] ||
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${KENNEL_BUILD_TYPE:-RelWithDebInfo}" >/dev/null
+targets=(kennel unlha32 Mewmail20.exe)
+if [ "${1:-}" = windows ]; then
+  cmake --build "$build" --target help | grep -q mewmail_win && targets+=(mewmail_win)
+fi
+echo "Building only what the demo needs: ${targets[*]} (./scripts/test.sh builds the rest)"
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 if [ "${1:-}" = windows ]; then
   prefix="$build/demo-wine"
   demo="$prefix/drive_c/Mewmail"
@@ -22,7 +31,7 @@ if [ "${1:-}" = windows ]; then
 else
   demo="$build/demo-host"
   host="$build/bin/Mewmail20.exe"
-  if command -v wine >/dev/null && [ -e "$build/win/Mewmail20.exe" ]; then
+  if command -v wine >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null; then
     echo "Wine is installed: ./scripts/demo.sh windows runs the Windows stand-in host under Wine."
   fi
 fi

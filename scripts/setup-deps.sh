@@ -12,6 +12,7 @@ packages=(
   gzip tar xz-utils
   clang libclang-rt-14-dev
   wine wine64 libfaketime g++-mingw-w64-x86-64 trayer
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -2,7 +2,8 @@
 // title only, a program folder at the root gives no doubled separators, and a FIFO in place of
 // Kennel.ini or the journal is never waited on. The refusals, the
 // first runs and the store at start-up are driven end to end; storing and loading a pet's data
-// are checked in tests/storage.
+// are checked in tests/storage. The command line is read before all that.
+#include "app/CommandLine.h"
 #include "app/Startup.h"
 #include "tests/support/HostTest.h"
 
@@ -71,6 +72,35 @@ private slots:
         QCOMPARE(root.PetFolder(9), QStringLiteral("/ユーザー10"));
         QCOMPARE(root.OldPetFolder(2), QStringLiteral("/ユーザー 2"));
         QCOMPARE(root.registryFile(), QStringLiteral("/Kennel.ini"));
+    }
+
+    // What is asked for; Qt's own options pass; a wrong word names itself. (The answers and
+    // exit codes are checked on the installed program, tests/e2e/test_e2e_package.cpp.)
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("folderOrComplaint");
+        using A = CommandLine::Action;
+        QTest::newRow("nothing") << QStringList{} << int(A::Run) << QString();
+        QTest::newRow("Qt's options") << QStringList{"-platform", "xcb", "-reverse"} << int(A::Run) << QString();
+        QTest::newRow("help first") << QStringList{"-h", "--bogus"} << int(A::Help) << QString();
+        QTest::newRow("setup folder") << QStringList{"--setup", "/m m"} << int(A::Setup) << "/m m";
+        QTest::newRow("setup=folder") << QStringList{"--setup=/m"} << int(A::Setup) << "/m";
+        QTest::newRow("setup, choose") << QStringList{"--setup", "-style", "fusion"} << int(A::Setup) << QString();
+        QTest::newRow("unknown") << QStringList{"--bogus", "-h"} << int(A::Wrong) << "不明なオプションです: --bogus";
+        QTest::newRow("two setups") << QStringList{"--setup", "/a", "--setup", "/b"} << int(A::Wrong) << "--setup は";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, folderOrComplaint);
+        const CommandLine line = parseCommandLine(arguments);
+        QTEST(int(line.action), "action");
+        if (line.action == CommandLine::Action::Wrong)
+            QVERIFY2(line.complaint.startsWith(folderOrComplaint), qPrintable(line.complaint));
+        else
+            QCOMPARE(line.hostFolder, folderOrComplaint);
     }
 };
 

@@ -77,7 +77,7 @@ bool E2eSession::start()
     }
     XFree(map);
 
-    for (const char* sub : {"home", "run", "tmp"})
+    for (const char* sub : {"home", "run", "tmp", "data", "config", "cache"})
         QDir().mkpath(dir_.filePath(QLatin1String(sub)));
     QFile::setPermissions(dir_.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("DISPLAY", server_->display());
@@ -87,6 +87,9 @@ bool E2eSession::start()
     qputenv("HOME", QFile::encodeName(dir_.filePath("home")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.filePath("run")));
     qputenv("TMPDIR", QFile::encodeName(dir_.filePath("tmp")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath("data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("config")));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.filePath("cache")));
     // Should a step fail, a host started by kennel ends by itself: the test fails, not hangs.
     qputenv("MEWMAIL_QUIT_AFTER_MS", "90000");
     return true;
@@ -140,16 +143,17 @@ template <class Condition> bool E2eSession::until(Condition done, int ms)
 
 QProcess& E2eSession::startKennel(const QString& host, const QStringList& command)
 {
+    return startProgram(QStringList(command) << host + QStringLiteral("/kennel"));
+}
+
+QProcess& E2eSession::startProgram(const QStringList& command)
+{
     pump();
     bells_ = 0;
     runs_.push_back({std::make_unique<QProcess>(), {}});
     QProcess& p = *runs_.back().process;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    const QString kennel = host + QStringLiteral("/kennel");
-    if (command.isEmpty())
-        p.start(kennel);
-    else
-        p.start(command.first(), command.mid(1) << kennel);
+    p.start(command.first(), command.mid(1));
     return p;
 }
 

@@ -17,8 +17,8 @@ struct _XDisplay;
 
 // Drives the real kennel from outside, as a person does, on a private Xvfb: keys, typed text
 // (Japanese included), mouse clicks, message boxes read back from the kennel.messages log.
-// Everything the programs write stays in the session's temporary folder: HOME, TMPDIR and
-// XDG_RUNTIME_DIR point into it. No window manager runs; a window is given the focus directly.
+// Everything the programs write stays in the session's temporary folder: HOME, TMPDIR and the
+// XDG folders point into it. No window manager runs; a window is given the focus directly.
 // Waits are on conditions with a timeout (ms), never fixed sleeps.
 class E2eSession {
 public:
@@ -39,6 +39,8 @@ public:
     // ---- kennel processes ---------------------------------------------------------------
     // command: what kennel is started under (for example setpriv and its arguments).
     QProcess& startKennel(const QString& host, const QStringList& command = {});
+    // Any program, watched like kennel (its messages, its end).
+    QProcess& startProgram(const QStringList& command);
     // The next message box since the last one taken, as its log line "caption | icon | text";
     // empty on timeout.
     QString nextMessage(int ms = 20000);

@@ -1,5 +1,5 @@
-// The about box: the fold-out, the contact labels' clipboard copies, one modeless box.
-#include "ui/main/ContactInfo.h"
+// The about box: the fold-out, the contact rows (copies, hidden when not configured), the
+// version and licence, one modeless box.
 #include "tests/support/TestPorts.h"
 #include "ui/main/AboutForm.h"
 #include "ui/main/Commands.h"
@@ -12,12 +12,17 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(buildconfig::Contacts)
+
 class TestAboutForm : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir;
     std::unique_ptr<TestContext> tc;
     std::unique_ptr<MainForm> main;
+
+    const buildconfig::Contacts contacts{QStringLiteral("board@kennel.test"), QStringLiteral("https://kennel.test/"),
+                                         QStringLiteral("保守担当"), QStringLiteral("author@kennel.test")};
 
     AboutForm* box() { return main->findChild<AboutForm*>(); }
     QPushButton* button(const char* name) { return box()->findChild<QPushButton*>(QLatin1String(name)); }
@@ -28,8 +33,6 @@ private slots:
         tc = std::make_unique<TestContext>(dir.path());
         main = std::make_unique<MainForm>(tc->ctx, true);
         main->show();
-        showAboutForm(*main);
-        QVERIFY(QTest::qWaitForWindowExposed(box()));
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
 
@@ -40,10 +43,10 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<bool>("doubleClick");
         QTest::addColumn<QString>("copied"); // empty: nothing copied, nothing said
-        QTest::newRow("board, double-click") << "LblBBS" << true << contact::kBoardAddress;
+        QTest::newRow("board, double-click") << "LblBBS" << true << contacts.boardAddress;
         QTest::newRow("board, single click") << "LblBBS" << false << QString();
-        QTest::newRow("home page, single click") << "LblHome" << false << contact::kHomePageUrl;
-        QTest::newRow("mail, double-click") << "LblMail" << true << contact::kAuthorAddress;
+        QTest::newRow("home page, single click") << "LblHome" << false << contacts.homePageUrl;
+        QTest::newRow("mail, double-click") << "LblMail" << true << contacts.authorAddress;
     }
 
     void contactLabelsCopy()
@@ -51,12 +54,36 @@ private slots:
         QFETCH(QString, label);
         QFETCH(bool, doubleClick);
         QFETCH(QString, copied);
+        (new AboutForm(tc->ctx, contacts, main.get()))->show();
         auto* target = box()->findChild<QLabel*>(label);
         QTest::mouseClick(target, Qt::LeftButton);
         if (doubleClick)
             QTest::mouseDClick(target, Qt::LeftButton);
         QCOMPARE(QGuiApplication::clipboard()->text(), copied.isEmpty() ? QStringLiteral("before") : copied);
         QCOMPARE(tc->messages.shown.size(), copied.isEmpty() ? 0 : 1); // one confirmation for each copy
+    }
+
+    void rowsFollowTheConfiguredContacts_data()
+    {
+        QTest::addColumn<buildconfig::Contacts>("configured");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("all") << contacts << QStringList{"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"};
+        QTest::newRow("home page only") << buildconfig::Contacts{{}, contacts.homePageUrl, {}, {}}
+                                        << QStringList{"LblFrame", "LblAbout5", "LblHome"};
+        QTest::newRow("none") << buildconfig::Contacts{} << QStringList{};
+    }
+    void rowsFollowTheConfiguredContacts()
+    {
+        QFETCH(buildconfig::Contacts, configured);
+        QFETCH(QStringList, shown);
+        auto* about = new AboutForm(tc->ctx, configured, main.get());
+        about->show();
+        for (const char* name : {"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"})
+            QCOMPARE(about->findChild<QLabel*>(name)->isVisible(), shown.contains(QLatin1String(name)));
+        QCOMPARE(about->findChild<QLabel*>("LblAbout2")->text(), QStringLiteral("Kennel 2001 Ver.2.31"));
+        QVERIFY(about->findChild<QLabel*>("LblLicense")->text().contains(QStringLiteral("MIT")));
+        // Without contacts the buttons move up into the frame's place.
+        QCOMPARE(about->findChild<QPushButton*>("BtnClose")->y() < 160, shown.isEmpty());
     }
 
     void oneModelessBoxThatOpensFolded()

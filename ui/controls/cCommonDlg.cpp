@@ -1,5 +1,7 @@
 #include "ui/controls/cCommonDlg.h"
 
+#include "platform/JapaneseDialogs.h"
+
 #include <QFileDialog>
 
 namespace {
@@ -12,7 +14,7 @@ cCommonDlg::Chooser& chooserHook()
 std::optional<QString> runQtDialog(const cCommonDlg& dlg)
 {
     QFileDialog box(dlg.Form(), dlg.DialogTitle(), dlg.InitDir());
-    box.setOption(QFileDialog::DontUseNativeDialog, true);
+    makeJapanese(box);
     box.setAcceptMode(QFileDialog::AcceptOpen);
     box.setFileMode(QFileDialog::ExistingFile);
     box.setNameFilters(dlg.nameFilters());

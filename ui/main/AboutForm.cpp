@@ -1,7 +1,6 @@
 #include "ui/main/AboutForm.h"
 
 #include "ports/Messages.h"
-#include "ui/main/ContactInfo.h"
 
 #include <QClipboard>
 #include <QGroupBox>
@@ -16,30 +15,35 @@ const QString kUnfoldedCaption = QStringLiteral("▲");
 const QString kCopyTip = QStringLiteral("ダブルクリックでメールアドレスをクリップボードにコピーします。");
 } // namespace
 
-AboutForm::AboutForm(MessagePort& messages, QWidget* parent) : QDialog(parent), messages_(messages)
+AboutForm::AboutForm(MessagePort& messages, const buildconfig::Contacts& contacts, QWidget* parent)
+    : QDialog(parent), messages_(messages), contacts_(contacts)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - バージョン情報"));
     setModal(false);
 
     // The frame is made first so that the labels inside it lie above it.
-    LblFrame = label("LblFrame", QString(), QRect(12, 92, 376, 112));
+    LblFrame = label("LblFrame", QString(), {});
     LblFrame->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
-    LblAbout1 = label("LblAbout1", QStringLiteral("Mew Mail 2001 対応 ペットセレクター"), QRect(16, 16, 368, 22));
-    LblAbout2 = label("LblAbout2", QStringLiteral("Kennel 2001 Ver.2.31"), QRect(16, 40, 368, 30));
+    LblAbout1 = label("LblAbout1", QStringLiteral("Mew Mail 2001 対応 ペットセレクター"), {});
+    LblAbout2 = label("LblAbout2", QStringLiteral("Kennel 2001 Ver.") + buildconfig::kVersion, {});
     QFont big = LblAbout2->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);
     LblAbout2->setFont(big);
-    LblAbout4 = label("LblAbout4", QString(), QRect(16, 72, 368, 16));
-    LblAbout5 = label("LblAbout5", QStringLiteral("バグ報告・感想は下記までお願いします。"), QRect(20, 98, 360, 22));
-    LblBBS = label("LblBBS", QStringLiteral("サポート掲示板 : ") + contact::kBoardAddress, QRect(28, 124, 352, 22));
+    LblLicense = label("LblLicense", QStringLiteral("このプログラムは MIT ライセンスで配布されています。"), {});
+    LblAbout4 = label("LblAbout4", QString(), {});
+    LblAbout5 = label("LblAbout5", QStringLiteral("バグ報告・感想は下記までお願いします。"), {});
+    LblBBS = label("LblBBS", QStringLiteral("サポート掲示板 : ") + contacts_.boardAddress, {});
     LblBBS->setToolTip(kCopyTip);
-    LblHome = label("LblHome", contact::kHomePageUrl, QRect(28, 150, 352, 22));
+    LblHome = label("LblHome", contacts_.homePageUrl, {});
     LblHome->setCursor(Qt::PointingHandCursor);
-    LblMail = label("LblMail", contact::kAuthorName + QStringLiteral(" : ") + contact::kAuthorAddress,
-                    QRect(28, 176, 352, 22));
+    LblMail = label("LblMail",
+                    contacts_.authorName.isEmpty() ? contacts_.authorAddress
+                                                   : contacts_.authorName + QStringLiteral(" : ") +
+                                                         contacts_.authorAddress,
+                    {});
     LblMail->setToolTip(kCopyTip);
     for (QLabel* l : {LblBBS, LblHome, LblMail})
         l->installEventFilter(this);
@@ -47,15 +51,12 @@ AboutForm::AboutForm(MessagePort& messages, QWidget* parent) : QDialog(parent), 
     BtnMoreInfo = new QPushButton(kFoldedCaption, this);
     BtnMoreInfo->setObjectName(QStringLiteral("BtnMoreInfo"));
     BtnMoreInfo->setToolTip(QStringLiteral("More Information"));
-    BtnMoreInfo->setGeometry(16, 236, 44, 30);
     BtnClose = new QPushButton(QStringLiteral("閉　じ　る"), this);
     BtnClose->setObjectName(QStringLiteral("BtnClose"));
-    BtnClose->setGeometry(276, 236, 108, 30);
     BtnClose->setDefault(true);
 
     FrmMoreInfo = new QGroupBox(this);
     FrmMoreInfo->setObjectName(QStringLiteral("FrmMoreInfo"));
-    FrmMoreInfo->setGeometry(12, 290, 376, 140);
     LblSorry = label("LblSorry", QStringLiteral("免責事項"), QRect(12, 10, 352, 22), FrmMoreInfo);
     QFont bold = LblSorry->font();
     bold.setBold(true);
@@ -75,8 +76,52 @@ AboutForm::AboutForm(MessagePort& messages, QWidget* parent) : QDialog(parent), 
     connect(BtnClose, &QPushButton::clicked, this, &AboutForm::BtnClose_Click);
     connect(BtnMoreInfo, &QPushButton::clicked, this, &AboutForm::BtnMoreInfo_Click);
 
-    setFixedSize(kWidth, kFoldedHeight);
+    layOut();
     BtnClose->setFocus();
+}
+
+// Rows from the top; a contact without a value has no row, and without any contact the
+// frame and its heading go as well. A further row is one more line here.
+void AboutForm::layOut()
+{
+    int y = 16;
+    const auto row = [&y](QWidget* w, int height, int left = 16) {
+        w->setGeometry(left, y, kWidth - 2 * left, height);
+        y += height + 2;
+    };
+    row(LblAbout1, 22);
+    row(LblAbout2, 30);
+    row(LblLicense, 20);
+    LblAbout4->setGeometry(16, y, kWidth - 32, 0);
+
+    const bool shown[] = {!contacts_.boardAddress.isEmpty(), !contacts_.homePageUrl.isEmpty(),
+                          !contacts_.authorAddress.isEmpty()};
+    QLabel* const rows[] = {LblBBS, LblHome, LblMail};
+    const bool anyContact = shown[0] || shown[1] || shown[2];
+    for (QWidget* w : {static_cast<QWidget*>(LblFrame), static_cast<QWidget*>(LblAbout5)})
+        w->setVisible(anyContact);
+    if (anyContact) {
+        const int top = y + 4;
+        y = top + 6;
+        row(LblAbout5, 22, 20);
+        for (int i = 0; i < 3; ++i) {
+            rows[i]->setVisible(shown[i]);
+            if (shown[i])
+                row(rows[i], 24, 28);
+        }
+        LblFrame->setGeometry(12, top, kWidth - 24, y + 6 - top);
+        y += 6;
+    } else {
+        for (QLabel* l : rows)
+            l->hide();
+    }
+    y += 24;
+    BtnMoreInfo->setGeometry(16, y, 44, 30);
+    BtnClose->setGeometry(kWidth - 124, y, 108, 30);
+    y += 30 + 24;
+    FrmMoreInfo->setGeometry(12, y, kWidth - 24, 140);
+    foldedHeight_ = y + 6;
+    setFixedSize(kWidth, foldedHeight_);
 }
 
 QLabel* AboutForm::label(const char* name, const QString& text, const QRect& geometry, QWidget* parent)
@@ -97,7 +142,7 @@ void AboutForm::BtnMoreInfo_Click()
 {
     const bool unfold = BtnMoreInfo->text() == kFoldedCaption;
     FrmMoreInfo->setVisible(unfold);
-    setFixedSize(kWidth, unfold ? kUnfoldedHeight : kFoldedHeight);
+    setFixedSize(kWidth, unfold ? foldedHeight_ + kMoreInfoHeight : foldedHeight_);
     BtnMoreInfo->setText(unfold ? kUnfoldedCaption : kFoldedCaption);
 }
 
@@ -109,17 +154,17 @@ void AboutForm::copyAndTell(const QString& text, const QString& message)
 
 void AboutForm::LblBBS_DblClick()
 {
-    copyAndTell(contact::kBoardAddress, QStringLiteral("掲示板投稿用メールアドレスをクリップボードにコピーしました。"));
+    copyAndTell(contacts_.boardAddress, QStringLiteral("掲示板投稿用メールアドレスをクリップボードにコピーしました。"));
 }
 
 void AboutForm::LblHome_Click()
 {
-    copyAndTell(contact::kHomePageUrl, QStringLiteral("サポートホームページＵＲＬをクリップボードにコピーしました。"));
+    copyAndTell(contacts_.homePageUrl, QStringLiteral("サポートホームページＵＲＬをクリップボードにコピーしました。"));
 }
 
 void AboutForm::LblMail_DblClick()
 {
-    copyAndTell(contact::kAuthorAddress, QStringLiteral("メールアドレスをクリップボードにコピーしました。"));
+    copyAndTell(contacts_.authorAddress, QStringLiteral("メールアドレスをクリップボードにコピーしました。"));
 }
 
 bool AboutForm::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/BuildConfig.h"
+
 #include <QDialog>
 
 class QGroupBox;
@@ -7,19 +9,19 @@ class QLabel;
 class QPushButton;
 class MessagePort;
 
-// "Kennel 2001 - バージョン情報": name, version, where to report problems, and a disclaimer
-// that folds out below the buttons. Modeless; changes no program state. The contact labels
-// copy their address to the clipboard (board and mail on a double-click, the home page on
-// a single click) and say so.
+// "Kennel 2001 - バージョン情報": name, version, licence, where to report problems, and a
+// disclaimer that folds out below the buttons. Modeless; changes no program state. The contact
+// labels copy their address to the clipboard (board and mail on a double-click, the home page
+// on a single click) and say so; a contact the build was configured without has no row, and
+// with none the frame and its heading go too.
 class AboutForm : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutForm(MessagePort& messages, QWidget* parent = nullptr);
+    AboutForm(MessagePort& messages, const buildconfig::Contacts& contacts, QWidget* parent = nullptr);
 
-    // Heights of the box folded and unfolded (4440 and 6645 twips at 15 twips a pixel).
-    static constexpr int kFoldedHeight = 296;
-    static constexpr int kUnfoldedHeight = 443;
     static constexpr int kWidth = 400;
+    // What unfolding adds to the height (6645 - 4440 twips at 15 twips a pixel).
+    static constexpr int kMoreInfoHeight = 147;
 
 public slots:
     void BtnClose_Click();
@@ -33,13 +35,17 @@ protected:
 
 private:
     QLabel* label(const char* name, const QString& text, const QRect& geometry, QWidget* parent = nullptr);
+    void layOut();
     void copyAndTell(const QString& text, const QString& message);
 
     MessagePort& messages_;
+    buildconfig::Contacts contacts_;
     bool homeDoubleClicked_ = false;
+    int foldedHeight_ = 0;
 
     QLabel* LblAbout1 = nullptr;
     QLabel* LblAbout2 = nullptr;
+    QLabel* LblLicense = nullptr;
     QLabel* LblAbout4 = nullptr;
     QLabel* LblAbout5 = nullptr;
     QLabel* LblBBS = nullptr;

@@ -1,45 +1,16 @@
 #include "ui/main/HostTray.h"
 
 #include "app/HostLaunch.h"
+#include "ui/main/ProgramIcon.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QMenu>
-#include <QPainter>
-#include <QPainterPath>
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
-
-// The tray picture: a small red-roofed kennel, drawn here so that no image file is needed.
-QIcon kennelIcon()
-{
-    QPixmap pixmap(32, 32);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 40, 20), 1.5));
-    p.setBrush(QColor(222, 184, 135));
-    p.drawRect(QRectF(6, 14, 20, 15));
-    QPainterPath roof;
-    roof.moveTo(2, 15);
-    roof.lineTo(16, 3);
-    roof.lineTo(30, 15);
-    roof.closeSubpath();
-    p.setBrush(QColor(200, 40, 40));
-    p.drawPath(roof);
-    QPainterPath door;
-    door.moveTo(12, 29);
-    door.lineTo(12, 22);
-    door.arcTo(QRectF(12, 18, 8, 8), 180, -180);
-    door.lineTo(20, 29);
-    door.closeSubpath();
-    p.setBrush(QColor(70, 45, 25));
-    p.drawPath(door);
-    return QIcon(pixmap);
-}
 
 // Closing the TaskTray window only minimises it: it is the one way to the command while
 // the host runs, and the host's end is what ends Kennel.
@@ -77,7 +48,7 @@ void HostTray::TrayAdd()
 {
     if (icon_ || IconForm)
         return;
-    const QIcon picture = kennelIcon();
+    const QIcon picture = programIcon();
     if (!QSystemTrayIcon::isSystemTrayAvailable()) {
         IconForm = new TaskTrayWindow;
         IconForm->setObjectName(QStringLiteral("IconForm"));

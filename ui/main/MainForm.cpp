@@ -458,7 +458,7 @@ void MainForm::MnuHelpAbout_Click()
     // One box at a time; asking again brings it to the front.
     AboutForm* box = findChild<AboutForm*>(QString(), Qt::FindDirectChildrenOnly);
     if (!box) {
-        box = new AboutForm(*ctx_.messages, this);
+        box = new AboutForm(*ctx_.messages, buildconfig::configuredContacts(), this);
         // Closed by its button, Escape or the title bar, the box goes; it opens folded again.
         connect(box, &QDialog::finished, box, &QObject::deleteLater);
     }
