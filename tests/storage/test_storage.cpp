@@ -219,4 +219,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestStorageOps)
-#include "test_storageops.moc"
+#include "test_storage.moc"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/Startup.h"
 #include "ports/Context.h"
 #include "storage/Session.h"
 
@@ -52,6 +53,15 @@ public:
     int busyOnCount = 0;
     int busyOffCount = 0;
     int gauge = 0;
+};
+
+// The main window as start-up sees it, with dialogs that register nothing.
+struct QuietStartupWindow : StartupWindow {
+    void showPets() override {}
+    void showConfigForm() override {}
+    bool showNewForm(Steps) override { return false; }
+    bool showInitializeForm(Steps) override { return false; }
+    void showConvertForm(Steps) override {}
 };
 
 // A Context wired to the doubles above, and a session on a given program folder.
