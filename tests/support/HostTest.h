@@ -29,7 +29,7 @@ protected:
     QString host() const { return root() + sub_; }
     QString outside() const { return root() + QStringLiteral("/outside"); }
     Context& ctx() { return tc->ctx; }
-    Session& session() { return tc->session; }
+    Session& session() const { return tc->session; }
     PetTable& table() { return tc->session.table(); }
     QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
     QString ini() const { return host() + QStringLiteral("/Kennel.ini"); }
