@@ -3,7 +3,7 @@
 // display, `kennel --setup` putting Kennel into a host folder (and refusing a folder without
 // the host) and writing a desktop entry whose Exec line starts that copy; and the package's
 // own menu entry, which asks for the host folder in a window.
-#include "app/Registry.h"
+#include "registry/RegistryFormat.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
 
