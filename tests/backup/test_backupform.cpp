@@ -6,6 +6,7 @@
 #include "ui/backup/RestoreForm.h"
 #include "ui/controls/cCommonDlg.h"
 #include "ui/controls/cTabStrip.h"
+#include "registry/Texts.h"
 #include "tests/support/HostTest.h"
 
 #include <QCheckBox>
@@ -37,8 +38,7 @@ class TestBackUpForm : public HostTest {
 
     void open(int tab)
     {
-        fx->ctx().BackupTab = tab;
-        form = std::make_unique<BackUpForm>(fx->ctx());
+        form = std::make_unique<BackUpForm>(session(), library(), tab);
         form->Form_Load();
         form->show();
     }
@@ -98,7 +98,8 @@ private slots:
         QFETCH(int, pets);
         for (int i = 0; i < pets; ++i)
             addPet(QStringLiteral("p%1").arg(i), QStringLiteral("o"));
-        fx->ctx().UnlhaInstalled = installed;
+        if (installed)
+            QVERIFY(loadLibrary());
         open(tab);
         QCOMPARE(form->tabStrip().SelectedItem(), pets ? tab : 2);
         QCOMPARE(child(form.get(), "FrmTabSheet_1")->isVisible(), !pets || tab == 2);
@@ -128,7 +129,8 @@ private slots:
         QFETCH(bool, archive);
         QFETCH(QString, text);
         QFETCH(QString, message);
-        fx->ctx().UnlhaInstalled = archive;
+        if (archive)
+            QVERIFY(loadLibrary());
         open(2);
         tc->messages.shown.clear(); // no pet to back up
         archiveText()->setText(text);
@@ -139,18 +141,18 @@ private slots:
 
     void archiveChooser_cancelKeepsText_choiceChecks()
     {
-        fx->ctx().UnlhaInstalled = true; // but no library: every archive is refused
+        QVERIFY(loadLibrary()); // the file chosen is no archive
         hostfolder::write(outside(), QStringLiteral("b.lzh"), "x");
         open(2);
         tc->messages.shown.clear(); // no pet to back up
         archiveText()->setText(QStringLiteral("typed"));
-        cCommonDlg::setChooser([](const cCommonDlg&, int) { return std::optional<QString>(); });
+        cCommonDlg::setChooser([](const cCommonDlg&) { return std::optional<QString>(); });
         child<QPushButton>(form.get(), "BtnReferFile")->click();
         QCOMPARE(archiveText()->text(), QStringLiteral("typed"));
         QVERIFY(tc->messages.shown.isEmpty());
 
         const QString chosen = outside() + QStringLiteral("/b.lzh");
-        cCommonDlg::setChooser([&](const cCommonDlg&, int) { return std::optional<QString>(chosen); });
+        cCommonDlg::setChooser([&](const cCommonDlg&) { return std::optional<QString>(chosen); });
         child<QPushButton>(form.get(), "BtnReferFile")->click();
         QCOMPARE(archiveText()->text(), chosen);
         QCOMPARE(tc->messages.texts(), QStringList{kMsgNotLhaArchive});
@@ -191,7 +193,7 @@ private slots:
         });
         form->BtnRestore_Click();
         QVERIFY(form->isVisible());
-        QVERIFY(!fx->ctx().NewPetRegistered);
+        QCOMPARE(table().MaxUser, -1);
         QVERIFY(!hostfolder::exists(petFolder(0)));
         QVERIFY(!hostfolder::exists(RestoreStagingFolder(session())));
     }

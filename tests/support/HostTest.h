@@ -21,6 +21,7 @@ protected:
     void newHost(const QString& sub = {})
     {
         tc.reset();
+        library_.reset();
         dir = std::make_unique<QTemporaryDir>();
         sub_ = sub;
         tc = std::make_unique<TestContext>(host());

@@ -2,7 +2,7 @@
 // version and licence, one modeless box.
 #include "tests/support/TestPorts.h"
 #include "ui/main/AboutForm.h"
-#include "ui/main/Commands.h"
+#include "backup/UnlhaLibrary.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
@@ -19,6 +19,7 @@ class TestAboutForm : public QObject {
 
     QTemporaryDir dir;
     std::unique_ptr<TestContext> tc;
+    UnlhaLibrary library{UnlhaLibrary::Entries{}};
     std::unique_ptr<MainForm> main;
 
     const buildconfig::Contacts contacts{QStringLiteral("board@kennel.test"), QStringLiteral("https://kennel.test/"),
@@ -31,7 +32,7 @@ private slots:
     void init()
     {
         tc = std::make_unique<TestContext>(dir.path());
-        main = std::make_unique<MainForm>(tc->ctx, true);
+        main = std::make_unique<MainForm>(tc->session, library, InstanceLock::Held);
         main->show();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
@@ -54,7 +55,7 @@ private slots:
         QFETCH(QString, label);
         QFETCH(bool, doubleClick);
         QFETCH(QString, copied);
-        (new AboutForm(tc->ctx, contacts, main.get()))->show();
+        (new AboutForm(tc->messages, contacts, main.get()))->show();
         auto* target = box()->findChild<QLabel*>(label);
         QTest::mouseClick(target, Qt::LeftButton);
         if (doubleClick)
@@ -76,7 +77,7 @@ private slots:
     {
         QFETCH(buildconfig::Contacts, configured);
         QFETCH(QStringList, shown);
-        auto* about = new AboutForm(tc->ctx, configured, main.get());
+        auto* about = new AboutForm(tc->messages, configured, main.get());
         about->show();
         for (const char* name : {"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"})
             QCOMPARE(about->findChild<QLabel*>(name)->isVisible(), shown.contains(QLatin1String(name)));
@@ -88,7 +89,7 @@ private slots:
 
     void oneModelessBoxThatOpensFolded()
     {
-        showAboutForm(*main);
+        main->MnuHelpAbout_Click();
         QCOMPARE(main->findChildren<AboutForm*>().size(), 1);
         QVERIFY(!box()->isModal());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
@@ -99,7 +100,7 @@ private slots:
         QVERIFY(box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
         QTest::keyClick(box(), Qt::Key_Escape); // closes as "閉　じ　る" does
         QTRY_VERIFY(!box());
-        showAboutForm(*main);
+        main->MnuHelpAbout_Click();
         QCOMPARE(box()->height(), folded);
         QTest::mouseClick(button("BtnClose"), Qt::LeftButton);
         QTRY_VERIFY(!box());

@@ -1,6 +1,5 @@
 // The main window: every command's busy state, each way out refused while busy, the
 // "新規ペット" entry, the about box from the logo, the archiver box from its menu entry.
-#include "app/Registry.h"
 #include "tests/support/HostTest.h"
 #include "ui/backup/UnlhaVerForm.h"
 #include "ui/main/AboutForm.h"
@@ -51,16 +50,17 @@ private slots:
         t.CurrentUser = 0;
         hostfolder::write(host(), QStringLiteral("Kennel.ini"), *formatRegistry(t));
 
-        main = std::make_unique<MainForm>(ctx(), true);
+        main = std::make_unique<MainForm>(session(), library(), InstanceLock::Held);
         main->Form_Load();
-        QTRY_VERIFY_WITH_TIMEOUT(!ctx().FileProcessing && ctx().RegistryLoaded, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->isBusy() && session().registryLoaded(), 20000);
         main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
     }
 
     void cleanup()
     {
-        ctx().FileProcessing = false;
+        if (main->isBusy())
+            main->BusyOff();
         main.reset();
     }
 
