@@ -144,7 +144,7 @@ bool RestoreSession::registerPet(const QString& pet, const QString& master)
     }
     if (t.anyShared() && messages.show(kMsgSharedNotRestored, MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
         return false;
-    if (!session_.restore(fileops::withoutFinalSep(staging_), pet, master))
+    if (!session_.registerRestored(fileops::withoutFinalSep(staging_), pet, master))
         return false;
     registered_ = true;
     messages.information(kMsgRestoreDone);

@@ -47,7 +47,7 @@ public:
     bool open();
 
     // Registers the names as a new pet whose folder the staging folder becomes
-    // (Session::restore). Shows the refusal or the caution and returns false when the names
+    // (Session::registerRestored). Shows the refusal or the caution and returns false when the names
     // are refused, the user cancels, the folder cannot take its place, or Kennel.ini could
     // not be written (the table and the staging folder are then as before). True after
     // "リストアが完了しました。".

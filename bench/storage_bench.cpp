@@ -104,7 +104,7 @@ std::string mail(XorShift& rng, int number, std::size_t size)
     return s;
 }
 
-void writeFile(const fs::path& p, const std::string& bytes)
+void writeBytes(const fs::path& p, const std::string& bytes)
 {
     std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -124,7 +124,7 @@ Amount layOutPet(const fs::path& folder, std::uint64_t seed, std::uintmax_t tota
     XorShift rng(seed);
     Amount a;
     auto put = [&](const fs::path& p, const std::string& bytes) {
-        writeFile(p, bytes);
+        writeBytes(p, bytes);
         ++a.files;
         a.bytes += bytes.size();
         a.largest = std::max<std::uintmax_t>(a.largest, bytes.size());

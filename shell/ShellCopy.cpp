@@ -102,7 +102,7 @@ void writeRecord(int fd, const struct stat& original)
     ::fsetxattr(fd, kCopyAttribute, text, static_cast<size_t>(n), 0);
 }
 
-bool names(const std::optional<CopyRecord>& r, const struct stat& st)
+bool recordNames(const std::optional<CopyRecord>& r, const struct stat& st)
 {
     return r && r->dev == static_cast<unsigned long long>(st.st_dev)
            && r->ino == static_cast<unsigned long long>(st.st_ino) && r->sec == st.st_ctim.tv_sec
@@ -112,7 +112,7 @@ bool names(const std::optional<CopyRecord>& r, const struct stat& st)
 // Either file's record names the other as it stands now; a's is read first.
 bool recorded(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
 {
-    return names(readRecord(a), sb) || names(readRecord(b), sa);
+    return recordNames(readRecord(a), sb) || recordNames(readRecord(b), sa);
 }
 
 bool sameSizeAndTime(const struct stat& a, const struct stat& b)
@@ -127,7 +127,7 @@ bool settled(const struct stat& a, const struct stat& b)
     return std::max(a.st_ctim.tv_sec, b.st_ctim.tv_sec) - a.st_mtim.tv_sec > kMargin;
 }
 
-bool sameBytes(int a, int b, off_t size)
+bool sameContent(int a, int b, off_t size)
 {
     std::vector<char> ba(1 << 16), bb(1 << 16);
     for (off_t at = 0; at < size;) {
@@ -257,7 +257,7 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
             if (settled(source, target) && recorded(from.c_str(), source, to.c_str(), target))
                 return true;
             const Fd out(openRegular(to, target));
-            if (out.fd >= 0 && sameBytes(in.fd, out.fd, source.st_size)) {
+            if (out.fd >= 0 && sameContent(in.fd, out.fd, source.st_size)) {
                 writeRecord(out.fd, source);
                 return true;
             }
@@ -439,5 +439,5 @@ bool SameBytes(const QString& a, const QString& b)
     struct stat sb {};
     const Fd fa(openRegular(native(a), sa));
     const Fd fb(openRegular(native(b), sb));
-    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameBytes(fa.fd, fb.fd, sa.st_size);
+    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameContent(fa.fd, fb.fd, sa.st_size);
 }

@@ -39,7 +39,7 @@ struct Fields {
     }
 };
 
-QString row(const char* key, int k)
+QString rowKey(const char* key, int k)
 {
     return QLatin1String(key) + QString::number(k);
 }
@@ -61,12 +61,12 @@ QByteArray format(const Record& record)
         w("op", QStringLiteral("upgrade"));
         for (int k = 0; k < 3; ++k) {
             if (!r->remove[k].isEmpty()) {
-                w(qPrintable(row("remove", k)), r->remove[k]);
+                w(qPrintable(rowKey("remove", k)), r->remove[k]);
             } else if (!r->from[k].isEmpty()) {
-                w(qPrintable(row("from", k)), r->from[k]);
-                w(qPrintable(row("to", k)), r->to[k]);
+                w(qPrintable(rowKey("from", k)), r->from[k]);
+                w(qPrintable(rowKey("to", k)), r->to[k]);
             } else if (!r->made[k].isEmpty()) {
-                w(qPrintable(row("made", k)), r->made[k]);
+                w(qPrintable(rowKey("made", k)), r->made[k]);
             }
         }
     }
@@ -100,10 +100,10 @@ std::optional<Record> parse(const QByteArray& bytes)
     if (op == QLatin1String("upgrade")) {
         Upgrade u;
         for (int k = 0; k < 3; ++k) {
-            u.from[k] = f.text(row("from", k));
-            u.to[k] = f.text(row("to", k));
-            u.made[k] = f.text(row("made", k));
-            u.remove[k] = f.text(row("remove", k));
+            u.from[k] = f.text(rowKey("from", k));
+            u.to[k] = f.text(rowKey("to", k));
+            u.made[k] = f.text(rowKey("made", k));
+            u.remove[k] = f.text(rowKey("remove", k));
         }
         return u;
     }

@@ -80,7 +80,7 @@ bool Session::registerNewPet(const QString& pet, const QString& master, Steps st
     return true;
 }
 
-bool Session::restore(const QString& staging, const QString& pet, const QString& master)
+bool Session::registerRestored(const QString& staging, const QString& pet, const QString& master)
 {
     const PetTable before = table_;
     const int index = table_.MaxUser + 1;

@@ -150,7 +150,7 @@ public:
     // folder is renamed to the next free pet folder before Kennel.ini lists the pet
     // (journaled). False after telling the user when the folder cannot take its place or
     // Kennel.ini cannot be written; the table and the staging folder are then as before.
-    bool restore(const QString& staging, const QString& pet, const QString& master);
+    bool registerRestored(const QString& staging, const QString& pet, const QString& master);
     // The sharing settings: which of the five kinds all pets share (PetTable::sharing order).
     // Written to Kennel.ini once it is loaded (on a first run the registration that follows
     // writes them); false when that failed, the flags then as before.

@@ -15,7 +15,7 @@ using namespace items;
 
 namespace {
 
-using Names = std::set<std::string>;
+using NameSet = std::set<std::string>;
 
 // A file a copy takes: a regular file or a link (copied as a link).
 bool isCopiedFile(const QString& path)
@@ -24,9 +24,9 @@ bool isCopiedFile(const QString& path)
 }
 
 // The names of the files a "/*.*" copy takes from folder; none when it cannot be read.
-Names copiedNames(const QString& folder)
+NameSet copiedNames(const QString& folder)
 {
-    Names names;
+    NameSet names;
     for (const fileops::Entry& e : fileops::copiedEntries(folder))
         names.insert(e.name);
     return names;
@@ -81,7 +81,7 @@ bool clearPetFolder(const QString& base, Steps steps)
 // As clearPetFolder before copyAllKinds from source, keeping what the copy replaces.
 bool clearPetFolderFor(const QString& source, const QString& base, Steps steps)
 {
-    Names rootFiles;
+    NameSet rootFiles;
     for (const QString& name : {kFriends, kSettings, kSettingsBackup})
         if (isCopiedFile(child(source, name)))
             rootFiles.insert(name.toStdString());

@@ -101,7 +101,7 @@ bool checkUpgradeFolders(MessagePort& messages, const HostLayout& layout, const 
 namespace {
 
 // One step of the conversion that can be undone.
-struct Move {
+struct FolderMove {
     QString from; // empty: the pet folder was made, there was no mailbox folder
     QString to;
 };
@@ -121,7 +121,7 @@ void makePetFolder(const QString& folder)
 }
 
 // Undoes the moves in reverse order; every folder that cannot go back is told.
-void undo(MessagePort& messages, const std::vector<Move>& done, const FolderRename& rename)
+void undo(MessagePort& messages, const std::vector<FolderMove>& done, const FolderRename& rename)
 {
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
         if (it->from.isEmpty()) {
@@ -164,7 +164,7 @@ bool Session::convertMailboxes(const MailboxPlan& plan, const UpgradeNames& name
     if (!beginJournal(record))
         return false;
 
-    std::vector<Move> done;
+    std::vector<FolderMove> done;
     for (int k = 0; k < 3; ++k) {
         if (!plan.inUse[k])
             continue;

@@ -53,7 +53,7 @@ private slots:
             QTest::newRow("prefix of another user")
                 << QStringList{"WINE=/bin/true", "WINEPREFIX=" + other} << hosttexts::kPrefixNotOwned.arg(other);
     }
-    void hostCommand()
+    void commandForHost()
     {
         QFETCH(QStringList, environment);
         QFETCH(QString, runs);
@@ -61,7 +61,7 @@ private slots:
         for (const QString& entry : environment)
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         const HostCommand c =
-            ::hostCommand(program(dir.filePath(QStringLiteral("prefix/drive_c/M")), QStringLiteral("M.exe"), "MZ"), env);
+            ::commandForHost(program(dir.filePath(QStringLiteral("prefix/drive_c/M")), QStringLiteral("M.exe"), "MZ"), env);
         QCOMPARE(c.error.isEmpty() ? c.program + ' ' + c.environment.value(QStringLiteral("WINEPREFIX")) : c.error, runs);
     }
 

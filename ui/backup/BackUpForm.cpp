@@ -34,7 +34,7 @@ const QString kPickBackupFolder = QStringLiteral("バックアップ先のフォ
 const QString kPickRestoreFolder = QStringLiteral("リストアしたいペットのバックアップフォルダを指定してください。");
 const QString kArchiveFilter = QStringLiteral("LHA Archive (*.lzh)|*.lzh|");
 
-BackUpForm::RestoreRunner& restoreRunner()
+BackUpForm::RestoreRunner& runnerHook()
 {
     static BackUpForm::RestoreRunner runner;
     return runner;
@@ -80,7 +80,7 @@ QString withFinalSep(QString path)
 
 void BackUpForm::setRestoreRunner(RestoreRunner runner)
 {
-    restoreRunner() = std::move(runner);
+    runnerHook() = std::move(runner);
 }
 
 BackUpForm::BackUpForm(Session& session, UnlhaLibrary& library, int tab, QWidget* parent)
@@ -409,7 +409,7 @@ void BackUpForm::BtnReload_Click()
     BtnRestore->setEnabled(true);
 }
 
-RestoreSource BackUpForm::restoreSource() const
+RestoreSource BackUpForm::chosenSource() const
 {
     RestoreSource s;
     s.kind = OptRestore[0]->isChecked() ? RestoreSource::Kind::Archive : RestoreSource::Kind::Folder;
@@ -427,13 +427,13 @@ void BackUpForm::BtnRestore_Click()
         session_.context().messages->critical(texts::kMsgTooManyPets);
         return;
     }
-    RestoreForm form(session_, library_, restoreSource(), this);
+    RestoreForm form(session_, library_, chosenSource(), this);
     if (form.Form_Load()) {
-        if (restoreRunner())
-            restoreRunner()(form);
+        if (runnerHook())
+            runnerHook()(form);
         else
             form.exec();
     }
-    if (form.restoreSession().registered())
+    if (form.restoring().registered())
         accept();
 }

@@ -37,7 +37,7 @@ public:
     void Form_Load();
 
     // What the restore dialog takes from the restore page.
-    RestoreSource restoreSource() const;
+    RestoreSource chosenSource() const;
 
     cTabStrip& tabStrip() { return *clsTabStrip; }
 

@@ -26,7 +26,7 @@ public:
 
     // The marks of the six rows (true: "ファイルあり"); for the dialog's own use and tests.
     bool rowPresent(int row) const;
-    const RestoreSession& restoreSession() const { return restore_; }
+    const RestoreSession& restoring() const { return restore_; }
 
     static QPixmap presentMark();
     static QPixmap absentMark();

@@ -16,10 +16,10 @@ void cTabStrip::setPictureBox(QWidget* box)
     destroy();
     box_ = box;
     if (box_)
-        create();
+        buildStrip();
 }
 
-void cTabStrip::create()
+void cTabStrip::buildStrip()
 {
     bar_ = new QTabBar(box_);
     bar_->setObjectName(QStringLiteral("TabStrip"));

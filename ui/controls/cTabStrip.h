@@ -46,7 +46,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void create();
+    void buildStrip();
     void destroy();
     void layoutStrip();
     QRect clientArea() const;

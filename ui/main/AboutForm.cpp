@@ -76,13 +76,13 @@ AboutForm::AboutForm(MessagePort& messages, const buildconfig::Contacts& contact
     connect(BtnClose, &QPushButton::clicked, this, &AboutForm::BtnClose_Click);
     connect(BtnMoreInfo, &QPushButton::clicked, this, &AboutForm::BtnMoreInfo_Click);
 
-    layOut();
+    placeRows();
     BtnClose->setFocus();
 }
 
 // Rows from the top; a contact without a value has no row, and without any contact the
 // frame and its heading go as well. A further row is one more line here.
-void AboutForm::layOut()
+void AboutForm::placeRows()
 {
     int y = 16;
     const auto row = [&y](QWidget* w, int height, int left = 16) {

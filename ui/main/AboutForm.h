@@ -35,7 +35,7 @@ protected:
 
 private:
     QLabel* label(const char* name, const QString& text, const QRect& geometry, QWidget* parent = nullptr);
-    void layOut();
+    void placeRows();
     void copyAndTell(const QString& text, const QString& message);
 
     MessagePort& messages_;
