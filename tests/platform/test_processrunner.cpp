@@ -39,7 +39,7 @@ class TestProcessRunner : public QObject, ClockPort {
 private slots:
     // A Windows host runs through Wine: WINE and WINEPREFIX win over what Kennel would find,
     // and what they name must be usable.
-    void hostCommand_data()
+    void commandForHost_data()
     {
         QTest::addColumn<QStringList>("environment");
         QTest::addColumn<QString>("runs"); // program and WINEPREFIX, or the error
