@@ -9,12 +9,26 @@ using namespace items;
 
 namespace {
 
+// The start-up's gauge plan, in points: after each of the two checks, then per step of each
+// path's parts (a normal start, a first run with the host's pet, a first run without one).
+namespace plan {
+constexpr int kCheck = 5;
+constexpr int kRegistryStep = 1; // Kennel.ini, and an upgrade's conversion and template
+constexpr int kStoreStep = 4;
+constexpr int kTemplateStep = 3;
+constexpr int kFirstPetStep = 3;
+constexpr int kFirstPetSettings = 12; // once the sharing settings are closed
+constexpr int kInitializeStep = 2;
+constexpr int kNewPetSettings = 15;
+constexpr int kNewPetStep = 5;
+} // namespace plan
+
 // First run with a pet in the host: it becomes pet 0, whose folder is filled from the host,
-// three points a step. False when a copy failed.
+// step by step. False when a copy failed.
 bool fillFirstPetFolder(Session& s)
 {
     Context& ctx = s.context();
-    const Steps step(ctx, 3);
+    const Steps step(ctx, plan::kFirstPetStep);
     bool ok = true;
     const QString pet = s.layout().PetFolder(0);
     auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
@@ -67,18 +81,16 @@ void StartupRefusals(Context& ctx, InstanceLock lock)
 StartupOutcome StartupCheck(Session& s, StartupWindow& window)
 {
     Context& ctx = s.context();
-    // The gauge: five points after each check, then each path's own plan below.
-    ProgressStep(ctx, 5);
+    ProgressStep(ctx, plan::kCheck);
     if (!fileops::exists(s.layout().hostExecutable()))
         ctx.fatal(QString::fromUtf8(kMsgWrongFolder));
-    ProgressStep(ctx, 5);
+    ProgressStep(ctx, plan::kCheck);
     // Work a kill interrupted is finished or undone before anything is read or stored.
     if (!s.recoverInterruptedWork())
         ctx.fatal(kMsgRecoveryFailed);
 
     if (fileops::exists(s.layout().registryFile())) {
-        // Kennel.ini at 1 point a step (an upgrade's too), the store at 4.
-        const Steps one(ctx, 1);
+        const Steps one(ctx, plan::kRegistryStep);
         if (s.ReadRegistry(one) == RegistryContent::Kind::Version1) {
             window.showConvertForm(one);
             one();
@@ -91,28 +103,28 @@ StartupOutcome StartupCheck(Session& s, StartupWindow& window)
         // An upgrade's journal stays until its template snapshot is taken (just above).
         if (const auto record = s.journal().read(); record && std::holds_alternative<journal::Upgrade>(*record))
             s.endJournal();
-        storeCurrentPet(s, Steps(ctx, 4));
+        storeCurrentPet(s, Steps(ctx, plan::kStoreStep));
         return StartupOutcome::Idle;
     }
 
-    // First run: the template at 3 points a step.
+    // First run: the template first.
     s.setRegistryLoaded(false);
-    SnapshotDefaultData(s, Steps(ctx, 3));
+    SnapshotDefaultData(s, Steps(ctx, plan::kTemplateStep));
     if (fileops::exists(s.layout().place(kSettings))) {
-        // The host's pet becomes pet 0; Kennel.ini at 2 points a step.
+        // The host's pet becomes pet 0.
         s.setCurrentUnstored(!fillFirstPetFolder(s));
         window.showConfigForm();
-        ProgressStep(ctx, 12);
+        ProgressStep(ctx, plan::kFirstPetSettings);
         // Closed without a registration: no Kennel.ini exists, so the next start is a first run.
-        if (!window.showInitializeForm(Steps(ctx, 2)))
+        if (!window.showInitializeForm(Steps(ctx, plan::kInitializeStep)))
             ctx.exit->endProgram(0);
         return StartupOutcome::Idle;
     }
 
-    // No pet in the host: a new one, Kennel.ini at 5 points a step.
+    // No pet in the host: a new one.
     window.showConfigForm();
-    ProgressStep(ctx, 15);
-    if (!window.showNewForm(Steps(ctx, 5))) {
+    ProgressStep(ctx, plan::kNewPetSettings);
+    if (!window.showNewForm(Steps(ctx, plan::kNewPetStep))) {
         s.table().CurrentUser = -1;
         s.table().MaxUser = -1;
         return StartupOutcome::Idle;

@@ -140,12 +140,7 @@ private slots:
         QTest::addColumn<bool>("shared"); // a kind is shared: a caution, cancelled here, accepted on the retry
         QTest::newRow("caution about shared kinds cancelled") << "p" << "o" << QStringList{kMsgSharedNotRestored} << true;
         QTest::newRow("empty pet") << "" << "o" << QStringList{texts::kMsgEnterNames} << false;
-        QTest::newRow("reserved") << texts::kNewPetEntry << "o" << QStringList{texts::kMsgReservedName} << false;
-        QTest::newRow("line break") << "a\nb" << "o" << QStringList{texts::kMsgUnstorableName} << false;
-        QTest::newRow("owner outside code page 932") << "p" << QStringLiteral("\U0001F436") << QStringList{texts::kMsgUnstorableName} << false;
-        // Read back as a setting or as another pet's name once written.
-        QTest::newRow("pet holding a sharing key") << "toys = -1" << "o" << QStringList{texts::kMsgUnstorableName} << false;
-        QTest::newRow("owner holding a pet key") << "p" << "x Pet 0 = y" << QStringList{texts::kMsgUnstorableName} << false;
+        // The name rules are the registration's (tests/ui/test_newform.cpp); a key of BackUp.ini too.
         QTest::newRow("owner holding a backup key") << "p" << "Pet = y" << QStringList{texts::kMsgUnstorableName} << false;
     }
 

@@ -48,6 +48,9 @@ private slots:
         QTest::newRow("line break") << QStringLiteral("ポ\nチ") << taro << texts::kMsgUnstorableName;
         QTest::newRow("carriage return in owner") << QStringLiteral("ポチ") << "太\r郎" << texts::kMsgUnstorableName;
         QTest::newRow("outside code page 932") << QStringLiteral("ポチ🐶") << taro << texts::kMsgUnstorableName;
+        // Read back as a setting or as another pet's name once written.
+        QTest::newRow("pet holding a sharing key") << QStringLiteral("toys = -1") << taro << texts::kMsgUnstorableName;
+        QTest::newRow("owner holding a pet key") << QStringLiteral("ポチ") << "x Pet 0 = y" << texts::kMsgUnstorableName;
         QTest::newRow("other letter case") << QStringLiteral("MIKE～") << taro << QString();
         QTest::newRow("blanks kept") << QStringLiteral(" ﾎﾟﾁ ") << " 太郎" << QString();
     }
