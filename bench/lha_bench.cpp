@@ -1,345 +1,311 @@
-// Builds a corpus of a few megabytes (Japanese and English text, mails, C++ sources, a binary,
-// bitmaps, compressed and random data) in a temporary folder and prints archive size and time
-// of our library against jlha -lh5- / -lh7- and tar + gzip -6, all measured in this run.
-#include "Add.h"
-#include "Archive.h"
-#include "Encoder.h"
-#include "NameCodec.h"
+// The archiver library against jlha -lh5- / -lh7-, tar | gzip -6, tar | xz -6 and lhasa's
+// extraction: archive size, wall time, CPU time and peak memory, every figure measured in this
+// run, every program (ours included) in a child process of its own. Then a memory series:
+// one large file of 20 MB, 100 MB and 1 GB packed, checked and extracted.
+#include "lha_bench_corpus.h"
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <random>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readAll(const fs::path& p, std::size_t limit = SIZE_MAX)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::string s{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (s.size() > limit)
-        s.resize(limit);
-    return s;
-}
+// What one run of a program cost.
+struct Cost {
+    double wall = 0;
+    double cpu = 0; // user and system time of the process and its children
+    double rssMb = 0;
+    bool ok = true;
+};
 
-void writeAll(const fs::path& p, const std::string& s)
+// Runs argv in a child process and measures it; the child's rusage holds its own waited-for
+// children (the programs of a shell pipeline).
+Cost measure(const std::vector<std::string>& argv)
 {
-    fs::create_directories(p.parent_path());
-    std::ofstream(p, std::ios::binary) << s;
-}
-
-// Copies files matching a filter from a system folder until budget bytes are taken.
-std::size_t copyFrom(const fs::path& from, const fs::path& to, std::size_t budget,
-                     const std::function<bool(const fs::path&)>& want)
-{
-    std::vector<fs::path> files;
-    std::error_code ec;
-    for (fs::recursive_directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file(ec) && !it->is_symlink(ec) && want(it->path())) // links would duplicate
-            files.push_back(it->path());
-    std::sort(files.begin(), files.end());
-    std::size_t taken = 0;
-    for (const auto& f : files) {
-        if (taken >= budget)
-            break;
-        const std::string s = readAll(f, budget - taken);
-        writeAll(to / f.filename(), s);
-        taken += s.size();
-    }
-    return taken;
-}
-
-// Japanese-like text: words of one to four characters drawn from common kanji and kana, used
-// with a Zipf-like frequency over a vocabulary of a few thousand words, so that files share
-// common words but not whole sentences (as real mails and notes do).
-std::string japaneseText(std::mt19937& rng, std::size_t size)
-{
-    static const std::vector<std::string> vocabulary = [] {
-        const char* kanji = "日一国会人年大十二本中長出三同時政事自行社見月分議後前民生連五発間対上部東者党地合市業内"
-                            "相場四定金都近県問入現学氏手明来山元北新子内議小外下員開話記百気家通心万面意性的理作"
-                            "犬猫散歩公園天気元朝夜雨晴写真送信受付書類宝物設定友達遊食飯水茶店駅道車電話";
-        const char* kana =
-            "あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
-            "がぎぐげござじずぜぞだでどばびぶべぼアイウエオカキクケコサシスセソタチツテトナニヌネノ"
-            "ハヒフヘホマミムメモヤユヨラリルレロワンガギグゲゴザジズゼゾダデドバビブベボパピプペポー";
-        auto chars = [](const char* s) {
-            std::vector<std::string> out;
-            for (std::size_t i = 0; s[i];) {
-                const std::size_t n = (static_cast<unsigned char>(s[i]) >= 0xF0)   ? 4
-                                      : (static_cast<unsigned char>(s[i]) >= 0xE0) ? 3
-                                                                                   : 1;
-                out.emplace_back(s + i, n);
-                i += n;
-            }
-            return out;
-        };
-        const auto k = chars(kanji), h = chars(kana);
-        std::mt19937 r(932);
-        std::vector<std::string> words;
-        for (int w = 0; w < 4000; ++w) {
-            std::string word;
-            const int len = 1 + static_cast<int>(r() % 4);
-            for (int c = 0; c < len; ++c)
-                word += (r() % 3 == 0) ? k[r() % k.size()] : h[r() % h.size()];
-            words.push_back(word);
-        }
-        return words;
-    }();
-    static const char* particles[] = {"は", "が", "を", "に", "の", "と", "で", "、", "。", "。\r\n"};
-    std::string s;
-    while (s.size() < size) {
-        // Zipf-like rank: small ranks are much more frequent.
-        const double u = std::uniform_real_distribution<double>(0.0, 1.0)(rng);
-        const std::size_t rank =
-            std::min<std::size_t>(vocabulary.size() - 1, static_cast<std::size_t>(std::pow(4000.0, u)) - 1);
-        s += vocabulary[rank];
-        s += particles[rng() % std::size(particles)];
-    }
-    return s;
-}
-
-std::string toCp932(const std::string& utf8)
-{
-    // Encode line by line; a line that does not convert stays as it is.
-    std::string out;
-    std::size_t start = 0;
-    while (start < utf8.size()) {
-        std::size_t end = utf8.find('\n', start);
-        end = end == std::string::npos ? utf8.size() : end + 1;
-        const std::string line = utf8.substr(start, end - start);
-        const auto enc = unlha::encodeCp932(line);
-        out += enc ? *enc : line;
-        start = end;
-    }
-    return out;
-}
-
-std::string mail(std::mt19937& rng, int n)
-{
-    char head[512];
-    std::snprintf(head, sizeof head,
-                  "Return-Path: <friend%d@example.ne.jp>\r\nMessage-ID: <%08x.%04x@mail.example.ne.jp>\r\n"
-                  "From: friend%d@example.ne.jp\r\nTo: pochi@example.jp\r\nSubject: Re: おさんぽ %d\r\n"
-                  "Date: Sun, %d Oct 1999 %02d:%02d:00 +0900\r\nMIME-Version: 1.0\r\n"
-                  "Content-Type: text/plain; charset=Shift_JIS\r\n\r\n",
-                  n % 17, unsigned(rng()), unsigned(rng() & 0xFFFF), n % 17, n, 1 + n % 28, n % 24, n % 60);
-    std::string body = japaneseText(rng, 600 + rng() % 2500);
-    body += "\r\n> Thanks for the photos of the dog park, see you next week.\r\n> --\r\n> friend\r\n";
-    return toCp932(head + body);
-}
-
-std::string bitmap(int w, int h, bool smooth, std::mt19937& rng)
-{
-    const int row = (w * 3 + 3) & ~3;
-    std::string s(54 + std::size_t(row) * h, '\0');
-    auto put = [&s](std::size_t at, std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i)
-            s[at + i] = char(v >> (8 * i));
-    };
-    s[0] = 'B', s[1] = 'M';
-    put(2, std::uint32_t(s.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, w, 4), put(22, h, 4);
-    put(26, 1, 2), put(28, 24, 2), put(34, std::uint32_t(row) * h, 4);
-    std::uniform_int_distribution<int> noise(-6, 6);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const std::size_t at = 54 + std::size_t(y) * row + std::size_t(x) * 3;
-            const int dx = x - w / 2, dy = y - h / 2;
-            const bool inside = dx * dx + dy * dy < (w / 4) * (w / 4);
-            int r = inside ? 220 : x * 255 / w, g = inside ? 40 : y * 255 / h, b = inside ? 40 : 128;
-            if (smooth)
-                r += noise(rng), g += noise(rng), b += noise(rng);
-            s[at] = char(std::clamp(b, 0, 255)), s[at + 1] = char(std::clamp(g, 0, 255)),
-            s[at + 2] = char(std::clamp(r, 0, 255));
-        }
-    return s;
-}
-
-std::size_t buildCorpus(const fs::path& dir)
-{
-    std::mt19937 rng(2001);
-    copyFrom("/usr/share/common-licenses", dir / "english", 400000, [](const fs::path&) { return true; });
-    copyFrom("/usr/share/perl", dir / "english", 300000, [](const fs::path& p) { return p.extension() == ".pod"; });
-    copyFrom("/usr/include/c++/12/bits", dir / "cpp", 900000, [](const fs::path& p) { return p.extension() == ".h"; });
-    writeAll(dir / "binary" / "bash", readAll("/usr/bin/bash", 1100000));
-    copyFrom("/usr/share/doc", dir / "compressed", 250000, [](const fs::path& p) { return p.extension() == ".gz"; });
-    writeAll(dir / "bitmaps" / "flat.bmp", bitmap(320, 240, false, rng));
-    writeAll(dir / "bitmaps" / "photo.bmp", bitmap(320, 240, true, rng));
-    std::string random(200000, '\0');
-    for (char& c : random)
-        c = char(rng());
-    writeAll(dir / "random.bin", random);
-    writeAll(dir / "日本語" / "日記.txt", toCp932(japaneseText(rng, 250000)));
-    writeAll(dir / "日本語" / "日記-utf8.txt", japaneseText(rng, 200000));
-    // Mail folders as mailbox files, a hundred mails in the inbox and fifty in the outbox.
-    std::string inbox, outbox;
-    for (int i = 0; i < 150; ++i)
-        (i < 100 ? inbox : outbox) += mail(rng, i) + "\r\n.\r\n";
-    writeAll(dir / "受信フォルダ" / "inbox.mbx", inbox);
-    writeAll(dir / "送信フォルダ" / "outbox.mbx", outbox);
-    std::size_t total = 0;
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file())
-            total += e.file_size();
-    return total;
-}
-
-double seconds(const std::function<void()>& f)
-{
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
     const auto t0 = std::chrono::steady_clock::now();
-    f();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage ru{};
+    wait4(pid, &status, 0, &ru);
+    Cost c;
+    c.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    c.cpu = double(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) + double(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+    c.rssMb = double(ru.ru_maxrss) / 1024.0;
+    c.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return c;
+}
+
+std::vector<std::string> shell(const std::string& command)
+{
+    return {"/bin/sh", "-c", command};
+}
+
+std::string sq(const fs::path& p)
+{
+    return "'" + p.string() + "'";
 }
 
 double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// The library alone in a child process: lha_bench_run beside this program.
+std::string runner;
+
 struct Row {
+    Row(std::string n, std::function<std::vector<std::string>()> c, std::function<void()> b, fs::path o)
+        : name(std::move(n)), command(std::move(c)), before(std::move(b)), output(std::move(o))
+    {
+    }
     std::string name;
-    std::uintmax_t size = 0;
-    double time = 0;
+    std::function<std::vector<std::string>()> command;
+    std::function<void()> before; // run before each measurement, not timed
+    fs::path output;              // its size is reported
+    std::vector<Cost> costs;
+    std::uintmax_t bytes = 0;
 };
 
-std::string shellQuote(const std::string& s)
+// Runs every row `runs` times, rotating the order from run to run so that the machine's
+// other work falls on every row alike.
+void runRows(std::vector<Row>& rows, int runs)
 {
-    return "'" + s + "'";
+    for (int r = 0; r < runs; ++r)
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            Row& row = rows[(k + static_cast<std::size_t>(r)) % rows.size()];
+            if (row.before)
+                row.before();
+            const Cost c = measure(row.command());
+            if (!c.ok)
+                std::fprintf(stderr, "failed: %s\n", row.name.c_str());
+            row.costs.push_back(c);
+            if (!row.output.empty() && fs::exists(row.output))
+                row.bytes = fs::is_directory(row.output) ? 0 : fs::file_size(row.output);
+        }
+}
+
+double medianOf(const Row& row, double Cost::*field)
+{
+    std::vector<double> v;
+    for (const Cost& c : row.costs)
+        v.push_back(c.*field);
+    return median(v);
+}
+
+const Row* find(const std::vector<Row>& rows, const std::string& name)
+{
+    for (const Row& r : rows)
+        if (r.name == name)
+            return &r;
+    return nullptr;
+}
+
+// One line a row: size (and its ratio to the size reference), wall and CPU time (and their
+// ratios to the time reference), peak memory.
+void printRows(const std::vector<Row>& rows, const char* sizeRef, const char* timeRef)
+{
+    const Row* s = find(rows, sizeRef);
+    const Row* t = find(rows, timeRef);
+    std::printf("  %-24s %11s %8s %8s %8s %8s %8s %8s\n", "", "bytes", "size x", "wall s", "cpu s", "wall x", "cpu x",
+                "rss MB");
+    for (const Row& r : rows) {
+        const double wall = medianOf(r, &Cost::wall), cpu = medianOf(r, &Cost::cpu);
+        char size[32] = "-", ratio[32] = "-";
+        if (r.bytes) {
+            std::snprintf(size, sizeof size, "%ju", r.bytes);
+            if (s && s->bytes)
+                std::snprintf(ratio, sizeof ratio, "%.4f", double(r.bytes) / double(s->bytes));
+        }
+        std::printf("  %-24s %11s %8s %8.3f %8.3f %8.2f %8.2f %8.1f\n", r.name.c_str(), size, ratio, wall, cpu,
+                    t ? wall / medianOf(*t, &Cost::wall) : 0, t ? cpu / medianOf(*t, &Cost::cpu) : 0,
+                    medianOf(r, &Cost::rssMb));
+    }
+}
+
+std::string mb(std::uintmax_t bytes)
+{
+    char s[32];
+    std::snprintf(s, sizeof s, "%.1f MB", double(bytes) / 1e6);
+    return s;
+}
+
+// Archive size, time and memory of every writer on one folder, then extraction of our
+// archive by us and by lhasa.
+void compare(const std::string& title, const fs::path& corpus, const fs::path& work, int runs, bool haveJlha)
+{
+    std::vector<std::string> entries;
+    for (const auto& e : fs::directory_iterator(corpus))
+        entries.push_back(e.path().filename().string());
+    std::sort(entries.begin(), entries.end());
+    std::string names;
+    for (const auto& e : entries)
+        names += " " + sq(e);
+    std::uintmax_t input = 0, files = 0;
+    for (const auto& e : fs::recursive_directory_iterator(corpus))
+        if (e.is_regular_file())
+            input += e.file_size(), ++files;
+    std::printf("\n%s: %ju files, %s, medians of %d runs\n", title.c_str(), files, mb(input).c_str(), runs);
+
+    fs::create_directories(work);
+    const fs::path ours = work / "ours.lzh", oursOne = work / "ours1.lzh";
+    const unsigned cores = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<Row> rows;
+    rows.emplace_back("ours, " + std::to_string(cores) + " threads",
+                    [=] { return std::vector<std::string>{runner, "add", ours, corpus, "0"}; }, nullptr, ours);
+    rows.emplace_back("ours, 1 thread",
+                    [=] { return std::vector<std::string>{runner, "add", oursOne, corpus, "1"}; }, nullptr, oursOne);
+    const std::string java =
+        "cd " + sq(corpus) + " && JAVA_TOOL_OPTIONS='-Duser.language=ja -Duser.country=JP' jlha ";
+    if (haveJlha) {
+        for (const char* m : {"5", "7"}) {
+            const fs::path out = work / (std::string("jlha") + m + ".lzh");
+            rows.emplace_back(std::string("jlha -lh") + m + "-",
+                            [=] { return shell(java + "c2o" + m + " " + sq(out) + names + " >/dev/null 2>&1"); },
+                            [=] { fs::remove(out); }, out);
+        }
+    }
+    const fs::path gz = work / "t.tar.gz", xz = work / "t.tar.xz";
+    rows.emplace_back("tar | gzip -6",
+                    [=] { return shell("tar cf - -C " + sq(corpus) + " . | gzip -6 > " + sq(gz)); }, nullptr, gz);
+    rows.emplace_back("tar | xz -6",
+                    [=] { return shell("tar cf - -C " + sq(corpus) + " . | xz -6 -T1 > " + sq(xz)); }, nullptr, xz);
+    runRows(rows, runs);
+    if (fs::file_size(ours) != fs::file_size(oursOne))
+        std::printf("  (archives with %u threads and with 1 thread differ!)\n", cores);
+    std::printf("packing (size x: against jlha -lh7-; wall x, cpu x: against tar | gzip -6):\n");
+    printRows(rows, "jlha -lh7-", "tar | gzip -6");
+    if (const Row* j = find(rows, "jlha -lh7-"))
+        std::printf("  ours vs jlha -lh7-: %.4f of its size\n", double(rows[0].bytes) / double(j->bytes));
+    const Row* gzip = find(rows, "tar | gzip -6");
+    std::printf("  ours, 1 thread vs tar | gzip -6: cpu %.2f x;  ours, %u threads: wall %.2f x\n",
+                medianOf(rows[1], &Cost::cpu) / medianOf(*gzip, &Cost::cpu), cores,
+                medianOf(rows[0], &Cost::wall) / medianOf(*gzip, &Cost::wall));
+
+    const fs::path target = work / "out";
+    auto clear = [=] { fs::remove_all(target), fs::create_directories(target); };
+    std::vector<Row> unpack;
+    unpack.emplace_back("ours x",
+                      [=] { return std::vector<std::string>{runner, "extract", ours, target}; }, clear, fs::path());
+    unpack.emplace_back("ours check", [=] { return std::vector<std::string>{runner, "check", ours}; }, nullptr, fs::path());
+    if (std::system("command -v lha >/dev/null 2>&1") == 0)
+        unpack.emplace_back("lhasa x", [=] { return shell("cd " + sq(target) + " && lha xq " + sq(ours)); }, clear,
+                            fs::path());
+    unpack.emplace_back("gzip -d | tar x",
+                      [=] { return shell("gzip -dc " + sq(gz) + " | tar xf - -C " + sq(target)); }, clear, fs::path());
+    runRows(unpack, runs);
+    std::printf("extracting our archive (wall x, cpu x: against lhasa):\n");
+    printRows(unpack, "", "lhasa x");
+    fs::remove_all(target);
+}
+
+// One large file packed, checked and extracted: peak memory against the file's size.
+void memorySeries(const fs::path& work, const std::vector<std::uintmax_t>& sizes, lhabench::Large kind)
+{
+    std::printf("\nmemory series: one file of stretches of packed data and of mail text, 1 run each\n");
+    std::printf("  %-10s %-14s %8s %8s %8s %10s\n", "file", "step", "wall s", "cpu s", "rss MB", "gzip rss");
+    for (const std::uintmax_t size : sizes) {
+        const fs::path folder = work / "large", archive = work / "large.lzh", target = work / "large-out";
+        fs::remove_all(folder);
+        fs::create_directories(work);
+        lhabench::largeFile(folder / "attachment.dat", kind, size);
+        const Cost gz = measure(shell("gzip -6c " + sq(folder / "attachment.dat") + " > /dev/null"));
+        const Cost steps[] = {
+            measure({runner, "add", archive, folder, "0"}),
+            measure({runner, "check", archive}),
+            measure({runner, "extract", archive, target}),
+        };
+        const char* names[] = {"add", "check", "extract"};
+        for (int k = 0; k < 3; ++k)
+            std::printf("  %-10s %-14s %8.2f %8.2f %8.1f %10.1f%s\n", k == 0 ? mb(size).c_str() : "", names[k],
+                        steps[k].wall, steps[k].cpu, steps[k].rssMb, k == 0 ? gz.rssMb : 0.0, steps[k].ok ? "" : " failed");
+        fs::remove_all(folder);
+        fs::remove_all(target);
+        fs::remove(archive);
+    }
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    runner = (fs::canonical("/proc/self/exe").parent_path() / "lha_bench_run").string();
+    int runs = 5;
+    std::string parts = "mixed,pet,memory";
+    std::vector<std::uintmax_t> sizes = {20000000, 100000000, 1000000000};
+    bool keep = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--runs" && i + 1 < argc)
+            runs = std::max(1, std::atoi(argv[++i]));
+        else if (a == "--parts" && i + 1 < argc)
+            parts = argv[++i];
+        else if (a == "--memory-mb" && i + 1 < argc) {
+            sizes.clear();
+            for (char* s = std::strtok(argv[++i], ","); s; s = std::strtok(nullptr, ","))
+                sizes.push_back(std::uintmax_t(std::atof(s) * 1e6));
+        } else if (a == "--keep")
+            keep = true;
+        else {
+            std::fprintf(stderr,
+                         "usage: %s [--runs N] [--parts mixed,pet,video,memory] [--memory-mb 20,100,1000] [--keep]\n",
+                         argv[0]);
+            return 2;
+        }
+    }
+    QCoreApplication app(argc, argv); // the JPEG writer of the pet's photos is a plugin
     const fs::path root = fs::temp_directory_path() / ("kennel-lha-bench-" + std::to_string(::getpid()));
-    const fs::path corpus = root / "corpus";
-    const std::size_t input = buildCorpus(corpus);
-    std::vector<std::string> entries;
-    for (const auto& e : fs::directory_iterator(corpus))
-        entries.push_back(e.path().filename().string());
-    std::sort(entries.begin(), entries.end());
-    std::size_t files = 0;
-    for (const auto& e : fs::recursive_directory_iterator(corpus))
-        files += e.is_regular_file();
-    std::printf("corpus: %zu files, %zu bytes, %d runs each (median)\n", files, input, runs);
-
-    std::vector<Row> rows;
-    auto ours = [&](const char* label, int effort, int threads) {
-        const fs::path out = root / ("ours" + std::to_string(effort) + "-" + std::to_string(threads) + ".lzh");
-        std::vector<double> t;
-        for (int r = 0; r < runs + 1; ++r) { // the first run warms the file cache
-            fs::remove(out);
-            unlha::AddOptions o;
-            o.archive = out.string();
-            o.sources.push_back({corpus.string() + "/", entries});
-            o.effort = effort;
-            o.threads = threads;
-            std::string message;
-            const double s = seconds([&] {
-                if (unlha::addToArchive(o, message) != 0)
-                    std::fprintf(stderr, "add failed: %s\n", message.c_str());
-            });
-            if (r > 0)
-                t.push_back(s);
-        }
-        unlha::ArchiveFile check;
-        if (!check.open(out.string()) || !unlha::checkArchive(check, true))
-            std::fprintf(stderr, "our archive does not check!\n");
-        rows.push_back({label, fs::file_size(out), median(t)});
-    };
-    auto external = [&](const char* label, const std::string& command, const fs::path& out) {
-        std::vector<double> t;
-        for (int r = 0; r < runs; ++r) {
-            fs::remove(out);
-            t.push_back(seconds([&] {
-                if (std::system(command.c_str()) != 0)
-                    std::fprintf(stderr, "failed: %s\n", command.c_str());
-            }));
-        }
-        rows.push_back({label, fs::exists(out) ? fs::file_size(out) : 0, median(t)});
-    };
-
-    const unsigned cores = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
-    std::printf("our writer uses %u worker threads (one per core, at most four)\n\n", cores);
-    ours("ours -jm4 (default)", 4, 0);
-    ours("ours -jm4, 1 thread", 4, 1);
-    ours("ours -jm1 (fast)", 1, 0);
-    std::string names;
-    for (const auto& e : entries)
-        names += " " + shellQuote(e);
-    const std::string java =
-        "cd " + shellQuote(corpus.string()) + " && JAVA_TOOL_OPTIONS='-Duser.language=ja -Duser.country=JP' jlha ";
     const bool haveJlha = std::system("command -v jlha >/dev/null 2>&1") == 0;
-    if (haveJlha) {
-        external("jlha -lh5-", java + "c2o5 " + shellQuote((root / "j5.lzh").string()) + names + " >/dev/null 2>&1",
-                 root / "j5.lzh");
-        external("jlha -lh7-", java + "c2o7 " + shellQuote((root / "j7.lzh").string()) + names + " >/dev/null 2>&1",
-                 root / "j7.lzh");
-        external("jlha JVM start only",
-                 java + "l " + shellQuote((root / "j5.lzh").string()) + " >/dev/null 2>&1 && touch " +
-                     shellQuote((root / "jvm").string()),
-                 root / "jvm");
-        rows.back().size = 0;
-    } else {
-        std::printf("jlha not installed: its rows are missing\n");
+    if (!haveJlha)
+        std::printf("jlha is not installed: its rows are missing\n");
+    std::printf("machine: %u cores; load average at start: ", std::thread::hardware_concurrency());
+    std::fflush(stdout);
+    std::system("cut -d' ' -f1-3 /proc/loadavg");
+    auto want = [&parts](const char* part) { return parts.find(part) != std::string::npos; };
+    if (want("mixed")) {
+        lhabench::mixedCorpus(root / "mixed");
+        compare("mixed files (text, mails, C++, a binary, bitmaps, packed and random data)", root / "mixed",
+                root / "work-mixed", runs, haveJlha);
     }
-    external("tar | gzip -6",
-             "tar cf - -C " + shellQuote(corpus.string()) + " . | gzip -6 > " +
-                 shellQuote((root / "t.tar.gz").string()),
-             root / "t.tar.gz");
-
-    const Row& base = rows.front();
-    std::printf("%-22s %10s %9s %9s %12s %12s\n", "writer", "bytes", "% input", "seconds", "size/ours", "time/ours");
-    for (const Row& r : rows) {
-        if (r.size == 0) {
-            std::printf("%-22s %10s %9s %9.3f %12s %12.2f\n", r.name.c_str(), "-", "-", r.time, "-",
-                        r.time / base.time);
-            continue;
-        }
-        std::printf("%-22s %10ju %8.2f%% %9.3f %12.4f %12.2f\n", r.name.c_str(), r.size,
-                    100.0 * double(r.size) / double(input), r.time, double(r.size) / double(base.size),
-                    r.time / base.time);
+    if (want("pet")) {
+        lhabench::petCorpus(root / "pet-mail", lhabench::Large::Mail, 20000000);
+        compare("pet: mails, bitmaps, JPEG photos, one 20 MB mailbox", root / "pet-mail", root / "work-pet-mail", runs,
+                haveJlha);
     }
-    for (const Row& r : rows)
-        if (r.name == "jlha -lh7-")
-            std::printf("\nours vs jlha -lh7-: %.2f%% smaller\n", 100.0 * (1.0 - double(base.size) / double(r.size)));
-    for (const Row& r : rows)
-        if (r.name == "tar | gzip -6")
-            std::printf("ours vs tar | gzip -6: %.2f%% smaller\n", 100.0 * (1.0 - double(base.size) / double(r.size)));
-
-    // Method choice by measurement: every compressible file packed with each window alone.
-    std::uintmax_t sum[3] = {0, 0, 0}, chosen = 0;
-    for (const auto& e : fs::recursive_directory_iterator(corpus)) {
-        if (!e.is_regular_file())
-            continue;
-        const std::string s = readAll(e.path());
-        const unlha::Bytes b(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
-        const unlha::Method ms[3] = {unlha::Method::Lh5, unlha::Method::Lh6, unlha::Method::Lh7};
-        for (int k = 0; k < 3; ++k)
-            sum[k] += std::min(s.size(), unlha::encodeLh(b, ms[k], {}).size());
-        const auto p = unlha::packMember(b, {});
-        chosen += p.method == unlha::Method::Stored ? s.size() : p.data.size();
+    if (want("video")) {
+        lhabench::petCorpus(root / "pet-video", lhabench::Large::Video, 20000000);
+        compare("pet: mails, bitmaps, JPEG photos, one 20 MB video", root / "pet-video", root / "work-pet-video", runs,
+                haveJlha);
     }
-    std::printf("\nmember data only, every file with one method (stored when larger):\n"
-                "  -lh5- %ju   -lh6- %ju   -lh7- %ju   as chosen %ju\n",
-                sum[0], sum[1], sum[2], chosen);
-    if (!std::getenv("LHA_BENCH_KEEP"))
-        fs::remove_all(root);
-    else
+    if (want("memory"))
+        memorySeries(root / "memory", sizes, lhabench::Large::Mixed);
+    if (keep)
         std::printf("kept %s\n", root.c_str());
+    else
+        fs::remove_all(root);
     return 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Progress.h"
+
 #include <string>
 #include <vector>
 
@@ -23,7 +25,10 @@ struct AddOptions {
 
 // Creates (or updates) the archive. Members of an existing archive whose paths are not added
 // again are kept. The new archive is written under a temporary name beside the old one and
-// renamed over it only when complete. Returns 0 or one of the UNLHA_E_* codes.
-int addToArchive(const AddOptions& options, std::string& message);
+// renamed over it only when complete. Files are read and packed in segments on worker
+// threads, so memory stays bounded whatever their sizes; the output does not depend on the
+// number of threads. progress counts the bytes of the files added. Returns 0 or one of the
+// UNLHA_E_* codes (UNLHA_E_CANCELLED when progress cancelled: nothing is left behind).
+int addToArchive(const AddOptions& options, std::string& message, const Progress& progress = {});
 
 } // namespace unlha

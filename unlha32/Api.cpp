@@ -18,6 +18,21 @@ namespace {
 constexpr int kVersion = 100; // 1.00
 std::atomic<int> g_running{0};
 
+// The calling thread's progress function (UnlhaSetProgress).
+struct ProgressHook {
+    UnlhaProgressFn fn = nullptr;
+    void* context = nullptr;
+};
+thread_local ProgressHook t_progress;
+
+unlha::Progress currentProgress()
+{
+    const ProgressHook hook = t_progress;
+    if (!hook.fn)
+        return {};
+    return [hook](std::uint64_t done, std::uint64_t total) { return hook.fn(hook.context, done, total) == 0; };
+}
+
 struct RunningGuard {
     RunningGuard() { ++g_running; }
     ~RunningGuard() { --g_running; }
@@ -44,7 +59,7 @@ int run(const std::string& command, std::string& message)
         o.effort = c.effort;
         o.folderEntries = c.folderEntries;
         o.codePageMark = c.codePageMark;
-        return unlha::addToArchive(o, message);
+        return unlha::addToArchive(o, message, currentProgress());
     }
     unlha::ExtractOptions o;
     o.keepPaths = c.letter == 'x';
@@ -55,7 +70,7 @@ int run(const std::string& command, std::string& message)
             o.target = g.base;
         o.patterns.insert(o.patterns.end(), g.names.begin(), g.names.end());
     }
-    return unlha::extractArchive(c.archive, o, message);
+    return unlha::extractArchive(c.archive, o, message, currentProgress());
 }
 
 struct OpenArchive {
@@ -100,7 +115,7 @@ UNLHA32_API int UnlhaCheckArchive(const char* path, int mode)
         unlha::ArchiveFile file;
         if (!path || !file.open(path))
             return 0;
-        return unlha::checkArchive(file, mode != 0) ? 1 : 0;
+        return unlha::checkArchive(file, mode != 0, nullptr, currentProgress()) ? 1 : 0;
     } catch (...) {
         return 0;
     }
@@ -146,6 +161,11 @@ UNLHA32_API int UnlhaFindFirst(void* archive, const char* pattern, UnlhaMemberIn
         return 0;
     }
     return -1;
+}
+
+UNLHA32_API void UnlhaSetProgress(UnlhaProgressFn fn, void* context)
+{
+    t_progress = {fn, context};
 }
 
 UNLHA32_API int UnlhaCloseArchive(void* archive)

@@ -16,8 +16,6 @@ namespace unlha {
 namespace {
 
 constexpr std::size_t kWindow = 64 * 1024;
-// Stored data is handed on in pieces of this size; packed data is decoded from memory.
-constexpr std::size_t kStoredPiece = 1 << 20;
 
 } // namespace
 
@@ -135,33 +133,8 @@ std::string refusalOfWhole(const std::vector<const Member*>& members, std::uint6
 
 DecodeResult extractData(const ArchiveSource& archive, const Member& member, const Sink& sink)
 {
-    DecodeResult r;
-    if (member.method == Method::Stored) {
-        std::vector<std::uint8_t> piece;
-        r.ok = member.packedSize == member.originalSize;
-        for (std::uint64_t at = 0; r.ok && at < member.packedSize; at += piece.size()) {
-            piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kStoredPiece, member.packedSize - at)));
-            if (!archive.read(member.dataOffset + at, piece.data(), piece.size())) {
-                r.ok = false;
-                r.error = kReadFailed;
-                return r;
-            }
-            r.crc = crc16Update(r.crc, piece.data(), piece.size());
-            if (sink && !sink(piece.data(), piece.size())) {
-                r.ok = false;
-                r.error = "write failed";
-            }
-        }
-        if (!r.ok && r.error.empty())
-            r.error = "size mismatch";
-    } else {
-        std::vector<std::uint8_t> packed(static_cast<std::size_t>(member.packedSize));
-        if (!packed.empty() && !archive.read(member.dataOffset, packed.data(), packed.size())) {
-            r.error = kReadFailed;
-            return r;
-        }
-        r = decodeMember(member.method, Bytes(packed), member.originalSize, sink);
-    }
+    DecodeResult r =
+        decodeMember(member.method, archive, member.dataOffset, member.packedSize, member.originalSize, sink);
     if (r.ok && r.crc != member.crc && member.method != Method::Folder) {
         r.ok = false;
         r.error = "CRC error";
@@ -169,7 +142,7 @@ DecodeResult extractData(const ArchiveSource& archive, const Member& member, con
     return r;
 }
 
-bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error)
+bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error, const Progress& progress)
 {
     const Listing listing = listMembers(archive);
     auto failWith = [error](const std::string& why) {
@@ -187,12 +160,19 @@ bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* er
     }
     if (const std::string why = refusalOfWhole(all, archive.size(), true); !why.empty())
         return failWith(why);
+    if (!decodeData)
+        return true;
+    std::uint64_t total = 0;
+    for (const Member& m : listing.members)
+        total += m.originalSize;
+    ProgressCounter counter(progress, total);
+    if (!counter.add(0))
+        return failWith(kCancelled);
     for (const Member& m : listing.members) {
-        if (decodeData) {
-            const DecodeResult r = extractData(archive, m, {});
-            if (!r.ok)
-                return failWith(r.error);
-        }
+        const DecodeResult r =
+            extractData(archive, m, [&counter](const std::uint8_t*, std::size_t n) { return counter.add(n); });
+        if (!r.ok)
+            return failWith(counter.cancelled() ? kCancelled : r.error);
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "Decoder.h"
 #include "Header.h"
+#include "Progress.h"
 
 #include <string>
 #include <vector>
@@ -52,13 +53,15 @@ Listing listMembers(const ArchiveSource& archive);
 // from the headers alone, before anything is decoded or written.
 std::string refusalOfWhole(const std::vector<const Member*>& members, std::uint64_t archiveSize, bool withFolders);
 
-// Decodes one member into the sink (which may be empty) and compares the data CRC. The error
-// kReadFailed says that the archive could not be read (any more), not that it is damaged.
-inline constexpr const char* kReadFailed = "archive cannot be read";
+// Decodes one member into the sink (which may be empty), streaming, and compares the data CRC.
+// The error kReadFailed says that the archive could not be read (any more), not that it is
+// damaged.
 DecodeResult extractData(const ArchiveSource& archive, const Member& member, const Sink& sink);
 
 // True when the archive lists cleanly, no member carries an unsafe reason, refusalOfWhole has
 // nothing against the members, and (when decodeData) every member decodes to its size and CRC.
-bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error = nullptr);
+// progress counts the bytes decoded; a cancelled check is false with the error kCancelled.
+bool checkArchive(const ArchiveSource& archive, bool decodeData, std::string* error = nullptr,
+                  const Progress& progress = {});
 
 } // namespace unlha

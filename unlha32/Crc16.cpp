@@ -24,6 +24,27 @@ constexpr std::array<std::array<std::uint16_t, 256>, 4> makeTables()
 
 constexpr auto kTables = makeTables();
 
+// The CRC register is a vector over GF(2); feeding zero bits is a linear map, kept as the 16
+// images of the register's bits.
+using Map = std::array<std::uint16_t, 16>;
+
+std::uint16_t apply(const Map& m, std::uint16_t v)
+{
+    std::uint16_t r = 0;
+    for (int i = 0; v; ++i, v >>= 1)
+        if (v & 1)
+            r ^= m[i];
+    return r;
+}
+
+Map twice(const Map& m)
+{
+    Map r{};
+    for (int i = 0; i < 16; ++i)
+        r[i] = apply(m, m[i]);
+    return r;
+}
+
 } // namespace
 
 std::uint16_t crc16Update(std::uint16_t crc, const std::uint8_t* data, std::size_t size)
@@ -38,6 +59,23 @@ std::uint16_t crc16Update(std::uint16_t crc, const std::uint8_t* data, std::size
     while (size--)
         c = (c >> 8) ^ kTables[0][(c ^ *data++) & 0xFF];
     return static_cast<std::uint16_t>(c);
+}
+
+std::uint16_t crc16Combine(std::uint16_t crcA, std::uint16_t crcB, std::uint64_t lengthB)
+{
+    // crc(a b) is crc(a) carried through |b| zero bytes, plus crc(b): square the map of one
+    // zero bit up to one byte, then walk the bits of the length.
+    Map zeros{};
+    zeros[0] = 0xA001;
+    for (int i = 1; i < 16; ++i)
+        zeros[i] = static_cast<std::uint16_t>(1u << (i - 1));
+    for (int k = 0; k < 3; ++k)
+        zeros = twice(zeros);
+    std::uint16_t c = crcA;
+    for (; lengthB; lengthB >>= 1, zeros = twice(zeros))
+        if (lengthB & 1)
+            c = apply(zeros, c);
+    return static_cast<std::uint16_t>(c ^ crcB);
 }
 
 } // namespace unlha

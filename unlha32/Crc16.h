@@ -14,4 +14,8 @@ inline std::uint16_t crc16(const std::uint8_t* data, std::size_t size)
     return crc16Update(0, data, size);
 }
 
+// The CRC of a followed by b, from the CRC of each and the length of b: pieces of a member
+// checked on different threads are joined without reading them again.
+std::uint16_t crc16Combine(std::uint16_t crcA, std::uint16_t crcB, std::uint64_t lengthB);
+
 } // namespace unlha

@@ -2,6 +2,7 @@
 
 #include "Crc16.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -14,12 +15,18 @@ constexpr int kCodeSymbols = 510; // 256 literals + match lengths 3..256
 constexpr int kPreSymbols = 19;
 constexpr int kMaxCodeLength = 16;
 constexpr std::size_t kRingSize = 1u << 17; // twice the largest window
+// Stored data is handed on in pieces of this size.
+constexpr std::size_t kStoredPiece = std::size_t{1} << 20;
 // Zero bits read past the end of the packed data that are tolerated as padding.
 constexpr std::size_t kMaxOverrunBytes = 4;
 
+// Reads the packed data from the archive a window at a time.
 class BitReader {
 public:
-    explicit BitReader(Bytes data) : p_(data.data()), n_(data.size()) {}
+    BitReader(const ArchiveSource& source, std::uint64_t offset, std::uint64_t size)
+        : source_(source), offset_(offset), left_(size)
+    {
+    }
 
     std::uint32_t peek(int k)
     {
@@ -37,21 +44,47 @@ public:
         skip(k);
         return v;
     }
-    bool overrun() const { return pos_ > n_ + kMaxOverrunBytes; }
+    bool overrun() const { return past_ > kMaxOverrunBytes; }
+    // The archive could not be read (any more); every bit read since is zero.
+    bool failed() const { return failed_; }
 
 private:
     void fill(int k)
     {
         while (bits_ < k) {
-            const std::uint64_t byte = pos_ < n_ ? p_[pos_] : 0;
-            ++pos_;
+            std::uint64_t byte = 0;
+            if (at_ < window_.size() || refill())
+                byte = window_[at_++];
+            else
+                ++past_;
             buf_ |= byte << (56 - bits_);
             bits_ += 8;
         }
     }
-    const std::uint8_t* p_;
-    std::size_t n_;
-    std::size_t pos_ = 0;
+    bool refill()
+    {
+        if (left_ == 0 || failed_)
+            return false;
+        window_.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kReadPiece, left_)));
+        if (!source_.read(offset_, window_.data(), window_.size())) {
+            failed_ = true;
+            window_.clear();
+            return false;
+        }
+        offset_ += window_.size();
+        left_ -= window_.size();
+        at_ = 0;
+        return true;
+    }
+
+    static constexpr std::size_t kReadPiece = std::size_t{1} << 16;
+    const ArchiveSource& source_;
+    std::uint64_t offset_;
+    std::uint64_t left_; // packed bytes not yet read into the window
+    std::vector<std::uint8_t> window_;
+    std::size_t at_ = 0;
+    std::size_t past_ = 0; // bytes taken past the end of the packed data
+    bool failed_ = false;
     std::uint64_t buf_ = 0;
     int bits_ = 0;
 };
@@ -252,14 +285,16 @@ DecodeResult fail(const char* why)
     return r;
 }
 
-DecodeResult decodeStored(Bytes packed, const Sink& sink)
+DecodeResult decodeStored(const ArchiveSource& source, std::uint64_t offset, std::uint64_t size, const Sink& sink)
 {
     DecodeResult r;
-    constexpr std::size_t kChunk = 1u << 16;
-    for (std::size_t at = 0; at < packed.size(); at += kChunk) {
-        const std::size_t n = std::min(kChunk, packed.size() - at);
-        r.crc = crc16Update(r.crc, packed.data() + at, n);
-        if (sink && !sink(packed.data() + at, n))
+    std::vector<std::uint8_t> piece;
+    for (std::uint64_t at = 0; at < size; at += piece.size()) {
+        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kStoredPiece, size - at)));
+        if (!source.read(offset + at, piece.data(), piece.size()))
+            return fail(kReadFailed);
+        r.crc = crc16Update(r.crc, piece.data(), piece.size());
+        if (sink && !sink(piece.data(), piece.size()))
             return fail("write failed");
     }
     r.ok = true;
@@ -268,17 +303,18 @@ DecodeResult decodeStored(Bytes packed, const Sink& sink)
 
 } // namespace
 
-DecodeResult decodeMember(Method method, Bytes packed, std::uint64_t originalSize, const Sink& sink)
+DecodeResult decodeMember(Method method, const ArchiveSource& source, std::uint64_t offset, std::uint64_t packedSize,
+                          std::uint64_t originalSize, const Sink& sink)
 {
     if (method == Method::Folder)
         return originalSize == 0 ? DecodeResult{true, {}, 0} : fail("folder entry with data");
     if (method == Method::Stored) {
-        if (packed.size() != originalSize)
+        if (packedSize != originalSize)
             return fail("size mismatch");
-        return decodeStored(packed, sink);
+        return decodeStored(source, offset, packedSize, sink);
     }
     const Params params = paramsFor(method);
-    BitReader br(packed);
+    BitReader br(source, offset, packedSize);
     HuffTable pre, code, dist;
     Output out(sink);
     std::uint64_t produced = 0;
@@ -311,17 +347,26 @@ DecodeResult decodeMember(Method method, Bytes packed, std::uint64_t originalSiz
             out.copy(offset + 1, length);
             produced += length;
         }
+        if (br.failed())
+            return fail(kReadFailed);
         if (br.overrun())
             return fail("truncated data");
         if (!out.ok())
             return fail("write failed");
     }
+    if (br.failed())
+        return fail(kReadFailed);
     if (!out.finish())
         return fail("write failed");
     DecodeResult r;
     r.ok = true;
     r.crc = out.crc();
     return r;
+}
+
+DecodeResult decodeMember(Method method, Bytes packed, std::uint64_t originalSize, const Sink& sink)
+{
+    return decodeMember(method, MemorySource(packed), 0, packed.size(), originalSize, sink);
 }
 
 } // namespace unlha

@@ -1,313 +1,64 @@
 #include "Encoder.h"
 
-#include "Huffman.h"
+#include "Blocks.h"
+#include "MatchFinder.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cmath>
 #include <cstring>
-#include <span>
 
 namespace unlha {
 
 namespace {
 
-constexpr int kCodeSymbols = 510;
-constexpr int kPreSymbols = 19;
-constexpr int kMinMatch = 3;
-constexpr int kMaxMatch = 256;
-constexpr int kMaxCodeLength = 16;
-constexpr std::size_t kMaxBlockTokens = 65535;
+// Tokens are handed on in batches of this many.
+constexpr std::size_t kBatch = 4096;
 
-struct Token {
-    std::uint16_t code;   // < 256 literal, else 256 + length - 3
-    std::uint16_t offset; // distance - 1 for matches
-};
-
-int distanceClass(std::uint32_t offset)
+// Greedy matching with one step of lookahead over the positions [from, to) of data; the
+// positions before from only enter the finder. emit(tokens, n) receives the tokens in order.
+template <typename Emit>
+void lazyParse(Bytes data, std::size_t from, std::size_t to, int windowBits, int maxChain, Emit&& emit)
 {
-    return offset == 0 ? 0 : 32 - __builtin_clz(offset);
-}
-
-struct MethodParams {
-    int windowBits;
-    int distanceSymbols;
-    int distanceCountBits;
-};
-
-MethodParams paramsFor(Method m)
-{
-    switch (m) {
-    case Method::Lh6:
-        return {15, 16, 5};
-    case Method::Lh7:
-        return {16, 17, 5};
-    default:
-        return {13, 14, 4};
-    }
-}
-
-// ---- Bit output, most significant bit first ----
-
-class BitWriter {
-public:
-    void put(int n, std::uint32_t v)
-    {
-        if (n == 0)
-            return;
-        acc_ = (acc_ << n) | (v & ((1u << n) - 1)); // n <= 16
-        bits_ += n;
-        while (bits_ >= 8) {
-            bits_ -= 8;
-            out_.push_back(static_cast<std::uint8_t>(acc_ >> bits_));
-        }
-    }
-    std::vector<std::uint8_t> finish()
-    {
-        if (bits_ > 0)
-            out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - bits_)));
-        bits_ = 0;
-        return std::move(out_);
-    }
-    std::size_t size() const { return out_.size(); }
-
-private:
-    std::vector<std::uint8_t> out_;
-    std::uint64_t acc_ = 0;
-    int bits_ = 0;
-};
-
-// Counts bits instead of writing them; used to price a block exactly.
-class BitCounter {
-public:
-    void put(int n, std::uint32_t) { bits += static_cast<std::uint64_t>(n); }
-    std::uint64_t bits = 0;
-};
-
-// Length of the common prefix of a and b, at most limit; both must have limit bytes.
-std::size_t commonLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit)
-{
-    std::size_t len = 0;
-    while (len + 8 <= limit) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + len, 8);
-        std::memcpy(&y, b + len, 8);
-        if (x != y)
-            return len + (__builtin_ctzll(x ^ y) >> 3);
-        len += 8;
-    }
-    while (len < limit && a[len] == b[len])
-        ++len;
-    return len;
-}
-
-// ---- Match finding: hash chains over the whole input ----
-
-class MatchFinder {
-public:
-    MatchFinder(Bytes data, int windowBits, int maxChain)
-        : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits), maxChain_(maxChain),
-          head_(kHashSize, -1), prev_(window_, -1)
-    {
-    }
-
-    // Longest matches at pos with increasing length, nearest first for each length. Must be
-    // called for pos in increasing order; insert() every position once, after searching it.
-    int find(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists, int maxOut)
-    {
-        if (pos + kMinMatch > n_)
-            return 0;
-        const std::size_t limit = std::min<std::size_t>(kMaxMatch, n_ - pos);
-        int found = 0;
-        std::size_t best = kMinMatch - 1;
-        std::int64_t cand = head_[hash(pos)];
-        const std::uint8_t* cur = d_ + pos;
-        for (int chain = maxChain_; cand >= 0 && chain > 0; --chain) {
-            const std::size_t dist = pos - static_cast<std::size_t>(cand);
-            if (dist > window_ || dist == 0)
-                break;
-            const std::uint8_t* c = d_ + cand;
-            if (c[best] == cur[best] && c[0] == cur[0] && c[1] == cur[1]) {
-                const std::size_t len = commonLength(c, cur, limit);
-                if (len > best) {
-                    best = len;
-                    lens[found] = static_cast<std::uint32_t>(len);
-                    dists[found] = static_cast<std::uint32_t>(dist);
-                    if (++found == maxOut || len == limit)
-                        break;
-                }
-            }
-            const std::int64_t next = prev_[static_cast<std::size_t>(cand) & (window_ - 1)];
-            if (next >= cand)
-                break;
-            cand = next;
-        }
-        return found;
-    }
-
-    void insert(std::size_t pos)
-    {
-        if (pos + kMinMatch > n_)
-            return;
-        const std::uint32_t h = hash(pos);
-        prev_[pos & (window_ - 1)] = head_[h];
-        head_[h] = static_cast<std::int32_t>(pos);
-    }
-
-private:
-    static constexpr std::size_t kHashBits = 16;
-    static constexpr std::size_t kHashSize = std::size_t{1} << kHashBits;
-
-    std::uint32_t hash(std::size_t pos) const
-    {
-        const std::uint32_t v = d_[pos] | (d_[pos + 1] << 8) | (d_[pos + 2] << 16);
-        return (v * 2654435761u) >> (32 - kHashBits);
-    }
-
-    const std::uint8_t* d_;
-    std::size_t n_;
-    std::size_t window_;
-    int maxChain_;
-    std::vector<std::int32_t> head_;
-    std::vector<std::int32_t> prev_;
-};
-
-// Binary trees of the window's positions ordered by the text that follows them, one tree per
-// 3-byte hash. Finding the matches at a position also inserts it, so every position must pass
-// through find() (or skip()) once, in order. Finds the nearest match of every useful length
-// with far fewer comparisons than a hash chain.
-class TreeMatchFinder {
-public:
-    TreeMatchFinder(Bytes data, int windowBits, int depth)
-        : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits), depth_(depth),
-          hashShift_(32 - hashBitsFor(data.size())), ring_(std::min(window_, std::bit_ceil(std::max<std::size_t>(n_, 1)))),
-          head_(std::size_t{1} << (32 - hashShift_), kNone), son_(2 * ring_, kNone)
-    {
-    }
-
-    int find(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists) { return walk(pos, lens, dists); }
-    void skip(std::size_t pos) { walk(pos, nullptr, nullptr); }
-
-private:
-    static constexpr int kMaxHashBits = 16;
-
-    static constexpr std::uint32_t kNone = UINT32_MAX;
-
-    // A small input gets small tables: clearing them would cost more than its searches.
-    static int hashBitsFor(std::size_t size)
-    {
-        int bits = 10;
-        while (bits < kMaxHashBits && (std::size_t{1} << bits) < size)
-            ++bits;
-        return bits;
-    }
-
-    int walk(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists)
-    {
-        if (pos + kMinMatch > n_)
-            return 0;
-        const std::size_t limit = std::min<std::size_t>(kMaxMatch, n_ - pos);
-        const std::uint8_t* cur = d_ + pos;
-        const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> hashShift_;
-        std::uint32_t candidate = head_[h];
-        head_[h] = static_cast<std::uint32_t>(pos);
-        if (pos + kMinMatch < n_) // the next position's root is needed next: load it early
-            __builtin_prefetch(&head_[((cur[1] | (cur[2] << 8) | (cur[3] << 16)) * 2654435761u) >> hashShift_]);
-        const std::size_t mask = ring_ - 1;
-        std::uint32_t* smaller = &son_[2 * (pos & mask)];
-        std::uint32_t* larger = &son_[2 * (pos & mask) + 1];
-        std::size_t smallerLen = 0, largerLen = 0, best = kMinMatch - 1;
-        int found = 0;
-        for (int depth = depth_;; --depth) {
-            if (depth == 0 || pos - candidate >= window_) { // kNone wraps to a distance past any window
-                *smaller = *larger = kNone;
-                return found;
-            }
-            const std::uint8_t* c = d_ + candidate;
-            std::uint32_t* pair = &son_[2 * (candidate & mask)];
-            std::size_t len = std::min(smallerLen, largerLen);
-            len += commonLength(c + len, cur + len, limit - len);
-            if (len > best && lens) {
-                best = len;
-                lens[found] = static_cast<std::uint32_t>(len);
-                dists[found] = static_cast<std::uint32_t>(pos - candidate);
-                ++found;
-            }
-            if (len == limit) {
-                // Equal as far as we look: the candidate's subtrees become ours.
-                *smaller = pair[0];
-                *larger = pair[1];
-                return found;
-            }
-            if (c[len] < cur[len]) {
-                *smaller = candidate;
-                smaller = &pair[1];
-                candidate = *smaller;
-                smallerLen = len;
-            } else {
-                *larger = candidate;
-                larger = &pair[0];
-                candidate = *larger;
-                largerLen = len;
-            }
-        }
-    }
-
-    const std::uint8_t* d_;
-    std::size_t n_;
-    std::size_t window_;
-    int depth_;
-    int hashShift_;
-    std::size_t ring_; // nodes kept: the window, or fewer when the whole input fits
-    std::vector<std::uint32_t> head_;
-    std::vector<std::uint32_t> son_;
-};
-
-Token literal(std::uint8_t b)
-{
-    return {b, 0};
-}
-Token match(std::uint32_t len, std::uint32_t dist)
-{
-    return {static_cast<std::uint16_t>(256 + len - kMinMatch), static_cast<std::uint16_t>(dist - 1)};
-}
-
-// ---- Parsing ----
-
-std::vector<Token> lazyParse(Bytes data, int windowBits, int maxChain)
-{
-    MatchFinder mf(data, windowBits, maxChain);
+    HashChainFinder mf(data, windowBits, maxChain);
+    for (std::size_t p = 0; p < from; ++p)
+        mf.insert(p);
     std::vector<Token> out;
-    out.reserve(data.size() / 3 + 16);
+    out.reserve(kBatch);
+    auto push = [&](Token t) {
+        out.push_back(t);
+        if (out.size() == kBatch) {
+            emit(out.data(), out.size());
+            out.clear();
+        }
+    };
     std::array<std::uint32_t, 64> lens{}, dists{};
-    const std::size_t n = data.size();
-    std::size_t pos = 0;
+    std::size_t pos = from;
     std::uint32_t curLen = 0, curDist = 0;
     bool haveCur = false;
     auto best = [&](std::size_t p, std::uint32_t& len, std::uint32_t& dist) {
         const int k = mf.find(p, lens.data(), dists.data(), 64);
-        len = k ? lens[k - 1] : 0;
+        len = k ? std::min<std::uint32_t>(lens[k - 1], static_cast<std::uint32_t>(to - p)) : 0;
         dist = k ? dists[k - 1] : 0;
         // A short match far away costs more than its literals.
-        if (len == kMinMatch && dist > 4096)
+        if (len < kMinMatch || (len == kMinMatch && dist > 4096))
             len = 0;
     };
-    while (pos < n) {
+    while (pos < to) {
         if (!haveCur)
             best(pos, curLen, curDist);
         mf.insert(pos);
         haveCur = false;
         if (curLen < kMinMatch) {
-            out.push_back(literal(data[pos]));
+            push(literalToken(data[pos]));
             ++pos;
             continue;
         }
-        if (curLen < 32 && pos + 1 < n) {
+        if (curLen < 32 && pos + 1 < to) {
             std::uint32_t nextLen, nextDist;
             best(pos + 1, nextLen, nextDist);
             if (nextLen > curLen) {
-                out.push_back(literal(data[pos]));
+                push(literalToken(data[pos]));
                 ++pos;
                 curLen = nextLen;
                 curDist = nextDist;
@@ -315,12 +66,13 @@ std::vector<Token> lazyParse(Bytes data, int windowBits, int maxChain)
                 continue;
             }
         }
-        out.push_back(match(curLen, curDist));
+        push(matchToken(curLen, curDist));
         for (std::size_t k = 1; k < curLen; ++k)
             mf.insert(pos + k);
         pos += curLen;
     }
-    return out;
+    if (!out.empty())
+        emit(out.data(), out.size());
 }
 
 constexpr std::uint32_t kPriceScale = 16;
@@ -329,23 +81,16 @@ constexpr int kTreeDepth = 24;
 // Prices of each code and distance class (with its extra bits), from a previous parse.
 struct Prices {
     std::array<std::uint32_t, kCodeSymbols> code{};
-    std::array<std::uint32_t, 18> distance{}; // class length plus its extra bits
+    std::array<std::uint32_t, kMaxDistanceSymbols> distance{}; // class length plus its extra bits
 };
 
-Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
+Prices pricesFrom(const BlockStats& s, int distanceSymbols)
 {
-    std::array<std::uint32_t, kCodeSymbols> cf{};
-    std::array<std::uint32_t, 18> pf{};
-    for (const Token& t : std::span<const Token>(first, last)) {
-        ++cf[t.code];
-        if (t.code >= 256)
-            ++pf[distanceClass(t.offset)];
-    }
     // Prices in sixteenths of a bit from the symbol frequencies, unseen symbols priced as rare.
     std::uint64_t codeTotal = 0, distTotal = 0;
-    for (auto f : cf)
+    for (auto f : s.code)
         codeTotal += f;
-    for (auto f : pf)
+    for (auto f : s.distance)
         distTotal += f;
     auto price = [](std::uint64_t f, std::uint64_t total) {
         const double bits = std::log2(double(total + 2) / (f ? double(f) : 0.5));
@@ -353,81 +98,100 @@ Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
     };
     Prices p;
     for (int i = 0; i < kCodeSymbols; ++i)
-        p.code[i] = price(cf[i], codeTotal);
+        p.code[i] = price(s.code[i], codeTotal);
     for (int c = 0; c < distanceSymbols; ++c)
-        p.distance[c] = price(pf[c], distTotal) + (c > 1 ? (c - 1) * kPriceScale : 0);
+        p.distance[c] = price(s.distance[c], distTotal) + (c > 1 ? (c - 1) * kPriceScale : 0);
     return p;
 }
 
-// A stretch of the input parsed with one set of prices.
-struct Segment {
+Prices pricesFrom(const Token* first, const Token* last, int distanceSymbols)
+{
+    BlockStats s;
+    s.add(first, static_cast<std::size_t>(last - first));
+    return pricesFrom(s, distanceSymbols);
+}
+
+// A stretch of a chunk parsed with one set of prices.
+struct PriceSpan {
     std::size_t end; // relative to the chunk
     Prices prices;
 };
 
-constexpr std::size_t kChunk = std::size_t{1} << 18;
-constexpr std::uint32_t kNiceLength = 128;
-constexpr int kMaxKeptMatches = 16;
+constexpr std::size_t kChunk = std::size_t{1} << 17;
+constexpr std::uint32_t kNiceLength = TreeMatchFinder::kTreeLength;
+constexpr std::uint32_t kEnteredOfLong = 16;
+constexpr int kMaxKeptMatches = 8; // keeping more made no archive measurably smaller
 
 // The matches found at each position of a chunk, kept so that the chunk can be parsed twice
-// with one walk of the match finder.
+// with one walk of the match finder. A match is packed as length << 16 | (distance - 1).
 struct ChunkMatches {
     std::vector<std::uint32_t> first; // position i's matches are [first[i], first[i + 1])
-    std::vector<std::uint32_t> lens, dists;
+    std::vector<std::uint32_t> matches;
     std::vector<std::uint8_t> jump; // a match of kNiceLength or more, taken as it stands
 };
+
+std::uint32_t lengthOf(std::uint32_t m)
+{
+    return m >> 16;
+}
+std::uint32_t offsetOf(std::uint32_t m)
+{
+    return m & 0xFFFF;
+}
 
 void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, ChunkMatches& cm)
 {
     std::array<std::uint32_t, 300> lens{}, dists{};
-    cm.first.assign(len + 1, 0);
+    cm.first.resize(len + 1); // every entry is written below
     cm.jump.assign(len, 0);
-    cm.lens.clear();
-    cm.dists.clear();
+    cm.matches.clear();
     std::size_t i = 0;
     while (i < len) {
-        cm.first[i] = static_cast<std::uint32_t>(cm.lens.size());
+        cm.first[i] = static_cast<std::uint32_t>(cm.matches.size());
         const int k = mf.find(start + i, lens.data(), dists.data());
-        for (int m = std::max(0, k - kMaxKeptMatches); m < k; ++m) {
-            cm.lens.push_back(std::min<std::uint32_t>(lens[m], static_cast<std::uint32_t>(len - i)));
-            cm.dists.push_back(dists[m]);
-        }
-        const std::uint32_t longest = k ? std::min<std::uint32_t>(lens[k - 1], static_cast<std::uint32_t>(len - i)) : 0;
+        const auto left = static_cast<std::uint32_t>(len - i);
+        for (int m = std::max(0, k - kMaxKeptMatches); m < k; ++m)
+            cm.matches.push_back(std::min(lens[m], left) << 16 | (dists[m] - 1));
+        const std::uint32_t longest = k ? std::min(lens[k - 1], left) : 0;
         if (longest >= kNiceLength) {
-            // Searching inside a long match gains little; its positions only enter the finder.
+            // Searching inside a long match gains little, and so does finding its positions
+            // later (the text they start is found where the match came from): only the last
+            // few enter the finder.
             cm.jump[i] = 1;
             for (std::uint32_t s = 1; s < longest; ++s) {
-                mf.skip(start + i + s);
-                cm.first[i + s] = static_cast<std::uint32_t>(cm.lens.size());
+                if (s + kEnteredOfLong > longest)
+                    mf.skip(start + i + s);
+                cm.first[i + s] = static_cast<std::uint32_t>(cm.matches.size());
             }
             i += longest;
         } else {
             ++i;
         }
     }
-    cm.first[len] = static_cast<std::uint32_t>(cm.lens.size());
+    cm.first[len] = static_cast<std::uint32_t>(cm.matches.size());
 }
 
 // Prices from a greedy parse over the matches already found: the longest match wherever one
 // pays, else a literal. Cheap, and close enough to start the cost-driven parse from.
-Prices greedyPrices(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, int distanceSymbols,
-                    std::vector<Token>& scratch)
+Prices greedyPrices(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, int distanceSymbols)
 {
-    scratch.clear();
+    BlockStats s;
     for (std::size_t i = 0; i < len;) {
         const std::uint32_t e = cm.first[i + 1];
+        Token t = literalToken(data[i]);
+        std::size_t step = 1;
         if (e > cm.first[i]) {
-            const std::uint32_t l = cm.lens[e - 1], d = cm.dists[e - 1];
-            if (l > kMinMatch || d <= 4096) {
-                scratch.push_back(match(l, d));
-                i += l;
-                continue;
+            const std::uint32_t l = lengthOf(cm.matches[e - 1]), o = offsetOf(cm.matches[e - 1]);
+            if (l > kMinMatch || o < 4096) {
+                // A match cut short by the chunk's end counts as the code below length 3.
+                t = {static_cast<std::uint16_t>(256 + l - kMinMatch), static_cast<std::uint16_t>(o)};
+                step = l;
             }
         }
-        scratch.push_back(literal(data[i]));
-        ++i;
+        s.add(&t, 1);
+        i += step;
     }
-    return pricesFrom(scratch.data(), scratch.data() + scratch.size(), distanceSymbols);
+    return pricesFrom(s, distanceSymbols);
 }
 
 // Packed form of a token for the parse tables: code in the low half, offset in the high half.
@@ -481,36 +245,44 @@ void relaxMatch(std::int32_t* cost, std::uint32_t* step, const std::int32_t* len
     }
 }
 
+// Room for the parse of one chunk, kept from chunk to chunk.
+struct ParseTables {
+    std::vector<std::int32_t> cost;
+    std::vector<std::uint32_t> step;
+};
+
 // Shortest path through the chunk's positions: every edge is a literal or a match, priced by
-// the segment its start lies in. Appends the chosen tokens to out.
-void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, const std::vector<Segment>& segments,
-                std::vector<std::int32_t>& costStore, std::vector<std::uint32_t>& stepStore, std::vector<Token>& out)
+// the span its start lies in. Appends the chosen tokens to out.
+void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, const std::vector<PriceSpan>& spans,
+                ParseTables& tables, std::vector<Token>& out)
 {
     constexpr std::int32_t kUnreached = INT32_MAX; // prices of a chunk stay far below
-    // Room past the end for the last lanes of a match that ends there.
-    costStore.assign(len + kMaxMatch + 8, kUnreached);
-    stepStore.assign(len + kMaxMatch + 8, 0);
-    std::int32_t* cost = costStore.data();
-    std::uint32_t* step = stepStore.data();
+    // Room past the end for the last lanes of a match that ends there. A step is read only
+    // where its cost was set, so old steps may stay.
+    tables.cost.assign(len + kMaxMatch + 8, kUnreached);
+    if (tables.step.size() < len + kMaxMatch + 8)
+        tables.step.resize(len + kMaxMatch + 8);
+    std::int32_t* cost = tables.cost.data();
+    std::uint32_t* step = tables.step.data();
     cost[0] = 0;
-    std::size_t segment = 0;
+    std::size_t span = 0;
     std::array<std::int32_t, kMaxMatch + 1 + 4> lengthPrice{};
-    std::array<std::int32_t, 18> distancePrice{};
+    std::array<std::int32_t, kMaxDistanceSymbols> distancePrice{};
     auto usePrices = [&](const Prices& prices) {
         for (int l = kMinMatch; l <= kMaxMatch; ++l)
             lengthPrice[l] = static_cast<std::int32_t>(prices.code[256 + l - kMinMatch]);
         for (std::size_t c = 0; c < distancePrice.size(); ++c)
             distancePrice[c] = static_cast<std::int32_t>(prices.distance[c]);
     };
-    usePrices(segments[0].prices);
+    usePrices(spans[0].prices);
     std::size_t i = 0;
     while (i < len) {
-        if (segments[segment].end <= i) {
-            while (segments[segment].end <= i)
-                ++segment;
-            usePrices(segments[segment].prices);
+        if (spans[span].end <= i) {
+            while (spans[span].end <= i)
+                ++span;
+            usePrices(spans[span].prices);
         }
-        const Prices& prices = segments[segment].prices;
+        const Prices& prices = spans[span].prices;
         const std::int32_t base = cost[i];
         const std::int32_t lit = base + static_cast<std::int32_t>(prices.code[data[i]]);
         if (lit < cost[i + 1]) {
@@ -519,23 +291,23 @@ void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& c
         }
         const std::uint32_t b = cm.first[i], e = cm.first[i + 1];
         if (cm.jump[i]) {
-            const std::uint32_t l = cm.lens[e - 1], d = cm.dists[e - 1];
-            const std::int32_t c = base + lengthPrice[l] + distancePrice[distanceClass(d - 1)];
+            const std::uint32_t l = lengthOf(cm.matches[e - 1]), o = offsetOf(cm.matches[e - 1]);
+            const std::int32_t c = base + lengthPrice[l] + distancePrice[distanceClass(o)];
             if (c < cost[i + l]) {
                 cost[i + l] = c;
-                step[i + l] = packToken(match(l, d));
+                step[i + l] = packToken(matchToken(l, o + 1));
             }
             i += l;
             continue;
         }
         std::uint32_t from = kMinMatch;
         for (std::uint32_t m = b; m < e; ++m) {
-            const std::uint32_t top = cm.lens[m];
+            const std::uint32_t top = lengthOf(cm.matches[m]);
             if (top < from)
                 continue;
-            const std::uint32_t d = cm.dists[m];
-            relaxMatch(cost + i, step + i, lengthPrice.data(), base + distancePrice[distanceClass(d - 1)],
-                       packToken(match(kMinMatch, d)) - kMinMatch, from, top);
+            const std::uint32_t o = offsetOf(cm.matches[m]);
+            relaxMatch(cost + i, step + i, lengthPrice.data(), base + distancePrice[distanceClass(o)],
+                       packToken(matchToken(kMinMatch, o + 1)) - kMinMatch, from, top);
             from = top + 1;
         }
         ++i;
@@ -544,265 +316,9 @@ void parseChunk(const std::uint8_t* data, std::size_t len, const ChunkMatches& c
     for (std::size_t p = len; p > 0;) {
         const Token t{static_cast<std::uint16_t>(step[p] & 0xFFFF), static_cast<std::uint16_t>(step[p] >> 16)};
         out.push_back(t);
-        p -= t.code < 256 ? 1 : t.code - 256 + kMinMatch;
+        p -= tokenLength(t);
     }
     std::reverse(out.begin() + static_cast<std::ptrdiff_t>(mark), out.end());
-}
-
-// ---- Blocks ----
-
-struct BlockStats {
-    std::array<std::uint32_t, kCodeSymbols> code{};
-    std::array<std::uint32_t, 18> distance{};
-    void add(const Token* t, std::size_t n)
-    {
-        for (std::size_t i = 0; i < n; ++i) {
-            ++code[t[i].code];
-            if (t[i].code >= 256)
-                ++distance[distanceClass(t[i].offset)];
-        }
-    }
-    void add(const BlockStats& o)
-    {
-        for (int i = 0; i < kCodeSymbols; ++i)
-            code[i] += o.code[i];
-        for (int i = 0; i < 18; ++i)
-            distance[i] += o.distance[i];
-    }
-};
-
-// The trees of one block, ready to write.
-struct BlockCodes {
-    std::array<std::uint8_t, kCodeSymbols> codeLen{};
-    std::array<std::uint16_t, kCodeSymbols> code{};
-    int codeSingle = -1;
-    std::array<std::uint8_t, 18> distLen{};
-    std::array<std::uint16_t, 18> dist{};
-    int distSingle = -1;
-    std::array<std::uint8_t, kPreSymbols> preLen{};
-    std::array<std::uint16_t, kPreSymbols> pre{};
-    int preSingle = -1;
-    std::array<std::uint32_t, kPreSymbols> preFreq{};
-};
-
-int countUsed(const std::uint32_t* f, int n, int* only)
-{
-    int used = 0;
-    for (int i = 0; i < n; ++i)
-        if (f[i]) {
-            ++used;
-            *only = i;
-        }
-    return used;
-}
-
-// Runs of code lengths as pre-tree symbols; calls emit(symbol, extraBits, extraValue).
-template <typename F> void forEachLengthSymbol(const std::uint8_t* len, int n, F emit)
-{
-    int i = 0;
-    while (i < n) {
-        const int k = len[i++];
-        if (k != 0) {
-            emit(k + 2, 0, 0);
-            continue;
-        }
-        int run = 1;
-        while (i < n && len[i] == 0) {
-            ++i;
-            ++run;
-        }
-        if (run <= 2) {
-            for (int r = 0; r < run; ++r)
-                emit(0, 0, 0);
-        } else if (run <= 18) {
-            emit(1, 4, run - 3);
-        } else if (run == 19) {
-            emit(0, 0, 0);
-            emit(1, 4, 15);
-        } else {
-            emit(2, 9, run - 20);
-        }
-    }
-}
-
-int lastUsed(const std::uint8_t* len, int n)
-{
-    while (n > 0 && len[n - 1] == 0)
-        --n;
-    return n;
-}
-
-// The trees for the block's statistics; the codes themselves only when the block is written
-// (pricing a block needs the lengths alone).
-BlockCodes makeCodes(const BlockStats& s, int distanceSymbols, bool withCodes)
-{
-    BlockCodes b;
-    std::array<std::uint32_t, kCodeSymbols> cf = s.code;
-    int only = 0;
-    if (countUsed(cf.data(), kCodeSymbols, &only) == 1) {
-        // Never send a lone code symbol: its zero-bit codes would let a block expand beyond
-        // any sane ratio, which readers (ours included) refuse.
-        cf[only == 0 ? 1 : 0] = 1;
-    }
-    buildCodeLengths(cf.data(), kCodeSymbols, kMaxCodeLength, b.codeLen.data());
-    if (withCodes)
-        buildCodes(b.codeLen.data(), kCodeSymbols, b.code.data());
-
-    std::array<std::uint32_t, 18> pf = s.distance;
-    const int distUsed = countUsed(pf.data(), distanceSymbols, &only);
-    if (distUsed <= 1) {
-        b.distSingle = distUsed == 1 ? only : 0;
-    } else {
-        buildCodeLengths(pf.data(), distanceSymbols, kMaxCodeLength, b.distLen.data());
-        if (withCodes)
-            buildCodes(b.distLen.data(), distanceSymbols, b.dist.data());
-    }
-
-    const int n = lastUsed(b.codeLen.data(), kCodeSymbols);
-    forEachLengthSymbol(b.codeLen.data(), n, [&b](int sym, int, int) { ++b.preFreq[sym]; });
-    const int preUsed = countUsed(b.preFreq.data(), kPreSymbols, &only);
-    if (preUsed == 1) {
-        b.preSingle = only;
-    } else {
-        buildCodeLengths(b.preFreq.data(), kPreSymbols, kMaxCodeLength, b.preLen.data());
-        if (withCodes)
-            buildCodes(b.preLen.data(), kPreSymbols, b.pre.data());
-    }
-    return b;
-}
-
-template <typename W>
-void writeShortLengths(W& w, const std::uint8_t* len, int symbols, int countBits, int zeroRunAfter)
-{
-    const int n = lastUsed(len, symbols);
-    w.put(countBits, static_cast<std::uint32_t>(n));
-    int i = 0;
-    while (i < n) {
-        const int k = len[i++];
-        if (k <= 6)
-            w.put(3, static_cast<std::uint32_t>(k));
-        else
-            w.put(k - 3, (1u << (k - 3)) - 2);
-        if (i == zeroRunAfter) {
-            int j = i;
-            while (j < 6 && j < n && len[j] == 0)
-                ++j;
-            w.put(2, static_cast<std::uint32_t>(j - i));
-            i = j;
-        }
-    }
-}
-
-template <typename W> void writeBlockHeader(W& w, const BlockCodes& b, std::size_t tokens, const MethodParams& mp)
-{
-    w.put(16, static_cast<std::uint32_t>(tokens));
-    if (b.preSingle >= 0) {
-        w.put(5, 0);
-        w.put(5, static_cast<std::uint32_t>(b.preSingle));
-    } else {
-        writeShortLengths(w, b.preLen.data(), kPreSymbols, 5, 3);
-    }
-    const int n = lastUsed(b.codeLen.data(), kCodeSymbols);
-    w.put(9, static_cast<std::uint32_t>(n));
-    forEachLengthSymbol(b.codeLen.data(), n, [&](int sym, int extraBits, int extra) {
-        if (b.preSingle < 0)
-            w.put(b.preLen[sym], b.pre[sym]);
-        w.put(extraBits, static_cast<std::uint32_t>(extra));
-    });
-    if (b.distSingle >= 0) {
-        w.put(mp.distanceCountBits, 0);
-        w.put(mp.distanceCountBits, static_cast<std::uint32_t>(b.distSingle));
-    } else {
-        writeShortLengths(w, b.distLen.data(), mp.distanceSymbols, mp.distanceCountBits, -1);
-    }
-}
-
-std::uint64_t blockBits(const BlockStats& s, const MethodParams& mp)
-{
-    const BlockCodes b = makeCodes(s, mp.distanceSymbols, false);
-    BitCounter c;
-    writeBlockHeader(c, b, 1, mp);
-    std::uint64_t bits = c.bits;
-    for (int i = 0; i < kCodeSymbols; ++i)
-        bits += static_cast<std::uint64_t>(s.code[i]) * b.codeLen[i];
-    for (int d = 0; d < mp.distanceSymbols; ++d)
-        bits +=
-            static_cast<std::uint64_t>(s.distance[d]) * ((b.distSingle >= 0 ? 0 : b.distLen[d]) + (d > 1 ? d - 1 : 0));
-    return bits;
-}
-
-void writeBlock(BitWriter& w, const Token* t, std::size_t n, const MethodParams& mp)
-{
-    BlockStats s;
-    s.add(t, n);
-    const BlockCodes b = makeCodes(s, mp.distanceSymbols, true);
-    writeBlockHeader(w, b, n, mp);
-    for (std::size_t i = 0; i < n; ++i) {
-        w.put(b.codeLen[t[i].code], b.code[t[i].code]);
-        if (t[i].code >= 256) {
-            const int cls = distanceClass(t[i].offset);
-            if (b.distSingle < 0)
-                w.put(b.distLen[cls], b.dist[cls]);
-            if (cls > 1)
-                w.put(cls - 1, t[i].offset & ((1u << (cls - 1)) - 1));
-        }
-    }
-}
-
-// Splits the tokens into blocks: pieces of a fixed size are merged into the running block while
-// one block costs fewer bits than two.
-std::vector<std::size_t> splitBlocks(const std::vector<Token>& tokens, const MethodParams& mp)
-{
-    constexpr std::size_t kPiece = 2048;
-    std::vector<std::size_t> ends;
-    std::size_t blockStart = 0;
-    BlockStats block;
-    std::uint64_t blockCost = 0;
-    for (std::size_t at = 0; at < tokens.size(); at += kPiece) {
-        const std::size_t n = std::min(kPiece, tokens.size() - at);
-        BlockStats piece;
-        piece.add(tokens.data() + at, n);
-        if (at == blockStart) {
-            block = piece;
-            blockCost = blockBits(block, mp);
-            continue;
-        }
-        BlockStats merged = block;
-        merged.add(piece);
-        const std::uint64_t mergedCost = blockBits(merged, mp);
-        const std::uint64_t pieceCost = blockBits(piece, mp);
-        if (at + n - blockStart <= kMaxBlockTokens && mergedCost <= blockCost + pieceCost) {
-            block = merged;
-            blockCost = mergedCost;
-        } else {
-            ends.push_back(at);
-            blockStart = at;
-            block = piece;
-            blockCost = pieceCost;
-        }
-    }
-    ends.push_back(tokens.size());
-    return ends;
-}
-
-std::vector<std::uint8_t> writeTokens(const std::vector<Token>& tokens, const MethodParams& mp)
-{
-    BitWriter w;
-    std::size_t start = 0;
-    for (const std::size_t end : splitBlocks(tokens, mp)) {
-        if (end > start)
-            writeBlock(w, tokens.data() + start, end - start, mp);
-        start = end;
-    }
-    return w.finish();
-}
-
-// Bytes the tokens would take as one block: a quick upper estimate.
-std::size_t estimatedBytes(const std::vector<Token>& tokens, const MethodParams& mp)
-{
-    BlockStats s;
-    s.add(tokens.data(), tokens.size());
-    return static_cast<std::size_t>(blockBits(s, mp) / 8);
 }
 
 constexpr double kDenseEntropy = 7.9;
@@ -820,63 +336,150 @@ double byteEntropy(Bytes input)
     return bits / double(input.size());
 }
 
+// Prices of a token.
+std::int64_t priceOf(const Prices& p, Token t)
+{
+    return p.code[t.code] + (t.code >= 256 ? p.distance[distanceClass(t.offset)] : 0);
+}
+
+// True when the tokens, chosen under `used`, would cost notably less under the prices of the
+// blocks they fall into: the prices were off, and a parse with the blocks' prices pays.
+bool mispriced(const std::vector<Token>& tokens, const Prices& used, const std::vector<PriceSpan>& spans)
+{
+    constexpr std::int64_t kPermille = 10;
+    std::int64_t before = 0, after = 0;
+    std::size_t span = 0, at = 0;
+    for (const Token t : tokens) {
+        while (spans[span].end <= at)
+            ++span;
+        before += priceOf(used, t);
+        after += priceOf(spans[span].prices, t);
+        at += tokenLength(t);
+    }
+    return (before - after) * 1000 >= after * kPermille;
+}
+
+// The cost-driven parse of a segment. The first parse of a chunk is priced by the tokens of
+// the chunk before it (the first chunk of a segment by a greedy parse over its matches or, for
+// dense input, by the given prices). The blocks that parse falls into then price a second
+// parse, block by block, so that each stretch is parsed for the codes it will be written
+// with; it is skipped where the first parse's prices were close to the blocks' own. Both
+// parses of a chunk share one walk of the match finder.
+void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* dense, BlockWriter& blocks)
+{
+    TreeMatchFinder mf(in.data, mp.windowBits, kTreeDepth, in.memberSize);
+    for (std::size_t p = 0; p < in.before; ++p)
+        mf.skip(p);
+    ChunkMatches cm;
+    ParseTables tables;
+    std::vector<Token> first, second;
+    BlockStats previous;
+    const std::size_t end = in.before + in.length;
+    for (std::size_t start = in.before; start < end; start += kChunk) {
+        const std::size_t len = std::min(kChunk, end - start);
+        const std::uint8_t* data = in.data.data() + start;
+        findChunkMatches(mf, start, len, cm);
+        const Prices chunkPrices = start > in.before ? pricesFrom(previous, mp.distanceSymbols)
+                                   : dense           ? *dense
+                                                     : greedyPrices(data, len, cm, mp.distanceSymbols);
+        first.clear();
+        parseChunk(data, len, cm, {{len, chunkPrices}}, tables, first);
+        std::vector<PriceSpan> spans;
+        std::size_t pos = 0, from = 0;
+        for (const std::size_t blockEnd : splitBlocks(first.data(), first.size(), mp)) {
+            for (std::size_t t = from; t < blockEnd; ++t)
+                pos += tokenLength(first[t]);
+            spans.push_back({pos, pricesFrom(first.data() + from, first.data() + blockEnd, mp.distanceSymbols)});
+            from = blockEnd;
+        }
+        const std::vector<Token>* chosen = &first;
+        if (mispriced(first, chunkPrices, spans)) {
+            second.clear();
+            parseChunk(data, len, cm, spans, tables, second);
+            chosen = &second;
+        }
+        blocks.add(chosen->data(), chosen->size());
+        previous = BlockStats();
+        previous.add(chosen->data(), chosen->size());
+    }
+}
+
 } // namespace
 
-std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSettings& settings)
+BitString encodeSegment(const SegmentInput& in, Method method, const EncoderSettings& settings)
 {
-    const MethodParams mp = paramsFor(method);
-    std::vector<Token> tokens;
+    const MethodParams mp = methodParams(method);
+    BitWriter bits(in.length + in.length / 16 + 64); // room enough: no copies as it grows
+    BlockWriter blocks(mp, bits);
+    auto result = [&bits] {
+        BitString s;
+        s.bits = bits.bitCount();
+        s.bytes = bits.take();
+        return s;
+    };
+    const std::size_t end = in.before + in.length;
     const int effort = std::clamp(settings.effort, 1, 4);
     if (effort < 4) {
         static constexpr int kChains[] = {0, 8, 32, 128};
-        tokens = lazyParse(input, mp.windowBits, kChains[effort]);
-    } else {
-        // A first cost-driven parse of each chunk is priced by a greedy parse over the chunk's
-        // matches; the blocks that parse falls into then price a second parse, block by block,
-        // so that each stretch is parsed for the codes it will be written with. Both parses of a
-        // chunk share one walk of the match finder. Input that looks random (byte entropy near
-        // 8 bits) gets a quick lazy parse first and is written from that when it barely shrinks.
-        Prices global;
-        const bool dense = byteEntropy(input) >= kDenseEntropy;
-        if (dense) {
-            tokens = lazyParse(input, mp.windowBits, 8);
-            if (estimatedBytes(tokens, mp) >= input.size() - input.size() / 50)
-                return writeTokens(tokens, mp); // random or packed data: it will be stored anyway
-            global = pricesFrom(tokens.data(), tokens.data() + tokens.size(), mp.distanceSymbols);
-            tokens.clear();
-        }
-        TreeMatchFinder mf(input, mp.windowBits, kTreeDepth);
-        ChunkMatches cm;
-        std::vector<std::int32_t> cost;
-        std::vector<std::uint32_t> step;
-        std::vector<Token> first;
-        for (std::size_t start = 0; start < input.size(); start += kChunk) {
-            const std::size_t len = std::min(kChunk, input.size() - start);
-            findChunkMatches(mf, start, len, cm);
-            if (!dense)
-                global = greedyPrices(input.data() + start, len, cm, mp.distanceSymbols, first);
-            first.clear();
-            parseChunk(input.data() + start, len, cm, {{len, global}}, cost, step, first);
-            // One re-pricing pass; more gain under 0.1 % for a fifth more time each.
-            std::vector<Segment> segments;
-            std::size_t pos = 0, from = 0;
-            for (const std::size_t end : splitBlocks(first, mp)) {
-                for (std::size_t t = from; t < end; ++t)
-                    pos += first[t].code < 256 ? 1 : first[t].code - 256 + kMinMatch;
-                segments.push_back({pos, pricesFrom(first.data() + from, first.data() + end, mp.distanceSymbols)});
-                from = end;
-            }
-            parseChunk(input.data() + start, len, cm, segments, cost, step, tokens);
-        }
+        lazyParse(in.data, in.before, end, mp.windowBits, kChains[effort],
+                  [&](const Token* t, std::size_t n) { blocks.add(t, n); });
+        blocks.finish();
+        return result();
     }
-    return writeTokens(tokens, mp);
+    // Input that looks random (byte entropy near 8 bits) gets a quick lazy parse first, written
+    // as it goes; that is the result when it barely shrinks (the member will most likely be
+    // stored), else its statistics price the cost-driven parse.
+    if (byteEntropy(in.data.subspan(in.before, in.length)) >= kDenseEntropy) {
+        BlockStats all;
+        lazyParse(in.data, in.before, end, mp.windowBits, 8, [&](const Token* t, std::size_t n) {
+            all.add(t, n);
+            blocks.add(t, n);
+        });
+        blocks.finish();
+        if (blockBits(all, mp) / 8 >= in.length - in.length / 50)
+            return result();
+        bits.take();
+        const Prices prices = pricesFrom(all, mp.distanceSymbols);
+        optimalParse(in, mp, &prices, blocks);
+    } else {
+        optimalParse(in, mp, nullptr, blocks);
+    }
+    blocks.finish();
+    return result();
 }
 
-Method methodForSize(std::size_t size)
+std::vector<std::uint8_t> BitJoiner::tail() const
 {
-    if (size <= (std::size_t{1} << 13))
+    if (bits_ % 8 == 0)
+        return {};
+    return {partial_};
+}
+
+std::vector<std::uint8_t> encodeLh(Bytes input, Method method, const EncoderSettings& settings)
+{
+    std::vector<std::uint8_t> out;
+    BitJoiner joiner;
+    for (std::size_t at = 0; at < input.size() || at == 0; at += kSegment) {
+        SegmentInput in;
+        const std::size_t from = at - std::min(at, kSegmentBefore);
+        const std::size_t length = std::min(kSegment, input.size() - at);
+        in.data = input.subspan(from, std::min(input.size(), at + length + kSegmentAfter) - from);
+        in.before = at - from;
+        in.length = length;
+        in.memberSize = input.size();
+        joiner.append(encodeSegment(in, method, settings),
+                      [&out](const std::uint8_t* d, std::size_t n) { out.insert(out.end(), d, d + n); });
+    }
+    const auto tail = joiner.tail();
+    out.insert(out.end(), tail.begin(), tail.end());
+    return out;
+}
+
+Method methodForSize(std::uint64_t size)
+{
+    if (size <= (std::uint64_t{1} << 13))
         return Method::Lh5;
-    if (size <= (std::size_t{1} << 15))
+    if (size <= (std::uint64_t{1} << 15))
         return Method::Lh6;
     return Method::Lh7;
 }

@@ -55,7 +55,7 @@ bool exists(int dir, const std::string& name)
 
 // Decodes member into folder dir under name, through a temporary file.
 int writeMember(const ArchiveSource& archive, const Member& m, int dir, const std::string& name, bool overwrite,
-                std::string& message)
+                ProgressCounter& counter, std::string& message)
 {
     if (!overwrite && exists(dir, name))
         return 0;
@@ -72,10 +72,15 @@ int writeMember(const ArchiveSource& archive, const Member& m, int dir, const st
         return UNLHA_E_WRITE;
     }
     const int fd = out.get();
-    const DecodeResult r =
-        extractData(archive, m, [fd](const std::uint8_t* d, std::size_t n) { return writeAll(fd, d, n); });
+    const DecodeResult r = extractData(archive, m, [fd, &counter](const std::uint8_t* d, std::size_t n) {
+        return writeAll(fd, d, n) && counter.add(n);
+    });
     if (!r.ok) {
         unlinkat(dir, tmp.c_str(), 0);
+        if (counter.cancelled()) {
+            message = kCancelled;
+            return UNLHA_E_CANCELLED;
+        }
         message = joinPath(m.path) + ": " + r.error;
         return r.error == "write failed" ? UNLHA_E_WRITE : r.error == kReadFailed ? UNLHA_E_OPEN : UNLHA_E_BROKEN;
     }
@@ -160,7 +165,8 @@ int checkTarget(const std::string& target, const std::vector<Job>& jobs, const E
 
 } // namespace
 
-int extractArchive(const std::string& archivePath, const ExtractOptions& options, std::string& message)
+int extractArchive(const std::string& archivePath, const ExtractOptions& options, std::string& message,
+                   const Progress& progress)
 {
     ArchiveFile file;
     if (!file.open(archivePath)) {
@@ -210,6 +216,14 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
         message = "cannot open the folder " + options.target;
         return UNLHA_E_WRITE;
     }
+    std::uint64_t total = 0;
+    for (const Job& job : jobs)
+        total += job.member->isFolder() ? 0 : job.member->originalSize;
+    ProgressCounter counter(progress, total);
+    if (!counter.add(0)) {
+        message = kCancelled;
+        return UNLHA_E_CANCELLED;
+    }
     for (const Job& job : jobs) {
         const Member& m = *job.member;
         const std::size_t folderDepth = options.keepPaths ? m.path.size() - (m.isFolder() ? 0 : 1) : 0;
@@ -224,7 +238,7 @@ int extractArchive(const std::string& archivePath, const ExtractOptions& options
         }
         if (m.isFolder())
             continue; // data a folder member carries (extended attributes) is not written
-        const int rc = writeMember(file, m, dir.get(), job.name, options.overwrite, message);
+        const int rc = writeMember(file, m, dir.get(), job.name, options.overwrite, counter, message);
         if (rc != 0)
             return rc;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Progress.h"
+
 #include <string>
 #include <vector>
 
@@ -24,7 +26,10 @@ struct ExtractOptions {
 // (OS/2 extended attributes) is checked by the archive check but never written.
 // With keepPaths false and a pattern without wildcards, the file is written under the name the
 // pattern gives, so that a caller asking for "BackUp.ini" finds it under that name whatever
-// letter case the archive used. Returns 0 or one of the UNLHA_E_* codes; message explains.
-int extractArchive(const std::string& archivePath, const ExtractOptions& options, std::string& message);
+// letter case the archive used. progress counts the bytes of the files written; when it
+// cancels, the file being written is removed and the files before it stay. Returns 0 or one of
+// the UNLHA_E_* codes; message explains.
+int extractArchive(const std::string& archivePath, const ExtractOptions& options, std::string& message,
+                   const Progress& progress = {});
 
 } // namespace unlha

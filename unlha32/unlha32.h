@@ -2,7 +2,14 @@
  *
  * Strings (commands, paths, patterns) are UTF-8. Member names are stored in archives as code
  * page 932 bytes and handed out as UTF-8. The owner window is an opaque handle that the
- * library never uses. All entries may be called from any thread. */
+ * library never uses.
+ *
+ * Threads: every entry may be called from any thread, and calls on different threads may run
+ * at the same time; the library keeps no state between calls but the count behind
+ * UnlhaGetRunning and each thread's own progress function. Two calls must not write the same
+ * archive or extract into the same folder at once, and a handle from UnlhaOpenArchive must not
+ * be closed while another thread searches it. Unlha() packs on worker threads of its own and
+ * returns only when they have ended. */
 #ifndef UNLHA32_H
 #define UNLHA32_H
 
@@ -24,6 +31,7 @@ extern "C" {
 #define UNLHA_E_WRITE 0x8005   /* a file or folder could not be written */
 #define UNLHA_E_NOMATCH 0x8006 /* no member matches the names given */
 #define UNLHA_E_SOURCE 0x8007  /* a file to add is missing, unreadable or has no CP932 name */
+#define UNLHA_E_CANCELLED 0x8008 /* the progress function asked to stop (UnlhaSetProgress) */
 
 /* What UnlhaFindFirst reports about a member. */
 typedef struct UnlhaMemberInfo {
@@ -82,6 +90,18 @@ UNLHA32_API int UnlhaFindFirst(void* archive, const char* pattern, UnlhaMemberIn
 
 /* Closes a handle from UnlhaOpenArchive. 0, or -1 for a null handle. */
 UNLHA32_API int UnlhaCloseArchive(void* archive);
+
+/* Not one of the seven entries above: Kennel's own, to show progress and to cancel.
+ * Sets, for the calling thread only, a function that the following Unlha() and
+ * UnlhaCheckArchive() calls of this thread call on this thread, with the bytes done and the
+ * bytes in all: the files' bytes read for "a", the members' bytes written for "e" and "x",
+ * the members' bytes decoded for UnlhaCheckArchive with a mode other than 0. It is called
+ * once with done 0 when the total is known, then after every 2 MiB or less. A non-zero return
+ * cancels: Unlha() then returns UNLHA_E_CANCELLED without leaving a new archive or a partly
+ * written file behind (files already extracted stay), and UnlhaCheckArchive() returns 0. A
+ * null fn removes it. */
+typedef int (*UnlhaProgressFn)(void* context, unsigned long long done, unsigned long long total);
+UNLHA32_API void UnlhaSetProgress(UnlhaProgressFn fn, void* context);
 
 #ifdef __cplusplus
 }

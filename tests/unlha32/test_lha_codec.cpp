@@ -85,6 +85,8 @@ private slots:
         // Split updates give the same result as one pass.
         const std::uint16_t a = crc16Update(0, reinterpret_cast<const std::uint8_t*>(s.data()), 5);
         QCOMPARE(crc16Update(a, reinterpret_cast<const std::uint8_t*>(s.data()) + 5, 4), std::uint16_t(0xBB3D));
+        // Joined from the CRCs of the pieces, as the writer joins a member's segments.
+        QCOMPARE(crc16Combine(a, crc16(reinterpret_cast<const std::uint8_t*>(s.data()) + 5, 4), 4), std::uint16_t(0xBB3D));
     }
 
     void codeLengths_areLimitedAndComplete()
@@ -157,8 +159,8 @@ private slots:
 
     void add_writesTheSameArchiveWithOneOrFourThreads()
     {
-        // A large member first and many small ones after it: the workers run ahead of the
-        // writer, which must still write every member in order.
+        // Large members split into segments (one that will be stored whole), then many small
+        // ones: the workers run ahead of the writer, which must still write every piece in order.
         QTemporaryDir tmp;
         QVERIFY(tmp.isValid());
         const QString src = tmp.filePath("src");
@@ -167,7 +169,9 @@ private slots:
             QFile f(path);
             return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
         };
-        QVERIFY(put(src + "/big.txt", sample("text", 700000)));
+        const int big = int(2 * kSegment + 1000);
+        QVERIFY(put(src + "/big.txt", sample("text", big)));
+        QVERIFY(put(src + "/big.bin", sample("random", big)));
         for (int i = 0; i < 30; ++i)
             QVERIFY(put(src + QStringLiteral("/sub/f%1.txt").arg(i, 2, 10, QChar('0')),
                         sample(i % 3 ? "text" : "random", 500 + 700 * i) + QByteArray::number(i)));
@@ -175,7 +179,7 @@ private slots:
         for (int k = 0; k < 2; ++k) {
             AddOptions o;
             o.archive = tmp.filePath(QStringLiteral("t%1.lzh").arg(k)).toStdString();
-            o.sources.push_back({(src + "/").toStdString(), {"big.txt", "sub"}});
+            o.sources.push_back({(src + "/").toStdString(), {"big.txt", "big.bin", "sub"}});
             o.threads = k == 0 ? 1 : 4;
             std::string message;
             QCOMPARE(addToArchive(o, message), 0);
@@ -188,11 +192,12 @@ private slots:
         std::string error;
         QVERIFY2(checkArchive(MemorySource(Bytes(archives[1])), true, &error), error.c_str());
         const Listing listing = listMembers(MemorySource(Bytes(archives[1])));
-        QCOMPARE(listing.members.size(), std::size_t{32});
-        QCOMPARE(joinPath(listing.members[0].path), std::string("big.txt"));
-        QCOMPARE(joinPath(listing.members[1].path), std::string("sub"));
+        QCOMPARE(listing.members.size(), std::size_t{33});
+        QCOMPARE(listing.members[0].method, Method::Lh7);
+        QCOMPARE(listing.members[1].method, Method::Stored);
+        QCOMPARE(joinPath(listing.members[2].path), std::string("sub"));
         for (int i = 0; i < 30; ++i) {
-            const Member& m = listing.members[std::size_t(i) + 2];
+            const Member& m = listing.members[std::size_t(i) + 3];
             QCOMPARE(QString::fromStdString(joinPath(m.path)), QStringLiteral("sub/f%1.txt").arg(i, 2, 10, QChar('0')));
             QCOMPARE(std::size_t(m.originalSize), std::size_t(500 + 700 * i + QByteArray::number(i).size()));
         }

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dlfcn.h>
+
 using namespace lhatest;
 
 namespace {
@@ -103,6 +105,51 @@ private slots:
 
     // An information file stored in upper case, or none, through extract-one: test_backup
     // (archiveSource), where the backup check reads it.
+
+    // Kennel's progress entry: on the calling thread the bytes done grow to the total for the
+    // add, the check and the extraction; a cancel leaves no archive and no partly written file.
+    void progress_reachesTheTotalAndCancels()
+    {
+        using Fn = int (*)(void*, unsigned long long, unsigned long long);
+        const auto setProgress = reinterpret_cast<void (*)(Fn, void*)>(
+            dlsym(dlopen(qPrintable(binDir() + "/libunlha32.so"), RTLD_NOW | RTLD_NOLOAD), "UnlhaSetProgress"));
+        QVERIFY(setProgress);
+        struct Seen {
+            QList<quint64> done;
+            quint64 total = 0;
+            int cancelAt = 0;
+        } seen;
+        setProgress(
+            [](void* c, unsigned long long done, unsigned long long total) {
+                auto* s = static_cast<Seen*>(c);
+                s->done.append(done), s->total = total;
+                return s->done.size() == s->cancelAt ? 1 : 0;
+            },
+            &seen);
+        const QString target = tmp_.filePath("restored/");
+        const auto add = [&] { return lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)); };
+        const auto extract = [&] { return lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)); };
+        const std::function<bool()> steps[] = {add, [&] { return lib_->checkArchive(archive_); }, extract};
+        for (const auto& step : steps) {
+            seen.done.clear();
+            QVERIFY(step());
+            QVERIFY(seen.done.size() >= 2 && seen.done.first() == 0);
+            QVERIFY(std::is_sorted(seen.done.begin(), seen.done.end()));
+            QCOMPARE(seen.done.last(), seen.total);
+        }
+        // Cancelled at the second call: nothing half written stays.
+        seen.cancelAt = 2;
+        clearFolder(target);
+        seen.done.clear();
+        QVERIFY(!extract());
+        QCOMPARE(lib_->lastOutput(), QStringLiteral("cancelled"));
+        QVERIFY(snapshot(target).keys().filter(".unlha-").isEmpty());
+        QFile::remove(archive_);
+        seen.done.clear();
+        QVERIFY(!add());
+        QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());
+        setProgress(nullptr, nullptr);
+    }
 
     void refusedCommands_data()
     {
