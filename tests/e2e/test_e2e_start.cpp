@@ -37,9 +37,9 @@ private slots:
 
     // No pet in the host. The new pet dialog cancelled leaves no Kennel.ini: the next start is
     // a first run again. There a new pet is registered and the host started at once, Kennel
-    // hides; the host receives a mail and is closed, Kennel ends without storing; the next
-    // start stores the host's data, the new mail included, into the pet's folder, and Ctrl+P
-    // starts the host again.
+    // hides; the host writes its settings and is closed, Kennel ends without storing; the next
+    // start stores the host's data into the pet's folder. (Ctrl+P and the end with the host
+    // are the Wine journey's.)
     void firstRun_noPet_hostRunsAndNextStartStores()
     {
         hostfolder::makeHost(s.path(QStringLiteral("nopet")), QStringLiteral("tama"), false);
@@ -60,23 +60,17 @@ private slots:
         QVERIFY(s.waitWindow(kHost));
         QVERIFY(s.waitNoWindow(kMain)); // hidden while the host runs
         QCOMPARE(s.ini(host), s.ini(s.table({{"タマ", "花子"}})));
-        QCOMPARE(s.receiveMail(host), QDate::currentDate());
+        QTRY_VERIFY(hostfolder::exists(host + QLatin1Char('/') + items::kSettings));
         QVERIFY(s.closeWindow(kHost));
         QCOMPARE(s.waitEnd(kennel), 0);
         QVERIFY(!hostfolder::exists(pet + QLatin1Char('/') + items::kInbox)); // nothing stored when the host ends
 
         QProcess& again = s.startKennel(host);
         QVERIFY(s.waitIdle());
-        QVERIFY(s.waitNoWindow(kHost, 0));                                      // idle, not launching anything
-        QCOMPARE(s.itemData(pet), s.itemData(host));                            // the new mail included
+        QVERIFY(s.waitNoWindow(kHost, 0)); // idle, not launching anything
+        QCOMPARE(s.itemData(pet), s.itemData(host));
         QVERIFY(hostfolder::exists(pet + QLatin1Char('/') + items::kSettings)); // made by the host
-
-        // The launch command of the main window starts the host for the stored pet.
-        QVERIFY(s.keys(kMain, "Ctrl+p"));
-        QVERIFY(s.waitWindow(kHost));
-        QVERIFY(s.waitNoWindow(kMain));
-        QVERIFY(s.closeWindow(kHost));
-        QCOMPARE(s.waitEnd(again), 0);
+        QCOMPARE(s.quit(again), 0);
     }
 
     // Mailboxes 1 and 2 hold data, 2 was used last and is in the host's places; mailbox 3 has
