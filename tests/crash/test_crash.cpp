@@ -302,7 +302,8 @@ class CrashTest : public QObject {
 
     void verdict(const Operation& op, const char* what, const Tally& t, qsizetype points)
     {
-        const QString line = QStringLiteral("%1 %2: %3 of %4 tried, %5 failed, %6 start-ups killed")
+        const QString line = QStringLiteral("%1 %2: %3 runs (the whole operation makes %4 changes), %5 failed, "
+                                            "%6 start-ups killed")
                                  .arg(QLatin1String(op.name), QLatin1String(what))
                                  .arg(t.tried)
                                  .arg(points)
