@@ -104,9 +104,11 @@ namespace {
 
 // The kinds of data a pet holds, with the flag that shares each (nullptr: never shared).
 const std::pair<QString, bool PetTable::*> kKinds[] = {
-    {kToys, &PetTable::Toys},          {kSnacks, &PetTable::Oyatsu},         {kInbox, &PetTable::Mails},
-    {kOutbox, &PetTable::Mails},       {kAttachments, &PetTable::Mails},     {kTreasures, &PetTable::Treasures},
-    {kFriends, &PetTable::Friends},    {kSettings, nullptr},                 {kSettingsBackup, nullptr},
+    {kToys, &PetTable::Toys},         {kSnacks, &PetTable::Oyatsu},
+    {kInbox, &PetTable::Mails},       {kOutbox, &PetTable::Mails},
+    {kAttachments, &PetTable::Mails}, {kTreasures, &PetTable::Treasures},
+    {kFriends, &PetTable::Friends},   {kSettings, nullptr},
+    {kSettingsBackup, nullptr},
 };
 
 QStringList kinds(const PetTable& flags, bool shared)

@@ -371,39 +371,3 @@ bool E2eSession::closeWindow(const QString& title)
     XSync(d_, False);
     return true;
 }
-
-// ---- the host ---------------------------------------------------------------------------
-
-QDate E2eSession::receiveMail(const QString& host)
-{
-    const auto count = [&] {
-        return QDir(host + QStringLiteral("/受信フォルダ")).entryList({"mail_*"}, QDir::Files).size();
-    };
-    const qsizetype before = count();
-    for (int i = 0; i < 5 && count() == before; ++i) {
-        // Alt+F, then M once the menu is open (Wine opens it in its own time).
-        if (!keys(kHost, QStringLiteral("Alt+f")))
-            return {};
-        QTest::qWait(300);
-        if (keys(kHost, QStringLiteral("m")))
-            until([&] { return count() > before; }, 5000);
-    }
-    return newMail(host, QStringLiteral("mail_"), before);
-}
-
-QDate E2eSession::newMail(const QString& host, const QString& stem, qsizetype before, int ms)
-{
-    const QString inbox = host + QStringLiteral("/受信フォルダ/");
-    QDate date;
-    (void)QTest::qWaitFor(
-        [&] {
-            const QStringList mails = QDir(inbox).entryList({stem + '*'}, QDir::Files, QDir::Time);
-            const QString text =
-                mails.size() > before ? QString::fromUtf8(hostfolder::read(inbox + mails.first())) : "";
-            static const QRegularExpression dated(QStringLiteral("日付: (\\S+)"));
-            date = QDate::fromString(dated.match(text).captured(1), QStringLiteral("yyyy/MM/dd"));
-            return date.isValid();
-        },
-        ms);
-    return date;
-}

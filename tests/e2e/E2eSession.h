@@ -3,7 +3,6 @@
 #include "app/Registry.h"
 #include "tests/support/HostFolder.h"
 
-#include <QDate>
 #include <QDeadlineTimer>
 #include <QMap>
 #include <QProcess>
@@ -93,14 +92,6 @@ public:
     {
         return until([&] { return bells_ > 0; }, ms);
     }
-
-    // ---- the host -----------------------------------------------------------------------
-    // Alt+F, M on the host's window until a mail arrives (a window that has only just mapped
-    // may miss keys on a busy machine): the date the host wrote into it.
-    QDate receiveMail(const QString& host);
-    // The date in the newest mail named stem* in the host's inbox, once more than `before`
-    // are there and the host has written it; invalid on timeout.
-    static QDate newMail(const QString& host, const QString& stem, qsizetype before, int ms = 60000);
 
 private:
     unsigned long topmost(const QString& title, bool dialogOnly = false);
