@@ -47,6 +47,7 @@ int main(int argc, char* argv[])
     QtExitPort exitPort;
     QtFolderPicker picker;
     QtCopyProgress copyProgress;
+    QtKeepAlive keepAlive;
     UnlhaLibrary unlha(programFolder);
 
     Context ctx;
@@ -56,6 +57,7 @@ int main(int argc, char* argv[])
     ctx.folderPicker = &picker;
     ctx.copyProgress = &copyProgress;
     ctx.unlha = &unlha;
+    ctx.keepAlive = &keepAlive;
 #ifdef KENNEL_HAVE_X11_PORT
     X11WindowPort windows;
     ctx.windows = &windows;

@@ -32,6 +32,7 @@ struct Context {
     WindowPort* windows = nullptr;             // may stay null: no display
     StartupDialogs* dialogs = nullptr;
     UnlhaLibrary* unlha = nullptr;             // may stay null: library not installed
+    KeepAlivePort* keepAlive = nullptr;        // may stay null: archive work then blocks the window
 
     // Message helpers: caption "Kennel 2001", the icon and buttons the name says.
     void critical(const QString& text) const;

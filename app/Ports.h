@@ -89,3 +89,12 @@ public:
     virtual void showConvertForm() = 0;
     virtual void launchHost() = 0;
 };
+
+// Keeps the windows alive while work runs on another thread: for about ms milliseconds the
+// windows repaint and timers run, while the user's input (clicks, keys, close requests) waits
+// until the work has ended, so no command can start in between.
+class KeepAlivePort {
+public:
+    virtual ~KeepAlivePort() = default;
+    virtual void keepAlive(int ms) = 0;
+};

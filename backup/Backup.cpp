@@ -139,7 +139,10 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
 
     if (!archive::WaitUnlhaIdle(ctx))
         return false;
-    if (!archive::RunUnlha(ctx, archive::addCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments))) {
+    // The gauge follows the bytes packed, from 0.
+    ProgressReset(ctx);
+    if (!archive::RunUnlha(ctx, archive::addCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments),
+                           true)) {
         if (replacing)
             fileops::deleteFile(building);
         ctx.critical(kMsgLhaFailed);

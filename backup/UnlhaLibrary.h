@@ -2,9 +2,20 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
+class KeepAlivePort;
 struct Context;
+
+// How a call waits for the library. With a port, the library runs on a worker thread while
+// the calling thread keeps its windows alive through the port until the call has ended, and
+// progress is told there the bytes done and in all (a library without the progress entry
+// tells nothing). Without a port the call runs on the calling thread.
+struct UnlhaWait {
+    KeepAlivePort* keepAlive = nullptr;
+    std::function<void(qint64 done, qint64 total)> progress;
+};
 
 // The LHA archiver library, loaded at run time from the program folder ("libunlha32.so").
 // A missing file, a file that does not load, or a missing entry behaves as not installed:
@@ -20,6 +31,8 @@ public:
         void* (*openArchive)(void* owner, const char* path, unsigned long mode) = nullptr;
         int (*findFirst)(void* archive, const char* pattern, void* info) = nullptr;
         int (*closeArchive)(void* archive) = nullptr;
+        // Optional, not one of the seven: UnlhaSetProgress.
+        void (*setProgress)(int (*fn)(void*, unsigned long long, unsigned long long), void* context) = nullptr;
     };
 
     // Loads programFolder/libunlha32.so (RTLD_NOW | RTLD_LOCAL); never fails, see isLoaded().
@@ -39,14 +52,14 @@ public:
     bool isBusy() const;
     // Unlha(owner, command): true exactly when it returns 0. The library's one-line report is
     // kept for lastOutput().
-    bool RunUnlha(const QString& command, void* owner = nullptr);
+    bool RunUnlha(const QString& command, void* owner = nullptr, const UnlhaWait& wait = {});
     QString lastOutput() const;
     // UnlhaCheckArchive(path, 1) != 0: the archive's headers and data are sound.
-    bool checkArchive(const QString& path) const;
+    bool checkArchive(const QString& path, const UnlhaWait& wait = {}) const;
     // Opens the archive (mode 4194306), looks for member (letter case ignored), closes it.
     // False when the archive cannot be opened or has no such member.
-    bool hasMember(const QString& archive, const QString& member = QStringLiteral("Backup.ini"),
-                   void* owner = nullptr) const;
+    bool hasMember(const QString& archive, const QString& member = QStringLiteral("Backup.ini"), void* owner = nullptr,
+                   const UnlhaWait& wait = {}) const;
 
 private:
     struct Impl;

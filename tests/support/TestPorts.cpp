@@ -29,4 +29,5 @@ TestContext::TestContext(const QString& programFolder)
     ctx.messages = &messages;
     ctx.exit = &exit;
     ctx.view = &view;
+    ctx.keepAlive = &keepAlive;
 }

@@ -5,7 +5,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <chrono>
 #include <deque>
+#include <thread>
 
 // Records every message box and answers questions from a script (default: Yes / OK).
 class ScriptedMessages : public MessagePort {
@@ -45,7 +47,11 @@ public:
     RecordingView() { selector << texts::kNewPetEntry; }
     void BusyOn() override { ++busyOnCount; }
     void BusyOff() override { ++busyOffCount; }
-    void setGaugePosition(int pos) override { gauge = pos; }
+    void setGaugePosition(int pos) override
+    {
+        gauge = pos;
+        gaugeTrail << pos;
+    }
     void delayGauge(int) override {}
     void selectorInsert(int position, const QString& name) override { selector.insert(position, name); }
     void selectorRemove(int position) override { selector.removeAt(position); }
@@ -62,6 +68,18 @@ public:
     int busyOnCount = 0;
     int busyOffCount = 0;
     int gauge = 0;
+    QList<int> gaugeTrail; // every position set, in order
+};
+
+// Counts the waits for work on another thread; each lasts a millisecond.
+class CountingKeepAlive : public KeepAlivePort {
+public:
+    void keepAlive(int) override
+    {
+        ++waits;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int waits = 0;
 };
 
 // A Context wired to the test ports above, on a given program folder.
@@ -71,4 +89,5 @@ struct TestContext {
     ScriptedMessages messages;
     ThrowingExit exit;
     RecordingView view;
+    CountingKeepAlive keepAlive;
 };
