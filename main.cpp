@@ -45,6 +45,7 @@ int main(int argc, char* argv[])
     QtExitPort exitPort;
     QtFolderPicker picker;
     QtCopyProgress copyProgress;
+    QtKeepAlive keepAlive;
     X11WindowPort windows;
     HostClock clock;
     ProcessRunner process;
@@ -58,6 +59,7 @@ int main(int argc, char* argv[])
     ctx.process = process;
 
     UnlhaLibrary unlha(programFolder);
+    unlha.setKeepAlive(&keepAlive);
     Session session(ctx, HostLayout(programFolder));
     MainForm mainForm(session, unlha, acquireInstanceLock(programFolder));
     // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.

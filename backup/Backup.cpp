@@ -48,7 +48,8 @@ bool BackupToFolder(Session& session, int index, const QString& destination, Ste
 {
     if (!petFolderReady(session, index))
         return false;
-    MessagePort& messages = *session.context().messages;
+    Context& ctx = session.context();
+    MessagePort& messages = *ctx.messages;
     Shell& shell = session.shell();
     WriteBackupInfo(session, index, today);
     const QString s = session.layout().PetFolder(index);
@@ -104,7 +105,8 @@ bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const Q
 {
     if (!petFolderReady(session, index))
         return false;
-    MessagePort& messages = *session.context().messages;
+    Context& ctx = session.context();
+    MessagePort& messages = *ctx.messages;
     const QString name = session.table().Pet[index];
     const QString target = destination + QLatin1Char('/') + backupBaseName(name, today)
                            + QStringLiteral(".lzh");
@@ -139,7 +141,17 @@ bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const Q
 
     if (!WaitUnlhaIdle(messages, library))
         return false;
-    if (!library.RunUnlha(unlhaAddCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments))) {
+    // The gauge follows the bytes packed, from 0.
+    ProgressReset(ctx);
+    const auto gauge = [&ctx](qint64 done, qint64 total) {
+        const int pos = static_cast<int>(100 * (static_cast<double>(done) / static_cast<double>(total)));
+        if (pos > ctx.gaugePos && pos <= 100) {
+            ctx.gaugePos = pos;
+            ctx.view->setGaugePosition(pos);
+        }
+    };
+    if (!library.RunUnlha(unlhaAddCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments), nullptr,
+                          UnlhaWait{nullptr, gauge})) {
         if (replacing)
             fileops::deleteFile(building);
         messages.critical(kMsgLhaFailed);

@@ -1,11 +1,17 @@
 #include "backup/UnlhaLibrary.h"
 
 #include "ports/Messages.h"
+#include "ports/Ports.h"
 #include "storage/HostLayout.h"
 #include "unlha32/unlha32.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+#include <system_error>
+#include <thread>
 
 #include <dlfcn.h>
 
@@ -31,6 +37,25 @@ bool complete(const UnlhaLibrary::Entries& e)
     return e.getVersion && e.getRunning && e.run && e.checkArchive && e.openArchive && e.findFirst && e.closeArchive;
 }
 
+// How long the waiting thread handles events between looks at the worker: the latest the
+// gauge and the end of a call are noticed.
+constexpr int kLookMs = 10;
+
+// What a worker tells the thread that waits for it.
+struct WorkerState {
+    std::atomic<unsigned long long> done{0};
+    std::atomic<unsigned long long> total{0};
+    std::atomic<bool> finished{false};
+};
+
+int noteProgress(void* context, unsigned long long done, unsigned long long total)
+{
+    auto* state = static_cast<WorkerState*>(context);
+    state->total.store(total, std::memory_order_relaxed);
+    state->done.store(done, std::memory_order_relaxed);
+    return 0; // Kennel never cancels
+}
+
 } // namespace
 
 struct UnlhaLibrary::Impl {
@@ -39,11 +64,50 @@ struct UnlhaLibrary::Impl {
     bool loaded = false;
     QString error;
     QString output;
+    KeepAlivePort* keepAlive = nullptr;
 
     ~Impl()
     {
         if (handle)
             dlclose(handle);
+    }
+
+    // Runs work as UnlhaWait says; see UnlhaLibrary.h.
+    template <typename Work> bool call(const UnlhaWait& wait, const Work& work)
+    {
+        KeepAlivePort* const port = wait.keepAlive ? wait.keepAlive : keepAlive;
+        if (!port)
+            return work();
+        WorkerState state;
+        bool result = false;
+        std::jthread worker;
+        try {
+            worker = std::jthread([&] {
+                if (entries.setProgress)
+                    entries.setProgress(&noteProgress, &state);
+                result = work();
+                if (entries.setProgress)
+                    entries.setProgress(nullptr, nullptr);
+                state.finished.store(true, std::memory_order_release);
+            });
+        } catch (const std::system_error&) {
+            return work(); // no thread to be had: the window waits, as it did before
+        }
+        unsigned long long told = 0;
+        const auto tell = [&] {
+            const unsigned long long total = state.total.load(std::memory_order_relaxed);
+            const unsigned long long done = std::min(state.done.load(std::memory_order_relaxed), total);
+            if (wait.progress && total > 0 && done != told) {
+                told = done;
+                wait.progress(static_cast<qint64>(done), static_cast<qint64>(total));
+            }
+        };
+        while (!state.finished.load(std::memory_order_acquire)) {
+            port->keepAlive(kLookMs);
+            tell();
+        }
+        tell();
+        return result;
     }
 
     template <typename F> bool resolve(F& slot, const char* name)
@@ -72,6 +136,8 @@ UnlhaLibrary::UnlhaLibrary(const QString& programFolder) : d(std::make_unique<Im
                 d->resolve(e.run, "Unlha") && d->resolve(e.checkArchive, "UnlhaCheckArchive") &&
                 d->resolve(e.openArchive, "UnlhaOpenArchive") && d->resolve(e.findFirst, "UnlhaFindFirst") &&
                 d->resolve(e.closeArchive, "UnlhaCloseArchive");
+    // An older library without the progress entry works the same, without progress.
+    e.setProgress = reinterpret_cast<decltype(e.setProgress)>(dlsym(d->handle, "UnlhaSetProgress"));
     if (!d->loaded) {
         dlclose(d->handle);
         d->handle = nullptr;
@@ -100,6 +166,11 @@ QString UnlhaLibrary::loadError() const
     return d->error;
 }
 
+void UnlhaLibrary::setKeepAlive(KeepAlivePort* port)
+{
+    d->keepAlive = port;
+}
+
 int UnlhaLibrary::version() const
 {
     return d->loaded ? d->entries.getVersion() : 0;
@@ -110,16 +181,17 @@ bool UnlhaLibrary::isBusy() const
     return d->loaded && d->entries.getRunning() == -1;
 }
 
-bool UnlhaLibrary::RunUnlha(const QString& command, void* owner)
+bool UnlhaLibrary::RunUnlha(const QString& command, void* owner, const UnlhaWait& wait)
 {
     d->output.clear();
     if (!d->loaded)
         return false;
     char output[1024] = {};
-    const int rc = d->entries.run(owner, command.toUtf8().constData(), output, sizeof output);
+    const QByteArray utf8 = command.toUtf8();
+    const bool ok = d->call(wait, [&] { return d->entries.run(owner, utf8.constData(), output, sizeof output) == 0; });
     output[sizeof output - 1] = '\0';
     d->output = QString::fromUtf8(output);
-    return rc == 0;
+    return ok;
 }
 
 QString UnlhaLibrary::lastOutput() const
@@ -127,22 +199,29 @@ QString UnlhaLibrary::lastOutput() const
     return d->output;
 }
 
-bool UnlhaLibrary::checkArchive(const QString& path) const
-{
-    return d->loaded && d->entries.checkArchive(path.toUtf8().constData(), kCheckMode) != 0;
-}
-
-bool UnlhaLibrary::hasMember(const QString& archive, const QString& member, void* owner) const
+bool UnlhaLibrary::checkArchive(const QString& path, const UnlhaWait& wait) const
 {
     if (!d->loaded)
         return false;
-    void* handle = d->entries.openArchive(owner, archive.toUtf8().constData(), kOpenMode);
-    if (!handle)
+    const QByteArray utf8 = path.toUtf8();
+    return d->call(wait, [&] { return d->entries.checkArchive(utf8.constData(), kCheckMode) != 0; });
+}
+
+bool UnlhaLibrary::hasMember(const QString& archive, const QString& member, void* owner, const UnlhaWait& wait) const
+{
+    if (!d->loaded)
         return false;
-    UnlhaMemberInfo info{};
-    const bool found = d->entries.findFirst(handle, member.toUtf8().constData(), &info) != -1;
-    d->entries.closeArchive(handle);
-    return found;
+    const QByteArray path = archive.toUtf8();
+    const QByteArray pattern = member.toUtf8();
+    return d->call(wait, [&] {
+        void* handle = d->entries.openArchive(owner, path.constData(), kOpenMode);
+        if (!handle)
+            return false;
+        UnlhaMemberInfo info{};
+        const bool found = d->entries.findFirst(handle, pattern.constData(), &info) != -1;
+        d->entries.closeArchive(handle);
+        return found;
+    });
 }
 
 bool WaitUnlhaIdle(MessagePort& messages, const UnlhaLibrary& library)

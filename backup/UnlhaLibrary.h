@@ -2,9 +2,21 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
+class KeepAlivePort;
 class MessagePort;
+
+// How a call waits for the library. With a port, the library runs on a worker thread while
+// the calling thread keeps its windows alive through the port until the call has ended, and
+// progress is told there the bytes done and in all (a library without the progress entry
+// tells nothing). Without a port, the library's own (setKeepAlive) is used; without either the
+// call runs on the calling thread.
+struct UnlhaWait {
+    KeepAlivePort* keepAlive = nullptr;
+    std::function<void(qint64 done, qint64 total)> progress;
+};
 
 // The LHA archiver library, loaded at run time from the program folder ("libunlha32.so").
 // A missing file, a file that does not load, or a missing entry behaves as not installed:
@@ -20,6 +32,8 @@ public:
         void* (*openArchive)(void* owner, const char* path, unsigned long mode) = nullptr;
         int (*findFirst)(void* archive, const char* pattern, void* info) = nullptr;
         int (*closeArchive)(void* archive) = nullptr;
+        // Optional, not one of the seven: UnlhaSetProgress.
+        void (*setProgress)(int (*fn)(void*, unsigned long long, unsigned long long), void* context) = nullptr;
     };
 
     // Loads programFolder/libunlha32.so (RTLD_NOW | RTLD_LOCAL); never fails, see isLoaded().
@@ -31,6 +45,9 @@ public:
     UnlhaLibrary& operator=(const UnlhaLibrary&) = delete;
 
     bool isLoaded() const;
+    // The port every call keeps the windows alive through unless it names its own (the
+    // program's windows; null: calls run on the calling thread).
+    void setKeepAlive(KeepAlivePort* port);
     // Why loading failed (file missing, dlopen message, missing entry); empty when loaded.
     QString loadError() const;
     // UnlhaGetVersion: version x 100, or 0 when not loaded.
@@ -39,14 +56,14 @@ public:
     bool isBusy() const;
     // Unlha(owner, command): true exactly when it returns 0. The library's one-line report is
     // kept for lastOutput().
-    bool RunUnlha(const QString& command, void* owner = nullptr);
+    bool RunUnlha(const QString& command, void* owner = nullptr, const UnlhaWait& wait = {});
     QString lastOutput() const;
     // UnlhaCheckArchive(path, 1) != 0: the archive's headers and data are sound.
-    bool checkArchive(const QString& path) const;
+    bool checkArchive(const QString& path, const UnlhaWait& wait = {}) const;
     // Opens the archive (mode 4194306), looks for member (letter case ignored), closes it.
     // False when the archive cannot be opened or has no such member.
-    bool hasMember(const QString& archive, const QString& member = QStringLiteral("Backup.ini"),
-                   void* owner = nullptr) const;
+    bool hasMember(const QString& archive, const QString& member = QStringLiteral("Backup.ini"), void* owner = nullptr,
+                   const UnlhaWait& wait = {}) const;
 
 private:
     struct Impl;

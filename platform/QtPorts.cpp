@@ -6,8 +6,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -98,6 +102,18 @@ void QtExitPort::endProgram(int code)
     std::cerr.flush();
     std::fflush(nullptr);
     std::_Exit(code);
+}
+
+void QtKeepAlive::keepAlive(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // A loop started while the application quits returns at once: the caller still waits.
+    if (const qint64 left = ms - clock.elapsed(); left > 0)
+        QThread::msleep(static_cast<unsigned long>(left));
 }
 
 QString QtFolderPicker::pickFolder(const QString& title)

@@ -26,6 +26,14 @@ public:
     [[noreturn]] void endProgram(int code) override;
 };
 
+// Keeps the windows alive through a nested event loop that leaves the user's input waiting
+// (QEventLoop::ExcludeUserInputEvents): they repaint and timers run; clicks, keys and close
+// requests are handled after the work, as when the window was blocked.
+class QtKeepAlive : public KeepAlivePort {
+public:
+    void keepAlive(int ms) override;
+};
+
 // Folder picker: Qt's folder chooser in Japanese (platform/JapaneseDialogs.h); cancel gives
 // the empty text.
 class QtFolderPicker : public FolderPickerPort {

@@ -99,3 +99,12 @@ public:
 
 // The host folder's single-instance lock (platform/InstanceLock.h), as start-up finds it.
 enum class InstanceLock { Held, HeldElsewhere, Failed };
+
+// Keeps the windows alive while work runs on another thread: for about ms milliseconds the
+// windows repaint and timers run, while the user's input (clicks, keys, close requests) waits
+// until the work has ended, so no command can start in between.
+class KeepAlivePort {
+public:
+    virtual ~KeepAlivePort() = default;
+    virtual void keepAlive(int ms) = 0;
+};

@@ -131,6 +131,23 @@ private slots:
         QCOMPARE(hostfolder::read(lzh()), "earlier backup");
     }
 
+    // The library packs on another thread while this one waits; the gauge follows the bytes.
+    void archive_gaugeFollowsBytes()
+    {
+        if (!loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        QByteArray big(6 << 20, Qt::Uninitialized);
+        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(big.data()), big.size() / 4);
+        hostfolder::write(petFolder(i), items::kTreasures + QStringLiteral("/big.pac"), big);
+        ctx().gaugePos = 100; // where an earlier operation left it
+        QVERIFY(BackupToArchive(session(), library(), i, outside(), kDay));
+        const QList<int>& trail = tc->view.gaugeTrail;
+        QVERIFY(tc->keepAlive.waits > 0);
+        QVERIFY(std::is_sorted(trail.begin(), trail.end()));
+        QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
+    }
+
     void archiveSource_data()
     {
         QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive; "|": a FIFO

@@ -2,7 +2,8 @@
 // makes. With "kill N" the process ends without any clean-up right before change N; with
 // "fail N" change N fails as on a full disk and the operation goes on. The operation
 // "restart" is Kennel's start-up (main window load and start-up check), which finishes or
-// undoes whatever an interrupted operation left behind.
+// undoes whatever an interrupted operation left behind, stores the host's data and upgrades
+// a version 1.0 folder.
 //
 //   kennel_crash_driver <op> <program folder> [kill|fail|none N] [backup source]
 //
@@ -105,8 +106,6 @@ struct Op {
 
 const Op kOps[] = {
     {"restart", [](TestContext& tc, const QString&) { startUp(tc); }},
-    {"store", [](TestContext& tc, const QString&) { startUp(tc); }},
-    {"upgrade", [](TestContext& tc, const QString&) { startUp(tc); }},
     {"switch",
      [](TestContext& tc, const QString&) {
          loaded(tc);

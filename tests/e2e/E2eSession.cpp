@@ -3,11 +3,12 @@
 #include "storage/HostLayout.h"
 #include "tests/support/HostFolder.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/support/XvfbServer.h" // after Qt's headers: Xlib's macros clash with Qt's names
@@ -19,21 +20,41 @@
 
 namespace {
 
-QString titleOf(Display* d, Window w)
+QByteArray property(Display* d, Window w, const char* name, Atom type)
 {
-    Atom type = 0;
+    Atom actual = 0;
     int format = 0;
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    QString title;
-    if (XGetWindowProperty(d, w, XInternAtom(d, "_NET_WM_NAME", False), 0, 1024, False,
-                           XInternAtom(d, "UTF8_STRING", False), &type, &format, &count, &after, &data) == Success &&
+    QByteArray out;
+    if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, type, &actual, &format, &count, &after,
+                           &data) == Success &&
         data) {
-        title = QString::fromUtf8(reinterpret_cast<const char*>(data), int(count));
+        out = QByteArray(reinterpret_cast<const char*>(data), qsizetype(count * (format == 32 ? sizeof(long) : 1)));
         XFree(data);
     }
-    return title;
+    return out;
+}
+
+// The mapped top-level windows, top first, with their titles.
+std::vector<std::pair<Window, QString>> mapped(Display* d)
+{
+    std::vector<std::pair<Window, QString>> out;
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
+        for (unsigned int i = count; i-- > 0;) { // children come bottom to top
+            XWindowAttributes a;
+            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+                out.emplace_back(children[i], QString::fromUtf8(property(d, children[i], "_NET_WM_NAME",
+                                                                         XInternAtom(d, "UTF8_STRING", False))));
+        }
+        XFree(children);
+    }
+    return out;
 }
 
 int ignoreErrors(Display*, XErrorEvent*)
@@ -68,34 +89,30 @@ bool E2eSession::start()
     XDisplayKeycodes(d_, &low, &high);
     int per = 0;
     KeySym* map = XGetKeyboardMapping(d_, KeyCode(low), high - low + 1, &per);
-    for (int code = high; code >= low; --code) {
-        bool empty = true;
-        for (int k = 0; k < per; ++k)
-            empty = empty && map[(code - low) * per + k] == NoSymbol;
-        if (empty)
+    for (int code = high; code >= low; --code)
+        if (std::all_of(map + (code - low) * per, map + (code - low + 1) * per, [](KeySym k) { return k == NoSymbol; }))
             spare_.push_back(unsigned(code));
-    }
     XFree(map);
 
-    for (const char* sub : {"home", "run", "tmp", "data", "config", "cache"})
-        QDir().mkpath(dir_.filePath(QLatin1String(sub)));
-    QFile::setPermissions(dir_.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("DISPLAY", server_->display());
     qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("QT_LOGGING_RULES", "kennel.messages.debug=true");
     qputenv("QT_ACCESSIBILITY", "0");
-    qputenv("HOME", QFile::encodeName(dir_.filePath("home")));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.filePath("run")));
-    qputenv("TMPDIR", QFile::encodeName(dir_.filePath("tmp")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath("data")));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("config")));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.filePath("cache")));
+    for (const auto& [variable, sub] : {std::pair("HOME", "home"), std::pair("XDG_RUNTIME_DIR", "run"),
+                                        std::pair("TMPDIR", "tmp"), std::pair("XDG_DATA_HOME", "data"),
+                                        std::pair("XDG_CONFIG_HOME", "config"), std::pair("XDG_CACHE_HOME", "cache")}) {
+        QDir().mkpath(dir_.filePath(QLatin1String(sub)));
+        qputenv(variable, QFile::encodeName(dir_.filePath(QLatin1String(sub))));
+    }
+    QFile::setPermissions(dir_.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Should a step fail, a host started by kennel ends by itself: the test fails, not hangs.
     qputenv("MEWMAIL_QUIT_AFTER_MS", "90000");
     return true;
 }
 
-QString E2eSession::newHost(const QString& name, const QString& tag)
+// ---- folders ----------------------------------------------------------------------------
+
+QString E2eSession::newHost(const QString& name, const QString& tag, const PetTable& table, const QStringList& petTags)
 {
     const QString host = path(name);
     QDir().mkpath(host);
@@ -107,7 +124,25 @@ QString E2eSession::newHost(const QString& name, const QString& tag)
         QFile::remove(host + QLatin1Char('/') + file);
         QFile::copy(bin + file, host + QLatin1Char('/') + file);
     }
+    if (table.count() > 0)
+        hostfolder::write(host, QStringLiteral("Kennel.ini"), ini(table));
+    for (int i = 0; i < petTags.size(); ++i) {
+        hostfolder::makeHost(pet(host, i), petTags[i]);
+        QFile::remove(pet(host, i) + QStringLiteral("/Mewmail20.exe"));
+    }
     return host;
+}
+
+PetTable E2eSession::table(const QList<std::pair<QString, QString>>& pets, int current)
+{
+    PetTable t;
+    for (const auto& [name, owner] : pets) {
+        ++t.MaxUser;
+        t.Pet[t.MaxUser] = name;
+        t.Master[t.MaxUser] = owner;
+    }
+    t.CurrentUser = current;
+    return t;
 }
 
 QMap<QString, QByteArray> E2eSession::itemData(const QString& folder)
@@ -123,89 +158,35 @@ QMap<QString, QByteArray> E2eSession::itemData(const QString& folder)
     return out;
 }
 
-RegistryContent E2eSession::registry(const QString& host)
-{
-    return parseRegistry(hostfolder::read(host + QStringLiteral("/Kennel.ini")));
-}
-
-template <class Condition> bool E2eSession::until(Condition done, int ms)
-{
-    QDeadlineTimer deadline(ms);
-    for (pump(); !done(); pump()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
-}
-
-// ---- processes and messages ---------------------------------------------------------------
-
-QProcess& E2eSession::startKennel(const QString& host, const QStringList& command)
-{
-    return startProgram(QStringList(command) << host + QStringLiteral("/kennel"));
-}
+// ---- programs and message boxes -----------------------------------------------------------
 
 QProcess& E2eSession::startProgram(const QStringList& command)
 {
     pump();
     bells_ = 0;
-    runs_.push_back({std::make_unique<QProcess>(), {}});
-    QProcess& p = *runs_.back().process;
+    QProcess& p = *runs_.emplace_back(std::make_unique<QProcess>());
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(command.first(), command.mid(1));
     return p;
 }
 
-void E2eSession::endAll()
+int E2eSession::waitEnd(QProcess& program, int ms)
 {
+    const bool ended = until([&] { return program.state() == QProcess::NotRunning; }, ms);
     pump();
-    if (QTest::currentTestFailed()) {
-        QStringList shown;
-        Window root = 0;
-        Window parent = 0;
-        Window* children = nullptr;
-        unsigned int count = 0;
-        Window focused = 0;
-        int revert = 0;
-        XGetInputFocus(d_, &focused, &revert);
-        if (XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count)) {
-            for (unsigned int i = count; i-- > 0;) {
-                XWindowAttributes a;
-                if (XGetWindowAttributes(d_, children[i], &a) && a.map_state == IsViewable)
-                    shown << titleOf(d_, children[i]) +
-                                 (children[i] == focused ? QStringLiteral(" (focus)") : QString());
-            }
-            XFree(children);
-        }
-        qWarning().noquote() << "windows, top first:" << shown.join(QStringLiteral(", ")) << "\noutput:\n"
-                             << QString::fromUtf8(said_);
-    }
-    for (Run& run : runs_)
-        if (run.process->state() != QProcess::NotRunning) {
-            run.process->kill();
-            run.process->waitForFinished();
-        }
-    runs_.clear();
-    said_.clear();
-    taken_ = int(messages_.size());
+    return ended ? program.exitCode() : -1;
 }
 
 void E2eSession::pump()
 {
-    for (Run& run : runs_) {
-        const QByteArray bytes = run.process->readAll();
-        said_ += bytes;
-        run.partial += bytes;
-        qsizetype end;
-        while ((end = run.partial.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(run.partial.left(end));
-            run.partial.remove(0, end + 1);
-            static const QString tag = QStringLiteral("kennel.messages: ");
-            if (line.startsWith(tag))
-                messages_ << line.mid(tag.size());
+    static const QByteArray tag = "kennel.messages: ";
+    for (const auto& program : runs_)
+        while (program->canReadLine()) {
+            const QByteArray line = program->readLine();
+            said_ += line;
+            if (line.startsWith(tag)) // a text's "\r\n" line break leaves its "\r"
+                messages_ << QString::fromUtf8(line.mid(tag.size()).chopped(1)).remove(QLatin1Char('\r'));
         }
-    }
     while (XPending(d_)) {
         XEvent e;
         XNextEvent(d_, &e);
@@ -214,94 +195,70 @@ void E2eSession::pump()
     }
 }
 
-QString E2eSession::nextMessage(int ms)
+bool E2eSession::reply(const QString& expected, const QString& chords)
 {
-    if (!until([&] { return messages_.size() > taken_; }, ms))
-        return {};
-    lastCaption_ = messages_[taken_].section(QStringLiteral(" | "), 0, 0);
-    return messages_[taken_++];
-}
-
-int E2eSession::waitEnd(QProcess& kennel, int ms)
-{
-    const bool ended = until([&] { return kennel.state() == QProcess::NotRunning; }, ms);
-    pump();
-    return ended ? kennel.exitCode() : -1;
-}
-
-bool E2eSession::answer(const QString& chords)
-{
+    const QString shown = until([&] { return messages_.size() > taken_; }, 20000) ? messages_[taken_++] : QString();
+    if (shown != expected) {
+        qWarning().noquote() << "message box:" << shown << "\nexpected:   " << expected;
+        return false;
+    }
     // The box is logged before it shows, and its caption may be the main window's. Keys that
     // follow go elsewhere only once it has gone.
+    const QString caption = shown.section(QStringLiteral(" | "), 0, 0);
     Window box = 0;
     const auto gone = [&] {
         XWindowAttributes a;
         return !XGetWindowAttributes(d_, box, &a) || a.map_state != IsViewable;
     };
-    return until([&] { return (box = topmost(lastCaption_, true)) != 0; }, 20000) && keys(lastCaption_, chords) &&
-           until(gone, 20000);
+    return until([&] { return (box = topmost(caption, true)) != 0; }, 20000) && send(box, chords) && until(gone, 20000);
 }
 
-bool E2eSession::waitIdle(int ms)
+QStringList E2eSession::endAll()
 {
-    return until([&] { return bells_ > 0; }, ms);
+    pump();
+    if (QTest::currentTestFailed()) {
+        for (const auto& program : runs_)
+            said_ += program->readAll(); // a last line without its end
+        Window focused = 0;
+        int revert = 0;
+        XGetInputFocus(d_, &focused, &revert);
+        QStringList shown;
+        for (const auto& [w, title] : mapped(d_))
+            shown << title + (w == focused ? QStringLiteral(" (focus)") : QString());
+        qWarning().noquote() << "windows, top first:" << shown.join(QStringLiteral(", ")) << "\noutput:\n"
+                             << QString::fromUtf8(said_);
+    }
+    for (const auto& program : runs_)
+        if (program->state() != QProcess::NotRunning) {
+            program->kill();
+            program->waitForFinished();
+        }
+    runs_.clear();
+    said_.clear();
+    const QStringList unanswered = messages_.mid(taken_);
+    taken_ = messages_.size();
+    return unanswered;
 }
 
 // ---- windows and input ------------------------------------------------------------------
 
 unsigned long E2eSession::topmost(const QString& title, bool dialogOnly)
 {
-    const Atom windowType = XInternAtom(d_, "_NET_WM_WINDOW_TYPE", False);
     const Atom dialog = XInternAtom(d_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
     const auto isDialog = [&](Window w) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long after = 0;
-        unsigned char* data = nullptr;
-        bool found = false;
-        if (XGetWindowProperty(d_, w, windowType, 0, 16, False, XA_ATOM, &type, &format, &count, &after, &data) ==
-                Success &&
-            data) {
-            for (unsigned long i = 0; i < count; ++i)
-                found = found || reinterpret_cast<Atom*>(data)[i] == dialog;
-            XFree(data);
-        }
-        return found;
+        const QByteArray types = property(d_, w, "_NET_WM_WINDOW_TYPE", XA_ATOM);
+        const auto* atoms = reinterpret_cast<const Atom*>(types.constData());
+        return std::find(atoms, atoms + types.size() / qsizetype(sizeof(Atom)), dialog) !=
+               atoms + types.size() / qsizetype(sizeof(Atom));
     };
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    // Children come bottom to top.
-    if (XQueryTree(d_, DefaultRootWindow(d_), &root, &parent, &children, &count)) {
-        for (unsigned int i = count; i-- > 0 && !found;) {
-            XWindowAttributes a;
-            if (XGetWindowAttributes(d_, children[i], &a) && a.map_state == IsViewable &&
-                titleOf(d_, children[i]) == title && (!dialogOnly || isDialog(children[i])))
-                found = children[i];
-        }
-        XFree(children);
-    }
-    return found;
+    for (const auto& [w, shownTitle] : mapped(d_))
+        if (shownTitle == title && (!dialogOnly || isDialog(w)))
+            return w;
+    return 0;
 }
 
-bool E2eSession::waitWindow(const QString& title, int ms)
+void E2eSession::focus(unsigned long w)
 {
-    return until([&] { return topmost(title) != 0; }, ms);
-}
-
-bool E2eSession::waitNoWindow(const QString& title, int ms)
-{
-    return until([&] { return topmost(title) == 0; }, ms);
-}
-
-bool E2eSession::focus(const QString& title)
-{
-    const Window w = topmost(title);
-    if (!w)
-        return false;
     Window current = 0;
     int revert = 0;
     XGetInputFocus(d_, &current, &revert);
@@ -312,7 +269,6 @@ bool E2eSession::focus(const QString& title)
         XSetInputFocus(d_, w, RevertToParent, CurrentTime);
         XSync(d_, False);
     }
-    return true;
 }
 
 void E2eSession::press(unsigned keycode, const std::vector<unsigned>& modifiers)
@@ -326,52 +282,57 @@ void E2eSession::press(unsigned keycode, const std::vector<unsigned>& modifiers)
     XSync(d_, False);
 }
 
-bool E2eSession::keys(const QString& title, const QString& chords)
+bool E2eSession::keys(const QString& title, const QString& script)
 {
-    if (!focus(title))
-        return false;
-    for (const QString& chord : chords.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        std::vector<unsigned> modifiers;
-        const QStringList parts = chord.split(QLatin1Char('+'));
-        for (const QString& m : parts.mid(0, parts.size() - 1))
-            modifiers.push_back(XKeysymToKeycode(d_, m == QLatin1String("Ctrl")  ? XK_Control_L
-                                                     : m == QLatin1String("Alt") ? XK_Alt_L
-                                                                                 : XK_Shift_L));
-        const KeyCode code = XKeysymToKeycode(d_, XStringToKeysym(parts.last().toLatin1().constData()));
-        if (!code)
-            return false;
-        press(code, modifiers);
-    }
-    return true;
+    Window w = 0;
+    return until([&] { return (w = topmost(title)) != 0; }, 20000) && send(w, script);
 }
 
-bool E2eSession::type(const QString& title, const QString& text)
+bool E2eSession::send(unsigned long w, const QString& script)
 {
-    if (!focus(title) || spare_.empty())
-        return false;
-    for (const uint c : text.toUcs4()) {
-        // Printable ASCII has keys of its own: long paths then need few spare keys.
-        const KeyCode own = c >= 0x20 && c < 0x7f ? XKeysymToKeycode(d_, KeySym(c)) : 0;
-        if (own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c)) {
-            press(own, {});
+    focus(w);
+    const unsigned shift = XKeysymToKeycode(d_, XK_Shift_L);
+    static const QRegularExpression token(QStringLiteral("'([^']*)'|(\\S+)"));
+    for (const QRegularExpressionMatch& m : token.globalMatch(script)) {
+        if (m.capturedStart(2) >= 0) { // a chord
+            std::vector<unsigned> modifiers;
+            const QStringList parts = m.captured(2).split(QLatin1Char('+'));
+            for (const QString& name : parts.mid(0, parts.size() - 1))
+                modifiers.push_back(XKeysymToKeycode(d_, name == QLatin1String("Ctrl")  ? XK_Control_L
+                                                         : name == QLatin1String("Alt") ? XK_Alt_L
+                                                                                        : XK_Shift_L));
+            const KeyCode code = XKeysymToKeycode(d_, XStringToKeysym(parts.last().toLatin1().constData()));
+            if (!code)
+                return false;
+            press(code, modifiers);
             continue;
         }
-        if (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c)) {
-            press(own, {unsigned(XKeysymToKeycode(d_, XK_Shift_L))});
-            continue;
+        for (const uint c : m.captured(1).toUcs4()) {
+            // Printable ASCII has keys of its own: long paths then need few spare keys.
+            const KeyCode own = c >= 0x20 && c < 0x7f ? XKeysymToKeycode(d_, KeySym(c)) : 0;
+            if (own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c)) {
+                press(own, {});
+                continue;
+            }
+            if (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c)) {
+                press(own, {shift});
+                continue;
+            }
+            // Each character keeps its key for the session: the program may read the keyboard
+            // map after later changes, so a key is only given a new character when all are used.
+            auto it = typed_.find(c);
+            if (it == typed_.end()) {
+                if (spare_.empty())
+                    return false;
+                const unsigned code = spare_[nextSpare_++ % spare_.size()];
+                KeySym syms[2] = {KeySym(0x1000000 + c), KeySym(0x1000000 + c)};
+                XChangeKeyboardMapping(d_, int(code), 2, syms, 1);
+                XSync(d_, False);
+                std::erase_if(typed_, [&](const auto& kv) { return kv.second == code; });
+                it = typed_.emplace(c, code).first;
+            }
+            press(it->second, {});
         }
-        // Each character keeps its key for the session: the program may read the keyboard
-        // map after later changes, so a key is only given a new character when all are used.
-        auto it = typed_.find(c);
-        if (it == typed_.end()) {
-            const unsigned code = spare_[nextSpare_++ % spare_.size()];
-            KeySym syms[2] = {KeySym(0x1000000 + c), KeySym(0x1000000 + c)};
-            XChangeKeyboardMapping(d_, int(code), 2, syms, 1);
-            XSync(d_, False);
-            std::erase_if(typed_, [&](const auto& kv) { return kv.second == code; });
-            it = typed_.emplace(c, code).first;
-        }
-        press(it->second, {});
     }
     return true;
 }
@@ -380,8 +341,9 @@ bool E2eSession::click(const QString& title, double x, double y, unsigned button
 {
     const Window w = topmost(title);
     XWindowAttributes a;
-    if (!w || !focus(title) || !XGetWindowAttributes(d_, w, &a))
+    if (!w || !XGetWindowAttributes(d_, w, &a))
         return false;
+    focus(w);
     int rx = 0;
     int ry = 0;
     Window child = 0;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "registry/RegistryFormat.h"
+#include "tests/support/HostFolder.h"
 
+#include <QDeadlineTimer>
 #include <QMap>
 #include <QProcess>
 #include <QStringList>
@@ -15,6 +17,10 @@
 class XvfbServer;
 struct _XDisplay;
 
+inline const QString kMain = QStringLiteral("Kennel 2001");
+inline const QString kConfig = QStringLiteral("Kennel 2001 環境設定");
+inline const QString kHost = QStringLiteral("Mewmail for Windows ver. 2.0");
+
 // Drives the real kennel from outside, as a person does, on a private Xvfb: keys, typed text
 // (Japanese included), mouse clicks, message boxes read back from the kennel.messages log.
 // Everything the programs write stays in the session's temporary folder: HOME, TMPDIR and the
@@ -27,73 +33,91 @@ public:
     // Starts the X server and sets the environment the programs inherit. false: no Xvfb.
     bool start();
     QString path(const QString& relative) const { return dir_.filePath(relative); }
-    // A folder (made if need be) holding the real kennel, the stand-in host and, when built,
-    // the archiver library. With a tag, first filled as a host with a pet (hostfolder::makeHost).
-    QString newHost(const QString& name, const QString& tag = {});
 
+    // ---- folders ------------------------------------------------------------------------
+    // A folder (made if need be) holding the real kennel, the stand-in host and the archiver
+    // library. With a tag it is first filled as a host with a pet (hostfolder::makeHost); a
+    // table with pets becomes its Kennel.ini, and petTags[i] fills pet i's folder likewise.
+    QString newHost(const QString& name, const QString& tag = {}, const PetTable& table = {},
+                    const QStringList& petTags = {});
+    // These pets ({name, owner}), the one at current in the host's places, nothing shared.
+    static PetTable table(const QList<std::pair<QString, QString>>& pets, int current = 0);
+    static QByteArray ini(const PetTable& table) { return formatRegistry(table).value(); }
+    static QByteArray ini(const QString& host) { return hostfolder::read(host + QStringLiteral("/Kennel.ini")); }
+    static QString pet(const QString& host, int index) { return host + QStringLiteral("/ユーザー%1").arg(index + 1); }
     // The item data of a folder (host places or a pet folder): relative path -> content;
     // the programs, Kennel.ini and the pet folders are left out.
     static QMap<QString, QByteArray> itemData(const QString& folder);
-    static RegistryContent registry(const QString& host);
 
-    // ---- kennel processes ---------------------------------------------------------------
+    // ---- programs and message boxes -------------------------------------------------------
     // command: what kennel is started under (for example setpriv and its arguments).
-    QProcess& startKennel(const QString& host, const QStringList& command = {});
-    // Any program, watched like kennel (its messages, its end).
-    QProcess& startProgram(const QStringList& command);
-    // The next message box since the last one taken, as its log line "caption | icon | text";
-    // empty on timeout.
-    QString nextMessage(int ms = 20000);
-    QStringList messages() const { return messages_; } // every box shown so far
-    // Ends every program still running (call from each test's cleanup()); after a failed test,
-    // first tells what was on the screen and what the programs wrote.
-    void endAll();
+    QProcess& startKennel(const QString& host, const QStringList& command = {})
+    {
+        return startProgram(QStringList(command) << host + QStringLiteral("/kennel"));
+    }
+    QProcess& startProgram(const QStringList& command); // any program, watched like kennel
     // Waits for the end of the process: its exit code, or -1 while it still runs.
-    int waitEnd(QProcess& kennel, int ms = 20000);
-    QByteArray output() const { return said_; } // everything the processes wrote
+    int waitEnd(QProcess& program, int ms = 20000);
+    int quit(QProcess& kennel) { return keys(kMain, QStringLiteral("Ctrl+q")) ? waitEnd(kennel) : -1; }
+    QByteArray output() const { return said_; } // everything the programs wrote
+    // Takes the next message box, which must be `expected` (its log line "caption | icon |
+    // text", first line only), answers it with chords once it shows and waits until it has gone.
+    bool reply(const QString& expected, const QString& chords = QStringLiteral("Return"));
+    // Ends every program still running (after each journey); after a failed journey, first
+    // tells what was on the screen and what the programs wrote. Returns the boxes not replied to.
+    QStringList endAll();
 
     // ---- windows and input --------------------------------------------------------------
-    bool waitWindow(const QString& title, int ms = 20000);
-    bool waitNoWindow(const QString& title, int ms = 20000);
-    // Gives the focus to the topmost window with this title (a message box lies above the
-    // window it belongs to), then sends chords such as "Ctrl+p", "Alt+f", "Tab", "Return",
-    // "Escape", "space", "Down", separated by blanks. false when no such window exists.
-    bool keys(const QString& title, const QString& chords);
-    // Types text into the focused control of that window: any character, by giving a spare
-    // key that character.
-    bool type(const QString& title, const QString& text);
+    bool waitWindow(const QString& title, int ms = 20000)
+    {
+        return until([&] { return topmost(title); }, ms);
+    }
+    bool waitNoWindow(const QString& title, int ms = 20000)
+    {
+        return until([&] { return !topmost(title); }, ms);
+    }
+    // Waits for a window with this title, gives the topmost one the focus (a message box lies
+    // above the window it belongs to) and sends the script: chords such as "Ctrl+p", "Alt+f",
+    // "Tab", "Return", "Escape", "space", "Down", and texts in single quotes, typed as they
+    // stand (any character: a spare key is given it), separated by blanks.
+    bool keys(const QString& title, const QString& script);
     // Clicks at a point of the window: a coordinate below 1 in size is a share of the
     // window's width or height; a negative one counts from the right or bottom.
     bool click(const QString& title, double x, double y, unsigned button = 1);
-    // Answers the message box taken last by nextMessage() once it is on screen, and waits
-    // until it has gone.
-    bool answer(const QString& chords);
-    // Waits for the information sound an idle main window plays (after start-up and after
-    // every command that ran busy), counting only sounds since the last start, key or click.
-    bool waitIdle(int ms = 20000);
     // Sends a window manager's close request to the topmost window with this title.
     bool closeWindow(const QString& title);
+    // Waits for the information sound an idle main window plays (after start-up and after
+    // every command that ran busy), counting only sounds since the last start, key or click.
+    bool waitIdle(int ms = 20000)
+    {
+        return until([&] { return bells_ > 0; }, ms);
+    }
 
 private:
     unsigned long topmost(const QString& title, bool dialogOnly = false);
-    bool focus(const QString& title);
+    void focus(unsigned long window);
+    bool send(unsigned long window, const QString& script);
     void pump();
     // Pumps the programs' output and the X events until done() holds or ms pass.
-    template <class Condition> bool until(Condition done, int ms);
+    template <class Condition> bool until(Condition done, int ms)
+    {
+        const QDeadlineTimer deadline(ms);
+        for (pump(); !done(); pump()) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
     void press(unsigned keycode, const std::vector<unsigned>& modifiers);
 
-    struct Run {
-        std::unique_ptr<QProcess> process;
-        QByteArray partial;
-    };
     std::unique_ptr<XvfbServer> server_;
     _XDisplay* d_ = nullptr;
     QTemporaryDir dir_;
-    std::vector<Run> runs_;
+    std::vector<std::unique_ptr<QProcess>> runs_;
     QByteArray said_;
     QStringList messages_;
-    QString lastCaption_;
-    int taken_ = 0;
+    qsizetype taken_ = 0;
     int bells_ = 0;
     int xkbEvent_ = 0;
     std::vector<unsigned> spare_;        // keycodes without symbols, handed out in turn
@@ -102,13 +126,11 @@ private:
 };
 
 // Base of the journeys: one X server for the whole program; each journey's programs are ended
-// after it, whatever its outcome.
+// after it, whatever its outcome, and no message box may have gone unanswered.
 class E2eTest : public QObject {
     Q_OBJECT
 protected:
     E2eSession s;
-    static inline const QString kMain = QStringLiteral("Kennel 2001");
-    static inline const QString kConfig = QStringLiteral("Kennel 2001 環境設定");
 
 private slots:
     void initTestCase()
@@ -116,5 +138,9 @@ private slots:
         if (!s.start())
             QSKIP("Xvfb is not installed");
     }
-    void cleanup() { s.endAll(); }
+    void cleanup()
+    {
+        const QStringList unanswered = s.endAll();
+        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered.join(QLatin1Char('\n'))));
+    }
 };

@@ -64,6 +64,7 @@ protected:
     bool loadLibrary()
     {
         library_ = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
+        library_->setKeepAlive(&tc->keepAlive); // as the program's windows do
         return library_->version() > 0;
     }
     // The library loaded by loadLibrary, else one that is not installed.

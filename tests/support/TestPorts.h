@@ -7,7 +7,9 @@
 #include <QList>
 #include <QStringList>
 
+#include <chrono>
 #include <deque>
+#include <thread>
 
 // Records every message box and answers questions from a script (default: Yes / OK, and
 // Cancel to Retry / Cancel).
@@ -48,11 +50,27 @@ class RecordingView : public MainView {
 public:
     void BusyOn() override { ++busyOnCount; }
     void BusyOff() override { ++busyOffCount; }
-    void setGaugePosition(int pos) override { gauge = pos; }
+    void setGaugePosition(int pos) override
+    {
+        gauge = pos;
+        gaugeTrail << pos;
+    }
     void delayGauge(int) override {}
     int busyOnCount = 0;
     int busyOffCount = 0;
     int gauge = 0;
+    QList<int> gaugeTrail; // every position set, in order
+};
+
+// Counts the waits for work on another thread; each lasts a millisecond.
+class CountingKeepAlive : public KeepAlivePort {
+public:
+    void keepAlive(int) override
+    {
+        ++waits;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    int waits = 0;
 };
 
 // The main window as start-up sees it, with dialogs that register nothing.
@@ -71,6 +89,7 @@ struct TestContext {
     ThrowingExit exit;
     RecordingView view;
     ScriptedFolderPicker picker;
+    CountingKeepAlive keepAlive;
     Context ctx;
     Session session;
 };

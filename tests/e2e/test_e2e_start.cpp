@@ -1,0 +1,176 @@
+// Kennel's first starts in a host folder, end to end: a first run with the host's pet, one with
+// none (then the host is started, changes a file and is closed; the next start stores the
+// change), a version 1.0 installation upgraded; and the starts it refuses, saying why and
+// changing no file.
+#include "storage/HostLayout.h"
+#include "tests/e2e/E2eSession.h"
+#include "tests/support/HostFolder.h"
+
+#include <QtTest>
+
+class TestE2EStart : public E2eTest {
+    Q_OBJECT
+
+private slots:
+    // The host holds a pet: sharing settings, registration with Japanese names (an empty
+    // owner refused first), folder 1 and the template filled, Kennel.ini written.
+    void firstRun_petInHost_registered()
+    {
+        const QString host = s.newHost(QStringLiteral("withpet"), QStringLiteral("mike"));
+        const auto before = s.itemData(host);
+        QProcess& kennel = s.startKennel(host);
+        // Snacks and toys shared: Tab moves from one pair to the next, onto "する".
+        QVERIFY(s.keys(kConfig, "space Tab Tab Tab space Return"));
+        const QString initialize = QStringLiteral("Kennel 2001 - 新規登録");
+        QVERIFY(s.keys(initialize, "'ミケ' Return"));
+        QVERIFY(s.reply("Kennel 2001 | critical | 名前を入力してください。"));
+        QVERIFY(s.keys(initialize, "Tab '山田 太郎' Return"));
+        QVERIFY(s.waitIdle());
+
+        PetTable expected = s.table({{"ミケ", "山田 太郎"}});
+        expected.Oyatsu = expected.Toys = true;
+        QCOMPARE(s.ini(host), s.ini(expected));
+        QCOMPARE(s.itemData(s.pet(host, 0)), before);
+        QCOMPARE(s.itemData(host + QStringLiteral("/Default")), before);
+        QCOMPARE(s.quit(kennel), 0);
+    }
+
+    // No pet in the host. The new pet dialog cancelled leaves no Kennel.ini: the next start is
+    // a first run again. There a new pet is registered and the host started at once, Kennel
+    // hides; the host writes its settings and is closed, Kennel ends without storing; the next
+    // start stores the host's data into the pet's folder. (Ctrl+P and the end with the host
+    // are the Wine journey's.)
+    void firstRun_noPet_hostRunsAndNextStartStores()
+    {
+        hostfolder::makeHost(s.path(QStringLiteral("nopet")), QStringLiteral("tama"), false);
+        const QString host = s.newHost(QStringLiteral("nopet"));
+        const QString pet = s.pet(host, 0);
+        const QString newPet = QStringLiteral("Kennel 2001 - 新規ペット登録");
+        QProcess& cancelled = s.startKennel(host);
+        QVERIFY(s.keys(kConfig, "Return"));
+        QVERIFY(s.keys(newPet, "Escape"));
+        QVERIFY(s.waitIdle());
+        QVERIFY(!hostfolder::exists(host + QStringLiteral("/Kennel.ini")));
+        QVERIFY(s.keys(kMain, "Alt+f x")); // ﾌｧｲﾙ(&F), 閉じる(&X)
+        QCOMPARE(s.waitEnd(cancelled), 0);
+
+        QProcess& kennel = s.startKennel(host);
+        QVERIFY(s.keys(kConfig, "Return"));
+        QVERIFY(s.keys(newPet, "'タマ' Tab '花子' Return"));
+        QVERIFY(s.waitWindow(kHost));
+        QVERIFY(s.waitNoWindow(kMain)); // hidden while the host runs
+        QCOMPARE(s.ini(host), s.ini(s.table({{"タマ", "花子"}})));
+        QTRY_VERIFY(hostfolder::exists(host + QLatin1Char('/') + items::kSettings));
+        QVERIFY(s.closeWindow(kHost));
+        QCOMPARE(s.waitEnd(kennel), 0);
+        QVERIFY(!hostfolder::exists(pet + QLatin1Char('/') + items::kInbox)); // nothing stored when the host ends
+
+        QProcess& again = s.startKennel(host);
+        QVERIFY(s.waitIdle());
+        QVERIFY(s.waitNoWindow(kHost, 0)); // idle, not launching anything
+        QCOMPARE(s.itemData(pet), s.itemData(host));
+        QVERIFY(hostfolder::exists(pet + QLatin1Char('/') + items::kSettings)); // made by the host
+        QCOMPARE(s.quit(again), 0);
+    }
+
+    // Mailboxes 1 and 2 hold data, 2 was used last and is in the host's places; mailbox 3 has
+    // files but no settings, so it counts as unused. Closing the dialog ends the program with
+    // nothing changed; then names typed, two refused, and the conversion done.
+    void version1Installation_upgraded()
+    {
+        const QString host = s.newHost(QStringLiteral("upgrade"), QStringLiteral("B"));
+        const QString old = host + QStringLiteral("/ユーザー ");
+        for (int k = 1; k <= 3; ++k) {
+            hostfolder::makeHost(old + QString::number(k), QStringLiteral("ABC").mid(k - 1, 1), k != 3);
+            QFile::remove(old + QString::number(k) + QStringLiteral("/Mewmail20.exe"));
+        }
+        hostfolder::write(host, QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
+        const auto before = hostfolder::snapshot(host);
+        const auto mailbox1 = s.itemData(old + QLatin1Char('1'));
+        const auto live = s.itemData(host);
+
+        const QString convert = QStringLiteral("Kennel 2001 - 設定更新");
+        QProcess& closed = s.startKennel(host);
+        QVERIFY(s.waitWindow(convert));
+        QVERIFY(s.closeWindow(convert));
+        QCOMPARE(s.waitEnd(closed), 0);
+        QCOMPARE(hostfolder::snapshot(host), before);
+
+        // The next start offers it again. An empty owner, then a pet name used twice, are
+        // refused; Return presses "O K" from any box.
+        QProcess& kennel = s.startKennel(host);
+        QVERIFY(s.keys(convert, "'ミケ' Tab '山田 太郎' Tab 'ミケ' Tab Return"));
+        QVERIFY(s.reply("Kennel 2001 | critical | 名前を入力してください。"));
+        QVERIFY(s.keys(convert, "'花子' Return"));
+        QVERIFY(s.reply("Kennel 2001 | critical | 同名のペットを複数登録できません。"));
+        QCOMPARE(hostfolder::snapshot(host), before);
+        QVERIFY(s.keys(convert, "Shift+Tab Ctrl+a 'タマ' Return"));
+        QVERIFY(s.keys(kConfig, "Return")); // sharing settings, nothing shared
+        QVERIFY(s.reply("Kennel 2001 | information | Ver.2.0への更新が完了しました。"));
+        QVERIFY(s.waitIdle());
+
+        // Mailbox k is pet folder k, the unused mailbox is gone, the last used one is current
+        // and was stored at the start; the template holds the host's data.
+        QCOMPARE(s.ini(host), s.ini(s.table({{"ミケ", "山田 太郎"}, {"タマ", "花子"}}, 1)));
+        QCOMPARE(s.itemData(s.pet(host, 0)), mailbox1);
+        QCOMPARE(s.itemData(s.pet(host, 1)), live);
+        QCOMPARE(s.itemData(host + QStringLiteral("/Default")), live);
+        for (int k = 1; k <= 3; ++k)
+            QVERIFY(!hostfolder::exists(old + QString::number(k)));
+
+        // Up in the pet selector switches to the first pet: mailbox 1's data comes back.
+        QVERIFY(s.keys(kMain, "Up"));
+        QVERIFY(s.waitIdle());
+        QCOMPARE(s.itemData(host), mailbox1);
+        QCOMPARE(s.quit(kennel), 0);
+    }
+
+    // A second copy (also one started in another session), the host's window open, a folder
+    // without the host, a damaged Kennel.ini: the message, OK, the end, no file changed.
+    void refused_toldAndNothingChanged_data()
+    {
+        QTest::addColumn<QString>("message");
+        const QString running = QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
+        QTest::newRow("second copy") << running;
+        QTest::newRow("second copy, another session") << running;
+        QTest::newRow("host open") << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
+                                                     "一度終了してください。");
+        QTest::newRow("not a host folder") << QStringLiteral("Kennel 2001 | critical | フォルダが違います。");
+        QTest::newRow("damaged Kennel.ini")
+            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。");
+    }
+    void refused_toldAndNothingChanged()
+    {
+        QFETCH(QString, message);
+        const QString situation = QString::fromLatin1(QTest::currentDataTag());
+        const QString host = s.newHost(situation, QStringLiteral("mike"), s.table({{"ミケ", "太郎"}}));
+        QProcess* first = nullptr;
+        if (situation.startsWith(QLatin1String("second copy"))) {
+            first = &s.startKennel(host);
+            QVERIFY(s.waitIdle());
+        } else if (situation == QLatin1String("host open")) {
+            s.startProgram({host + QStringLiteral("/Mewmail20.exe")});
+            QVERIFY(s.waitWindow(kHost));
+        } else if (situation == QLatin1String("not a host folder")) {
+            QVERIFY(QFile::remove(host + QStringLiteral("/Mewmail20.exe")));
+        } else {
+            hostfolder::write(host, QStringLiteral("Kennel.ini"),
+                              "Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 0\r\nMaster 0 = m\r\nPet 0 = p\r\n");
+        }
+        const auto before = hostfolder::snapshot(host);
+
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        if (situation.endsWith(QLatin1String("another session"))) // another user's or session's runtime folder
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.path(QStringLiteral("run2"))));
+        QProcess& kennel = s.startKennel(host);
+        qputenv("XDG_RUNTIME_DIR", runtime);
+        QVERIFY(s.reply(message)); // the box stays until answered
+        QCOMPARE(s.waitEnd(kennel), 0);
+        QCOMPARE(hostfolder::snapshot(host), before);
+        if (first) // the first copy goes on undisturbed
+            QCOMPARE(s.quit(*first), 0);
+    }
+};
+
+QTEST_MAIN(TestE2EStart)
+#include "test_e2e_start.moc"
