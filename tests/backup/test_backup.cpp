@@ -18,7 +18,7 @@ const QDate kDay(1999, 10, 31);
 class TestBackup : public HostTest {
     Q_OBJECT
 
-    QString petFolder(int i) const { return session().layout().PetFolder(i); }
+    QString folderOf(int i) const { return session().layout().PetFolder(i); }
 
     QString target() const { return outside() + QStringLiteral("/ポチ991031"); }
     QString lzh() const { return target() + QStringLiteral(".lzh"); }
@@ -45,10 +45,10 @@ private slots:
         addPet(QStringLiteral("タマ"), QStringLiteral("a"));
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"), false);
         QVERIFY(toFolder(i));
-        auto expected = hostfolder::dataOf(petFolder(i));
+        auto expected = hostfolder::dataOf(folderOf(i));
         expected.insert(items::kAttachments + QLatin1Char('/'), {});
         QCOMPARE(hostfolder::dataOf(target()), expected);
-        QVERIFY(hostfolder::exists(petFolder(i) + QStringLiteral("/BackUp.ini"))); // stays in the pet's folder too
+        QVERIFY(hostfolder::exists(folderOf(i) + QStringLiteral("/BackUp.ini"))); // stays in the pet's folder too
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(toFolder(i), agree);
         QCOMPARE(tc->messages.texts(), QStringList{kMsgBackupFolderExists});
         if (agree) {
-            expected = hostfolder::dataOf(petFolder(i));
+            expected = hostfolder::dataOf(folderOf(i));
             expected.insert(items::kInbox + QStringLiteral("/keep/"), {});
             expected.insert(items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
         }
@@ -91,7 +91,7 @@ private slots:
     void folder_failedCopy_isNotReportedAsComplete()
     {
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        QDir(petFolder(i) + QLatin1Char('/') + items::kTreasures).removeRecursively();
+        QDir(folderOf(i) + QLatin1Char('/') + items::kTreasures).removeRecursively();
         QVERIFY(!toFolder(i));
         QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgFileError});
         QVERIFY(hostfolder::exists(target() + QStringLiteral("/BackUp.ini"))); // the copies after it still ran
@@ -139,7 +139,7 @@ private slots:
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         QByteArray big(6 << 20, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(big.data()), big.size() / 4);
-        hostfolder::write(petFolder(i), items::kTreasures + QStringLiteral("/big.pac"), big);
+        hostfolder::write(folderOf(i), items::kTreasures + QStringLiteral("/big.pac"), big);
         ctx().gaugePos = 100; // where an earlier operation left it
         QVERIFY(BackupToArchive(session(), library(), i, outside(), kDay));
         const QList<int>& trail = tc->view.gaugeTrail;
@@ -178,8 +178,8 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(archive).constData(), 0600), 0);
         } else {
             if (!infoName.isEmpty())
-                hostfolder::write(petFolder(i), infoName, infoBytes);
-            QVERIFY(library().RunUnlha(unlhaAddCommand(archive, outside(), petFolder(i), true)));
+                hostfolder::write(folderOf(i), infoName, infoBytes);
+            QVERIFY(library().RunUnlha(unlhaAddCommand(archive, outside(), folderOf(i), true)));
         }
         const QString tmp = root() + QStringLiteral("/tmp");
         QDir().mkpath(tmp);

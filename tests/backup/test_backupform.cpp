@@ -33,7 +33,7 @@ T* child(QObject* parent, const char* name)
 class TestBackUpForm : public HostTest {
     Q_OBJECT
 
-    QString petFolder(int i) const { return session().layout().PetFolder(i); }
+    QString folderOf(int i) const { return session().layout().PetFolder(i); }
     std::unique_ptr<BackUpForm> form;
 
     void open(int tab)
@@ -194,7 +194,7 @@ private slots:
         form->BtnRestore_Click();
         QVERIFY(form->isVisible());
         QCOMPARE(table().MaxUser, -1);
-        QVERIFY(!hostfolder::exists(petFolder(0)));
+        QVERIFY(!hostfolder::exists(folderOf(0)));
         QVERIFY(!hostfolder::exists(RestoreStagingFolder(session())));
     }
 

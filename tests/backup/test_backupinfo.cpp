@@ -9,7 +9,7 @@
 class TestBackupInfo : public HostTest {
     Q_OBJECT
 
-    QString petFolder(int i) const { return session().layout().PetFolder(i); }
+    QString folderOf(int i) const { return session().layout().PetFolder(i); }
 
 private slots:
     void init()
@@ -24,14 +24,14 @@ private slots:
     {
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
         WriteBackupInfo(session(), i, QDate(1999, 10, 31));
-        QCOMPARE(hostfolder::read(petFolder(i) + QStringLiteral("/BackUp.ini")),
+        QCOMPARE(hostfolder::read(folderOf(i) + QStringLiteral("/BackUp.ini")),
                  "Kennel 2001 Pet Backup File\r\nVersion = 2.0\r\nBackup Date = 19991031\r\nMaster = "
                      + *cp932::encode(QStringLiteral("かいぬし")) + "\r\nPet = " + *cp932::encode(QStringLiteral("ポチ"))
                      + "\r\n");
-        QFile::rename(petFolder(i) + QStringLiteral("/BackUp.ini"), petFolder(i) + QStringLiteral("/BACKUP.INI"));
+        QFile::rename(folderOf(i) + QStringLiteral("/BackUp.ini"), folderOf(i) + QStringLiteral("/BACKUP.INI"));
         WriteBackupInfo(session(), i, QDate(2024, 1, 2));
-        QVERIFY(!hostfolder::exists(petFolder(i) + QStringLiteral("/BackUp.ini")));
-        QVERIFY(hostfolder::read(petFolder(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
+        QVERIFY(!hostfolder::exists(folderOf(i) + QStringLiteral("/BackUp.ini")));
+        QVERIFY(hostfolder::read(folderOf(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
     }
 
     void readingRule_data()

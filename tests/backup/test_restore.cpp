@@ -15,14 +15,14 @@ const QDate kDay(1999, 10, 31);
 class TestRestore : public HostTest {
     Q_OBJECT
 
-    QString petFolder(int i) const { return session().layout().PetFolder(i); }
+    QString folderOf(int i) const { return session().layout().PetFolder(i); }
 
     // A backup folder of a pet registered only for making it; the pet is dropped again.
     QString makeBackupFolder(bool withInfo = true)
     {
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
         BackupToFolder(session(), i, outside() + QLatin1Char('/'), none(), kDay);
-        QDir(petFolder(i)).removeRecursively();
+        QDir(folderOf(i)).removeRecursively();
         table() = PetTable();
         const QString folder = outside() + QStringLiteral("/ポチ991031/");
         if (!withInfo)
@@ -95,7 +95,7 @@ private slots:
         QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(session().journal().path()));
         QCOMPARE(table().CurrentUser, -1);
         QVERIFY(s.registered());
-        QCOMPARE(hostfolder::snapshot(petFolder(0)), expected); // copied whole, information file too, kept after close
+        QCOMPARE(hostfolder::snapshot(folderOf(0)), expected); // copied whole, information file too, kept after close
     }
 
     void folder_plainCopyWithoutInfo_getsAllItemFolders()
@@ -117,19 +117,19 @@ private slots:
         addPet(QStringLiteral("タマ"), QStringLiteral("x"));
         const QString staging = RestoreStagingFolder(session());
         hostfolder::write(staging, QStringLiteral("stale/sub.txt"), "old");
-        hostfolder::write(petFolder(1), QStringLiteral("stale.txt"), "old");
-        hostfolder::write(petFolder(1), items::kSnacks + QStringLiteral("/stale.pac"), "old");
+        hostfolder::write(folderOf(1), QStringLiteral("stale.txt"), "old");
+        hostfolder::write(folderOf(1), items::kSnacks + QStringLiteral("/stale.pac"), "old");
         {
             RestoreSession s(session(), library(), source(backup));
             QVERIFY(s.open());
             QCOMPARE(hostfolder::dataOf(staging), hostfolder::dataOf(backup));
         }
         QVERIFY(!hostfolder::exists(staging));
-        QVERIFY(hostfolder::exists(petFolder(1) + QStringLiteral("/stale.txt")));
+        QVERIFY(hostfolder::exists(folderOf(1) + QStringLiteral("/stale.txt")));
         RestoreSession s(session(), library(), source(backup));
         QVERIFY(s.open() && s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
-        QCOMPARE(hostfolder::dataOf(petFolder(1)), hostfolder::dataOf(backup));
-        QVERIFY(hostfolder::exists(petFolder(0))); // the registered pet's folder is untouched
+        QCOMPARE(hostfolder::dataOf(folderOf(1)), hostfolder::dataOf(backup));
+        QVERIFY(hostfolder::exists(folderOf(0))); // the registered pet's folder is untouched
     }
 
     void refusedNames_data()
@@ -187,7 +187,7 @@ private slots:
         QCOMPARE(table().MaxUser, -1);
         QVERIFY(!s.registered());
         s.close();
-        QVERIFY(!hostfolder::exists(petFolder(0)));
+        QVERIFY(!hostfolder::exists(folderOf(0)));
     }
 
     // A copy that fails while staging (a full disk) shows what arrived but registers nothing.
@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(tc->messages.texts(), (QStringList{texts::kMsgFileError, kMsgRestoreIncomplete}));
         QCOMPARE(table().MaxUser, -1);
         s.close();
-        QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(petFolder(0)));
+        QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(folderOf(0)));
     }
 
     void archive_brokenArchive_showsExtractFailureAndStagesEmptyFolders()
