@@ -6,6 +6,7 @@
 #include "backup/UnlhaLibrary.h"
 #include "controls/JapaneseDialogs.h"
 #include "platform/InstanceLock.h"
+#include "platform/LogFile.h"
 #include "platform/QtPorts.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ProgramIcon.h"
@@ -36,6 +37,7 @@ int main(int argc, char* argv[])
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
 
     useJapaneseQtTexts();
+    logfile::start(logfile::defaultPath(), QCoreApplication::applicationDirPath());
 
     if (line.action == CommandLine::Action::Setup)
         return setupWithWindows(self);

@@ -171,8 +171,10 @@ bool renameNoReplace(const QString& from, const QString& to)
         return false;
     // A file system without the no-replace rename: test first (a name that appears in
     // between is the one risk left, and rename() still refuses a non-empty folder).
-    if (exists(to))
+    if (exists(to)) {
+        errno = EEXIST;
         return false;
+    }
     return std::rename(f.constData(), t.constData()) == 0;
 }
 

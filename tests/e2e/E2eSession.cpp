@@ -90,6 +90,7 @@ bool E2eSession::start()
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir_.filePath("data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.filePath("config")));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(dir_.filePath("cache")));
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dir_.filePath("state")));
     // Should a step fail, a host started by kennel ends by itself: the test fails, not hangs.
     qputenv("MEWMAIL_QUIT_AFTER_MS", "90000");
     return true;

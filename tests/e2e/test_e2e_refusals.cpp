@@ -1,11 +1,15 @@
-// The real kennel refuses to run, says why, waits for OK and ends, changing no file: a
-// second copy (also one started in another session), the host's window open, a folder without
-// the host, a damaged Kennel.ini.
+// The real kennel refuses to run, says why (the path and the reason below the text, in the log
+// too), waits for OK and ends, changing no file: a second copy (also one started in another
+// session), the host's window open, a folder without the host, a damaged Kennel.ini.
+#include "app/Causes.h"
 #include "app/Registry.h"
+#include "app/Startup.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
 
 #include <QtTest>
+
+#include <cerrno>
 
 namespace {
 enum class Case { SecondCopy, SecondCopyOtherSession, HostOpen, NotHostFolder, DamagedRegistry };
@@ -27,11 +31,15 @@ private slots:
         QTest::newRow("host open") << Case::HostOpen
                                    << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
                                                      "一度終了してください。");
+        // %1: the host folder; below the text, the path and the reason.
         QTest::newRow("not a host folder")
-            << Case::NotHostFolder << QStringLiteral("Kennel 2001 | critical | フォルダが違います。");
+            << Case::NotHostFolder
+            << QStringLiteral("Kennel 2001 | critical | フォルダが違います。\\n") + causes::line("%1/Mewmail20.exe", ENOENT)
+                   + QStringLiteral("\\n") + kMsgUseSetup;
         QTest::newRow("damaged Kennel.ini")
             << Case::DamagedRegistry
-            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。");
+            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。\\n%1/Kennel.ini"
+                              "（内容を読み取れません）");
     }
     void refused_toldAndNothingChanged()
     {
@@ -65,11 +73,13 @@ private slots:
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.path(QStringLiteral("run2"))));
         QProcess& kennel = s.startKennel(host);
         qputenv("XDG_RUNTIME_DIR", runtime);
-        QCOMPARE(s.nextMessage(), message);
+        QCOMPARE(s.nextMessage(), message.replace(QStringLiteral("%1"), host));
         QCOMPARE(kennel.state(), QProcess::Running); // until the message is answered
         QVERIFY(s.answer("Return"));
         QCOMPARE(s.waitEnd(kennel), 0);
         QCOMPARE(hostfolder::snapshot(host), before);
+        QVERIFY(hostfolder::read(s.path(QStringLiteral("state/kennel/kennel.log")))
+                    .contains(message.section(QStringLiteral(" | "), 2).replace(QStringLiteral("\\n"), QStringLiteral("\n    ")).toUtf8()));
 
         if (first) { // the first copy goes on undisturbed
             QCOMPARE(first->state(), QProcess::Running);
