@@ -298,6 +298,16 @@ bool E2eSession::waitNoWindow(const QString& title, int ms)
     return until([&] { return topmost(title) == 0; }, ms);
 }
 
+bool E2eSession::waitFocus(const QString& title, int ms)
+{
+    return until([&] {
+        Window current = 0;
+        int revert = 0;
+        XGetInputFocus(d_, &current, &revert);
+        return current != 0 && current == topmost(title);
+    }, ms);
+}
+
 bool E2eSession::focus(const QString& title)
 {
     const Window w = topmost(title);

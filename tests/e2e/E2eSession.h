@@ -55,6 +55,8 @@ public:
     // ---- windows and input --------------------------------------------------------------
     bool waitWindow(const QString& title, int ms = 20000);
     bool waitNoWindow(const QString& title, int ms = 20000);
+    // Waits until the topmost window with this title has the keyboard focus.
+    bool waitFocus(const QString& title, int ms = 20000);
     // Gives the focus to the topmost window with this title (a message box lies above the
     // window it belongs to), then sends chords such as "Ctrl+p", "Alt+f", "Tab", "Return",
     // "Escape", "space", "Down", separated by blanks. false when no such window exists.

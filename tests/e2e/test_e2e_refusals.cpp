@@ -1,6 +1,7 @@
 // The real kennel refuses to run, says why (the path and the reason below the text, in the log
 // too), waits for OK and ends, changing no file: a second copy (also one started in another
-// session), the host's window open, a folder without the host, a damaged Kennel.ini.
+// session; the first then comes to the front), the host's window open, a folder without the
+// host, a damaged Kennel.ini.
 #include "app/Causes.h"
 #include "app/Registry.h"
 #include "app/Startup.h"
@@ -81,8 +82,9 @@ private slots:
         QVERIFY(hostfolder::read(s.path(QStringLiteral("state/kennel/kennel.log")))
                     .contains(message.section(QStringLiteral(" | "), 2).replace(QStringLiteral("\\n"), QStringLiteral("\n    ")).toUtf8()));
 
-        if (first) { // the first copy goes on undisturbed
+        if (first) { // the first copy goes on undisturbed, and comes to the front
             QCOMPARE(first->state(), QProcess::Running);
+            QVERIFY(s.waitFocus(kMain));
             QVERIFY(s.keys(kMain, "Ctrl+q"));
             QCOMPARE(s.waitEnd(*first), 0);
         }
