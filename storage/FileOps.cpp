@@ -128,8 +128,10 @@ bool clearFiles(const QString& folder, const std::set<std::string>& keep)
 
 bool deleteFile(const QString& path)
 {
-    if (isFolder(path))
+    if (isFolder(path)) {
+        errno = EISDIR;
         return false;
+    }
     if (!exists(path))
         return true;
     std::error_code ec;
