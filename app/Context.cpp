@@ -59,7 +59,8 @@ void Context::tellFileError() const
     // The log keeps every cause; the box shows the first few.
     logMessage(texts::kProgramTitle, causes::below(texts::kMsgFileError, lines, int(lines.size())), MsgIcon::Critical);
     if (messages)
-        messages->show(texts::kProgramTitle, causes::below(texts::kMsgFileError, lines), MsgIcon::Critical, MsgButtons::Ok);
+        messages->show(texts::kProgramTitle, causes::below(texts::kMsgFileError, lines), MsgIcon::Critical,
+                       MsgButtons::Ok);
 }
 
 void Context::endProgram(int code) const

@@ -9,8 +9,8 @@
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
 
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -30,7 +30,10 @@ bool petFolderReady(Context& ctx, int index)
 {
     if (index < 0 || index > ctx.table.MaxUser || index >= kMaxPets
         || !fileops::isFolder(ctx.paths.PetFolder(index))) {
-        ctx.critical(kMsgNoPetFolder);
+        const bool registered = index >= 0 && index <= ctx.table.MaxUser && index < kMaxPets;
+        ctx.critical(
+            causes::below(kMsgNoPetFolder, registered ? QStringList{causes::ofPath(ctx.paths.PetFolder(index), ENOTDIR)}
+                                                      : QStringList{}));
         return false;
     }
     return true;

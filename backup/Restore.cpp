@@ -11,9 +11,9 @@
 #include "storage/StorageOps.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <cerrno>
-#include <QFileInfo>
 
 namespace {
 

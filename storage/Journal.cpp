@@ -127,5 +127,6 @@ void EndJournal(Context& ctx)
 {
     errno = 0;
     if (!journal::remove(ctx.paths))
-        ctx.critical(causes::below(kMsgJournalNotRemoved, {causes::line(journal::path(ctx.paths), errno ? errno : EIO)}));
+        ctx.critical(
+            causes::below(kMsgJournalNotRemoved, {causes::line(journal::path(ctx.paths), errno ? errno : EIO)}));
 }
