@@ -7,8 +7,6 @@ Q_LOGGING_CATEGORY(lcMessages, "kennel.messages", QtWarningMsg)
 void logMessage(const QString& caption, const QString& text, MsgIcon icon)
 {
     static const char* const names[] = {"critical", "exclamation", "question", "information"};
-    // One line each: a line break in a message (before its causes) is written as \n.
-    qCDebug(lcMessages).noquote() << caption << "|" << names[static_cast<int>(icon)] << "|"
-                                  << QString(text).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    qCDebug(lcMessages).noquote() << caption << "|" << names[static_cast<int>(icon)] << "|" << text;
     logfile::append(QLatin1String(names[static_cast<int>(icon)]), text);
 }

@@ -1,5 +1,5 @@
-// The real kennel refuses to run, says why (the path and the reason below the text, in the log
-// too), waits for OK and ends, changing no file: a second copy (also one started in another
+// The real kennel refuses to run, says why (the path and the reason below the text; the log has
+// it all), waits for OK and ends, changing no file: a second copy (also one started in another
 // session; the first then comes to the front), the host's window open, a folder without the
 // host, a damaged Kennel.ini.
 #include "app/Causes.h"
@@ -25,27 +25,30 @@ private slots:
     {
         QTest::addColumn<Case>("situation");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("cause"); // the lines below the message (%1: the host folder)
         QTest::newRow("second copy") << Case::SecondCopy
-                                     << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
+                                     << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。")
+                                     << QString();
         QTest::newRow("second copy, another session")
-            << Case::SecondCopyOtherSession << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
+            << Case::SecondCopyOtherSession << QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。")
+            << QString();
         QTest::newRow("host open") << Case::HostOpen
                                    << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
-                                                     "一度終了してください。");
-        // %1: the host folder; below the text, the path and the reason.
+                                                     "一度終了してください。")
+                                   << QString();
         QTest::newRow("not a host folder")
-            << Case::NotHostFolder
-            << QStringLiteral("Kennel 2001 | critical | フォルダが違います。\\n") + causes::line("%1/Mewmail20.exe", ENOENT)
-                   + QStringLiteral("\\n") + kMsgUseSetup;
+            << Case::NotHostFolder << QStringLiteral("Kennel 2001 | critical | フォルダが違います。")
+            << causes::line(QStringLiteral("%1/Mewmail20.exe"), ENOENT) + QStringLiteral("\n") + kMsgUseSetup;
         QTest::newRow("damaged Kennel.ini")
             << Case::DamagedRegistry
-            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。\\n%1/Kennel.ini"
-                              "（内容を読み取れません）");
+            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。")
+            << QStringLiteral("%1/Kennel.ini（内容を読み取れません）");
     }
     void refused_toldAndNothingChanged()
     {
         QFETCH(Case, situation);
         QFETCH(QString, message);
+        QFETCH(QString, cause);
         const QString host = s.newHost(QString::fromLatin1(QTest::currentDataTag()), QStringLiteral("mike"));
         PetTable table;
         table.Pet[0] = QStringLiteral("ミケ");
@@ -74,13 +77,15 @@ private slots:
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.path(QStringLiteral("run2"))));
         QProcess& kennel = s.startKennel(host);
         qputenv("XDG_RUNTIME_DIR", runtime);
-        QCOMPARE(s.nextMessage(), message.replace(QStringLiteral("%1"), host));
+        QCOMPARE(s.nextMessage(), message);
         QCOMPARE(kennel.state(), QProcess::Running); // until the message is answered
         QVERIFY(s.answer("Return"));
         QCOMPARE(s.waitEnd(kennel), 0);
         QCOMPARE(hostfolder::snapshot(host), before);
-        QVERIFY(hostfolder::read(s.path(QStringLiteral("state/kennel/kennel.log")))
-                    .contains(message.section(QStringLiteral(" | "), 2).replace(QStringLiteral("\\n"), QStringLiteral("\n    ")).toUtf8()));
+        // The log holds the message and the lines below it, indented.
+        QString logged = (message.section(QStringLiteral(" | "), 2) + QLatin1Char('\n') + cause).trimmed();
+        logged.replace(QStringLiteral("%1"), host).replace(QStringLiteral("\n"), QStringLiteral("\n    "));
+        QVERIFY(hostfolder::read(s.path(QStringLiteral("state/kennel/kennel.log"))).contains(logged.toUtf8()));
 
         if (first) { // the first copy goes on undisturbed, and comes to the front
             QCOMPARE(first->state(), QProcess::Running);
