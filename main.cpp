@@ -5,7 +5,9 @@
 #include "app/HostSetup.h"
 #include "backup/UnlhaLibrary.h"
 #include "controls/JapaneseDialogs.h"
+#include "platform/FrontRequest.h"
 #include "platform/InstanceLock.h"
+#include "platform/LogFile.h"
 #include "platform/QtPorts.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ProgramIcon.h"
@@ -13,6 +15,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+
+#include <optional>
 
 #if __has_include("platform/X11WindowPort.h")
 #include "platform/X11WindowPort.h"
@@ -36,6 +40,7 @@ int main(int argc, char* argv[])
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
 
     useJapaneseQtTexts();
+    logfile::start(logfile::defaultPath(), QCoreApplication::applicationDirPath());
 
     if (line.action == CommandLine::Action::Setup)
         return setupWithWindows(self);
@@ -63,7 +68,15 @@ int main(int argc, char* argv[])
     ctx.windows = &windows;
 #endif
 
-    MainForm mainForm(ctx, acquireInstanceLock(programFolder));
+    // A second start tells so, then brings the running Kennel to the front.
+    const InstanceLock lock = acquireInstanceLock(programFolder);
+    FrontThenExit frontThenExit(exitPort, programFolder);
+    if (lock == InstanceLock::HeldElsewhere)
+        ctx.exit = &frontThenExit;
+    MainForm mainForm(ctx, lock);
+    std::optional<FrontRequests> front;
+    if (lock == InstanceLock::Held)
+        front.emplace(programFolder, [&mainForm] { bringToFront(&mainForm); });
     // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.
     copyProgress.setCloseRequest([&ctx] { ctx.critical(texts::kMsgFileProcessing); });
     mainForm.Form_Load();

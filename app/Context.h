@@ -5,6 +5,8 @@
 #include "app/Texts.h"
 #include "storage/HostLayout.h"
 
+#include <optional>
+
 class UnlhaLibrary;
 
 // Process-wide state of one Kennel run: the pet table, the paths, the flags the windows
@@ -44,4 +46,11 @@ struct Context {
     // Shows the critical message and ends the program.
     [[noreturn]] void fatal(const QString& text) const;
     [[noreturn]] void endProgram(int code = 0) const;
+
+    // A file or folder operation failed: "ファイルエラーが発生しました。" with a line per cause
+    // (app/Causes.h). Inside a FileErrorGroup the box waits for the group's end.
+    void fileError(const QStringList& causes) const;
+    void tellFileError() const;  // shows a waiting file error box, if any
+    mutable int fileErrorGroups = 0;
+    mutable std::optional<QStringList> pendingCauses;
 };

@@ -39,7 +39,7 @@ bool WriteRegistry(Context& ctx);
 // upgrade dialog and the template snapshot. A broken file ends the program (RegistryError).
 void ReadRegistry(Context& ctx);
 
-[[noreturn]] void RegistryError(Context& ctx);
+[[noreturn]] void RegistryError(Context& ctx, const QString& cause = {});
 
 inline const QString kMsgRegistryError = QStringLiteral("INIファイルエラーが発生しました。強制終了します。");
 inline const QString kMsgRegistryWriteFailed =

@@ -1,12 +1,16 @@
 #include "app/Startup.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/Gauge.h"
 #include "app/Registry.h"
+#include "platform/InstanceLock.h"
 #include "shell/ShellCopy.h"
 #include "storage/FileOps.h"
 #include "storage/Journal.h"
 #include "storage/StorageOps.h"
+
+#include <cerrno>
 
 using namespace items;
 
@@ -24,6 +28,7 @@ void finish(Context& ctx)
 // False when a copy failed.
 bool fillFirstPetFolder(Context& ctx)
 {
+    const FileErrorGroup oneBox(ctx);
     bool ok = true;
     const QString pet = ctx.paths.PetFolder(0);
     auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
@@ -65,8 +70,11 @@ void StartupRefusals(Context& ctx, InstanceLock lock)
         ctx.endProgram(0);
     }
     // Without the lock another Kennel could work on the same folder at the same time.
-    if (lock == InstanceLock::Failed)
-        ctx.fatal(kMsgLockFailed);
+    if (lock == InstanceLock::Failed) {
+        const int error = instanceLockError();
+        ctx.fatal(causes::below(kMsgLockFailed,
+                                error ? QStringList{causes::line(ctx.paths.ProgramFolder, error)} : QStringList{}));
+    }
     if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
         ctx.exclamation(QString::fromUtf8(kMsgHostRunning));
         ctx.endProgram(0);
@@ -77,7 +85,8 @@ void StartupCheck(Context& ctx)
 {
     ProgressStep(ctx, 5);
     if (!fileops::exists(ctx.paths.hostExecutable()))
-        ctx.fatal(QString::fromUtf8(kMsgWrongFolder));
+        ctx.fatal(causes::below(QString::fromUtf8(kMsgWrongFolder),
+                                {causes::ofPath(ctx.paths.hostExecutable(), ENOENT), kMsgUseSetup}));
     ProgressStep(ctx, 5);
     // Work a kill interrupted is finished or undone before anything is read or stored.
     if (!RecoverInterruptedWork(ctx))

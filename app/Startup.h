@@ -21,6 +21,9 @@ void StartupCheck(Context& ctx);
 inline constexpr const char* kMsgAlreadyRunning = "Kennel 2001 はすでに起動中です。";
 inline constexpr const char* kMsgHostRunning = "Mew Mail 2001 がすでに起動中です。一度終了してください。";
 inline constexpr const char* kMsgWrongFolder = "フォルダが違います。";
+// Below the wrong folder's cause: how Kennel gets into the host's folder.
+inline const QString kMsgUseSetup =
+    QStringLiteral("Kennel はミューメールのフォルダから起動します。kennel --setup でそのフォルダに入れられます。");
 inline const QString kMsgLockFailed =
     QStringLiteral("Kennel 2001 の二重起動を防ぐためのロックをこのフォルダに掛けられないため、終了します。"
                    "フォルダのアクセス権限を確認してから、もう一度起動してください。");

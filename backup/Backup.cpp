@@ -1,5 +1,6 @@
 #include "backup/Backup.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/Gauge.h"
 #include "backup/ArchiveCalls.h"
@@ -8,10 +9,12 @@
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -27,7 +30,10 @@ bool petFolderReady(Context& ctx, int index)
 {
     if (index < 0 || index > ctx.table.MaxUser || index >= kMaxPets
         || !fileops::isFolder(ctx.paths.PetFolder(index))) {
-        ctx.critical(kMsgNoPetFolder);
+        const bool registered = index >= 0 && index <= ctx.table.MaxUser && index < kMaxPets;
+        ctx.critical(
+            causes::below(kMsgNoPetFolder, registered ? QStringList{causes::ofPath(ctx.paths.PetFolder(index), ENOTDIR)}
+                                                      : QStringList{}));
         return false;
     }
     return true;
@@ -50,6 +56,7 @@ QString backupBaseName(const QString& pet, const QDate& date)
 
 bool BackupToFolder(Context& ctx, int index, const QString& destination, const QDate& today)
 {
+    const FileErrorGroup oneBox(ctx);
     if (!petFolderReady(ctx, index))
         return false;
     WriteBackupInfo(ctx, index, today);
@@ -68,7 +75,7 @@ bool BackupToFolder(Context& ctx, int index, const QString& destination, const Q
             return false;
         if (!fileops::isFolder(t)) {
             // A file of that name is not ours to replace.
-            ctx.critical(texts::kMsgFileError);
+            ctx.fileError({causes::line(t, ENOTDIR)});
             return false;
         }
         fileops::clearFiles(t);
@@ -113,7 +120,7 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
         if (!ctx.askYesNo(kMsgBackupArchiveExists))
             return false;
         if (fileops::isFolder(target)) {
-            ctx.critical(texts::kMsgFileError);
+            ctx.fileError({causes::line(target, EISDIR)});
             return false;
         }
     }
@@ -122,7 +129,7 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
     // user of the shared temporary folder could prepare.
     QTemporaryDir work;
     if (!work.isValid()) {
-        ctx.critical(texts::kMsgFileError);
+        ctx.fileError({causes::line(QDir::tempPath(), work.errorString())});
         return false;
     }
     WriteBackupInfo(ctx, index, today);

@@ -1,5 +1,6 @@
 #include "backup/Restore.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/Registry.h"
 #include "backup/ArchiveCalls.h"
@@ -11,6 +12,8 @@
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <cerrno>
 
 namespace {
 
@@ -165,8 +168,9 @@ bool RestoreSession::registerPet(const QString& pet, const QString& master)
                              {{"pet", QString::number(index)}, {"name", pet}, {"staging", staging}}}))
         return false;
     if (!fileops::renameNoReplace(staging, folder)) {
+        const int error = errno;
         EndJournal(ctx_);
-        ctx_.critical(texts::kMsgFileError);
+        ctx_.fileError({causes::line(folder, error)});
         return false;
     }
     t.MaxUser = index;

@@ -1,10 +1,12 @@
 #include "backup/RestoreSource.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "backup/ArchiveCalls.h"
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 std::optional<BackupInfo> CheckArchiveSource(Context& ctx, const QString& archivePath)
@@ -20,7 +22,7 @@ std::optional<BackupInfo> CheckArchiveSource(Context& ctx, const QString& archiv
     // Removed with everything in it when this function returns, whatever the outcome.
     QTemporaryDir temp;
     if (!temp.isValid()) {
-        ctx.critical(texts::kMsgFileError);
+        ctx.fileError({causes::line(QDir::tempPath(), temp.errorString())});
         return std::nullopt;
     }
     const QString folder = temp.path() + QLatin1Char('/');

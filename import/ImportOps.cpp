@@ -1,5 +1,6 @@
 #include "import/ImportOps.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/Gauge.h"
 #include "shell/ShellCopy.h"
@@ -159,6 +160,7 @@ void finish(Context& ctx)
 
 ImportResult ImportToPet(Context& ctx, int p, const QString& source, const QStringList& files)
 {
+    const FileErrorGroup oneBox(ctx);
     if (!sourceChosen(ctx, source))
         return ImportResult::Refused;
     if (p < 0 || p > ctx.table.MaxUser || p >= kMaxPets) {
@@ -186,6 +188,7 @@ ImportResult ImportToPet(Context& ctx, int p, const QString& source, const QStri
 
 ImportResult ImportToAllPets(Context& ctx, const QString& source, const QStringList& files)
 {
+    const FileErrorGroup oneBox(ctx);
     if (!sourceChosen(ctx, source))
         return ImportResult::Refused;
     const PetTable& t = ctx.table;

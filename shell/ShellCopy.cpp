@@ -1,5 +1,6 @@
 #include "shell/ShellCopy.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/FaultPoint.h"
 #include "app/Texts.h"
@@ -28,6 +29,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kWildcard = QStringLiteral("/*.*");
+const QString kThroughLink = QStringLiteral("リンクを経由するため使えません");
 
 struct CopyJob {
     fs::path from;
@@ -369,17 +371,33 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
 {
     std::vector<CopyJob> jobs;
     std::vector<fs::path> folders;
+    QStringList why; // a line per failure: the path and the reason
+    errno = 0;
     bool ok = plan(ctx, source, target, withFolders, jobs, folders);
+    if (!ok) {
+        const QString from = source.endsWith(kWildcard) ? source.left(source.size() - kWildcard.size()) : source;
+        // Not there, not a folder, unreadable, or reached through a link.
+        const int error = errno;
+        why << (error ? causes::ofPath(from, error)
+                      : fileops::isFolder(from) ? causes::line(from, kThroughLink)
+                                                : causes::ofPath(from, ENOTDIR));
+    }
     if (ok) {
         std::error_code ec;
         for (const auto& folder : folders) {
             // Never written through a link: a folder that is one, or lies behind one, fails.
             const fs::path f = folder.has_filename() ? folder : folder.parent_path();
+            errno = 0;
             if (!fs::is_directory(fs::symlink_status(f, ec)) && !fs::is_symlink(fs::symlink_status(f, ec))
                 && noLinkOnTheWay(ctx, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
                 fs::create_directories(f, ec);
-            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(ctx, f))
+            const int error = ec ? ec.value() : errno;
+            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(ctx, f)) {
                 ok = false;
+                const QString path = QString::fromStdString(f.string());
+                why << (noLinkOnTheWay(ctx, f) ? causes::ofPath(path, error ? error : ENOTDIR)
+                                               : causes::line(path, kThroughLink));
+            }
         }
     }
     if (ok) {
@@ -390,8 +408,15 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
             ctx.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
-            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged)))
+            errno = 0;
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged))) {
                 ok = false; // go on with the rest, report once
+                const int error = errno ? errno : EIO;
+                // The source when it cannot be read, else the target.
+                const bool readable = ::access(job.from.c_str(), R_OK) == 0 || job.link;
+                why << (readable ? causes::line(QString::fromStdString(job.to.string()), error)
+                                 : causes::ofPath(QString::fromStdString(job.from.string()), error));
+            }
             done += job.size;
             if (ctx.copyProgress)
                 ctx.copyProgress->copyAdvanced(static_cast<qint64>(done));
@@ -401,7 +426,7 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
     }
     QCoreApplication::processEvents();
     if (!ok)
-        ctx.critical(texts::kMsgFileError);
+        ctx.fileError(why);
     return ok;
 }
 

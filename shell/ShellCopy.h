@@ -7,7 +7,9 @@ struct Context;
 // Copies for every operation that moves pet data. The source is one file, or a folder
 // followed by "/*.*" (every file directly in it). The target is a file path, or a folder
 // (with or without a final "/") that is created when missing. Existing files are replaced
-// without asking; a copy that fails tells the user "ファイルエラーが発生しました。" once.
+// without asking; a copy that fails tells the user "ファイルエラーが発生しました。" once, with a
+// line for each file that failed and why (Context::fileError: inside a FileErrorGroup, one box
+// for the whole operation).
 // Returns whether everything was copied, for callers that care; most carry on regardless.
 //
 // Links are copied as links (the same target text), never read through; a source folder or

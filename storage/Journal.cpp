@@ -1,10 +1,13 @@
 #include "storage/Journal.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "storage/FileOps.h"
 #include "storage/HostLayout.h"
 
 #include <QDir>
+
+#include <cerrno>
 
 namespace journal {
 
@@ -113,14 +116,17 @@ QStringList trashFolders(const HostLayout& paths)
 
 bool BeginJournal(Context& ctx, const journal::Entry& entry)
 {
+    errno = 0;
     if (journal::write(ctx.paths, entry))
         return true;
-    ctx.critical(kMsgJournalNotWritten);
+    ctx.critical(causes::below(kMsgJournalNotWritten, {causes::line(journal::path(ctx.paths), errno ? errno : EIO)}));
     return false;
 }
 
 void EndJournal(Context& ctx)
 {
+    errno = 0;
     if (!journal::remove(ctx.paths))
-        ctx.critical(kMsgJournalNotRemoved);
+        ctx.critical(
+            causes::below(kMsgJournalNotRemoved, {causes::line(journal::path(ctx.paths), errno ? errno : EIO)}));
 }

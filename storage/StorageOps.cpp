@@ -1,11 +1,13 @@
 #include "storage/StorageOps.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/FaultPoint.h"
 #include "app/Gauge.h"
 #include "shell/ShellCopy.h"
 #include "storage/FileOps.h"
 
+#include <cerrno>
 #include <set>
 #include <string>
 
@@ -192,6 +194,7 @@ bool replaceUnsharedKinds(Context& ctx, const QString& source)
 
 bool SnapshotDefaultData(Context& ctx)
 {
+    const FileErrorGroup oneBox(ctx);
     const QString def = ctx.paths.DefaultFolder();
     bool ok = fileops::makeFolder(def);
     makeItemFolders(ctx, def, false);
@@ -213,6 +216,7 @@ bool SnapshotDefaultData(Context& ctx)
 
 bool InitNewPetData(Context& ctx)
 {
+    const FileErrorGroup oneBox(ctx);
     bool ok = replaceUnsharedKinds(ctx, ctx.paths.DefaultFolder());
     ok &= fileops::deleteFile(ctx.paths.place(kSettings));
     Step(ctx);
@@ -223,6 +227,7 @@ bool InitNewPetData(Context& ctx)
 
 bool StorePetData(Context& ctx)
 {
+    const FileErrorGroup oneBox(ctx);
     if (ctx.table.CurrentUser == -1)
         return true;
     const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
@@ -234,11 +239,12 @@ bool StorePetData(Context& ctx)
 
 bool LoadPetData(Context& ctx)
 {
+    const FileErrorGroup oneBox(ctx);
     if (ctx.table.CurrentUser == -1)
         return true;
     const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
     if (!fileops::exists(pet))
-        ctx.fatal(kMsgPetFolderMissing);
+        ctx.fatal(causes::below(kMsgPetFolderMissing, {causes::ofPath(pet, ENOENT)}));
     bool ok = replaceUnsharedKinds(ctx, pet);
     ok &= deleteUnlessReplaced(child(pet, kSettings), ctx.paths.place(kSettings));
     Step(ctx);
@@ -253,6 +259,7 @@ bool LoadPetData(Context& ctx)
 
 bool CopyPetFolder(Context& ctx, const QString& source, const QString& target)
 {
+    const FileErrorGroup oneBox(ctx);
     const QString from = fileops::withoutFinalSep(source);
     const QString to = fileops::withoutFinalSep(target);
     bool ok = readyTarget(ctx, from, to);

@@ -1,11 +1,13 @@
 #include "storage/Upgrade.h"
 
+#include "app/Causes.h"
 #include "app/Context.h"
 #include "app/Registry.h"
 #include "storage/FileOps.h"
 #include "storage/Journal.h"
 #include "storage/StorageOps.h"
 
+#include <cerrno>
 #include <vector>
 
 using namespace items;
@@ -130,12 +132,14 @@ void makePetFolder(const QString& folder)
 void undo(Context& ctx, const std::vector<Move>& done, const FolderRename& rename)
 {
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        errno = 0;
         if (it->from.isEmpty()) {
             for (const QString& name : kFolderOrder)
                 fileops::removeFolder(it->to + QLatin1Char('/') + name);
             fileops::removeFolder(it->to);
         } else if (!rename(it->to, it->from)) {
-            ctx.critical(kMsgUpgradeUndoFailed.arg(it->to, it->from));
+            const int error = errno ? errno : EIO;
+            ctx.critical(causes::below(kMsgUpgradeUndoFailed.arg(it->to, it->from), {causes::line(it->to, error)}));
         }
     }
 }
@@ -182,10 +186,12 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
             done.push_back({QString(), to});
             continue;
         }
+        errno = 0;
         if (!rename(from, to)) {
+            const int error = errno ? errno : EIO;
             undo(ctx, done, rename);
             EndJournal(ctx);
-            ctx.critical(kMsgUpgradeRenameFailed.arg(from, to));
+            ctx.critical(causes::below(kMsgUpgradeRenameFailed.arg(from, to), {causes::line(from, error)}));
             return false;
         }
         done.push_back({from, to});

@@ -134,7 +134,7 @@ private slots:
             QFile::remove(host() + QStringLiteral("/Mewmail20.exe"));
         launch(); // returns: the program goes on
         QCOMPARE(log.join(',').remove(QRegularExpression(" [^,]*")), steps);
-        QCOMPARE(tc->messages.texts(), QStringList{told});
+        QCOMPARE(tc->messages.fullTexts(), QStringList{told});
         QCOMPARE(ctx().CurrentUnstored, unstored);
         QVERIFY(QApplication::topLevelWidgets().isEmpty()); // no TaskTray window left
     }
@@ -175,7 +175,7 @@ private slots:
         clicks = trayClicks;
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, launch());
         QCOMPARE(log.join(','), "hide,start " + host() + " DATE=host" + (steps.isEmpty() ? "" : ',' + steps));
-        QCOMPARE(tc->messages.texts(), told);
+        QCOMPARE(tc->messages.fullTexts(), told);
         QCOMPARE(days, 0);
     }
 
@@ -222,7 +222,7 @@ private slots:
         }
         QCOMPARE(log.size(), started ? 1 : 0);
         QCOMPARE(dialog, !button.isEmpty());
-        QCOMPARE(tc->messages.texts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
+        QCOMPARE(tc->messages.fullTexts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
         QVERIFY(!ctx().FileProcessing); // never left busy
         QCOMPARE(ctx().StepSize, 0);
     }

@@ -1,6 +1,7 @@
 #include "ui/main/AboutForm.h"
 
 #include "app/Context.h"
+#include "platform/LogFile.h"
 #include "ui/main/Commands.h"
 #include "ui/main/MainForm.h"
 
@@ -50,6 +51,9 @@ AboutForm::AboutForm(Context& ctx, const buildconfig::Contacts& contacts, QWidge
     LblMail->setToolTip(kCopyTip);
     for (QLabel* l : {LblBBS, LblHome, LblMail})
         l->installEventFilter(this);
+    LblLog = label("LblLog", QStringLiteral("ログ : ") + logfile::path(), {});
+    LblLog->setToolTip(logfile::path());
+    LblLog->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     BtnMoreInfo = new QPushButton(kFoldedCaption, this);
     BtnMoreInfo->setObjectName(QStringLiteral("BtnMoreInfo"));
@@ -95,6 +99,11 @@ void AboutForm::layOut()
     row(LblAbout1, 22);
     row(LblAbout2, 30);
     row(LblLicense, 20);
+    LblLog->setVisible(!logfile::path().isEmpty());
+    if (!logfile::path().isEmpty()) {
+        row(LblLog, 20);
+        LblLog->setText(LblLog->fontMetrics().elidedText(LblLog->text(), Qt::ElideMiddle, LblLog->width()));
+    }
     LblAbout4->setGeometry(16, y, kWidth - 32, 0);
 
     const bool shown[] = {!contacts_.boardAddress.isEmpty(), !contacts_.homePageUrl.isEmpty(),
