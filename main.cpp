@@ -3,10 +3,12 @@
 #include "app/CommandLine.h"
 #include "app/HostSetup.h"
 #include "backup/UnlhaLibrary.h"
+#include "platform/FrontRequest.h"
 #include "platform/HostClock.h"
 #include "platform/JapaneseDialogs.h"
 #include "platform/InstanceLock.h"
 #include "platform/ProcessRunner.h"
+#include "ports/LogFile.h"
 #include "platform/QtPorts.h"
 #include "platform/X11WindowPort.h"
 #include "storage/Session.h"
@@ -16,6 +18,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+
+#include <optional>
 
 int main(int argc, char* argv[])
 {
@@ -34,6 +38,7 @@ int main(int argc, char* argv[])
     app.setQuitOnLastWindowClosed(false);  // hidden while the host runs
 
     useJapaneseQtTexts();
+    logfile::start(logfile::defaultPath(), QCoreApplication::applicationDirPath());
 
     if (line.action == CommandLine::Action::Setup)
         return setupWithWindows(self);
@@ -61,7 +66,15 @@ int main(int argc, char* argv[])
     UnlhaLibrary unlha(programFolder);
     unlha.setKeepAlive(&keepAlive);
     Session session(ctx, HostLayout(programFolder));
-    MainForm mainForm(session, unlha, acquireInstanceLock(programFolder));
+    // A second start tells so, then brings the running Kennel to the front.
+    const InstanceLock lock = acquireInstanceLock(programFolder);
+    FrontThenExit frontThenExit(exitPort, programFolder);
+    if (lock == InstanceLock::HeldElsewhere)
+        ctx.exit = frontThenExit;
+    MainForm mainForm(session, unlha, lock);
+    std::optional<FrontRequests> front;
+    if (lock == InstanceLock::Held)
+        front.emplace(programFolder, [&mainForm] { bringToFront(&mainForm); });
     // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.
     copyProgress.setCloseRequest([&ctx] { ctx.messages->critical(texts::kMsgFileProcessing); });
     mainForm.Form_Load();

@@ -56,7 +56,7 @@ void HostLauncher::LaunchHost(LaunchView& view)
     }
     ctx_.clock->hostEnded(); // the program may end without running destructors
     if (run.started && (run.exitCode == 0 || hostWindowSeen_))
-        ctx_.exit->endProgram(0);
+        ctx_.endProgram(0);
 
     // Kennel stays: the main window comes back. A host that ended at once may still have
     // written its places, so they are stored before anything replaces them.

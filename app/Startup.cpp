@@ -3,7 +3,10 @@
 #include "app/HostLaunch.h"
 #include "shell/FileOps.h"
 #include "storage/Session.h"
+#include "ports/Causes.h"
 #include "storage/StorageOps.h"
+
+#include <cerrno>
 
 using namespace items;
 
@@ -29,6 +32,7 @@ bool fillFirstPetFolder(Session& s)
 {
     Context& ctx = s.context();
     const Steps step(ctx, plan::kFirstPetStep);
+    const FileErrorGroup oneBox(*ctx.messages);
     bool ok = true;
     const QString pet = s.layout().PetFolder(0);
     auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
@@ -63,18 +67,18 @@ void storeCurrentPet(Session& s, Steps steps)
 
 } // namespace
 
-void StartupRefusals(Context& ctx, InstanceLock lock)
+void StartupRefusals(Context& ctx, InstanceLock lock, const QString& lockCause)
 {
     if (lock == InstanceLock::HeldElsewhere) {
         ctx.messages->exclamation(QString::fromUtf8(kMsgAlreadyRunning));
-        ctx.exit->endProgram(0);
+        ctx.endProgram(0);
     }
     // Without the lock another Kennel could work on the same folder at the same time.
     if (lock == InstanceLock::Failed)
-        ctx.fatal(kMsgLockFailed);
+        ctx.fatal(causes::below(kMsgLockFailed, lockCause.isEmpty() ? QStringList{} : QStringList{lockCause}));
     if (ctx.windows->windowExists(texts::kHostTitle)) {
         ctx.messages->exclamation(QString::fromUtf8(kMsgHostRunning));
-        ctx.exit->endProgram(0);
+        ctx.endProgram(0);
     }
 }
 
@@ -83,7 +87,8 @@ StartupOutcome StartupCheck(Session& s, StartupWindow& window)
     Context& ctx = s.context();
     ProgressStep(ctx, plan::kCheck);
     if (!fileops::exists(s.layout().hostExecutable()))
-        ctx.fatal(QString::fromUtf8(kMsgWrongFolder));
+        ctx.fatal(causes::below(QString::fromUtf8(kMsgWrongFolder),
+                                {causes::ofPath(s.layout().hostExecutable(), ENOENT), kMsgUseSetup}));
     ProgressStep(ctx, plan::kCheck);
     // Work a kill interrupted is finished or undone before anything is read or stored.
     if (!s.recoverInterruptedWork())
@@ -117,7 +122,7 @@ StartupOutcome StartupCheck(Session& s, StartupWindow& window)
         ProgressStep(ctx, plan::kFirstPetSettings);
         // Closed without a registration: no Kennel.ini exists, so the next start is a first run.
         if (!window.showInitializeForm(Steps(ctx, plan::kInitializeStep)))
-            ctx.exit->endProgram(0);
+            ctx.endProgram(0);
         return StartupOutcome::Idle;
     }
 

@@ -31,7 +31,9 @@ enum class StartupOutcome {
 // The first half of start-up, before the main window shows: a second copy of Kennel, a lock
 // that could not be taken, and a running host end the program with their messages. Returns
 // when start-up may go on.
-void StartupRefusals(Context& ctx, InstanceLock lock);
+// lockCause: why the lock could not be taken (a cause line, ports/Causes.h), shown below the
+// refusal.
+void StartupRefusals(Context& ctx, InstanceLock lock, const QString& lockCause = {});
 
 // The start-up check, run once the main window is painted (busy, its gauge at 0):
 // installation check, recovery of work a kill interrupted, then the normal start (read
@@ -42,6 +44,9 @@ StartupOutcome StartupCheck(Session& session, StartupWindow& window);
 inline constexpr const char* kMsgAlreadyRunning = "Kennel 2001 はすでに起動中です。";
 inline constexpr const char* kMsgHostRunning = "Mew Mail 2001 がすでに起動中です。一度終了してください。";
 inline constexpr const char* kMsgWrongFolder = "フォルダが違います。";
+// Below the wrong folder's cause: how Kennel gets into the host's folder.
+inline const QString kMsgUseSetup =
+    QStringLiteral("Kennel はミューメールのフォルダから起動します。kennel --setup でそのフォルダに入れられます。");
 inline const QString kMsgLockFailed =
     QStringLiteral("Kennel 2001 の二重起動を防ぐためのロックをこのフォルダに掛けられないため、終了します。"
                    "フォルダのアクセス権限を確認してから、もう一度起動してください。");

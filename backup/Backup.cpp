@@ -1,14 +1,17 @@
 #include "backup/Backup.h"
 
+#include "ports/Causes.h"
 #include "backup/BackupInfo.h"
 #include "backup/UnlhaLibrary.h"
 #include "shell/FileOps.h"
 #include "storage/Session.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -23,7 +26,9 @@ QString child(const QString& folder, const QString& name)
 bool petFolderReady(Session& s, int index)
 {
     if (index < 0 || index > s.table().MaxUser || index >= kMaxPets || !fileops::isFolder(s.layout().PetFolder(index))) {
-        s.context().messages->critical(kMsgNoPetFolder);
+        const bool registered = index >= 0 && index <= s.table().MaxUser && index < kMaxPets;
+        s.context().messages->critical(causes::below(
+            kMsgNoPetFolder, registered ? QStringList{causes::ofPath(s.layout().PetFolder(index), ENOTDIR)} : QStringList{}));
         return false;
     }
     return true;
@@ -46,6 +51,7 @@ QString backupBaseName(const QString& pet, const QDate& date)
 
 bool BackupToFolder(Session& session, int index, const QString& destination, Steps steps, const QDate& today)
 {
+    const FileErrorGroup oneBox(*session.context().messages);
     if (!petFolderReady(session, index))
         return false;
     Context& ctx = session.context();
@@ -67,7 +73,7 @@ bool BackupToFolder(Session& session, int index, const QString& destination, Ste
             return false;
         if (!fileops::isFolder(t)) {
             // A file of that name is not ours to replace.
-            messages.critical(texts::kMsgFileError);
+            messages.fileError({causes::line(t, ENOTDIR)});
             return false;
         }
         fileops::clearFiles(t);
@@ -115,7 +121,7 @@ bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const Q
         if (!messages.askYesNo(kMsgBackupArchiveExists))
             return false;
         if (fileops::isFolder(target)) {
-            messages.critical(texts::kMsgFileError);
+            messages.fileError({causes::line(target, EISDIR)});
             return false;
         }
     }
@@ -124,7 +130,7 @@ bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const Q
     // user of the shared temporary folder could prepare.
     QTemporaryDir work;
     if (!work.isValid()) {
-        messages.critical(texts::kMsgFileError);
+        messages.fileError({causes::line(QDir::tempPath(), work.errorString())});
         return false;
     }
     WriteBackupInfo(session, index, today);

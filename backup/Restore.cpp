@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+
 namespace {
 
 bool anyFile(const QString& folder, const QString& pattern)

@@ -4,8 +4,10 @@
 #include "ports/Messages.h"
 #include "shell/FileOps.h"
 #include "shell/ShellCopy.h"
+#include "ports/Causes.h"
 #include "storage/HostLayout.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 std::optional<BackupInfo> CheckArchiveSource(MessagePort& messages, UnlhaLibrary& library, const QString& archivePath)
@@ -21,7 +23,7 @@ std::optional<BackupInfo> CheckArchiveSource(MessagePort& messages, UnlhaLibrary
     // Removed with everything in it when this function returns, whatever the outcome.
     QTemporaryDir temp;
     if (!temp.isValid()) {
-        messages.critical(texts::kMsgFileError);
+        messages.fileError({causes::line(QDir::tempPath(), temp.errorString())});
         return std::nullopt;
     }
     const QString folder = temp.path() + QLatin1Char('/');

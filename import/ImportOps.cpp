@@ -2,6 +2,7 @@
 
 #include "shell/FileOps.h"
 #include "storage/Session.h"
+#include "ports/Causes.h"
 
 #include <QDir>
 
@@ -129,6 +130,7 @@ ImportResult ImportToPet(Session& session, int p, const QString& source, const Q
 {
     MessagePort& messages = *session.context().messages;
     const PetTable& t = session.table();
+    const FileErrorGroup oneBox(messages);
     if (!sourceChosen(messages, source))
         return ImportResult::Refused;
     if (p < 0 || p > t.MaxUser || p >= kMaxPets) {
@@ -161,6 +163,7 @@ ImportResult ImportToAllPets(Session& session, const QString& source, const QStr
 {
     MessagePort& messages = *session.context().messages;
     const PetTable& t = session.table();
+    const FileErrorGroup oneBox(messages);
     if (!sourceChosen(messages, source))
         return ImportResult::Refused;
     if (t.MaxUser < 0) {

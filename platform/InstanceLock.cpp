@@ -9,6 +9,7 @@
 
 namespace {
 int g_lockFd = -1;
+int g_lockError = 0;
 
 // 0 when taken, else the reason.
 int lockExclusive(int fd)
@@ -26,8 +27,10 @@ InstanceLock acquireInstanceLock(const QString& programFolder)
     if (g_lockFd >= 0)
         return InstanceLock::Held;
     const int folder = ::open(QFile::encodeName(programFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0)
+    if (folder < 0) {
+        g_lockError = errno;
         return InstanceLock::Failed;
+    }
     int fd = folder;
     int error = lockExclusive(fd);
     if (error != 0 && error != EWOULDBLOCK) {
@@ -38,10 +41,16 @@ InstanceLock acquireInstanceLock(const QString& programFolder)
     if (error != 0) {
         if (fd >= 0)
             ::close(fd);
+        g_lockError = error == EWOULDBLOCK ? 0 : error;
         return error == EWOULDBLOCK ? InstanceLock::HeldElsewhere : InstanceLock::Failed;
     }
     g_lockFd = fd; // kept open (and locked) until the process ends
     return InstanceLock::Held;
+}
+
+int instanceLockError()
+{
+    return g_lockError;
 }
 
 void releaseInstanceLock()

@@ -15,5 +15,8 @@
 // can be taken neither way (the folder cannot be opened, for one): start-up tells the user.
 InstanceLock acquireInstanceLock(const QString& programFolder);
 
+// Why the last acquireInstanceLock failed (errno), or 0.
+int instanceLockError();
+
 // Releases a lock taken by this process (tests only; the program keeps its lock).
 void releaseInstanceLock();

@@ -68,6 +68,13 @@ void Context::fatal(const QString& text)
     std::_Exit(0); // not reached: every exit port ends the program
 }
 
+void Context::endProgram(int code)
+{
+    messages->tellFileError(); // what an operation met is told before the program goes
+    exit->endProgram(code);
+    std::_Exit(code); // not reached
+}
+
 void Context::releaseView(const MainView& old)
 {
     if (&*view == &old)

@@ -35,6 +35,8 @@ struct Context {
 
     // Shows the critical message and ends the program.
     [[noreturn]] void fatal(const QString& text);
+    // Ends the program at once, after a file error box that is still waiting.
+    [[noreturn]] void endProgram(int code);
     // Puts the null view back when view is the one in place (a main window that goes).
     void releaseView(const MainView& view);
 };

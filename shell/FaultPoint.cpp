@@ -1,5 +1,7 @@
 #include "shell/FaultPoint.h"
 
+#include <cerrno>
+
 namespace fault {
 
 namespace {
@@ -13,7 +15,10 @@ void setHandler(Handler handler)
 
 Action point(const char* what, const QString& path)
 {
-    return g_handler ? g_handler(what, path) : Action::Proceed;
+    if (!g_handler || g_handler(what, path) == Action::Proceed)
+        return Action::Proceed;
+    errno = ENOSPC; // as a full disk fails
+    return Action::Fail;
 }
 
 }  // namespace fault

@@ -128,8 +128,10 @@ bool clearFiles(const QString& folder, const std::set<std::string>& keep)
 
 bool deleteFile(const QString& path)
 {
-    if (isFolder(path))
+    if (isFolder(path)) {
+        errno = EISDIR;
         return false;
+    }
     if (!exists(path))
         return true;
     std::error_code ec;
@@ -171,8 +173,10 @@ bool renameNoReplace(const QString& from, const QString& to)
         return false;
     // A file system without the no-replace rename: test first (a name that appears in
     // between is the one risk left, and rename() still refuses a non-empty folder).
-    if (exists(to))
+    if (exists(to)) {
+        errno = EEXIST;
         return false;
+    }
     return std::rename(f.constData(), t.constData()) == 0;
 }
 

@@ -1,5 +1,6 @@
 #include "shell/ShellCopy.h"
 
+#include "ports/Causes.h"
 #include "ports/Context.h"
 #include "shell/FaultPoint.h"
 #include "shell/FileOps.h"
@@ -27,6 +28,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const QString kWildcard = QStringLiteral("/*.*");
+const QString kThroughLink = QStringLiteral("リンクを経由するため使えません");
 
 struct CopyJob {
     fs::path from;
@@ -372,17 +374,33 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
     const fs::path root = native(programFolder_);
     std::vector<CopyJob> jobs;
     std::vector<fs::path> folders;
+    QStringList why; // a line per failure: the path and the reason
+    errno = 0;
     bool ok = plan(root, source, target, withFolders, jobs, folders);
+    if (!ok) {
+        const QString from = source.endsWith(kWildcard) ? source.left(source.size() - kWildcard.size()) : source;
+        // Not there, not a folder, unreadable, or reached through a link.
+        const int error = errno;
+        why << (error ? causes::ofPath(from, error)
+                      : fileops::isFolder(from) ? causes::line(from, kThroughLink)
+                                                : causes::ofPath(from, ENOTDIR));
+    }
     if (ok) {
         std::error_code ec;
         for (const auto& folder : folders) {
             // Never written through a link: a folder that is one, or lies behind one, fails.
             const fs::path f = folder.has_filename() ? folder : folder.parent_path();
+            errno = 0;
             if (!fs::is_directory(fs::symlink_status(f, ec)) && !fs::is_symlink(fs::symlink_status(f, ec))
                 && noLinkOnTheWay(root, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
                 fs::create_directories(f, ec);
-            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(root, f))
+            const int error = ec ? ec.value() : errno;
+            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(root, f)) {
                 ok = false;
+                const QString path = QString::fromStdString(f.string());
+                why << (noLinkOnTheWay(root, f) ? causes::ofPath(path, error ? error : ENOTDIR)
+                                               : causes::line(path, kThroughLink));
+            }
         }
     }
     if (ok) {
@@ -392,8 +410,15 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
         ctx_.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
-            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged)))
+            errno = 0;
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged))) {
                 ok = false; // go on with the rest, report once
+                const int error = errno ? errno : EIO;
+                // The source when it cannot be read, else the target.
+                const bool readable = ::access(job.from.c_str(), R_OK) == 0 || job.link;
+                why << (readable ? causes::line(QString::fromStdString(job.to.string()), error)
+                                 : causes::ofPath(QString::fromStdString(job.from.string()), error));
+            }
             done += job.size;
             ctx_.copyProgress->copyAdvanced(static_cast<qint64>(done));
         }
@@ -401,7 +426,7 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
     }
     QCoreApplication::processEvents();
     if (!ok)
-        ctx_.messages->critical(texts::kMsgFileError);
+        ctx_.messages->fileError(why);
     return ok;
 }
 

@@ -1,20 +1,19 @@
 #pragma once
 
+#include "ports/Messages.h"
+
 #include <QString>
 
 struct Context;
-
-namespace texts {
-// A copy that failed; also said where a file cannot be replaced.
-inline const QString kMsgFileError = QStringLiteral("ファイルエラーが発生しました。");
-} // namespace texts
 
 // Copies for every operation that moves pet data, within one program folder. The source is
 // one file, or a folder followed by "/*.*" (every file directly in it). The target is a file
 // path, or a folder (with or without a final "/") that is created when missing. Existing
 // files are replaced without asking; a copy that fails tells the user "ファイルエラーが発生し
-// ました。" once. Each copy returns whether everything was copied, for callers that care;
-// most carry on regardless. Long copies show the copy progress window.
+// ました。" once, with a line for each file that failed and why (MessagePort::fileError: inside
+// a FileErrorGroup, one box for the whole operation). Each copy returns whether everything
+// was copied, for callers that care; most carry on regardless. Long copies show the copy
+// progress window.
 //
 // Links are copied as links (the same target text), never read through; a source folder or
 // a target folder that is a link, or that lies below the program folder behind a link, is

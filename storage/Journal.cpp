@@ -5,6 +5,8 @@
 
 #include <QDir>
 
+#include <cerrno>
+
 namespace journal {
 
 namespace {

@@ -1,5 +1,9 @@
 // Registering pets: a first run's pet, a new pet, a restored pet; the sharing settings.
 #include "storage/Session.h"
+
+#include "ports/Causes.h"
+
+#include <cerrno>
 #include "storage/StorageOps.h"
 
 #include "registry/Texts.h"
@@ -99,8 +103,9 @@ bool Session::registerRestored(const QString& staging, const QString& pet, const
     if (!beginJournal(journal::Restore{index, pet, staging}))
         return false;
     if (!fileops::renameNoReplace(staging, folder)) {
+        const int error = errno;
         endJournal();
-        ctx_.messages->critical(texts::kMsgFileError);
+        ctx_.messages->fileError({causes::line(folder, error)});
         return false;
     }
     table_.MaxUser = index;

@@ -73,7 +73,8 @@ public:
     // Kennel.ini as it stands on disk; anything but a regular file reads as broken.
     RegistryContent registryOnDisk() const;
     // "INIファイルエラーが発生しました。強制終了します。", then the program ends.
-    [[noreturn]] void RegistryError();
+    // cause: a line below the message (ports/Causes.h), when known.
+    [[noreturn]] void RegistryError(const QString& cause = {});
 
     // Writes the journal; tells the user and returns false when it cannot be written, in
     // which case the caller changes nothing.

@@ -1,8 +1,10 @@
 #include "storage/StorageOps.h"
 
+#include "ports/Causes.h"
 #include "shell/FileOps.h"
 #include "storage/Session.h"
 
+#include <cerrno>
 #include <set>
 #include <string>
 
@@ -189,6 +191,7 @@ bool replaceUnsharedKinds(Session& s, const QString& source, Steps steps)
 
 bool SnapshotDefaultData(Session& s, Steps steps)
 {
+    const FileErrorGroup oneBox(*s.context().messages);
     const QString def = s.layout().DefaultFolder();
     bool ok = fileops::makeFolder(def);
     makeItemFolders(def);
@@ -210,6 +213,7 @@ bool SnapshotDefaultData(Session& s, Steps steps)
 
 bool InitNewPetData(Session& s, Steps steps)
 {
+    const FileErrorGroup oneBox(*s.context().messages);
     bool ok = replaceUnsharedKinds(s, s.layout().DefaultFolder(), steps);
     ok &= fileops::deleteFile(s.layout().place(kSettings));
     steps();
@@ -220,6 +224,7 @@ bool InitNewPetData(Session& s, Steps steps)
 
 bool StorePetData(Session& s, Steps steps)
 {
+    const FileErrorGroup oneBox(*s.context().messages);
     if (s.table().CurrentUser == -1)
         return true;
     const QString pet = s.layout().PetFolder(s.table().CurrentUser);
@@ -231,11 +236,12 @@ bool StorePetData(Session& s, Steps steps)
 
 bool LoadPetData(Session& s, Steps steps)
 {
+    const FileErrorGroup oneBox(*s.context().messages);
     if (s.table().CurrentUser == -1)
         return true;
     const QString pet = s.layout().PetFolder(s.table().CurrentUser);
     if (!fileops::exists(pet))
-        s.context().fatal(kMsgPetFolderMissing);
+        s.context().fatal(causes::below(kMsgPetFolderMissing, {causes::ofPath(pet, ENOENT)}));
     bool ok = replaceUnsharedKinds(s, pet, steps);
     ok &= deleteUnlessReplaced(child(pet, kSettings), s.layout().place(kSettings));
     steps();

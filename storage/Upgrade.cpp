@@ -1,10 +1,12 @@
 #include "storage/Upgrade.h"
 
+#include "ports/Causes.h"
 #include "registry/Texts.h"
 #include "shell/FileOps.h"
 #include "storage/Session.h"
 #include "storage/StorageOps.h"
 
+#include <cerrno>
 #include <vector>
 
 using namespace items;
@@ -124,12 +126,14 @@ void makePetFolder(const QString& folder)
 void undo(MessagePort& messages, const std::vector<FolderMove>& done, const FolderRename& rename)
 {
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
+        errno = 0;
         if (it->from.isEmpty()) {
             for (const QString& name : kFolderOrder)
                 fileops::removeFolder(it->to + QLatin1Char('/') + name);
             fileops::removeFolder(it->to);
         } else if (!rename(it->to, it->from)) {
-            messages.critical(kMsgUpgradeUndoFailed.arg(it->to, it->from));
+            const int error = errno ? errno : EIO;
+            messages.critical(causes::below(kMsgUpgradeUndoFailed.arg(it->to, it->from), {causes::line(it->to, error)}));
         }
     }
 }
@@ -177,10 +181,12 @@ bool Session::convertMailboxes(const MailboxPlan& plan, const UpgradeNames& name
             done.push_back({QString(), to});
             continue;
         }
+        errno = 0;
         if (!rename(from, to)) {
+            const int error = errno ? errno : EIO;
             undo(messages, done, rename);
             endJournal();
-            messages.critical(kMsgUpgradeRenameFailed.arg(from, to));
+            messages.critical(causes::below(kMsgUpgradeRenameFailed.arg(from, to), {causes::line(from, error)}));
             return false;
         }
         done.push_back({from, to});

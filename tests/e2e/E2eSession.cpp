@@ -100,7 +100,8 @@ bool E2eSession::start()
     qputenv("QT_ACCESSIBILITY", "0");
     for (const auto& [variable, sub] : {std::pair("HOME", "home"), std::pair("XDG_RUNTIME_DIR", "run"),
                                         std::pair("TMPDIR", "tmp"), std::pair("XDG_DATA_HOME", "data"),
-                                        std::pair("XDG_CONFIG_HOME", "config"), std::pair("XDG_CACHE_HOME", "cache")}) {
+                                        std::pair("XDG_CONFIG_HOME", "config"), std::pair("XDG_CACHE_HOME", "cache"),
+                                        std::pair("XDG_STATE_HOME", "state")}) {
         QDir().mkpath(dir_.filePath(QLatin1String(sub)));
         qputenv(variable, QFile::encodeName(dir_.filePath(QLatin1String(sub))));
     }
@@ -255,6 +256,18 @@ unsigned long E2eSession::topmost(const QString& title, bool dialogOnly)
         if (shownTitle == title && (!dialogOnly || isDialog(w)))
             return w;
     return 0;
+}
+
+bool E2eSession::waitFocus(const QString& title, int ms)
+{
+    return until(
+        [&] {
+            Window current = 0;
+            int revert = 0;
+            XGetInputFocus(d_, &current, &revert);
+            return current != 0 && current == topmost(title);
+        },
+        ms);
 }
 
 void E2eSession::focus(unsigned long w)

@@ -76,6 +76,8 @@ public:
     {
         return until([&] { return !topmost(title); }, ms);
     }
+    // Waits until the topmost window with this title has the keyboard focus.
+    bool waitFocus(const QString& title, int ms = 20000);
     // Waits for a window with this title, gives the topmost one the focus (a message box lies
     // above the window it belongs to) and sends the script: chords such as "Ctrl+p", "Alt+f",
     // "Tab", "Return", "Escape", "space", "Down", and texts in single quotes, typed as they

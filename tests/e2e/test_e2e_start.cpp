@@ -1,12 +1,16 @@
 // Kennel's first starts in a host folder, end to end: a first run with the host's pet, one with
 // none (then the host is started, changes a file and is closed; the next start stores the
-// change), a version 1.0 installation upgraded; and the starts it refuses, saying why and
-// changing no file.
+// change), a version 1.0 installation upgraded; and the starts it refuses, saying why (the
+// path and the reason below the text; the log has it all) and changing no file.
+#include "ports/Causes.h"
+#include "app/Startup.h"
 #include "storage/HostLayout.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
 
 #include <QtTest>
+
+#include <cerrno>
 
 class TestE2EStart : public E2eTest {
     Q_OBJECT
@@ -125,23 +129,30 @@ private slots:
         QCOMPARE(s.quit(kennel), 0);
     }
 
-    // A second copy (also one started in another session), the host's window open, a folder
-    // without the host, a damaged Kennel.ini: the message, OK, the end, no file changed.
+    // A second copy (also one started in another session; the first then comes to the front),
+    // the host's window open, a folder without the host, a damaged Kennel.ini: the message, OK,
+    // the end, no file changed.
     void refused_toldAndNothingChanged_data()
     {
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("cause"); // the lines below the message (%1: the host folder)
         const QString running = QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
-        QTest::newRow("second copy") << running;
-        QTest::newRow("second copy, another session") << running;
+        QTest::newRow("second copy") << running << QString();
+        QTest::newRow("second copy, another session") << running << QString();
         QTest::newRow("host open") << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
-                                                     "一度終了してください。");
-        QTest::newRow("not a host folder") << QStringLiteral("Kennel 2001 | critical | フォルダが違います。");
+                                                     "一度終了してください。")
+                                   << QString();
+        QTest::newRow("not a host folder")
+            << QStringLiteral("Kennel 2001 | critical | フォルダが違います。")
+            << causes::line(QStringLiteral("%1/Mewmail20.exe"), ENOENT) + QStringLiteral("\n") + kMsgUseSetup;
         QTest::newRow("damaged Kennel.ini")
-            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。");
+            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。")
+            << QStringLiteral("%1/Kennel.ini（内容を読み取れません）");
     }
     void refused_toldAndNothingChanged()
     {
         QFETCH(QString, message);
+        QFETCH(QString, cause);
         const QString situation = QString::fromLatin1(QTest::currentDataTag());
         const QString host = s.newHost(situation, QStringLiteral("mike"), s.table({{"ミケ", "太郎"}}));
         QProcess* first = nullptr;
@@ -167,8 +178,14 @@ private slots:
         QVERIFY(s.reply(message)); // the box stays until answered
         QCOMPARE(s.waitEnd(kennel), 0);
         QCOMPARE(hostfolder::snapshot(host), before);
-        if (first) // the first copy goes on undisturbed
+        // The log holds the message and the lines below it, indented.
+        QString logged = (message.section(QStringLiteral(" | "), 2) + QLatin1Char('\n') + cause).trimmed();
+        logged.replace(QStringLiteral("%1"), host).replace(QStringLiteral("\n"), QStringLiteral("\n    "));
+        QVERIFY(hostfolder::read(s.path(QStringLiteral("state/kennel/kennel.log"))).contains(logged.toUtf8()));
+        if (first) { // the first copy goes on undisturbed, and comes to the front
+            QVERIFY(s.waitFocus(kMain));
             QCOMPARE(s.quit(*first), 0);
+        }
     }
 };
 

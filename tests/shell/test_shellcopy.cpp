@@ -2,12 +2,15 @@
 // created targets, copies onto themselves, names as long as a name can be, links copied as
 // links and never followed, large files with their times, recent copies redone, changed
 // targets rewritten in place only when no other name shares them, leftover temporary files,
-// and the one failure message.
+// and the one failure message per operation, naming each file and why.
+#include "ports/Causes.h"
+#include "shell/FaultPoint.h"
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,8 +101,22 @@ private slots:
     void failuresReportOnceAndNextCopyRuns()
     {
         QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing/*.*")), p(QStringLiteral("T/"))));
-        QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
-        QCOMPARE(tc->messages.texts(), (QStringList{texts::kMsgFileError, texts::kMsgFileError}));
+        {
+            const FileErrorGroup oneBox(tc->messages); // one operation: one box naming every file
+            QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
+            write(host(), QStringLiteral("S/a.pac"), "a");
+            fault::setHandler([](const char*, const QString& path) {
+                return path.endsWith(QStringLiteral("a.pac")) ? fault::Action::Fail : fault::Action::Proceed;
+            });
+            QVERIFY(!shell().ShellCopy(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+            fault::setHandler(nullptr);
+            QCOMPARE(tc->messages.texts().size(), 1);
+        }
+        const QString file = texts::kMsgFileError + QLatin1Char('\n');
+        QCOMPARE(tc->messages.fullTexts(),
+                 (QStringList{file + causes::line(p(QStringLiteral("missing")), ENOENT),
+                              file + causes::line(p(QStringLiteral("missing.pac")), ENOENT) + QLatin1Char('\n')
+                                  + causes::line(p(QStringLiteral("T/a.pac")), ENOSPC)}));
         QVERIFY(shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
     }
 

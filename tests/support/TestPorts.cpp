@@ -18,6 +18,16 @@ MsgAnswer ScriptedMessages::ask(const QString& caption, const QString& text, Msg
 QStringList ScriptedMessages::texts() const
 {
     QStringList out;
+    for (const auto& s : shown) {
+        const qsizetype causes = s.text.indexOf(QLatin1String("\n/"));
+        out << (causes < 0 ? s.text : s.text.left(causes));
+    }
+    return out;
+}
+
+QStringList ScriptedMessages::fullTexts() const
+{
+    QStringList out;
     for (const auto& s : shown)
         out << s.text;
     return out;

@@ -22,7 +22,10 @@ public:
         MsgButtons buttons;
     };
     void answer(MsgAnswer a) { answers_.push_back(a); }
+    // Each message's own text, without its cause lines (from the first line that starts with a
+    // path, app/Causes.h).
     QStringList texts() const;
+    QStringList fullTexts() const; // as shown
     QList<Shown> shown;
 
 protected:

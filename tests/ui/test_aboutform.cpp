@@ -1,5 +1,7 @@
 // The about box: the fold-out, the contact rows (copies, hidden when not configured), the
 // version and licence, one modeless box.
+#include "ports/LogFile.h"
+#include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
 #include "ui/main/AboutForm.h"
 #include "backup/UnlhaLibrary.h"
@@ -77,8 +79,17 @@ private slots:
     {
         QFETCH(buildconfig::Contacts, configured);
         QFETCH(QStringList, shown);
+        QTemporaryDir state; // with a log (as the program keeps one), its path has a row
+        if (shown.isEmpty())
+            logfile::start(state.filePath(QStringLiteral("kennel/kennel.log")), QStringLiteral("/host"));
         auto* about = new AboutForm(tc->messages, configured, main.get());
         about->show();
+        QCOMPARE(about->findChild<QLabel*>("LblLog")->isVisible(), shown.isEmpty());
+        tc->messages.fileError({QStringLiteral("/host/a（理由）")});
+        logfile::start({}, {});
+        QCOMPARE(hostfolder::read(state.filePath(QStringLiteral("kennel/kennel.log"))).contains(
+                     "/host critical: ファイルエラーが発生しました。\n    /host/a（理由）\n"),
+                 shown.isEmpty());
         for (const char* name : {"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"})
             QCOMPARE(about->findChild<QLabel*>(name)->isVisible(), shown.contains(QLatin1String(name)));
         QCOMPARE(about->findChild<QLabel*>("LblAbout2")->text(), QStringLiteral("Kennel 2001 Ver.2.31"));

@@ -143,7 +143,7 @@ private slots:
             QFile::remove(host() + QStringLiteral("/Mewmail20.exe"));
         launch(); // returns: the program goes on
         QCOMPARE(log.join(',').remove(QRegularExpression(" [^,]*")), steps);
-        QCOMPARE(tc->messages.texts(), QStringList{told});
+        QCOMPARE(tc->messages.fullTexts(), QStringList{told});
         QCOMPARE(session().currentUnstored(), unstored);
         QVERIFY(QApplication::topLevelWidgets().isEmpty()); // no TaskTray window left
     }
@@ -184,7 +184,7 @@ private slots:
         clicks = trayClicks;
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, launch());
         QCOMPARE(log.join(','), "hide,start " + host() + " DATE=host" + (steps.isEmpty() ? "" : ',' + steps));
-        QCOMPARE(tc->messages.texts(), told);
+        QCOMPARE(tc->messages.fullTexts(), told);
         QCOMPARE(days, 0);
     }
 
@@ -231,7 +231,7 @@ private slots:
         }
         QCOMPARE(log.size(), started ? 1 : 0);
         QCOMPARE(dialog, !button.isEmpty());
-        QCOMPARE(tc->messages.texts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
+        QCOMPARE(tc->messages.fullTexts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
         QVERIFY(!main.isBusy()); // never left busy
     }
 };

@@ -1,5 +1,6 @@
 #include "ui/main/AboutForm.h"
 
+#include "ports/LogFile.h"
 #include "ports/Messages.h"
 
 #include <QClipboard>
@@ -47,6 +48,9 @@ AboutForm::AboutForm(MessagePort& messages, const buildconfig::Contacts& contact
     LblMail->setToolTip(kCopyTip);
     for (QLabel* l : {LblBBS, LblHome, LblMail})
         l->installEventFilter(this);
+    LblLog = label("LblLog", QStringLiteral("ログ : ") + logfile::path(), {});
+    LblLog->setToolTip(logfile::path());
+    LblLog->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     BtnMoreInfo = new QPushButton(kFoldedCaption, this);
     BtnMoreInfo->setObjectName(QStringLiteral("BtnMoreInfo"));
@@ -92,6 +96,11 @@ void AboutForm::placeRows()
     row(LblAbout1, 22);
     row(LblAbout2, 30);
     row(LblLicense, 20);
+    LblLog->setVisible(!logfile::path().isEmpty());
+    if (!logfile::path().isEmpty()) {
+        row(LblLog, 20);
+        LblLog->setText(LblLog->fontMetrics().elidedText(LblLog->text(), Qt::ElideMiddle, LblLog->width()));
+    }
     LblAbout4->setGeometry(16, y, kWidth - 32, 0);
 
     const bool shown[] = {!contacts_.boardAddress.isEmpty(), !contacts_.homePageUrl.isEmpty(),

@@ -51,6 +51,7 @@ private:
     QLabel* LblBBS = nullptr;
     QLabel* LblHome = nullptr;
     QLabel* LblMail = nullptr;
+    QLabel* LblLog = nullptr;  // where the log lies, when there is one
     QLabel* LblFrame = nullptr;
     QPushButton* BtnMoreInfo = nullptr;
     QPushButton* BtnClose = nullptr;

@@ -145,7 +145,7 @@ void ConvertForm::BtnOK_Click()
 void ConvertForm::Form_Unload()
 {
     if (!session_.registryLoaded())
-        session_.context().exit->endProgram(0);
+        session_.context().endProgram(0);
 }
 
 void ConvertForm::closeEvent(QCloseEvent* event)

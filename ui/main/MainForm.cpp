@@ -1,5 +1,8 @@
 #include "ui/main/MainForm.h"
 
+#include "platform/InstanceLock.h"
+#include "ports/Causes.h"
+
 #include "backup/UnlhaLibrary.h"
 #include "import/ImportOps.h"
 #include "registry/Texts.h"
@@ -233,7 +236,9 @@ void MainForm::buildMenus()
 
 void MainForm::Form_Load()
 {
-    StartupRefusals(ctx_, instanceLock_);
+    const int lockError = instanceLock_ == InstanceLock::Failed ? instanceLockError() : 0;
+    StartupRefusals(ctx_, instanceLock_,
+                    lockError ? causes::line(session_.layout().ProgramFolder, lockError) : QString());
 
     progBar_.setParent(PicProgress);
     progBar_.Create();
