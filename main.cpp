@@ -1,14 +1,17 @@
 // Kennel: keeps many pets for a host that keeps one.
 #include "app/BuildConfig.h"
 #include "app/CommandLine.h"
-#include "app/Context.h"
 #include "app/HostSetup.h"
 #include "backup/UnlhaLibrary.h"
-#include "controls/JapaneseDialogs.h"
 #include "platform/FrontRequest.h"
+#include "platform/HostClock.h"
+#include "platform/JapaneseDialogs.h"
 #include "platform/InstanceLock.h"
-#include "platform/LogFile.h"
+#include "platform/ProcessRunner.h"
+#include "ports/LogFile.h"
 #include "platform/QtPorts.h"
+#include "platform/X11WindowPort.h"
+#include "storage/Session.h"
 #include "ui/main/MainForm.h"
 #include "ui/main/ProgramIcon.h"
 #include "ui/main/SetupPrompt.h"
@@ -17,11 +20,6 @@
 #include <QFileInfo>
 
 #include <optional>
-
-#if __has_include("platform/X11WindowPort.h")
-#include "platform/X11WindowPort.h"
-#define KENNEL_HAVE_X11_PORT 1
-#endif
 
 int main(int argc, char* argv[])
 {
@@ -53,32 +51,32 @@ int main(int argc, char* argv[])
     QtFolderPicker picker;
     QtCopyProgress copyProgress;
     QtKeepAlive keepAlive;
-    UnlhaLibrary unlha(programFolder);
-
-    Context ctx;
-    ctx.paths = HostLayout(programFolder);
-    ctx.messages = &messages;
-    ctx.exit = &exitPort;
-    ctx.folderPicker = &picker;
-    ctx.copyProgress = &copyProgress;
-    ctx.unlha = &unlha;
-    ctx.keepAlive = &keepAlive;
-#ifdef KENNEL_HAVE_X11_PORT
     X11WindowPort windows;
-    ctx.windows = &windows;
-#endif
+    HostClock clock;
+    ProcessRunner process;
+    Context ctx;
+    ctx.messages = messages;
+    ctx.exit = exitPort;
+    ctx.folderPicker = picker;
+    ctx.copyProgress = copyProgress;
+    ctx.windows = windows;
+    ctx.clock = clock;
+    ctx.process = process;
 
+    UnlhaLibrary unlha(programFolder);
+    unlha.setKeepAlive(&keepAlive);
+    Session session(ctx, HostLayout(programFolder));
     // A second start tells so, then brings the running Kennel to the front.
     const InstanceLock lock = acquireInstanceLock(programFolder);
     FrontThenExit frontThenExit(exitPort, programFolder);
     if (lock == InstanceLock::HeldElsewhere)
-        ctx.exit = &frontThenExit;
-    MainForm mainForm(ctx, lock);
+        ctx.exit = frontThenExit;
+    MainForm mainForm(session, unlha, lock);
     std::optional<FrontRequests> front;
     if (lock == InstanceLock::Held)
         front.emplace(programFolder, [&mainForm] { bringToFront(&mainForm); });
     // The copy window holds the keyboard while it shows: Ctrl+Q there is the main window's.
-    copyProgress.setCloseRequest([&ctx] { ctx.critical(texts::kMsgFileProcessing); });
+    copyProgress.setCloseRequest([&ctx] { ctx.messages->critical(texts::kMsgFileProcessing); });
     mainForm.Form_Load();
     return app.exec();
 }

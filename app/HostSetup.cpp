@@ -1,7 +1,7 @@
 #include "app/HostSetup.h"
 
 #include "app/BuildConfig.h"
-#include "app/Texts.h"
+#include "storage/HostLayout.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,13 +1,9 @@
 #include "app/Startup.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/Gauge.h"
-#include "app/Registry.h"
-#include "platform/InstanceLock.h"
-#include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
-#include "storage/Journal.h"
+#include "app/HostLaunch.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
+#include "ports/Causes.h"
 #include "storage/StorageOps.h"
 
 #include <cerrno>
@@ -16,122 +12,127 @@ using namespace items;
 
 namespace {
 
-void finish(Context& ctx)
-{
-    ProgressFill(ctx);
-    if (ctx.view)
-        ctx.view->BusyOff();
-    ctx.StepSize = 0;
-}
+// The start-up's gauge plan, in points: after each of the two checks, then per step of each
+// path's parts (a normal start, a first run with the host's pet, a first run without one).
+namespace plan {
+constexpr int kCheck = 5;
+constexpr int kRegistryStep = 1; // Kennel.ini, and an upgrade's conversion and template
+constexpr int kStoreStep = 4;
+constexpr int kTemplateStep = 3;
+constexpr int kFirstPetStep = 3;
+constexpr int kFirstPetSettings = 12; // once the sharing settings are closed
+constexpr int kInitializeStep = 2;
+constexpr int kNewPetSettings = 15;
+constexpr int kNewPetStep = 5;
+} // namespace plan
 
-// First run with a pet in the host: it becomes pet 0, whose folder is filled from the host.
-// False when a copy failed.
-bool fillFirstPetFolder(Context& ctx)
+// First run with a pet in the host: it becomes pet 0, whose folder is filled from the host,
+// step by step. False when a copy failed.
+bool fillFirstPetFolder(Session& s)
 {
-    const FileErrorGroup oneBox(ctx);
+    Context& ctx = s.context();
+    const Steps step(ctx, plan::kFirstPetStep);
+    const FileErrorGroup oneBox(*ctx.messages);
     bool ok = true;
-    const QString pet = ctx.paths.PetFolder(0);
+    const QString pet = s.layout().PetFolder(0);
     auto in = [&](const QString& name) { return pet + QLatin1Char('/') + name; };
     fileops::makeFolder(pet);
     for (const QString& name : kFolderOrder)
         fileops::makeFolder(in(name));
-    ProgressStep(ctx, 3);
+    step();
     for (const QString& name : {kFriends, kSettings, kSettingsBackup}) {
-        if (fileops::exists(ctx.paths.place(name)))
-            ok &= ShellCopy(ctx, ctx.paths.place(name), in(name));
-        ProgressStep(ctx, 3);
+        if (fileops::exists(s.layout().place(name)))
+            ok &= s.shell().ShellCopy(s.layout().place(name), in(name));
+        step();
     }
-    if (fileops::exists(ctx.paths.place(kAttachments)))
-        ok &= ShellCopy(ctx, ctx.paths.place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
-    ProgressStep(ctx, 3);
+    if (fileops::exists(s.layout().place(kAttachments)))
+        ok &= s.shell().ShellCopy(s.layout().place(kAttachments) + QStringLiteral("/*.*"), in(kAttachments) + QLatin1Char('/'));
+    step();
     for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
-        ok &= ShellCopy(ctx, ctx.paths.place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
-        ProgressStep(ctx, 3);
+        ok &= s.shell().ShellCopy(s.layout().place(name) + QStringLiteral("/*.*"), in(name) + QLatin1Char('/'));
+        step();
     }
     return ok && fileops::isFolder(pet);
 }
 
 // The host's places into the current pet's folder. When that fails the places keep the only
-// complete copy: nothing may replace them before the pet is stored (CurrentUnstored).
-void storeCurrentPet(Context& ctx)
+// complete copy: nothing may replace them before the pet is stored.
+void storeCurrentPet(Session& s, Steps steps)
 {
-    if (StorePetData(ctx))
+    if (StorePetData(s, steps))
         return;
-    ctx.CurrentUnstored = true;
-    ctx.critical(kMsgStoreFailed.arg(ctx.table.Pet[ctx.table.CurrentUser]));
+    s.setCurrentUnstored(true);
+    s.context().messages->critical(kMsgStoreFailed.arg(s.table().Pet[s.table().CurrentUser]));
 }
 
-}  // namespace
+} // namespace
 
-void StartupRefusals(Context& ctx, InstanceLock lock)
+void StartupRefusals(Context& ctx, InstanceLock lock, const QString& lockCause)
 {
     if (lock == InstanceLock::HeldElsewhere) {
-        ctx.exclamation(QString::fromUtf8(kMsgAlreadyRunning));
+        ctx.messages->exclamation(QString::fromUtf8(kMsgAlreadyRunning));
         ctx.endProgram(0);
     }
     // Without the lock another Kennel could work on the same folder at the same time.
-    if (lock == InstanceLock::Failed) {
-        const int error = instanceLockError();
-        ctx.fatal(causes::below(kMsgLockFailed,
-                                error ? QStringList{causes::line(ctx.paths.ProgramFolder, error)} : QStringList{}));
-    }
-    if (ctx.windows && ctx.windows->windowExists(texts::kHostTitle)) {
-        ctx.exclamation(QString::fromUtf8(kMsgHostRunning));
+    if (lock == InstanceLock::Failed)
+        ctx.fatal(causes::below(kMsgLockFailed, lockCause.isEmpty() ? QStringList{} : QStringList{lockCause}));
+    if (ctx.windows->windowExists(texts::kHostTitle)) {
+        ctx.messages->exclamation(QString::fromUtf8(kMsgHostRunning));
         ctx.endProgram(0);
     }
 }
 
-void StartupCheck(Context& ctx)
+StartupOutcome StartupCheck(Session& s, StartupWindow& window)
 {
-    ProgressStep(ctx, 5);
-    if (!fileops::exists(ctx.paths.hostExecutable()))
+    Context& ctx = s.context();
+    ProgressStep(ctx, plan::kCheck);
+    if (!fileops::exists(s.layout().hostExecutable()))
         ctx.fatal(causes::below(QString::fromUtf8(kMsgWrongFolder),
-                                {causes::ofPath(ctx.paths.hostExecutable(), ENOENT), kMsgUseSetup}));
-    ProgressStep(ctx, 5);
+                                {causes::ofPath(s.layout().hostExecutable(), ENOENT), kMsgUseSetup}));
+    ProgressStep(ctx, plan::kCheck);
     // Work a kill interrupted is finished or undone before anything is read or stored.
-    if (!RecoverInterruptedWork(ctx))
+    if (!s.recoverInterruptedWork())
         ctx.fatal(kMsgRecoveryFailed);
 
-    if (fileops::exists(ctx.paths.registryFile())) {
-        ctx.StepSize = 1;
-        ReadRegistry(ctx);
-        ctx.RegistryLoaded = true;
-        // An upgrade's journal stays until its template snapshot is taken (in ReadRegistry).
-        if (const auto e = journal::read(ctx.paths); e && e->op == QLatin1String("upgrade"))
-            EndJournal(ctx);
-        ctx.StepSize = 4;
-        storeCurrentPet(ctx);
-        finish(ctx);
-        return;
+    if (fileops::exists(s.layout().registryFile())) {
+        const Steps one(ctx, plan::kRegistryStep);
+        if (s.ReadRegistry(one) == RegistryContent::Kind::Version1) {
+            window.showConvertForm(one);
+            one();
+            SnapshotDefaultData(s, one);
+        } else {
+            window.showPets();
+            one();
+        }
+        s.setRegistryLoaded(true);
+        // An upgrade's journal stays until its template snapshot is taken (just above).
+        if (const auto record = s.journal().read(); record && std::holds_alternative<journal::Upgrade>(*record))
+            s.endJournal();
+        storeCurrentPet(s, Steps(ctx, plan::kStoreStep));
+        return StartupOutcome::Idle;
     }
 
-    // First run.
-    ctx.RegistryLoaded = false;
-    ctx.StepSize = 3;
-    SnapshotDefaultData(ctx);
-    if (fileops::exists(ctx.paths.place(kSettings))) {
-        ctx.CurrentUnstored = !fillFirstPetFolder(ctx);
-        if (ctx.dialogs)
-            ctx.dialogs->showConfigForm();
-        ProgressStep(ctx, 12);
-        ctx.StepSize = 2;
-        if (ctx.dialogs)
-            ctx.dialogs->showInitializeForm();
-        finish(ctx);
-        return;
+    // First run: the template first.
+    s.setRegistryLoaded(false);
+    SnapshotDefaultData(s, Steps(ctx, plan::kTemplateStep));
+    if (fileops::exists(s.layout().place(kSettings))) {
+        // The host's pet becomes pet 0.
+        s.setCurrentUnstored(!fillFirstPetFolder(s));
+        window.showConfigForm();
+        ProgressStep(ctx, plan::kFirstPetSettings);
+        // Closed without a registration: no Kennel.ini exists, so the next start is a first run.
+        if (!window.showInitializeForm(Steps(ctx, plan::kInitializeStep)))
+            ctx.endProgram(0);
+        return StartupOutcome::Idle;
     }
 
-    if (ctx.dialogs)
-        ctx.dialogs->showConfigForm();
-    ProgressStep(ctx, 15);
-    ctx.StepSize = 5;
-    const bool registered = ctx.dialogs && ctx.dialogs->showNewForm();
-    if (!registered) {
-        ctx.table.CurrentUser = -1;
-        ctx.table.MaxUser = -1;
-        finish(ctx);
-        return;
+    // No pet in the host: a new one.
+    window.showConfigForm();
+    ProgressStep(ctx, plan::kNewPetSettings);
+    if (!window.showNewForm(Steps(ctx, plan::kNewPetStep))) {
+        s.table().CurrentUser = -1;
+        s.table().MaxUser = -1;
+        return StartupOutcome::Idle;
     }
-    finish(ctx);
-    ctx.dialogs->launchHost();
+    return StartupOutcome::LaunchHost;
 }

@@ -1,13 +1,10 @@
 #include "backup/Backup.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/Gauge.h"
-#include "backup/ArchiveCalls.h"
+#include "ports/Causes.h"
 #include "backup/BackupInfo.h"
-#include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
-#include "storage/HostLayout.h"
+#include "backup/UnlhaLibrary.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -26,14 +23,12 @@ QString child(const QString& folder, const QString& name)
 }
 
 // A registered pet whose folder holds its stored data.
-bool petFolderReady(Context& ctx, int index)
+bool petFolderReady(Session& s, int index)
 {
-    if (index < 0 || index > ctx.table.MaxUser || index >= kMaxPets
-        || !fileops::isFolder(ctx.paths.PetFolder(index))) {
-        const bool registered = index >= 0 && index <= ctx.table.MaxUser && index < kMaxPets;
-        ctx.critical(
-            causes::below(kMsgNoPetFolder, registered ? QStringList{causes::ofPath(ctx.paths.PetFolder(index), ENOTDIR)}
-                                                      : QStringList{}));
+    if (index < 0 || index > s.table().MaxUser || index >= kMaxPets || !fileops::isFolder(s.layout().PetFolder(index))) {
+        const bool registered = index >= 0 && index <= s.table().MaxUser && index < kMaxPets;
+        s.context().messages->critical(causes::below(
+            kMsgNoPetFolder, registered ? QStringList{causes::ofPath(s.layout().PetFolder(index), ENOTDIR)} : QStringList{}));
         return false;
     }
     return true;
@@ -54,73 +49,79 @@ QString backupBaseName(const QString& pet, const QDate& date)
     return name + date.toString(QStringLiteral("yyMMdd"));
 }
 
-bool BackupToFolder(Context& ctx, int index, const QString& destination, const QDate& today)
+bool BackupToFolder(Session& session, int index, const QString& destination, Steps steps, const QDate& today)
 {
-    const FileErrorGroup oneBox(ctx);
-    if (!petFolderReady(ctx, index))
+    const FileErrorGroup oneBox(*session.context().messages);
+    if (!petFolderReady(session, index))
         return false;
-    WriteBackupInfo(ctx, index, today);
-    const QString s = ctx.paths.PetFolder(index);
-    const QString t = destination + backupBaseName(ctx.table.Pet[index], today);
+    Context& ctx = session.context();
+    MessagePort& messages = *ctx.messages;
+    Shell& shell = session.shell();
+    WriteBackupInfo(session, index, today);
+    const QString s = session.layout().PetFolder(index);
+    const QString t = destination + backupBaseName(session.table().Pet[index], today);
 
     if (!fileops::exists(t)) {
         fileops::makeFolder(t);
-        Step(ctx);
+        steps();
         for (const QString& name : kCreateOrder) {
             fileops::makeFolder(child(t, name));
-            Step(ctx);
+            steps();
         }
     } else {
-        if (!ctx.askYesNo(kMsgBackupFolderExists))
+        if (!messages.askYesNo(kMsgBackupFolderExists))
             return false;
         if (!fileops::isFolder(t)) {
             // A file of that name is not ours to replace.
-            ctx.fileError({causes::line(t, ENOTDIR)});
+            messages.fileError({causes::line(t, ENOTDIR)});
             return false;
         }
         fileops::clearFiles(t);
-        Step(ctx);
+        steps();
         for (const QString& name : kCreateOrder) {
             fileops::makeFolder(child(t, name)); // a link in its place goes, never written through
             fileops::clearFiles(child(t, name));
-            Step(ctx);
+            steps();
         }
     }
 
     bool ok = true;
     for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup}) {
         if (fileops::exists(child(s, name)))
-            ok &= ShellCopy(ctx, child(s, name), child(t, name));
-        Step(ctx);
+            ok &= shell.ShellCopy(child(s, name), child(t, name));
+        steps();
     }
     if (fileops::isFolder(child(s, items::kAttachments)))
-        ok &= ShellCopy(ctx, child(s, items::kAttachments) + QStringLiteral("/*.*"),
+        ok &= shell.ShellCopy(child(s, items::kAttachments) + QStringLiteral("/*.*"),
                         child(t, items::kAttachments) + QLatin1Char('/'));
-    Step(ctx);
+    steps();
     for (const QString& name : kCopyOrder) {
-        ok &= ShellCopy(ctx, child(s, name) + QStringLiteral("/*.*"), child(t, name) + QLatin1Char('/'));
-        Step(ctx);
+        ok &= shell.ShellCopy(child(s, name) + QStringLiteral("/*.*"), child(t, name) + QLatin1Char('/'));
+        steps();
     }
     QString info = findFileNoCase(s, kBackupInfoName);
     if (info.isEmpty())
         info = child(s, kBackupInfoName);
-    ok &= ShellCopy(ctx, info, child(t, kBackupInfoName));
-    Step(ctx);
+    ok &= shell.ShellCopy(info, child(t, kBackupInfoName));
+    steps();
     return ok;
 }
 
-bool BackupToArchive(Context& ctx, int index, const QString& destination, const QDate& today)
+bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const QString& destination, const QDate& today)
 {
-    if (!petFolderReady(ctx, index))
+    if (!petFolderReady(session, index))
         return false;
-    const QString target = destination + QLatin1Char('/') + backupBaseName(ctx.table.Pet[index], today)
+    Context& ctx = session.context();
+    MessagePort& messages = *ctx.messages;
+    const QString name = session.table().Pet[index];
+    const QString target = destination + QLatin1Char('/') + backupBaseName(name, today)
                            + QStringLiteral(".lzh");
     const bool replacing = fileops::exists(target);
     if (replacing) {
-        if (!ctx.askYesNo(kMsgBackupArchiveExists))
+        if (!messages.askYesNo(kMsgBackupArchiveExists))
             return false;
         if (fileops::isFolder(target)) {
-            ctx.fileError({causes::line(target, EISDIR)});
+            messages.fileError({causes::line(target, EISDIR)});
             return false;
         }
     }
@@ -129,30 +130,37 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
     // user of the shared temporary folder could prepare.
     QTemporaryDir work;
     if (!work.isValid()) {
-        ctx.fileError({causes::line(QDir::tempPath(), work.errorString())});
+        messages.fileError({causes::line(QDir::tempPath(), work.errorString())});
         return false;
     }
-    WriteBackupInfo(ctx, index, today);
+    WriteBackupInfo(session, index, today);
 
-    const QString pet = ctx.paths.PetFolder(index);
+    const QString pet = session.layout().PetFolder(index);
     const bool withAttachments = fileops::isFolder(child(pet, items::kAttachments));
 
     // The new archive is built under a fresh name beside the old one and takes its place only
     // when complete, so a failed run leaves the earlier backup as it was.
     const QString building = replacing
-        ? destination + QStringLiteral("/.") + backupBaseName(ctx.table.Pet[index], today) + QLatin1Char('.')
+        ? destination + QStringLiteral("/.") + backupBaseName(name, today) + QLatin1Char('.')
               + QUuid::createUuid().toString(QUuid::Id128).left(12) + QStringLiteral(".lzh")
         : target;
 
-    if (!archive::WaitUnlhaIdle(ctx))
+    if (!WaitUnlhaIdle(messages, library))
         return false;
     // The gauge follows the bytes packed, from 0.
     ProgressReset(ctx);
-    if (!archive::RunUnlha(ctx, archive::addCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments),
-                           true)) {
+    const auto gauge = [&ctx](qint64 done, qint64 total) {
+        const int pos = static_cast<int>(100 * (static_cast<double>(done) / static_cast<double>(total)));
+        if (pos > ctx.gaugePos && pos <= 100) {
+            ctx.gaugePos = pos;
+            ctx.view->setGaugePosition(pos);
+        }
+    };
+    if (!library.RunUnlha(unlhaAddCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments), nullptr,
+                          UnlhaWait{nullptr, gauge})) {
         if (replacing)
             fileops::deleteFile(building);
-        ctx.critical(kMsgLhaFailed);
+        messages.critical(kMsgLhaFailed);
         return false;
     }
     if (replacing) {
@@ -160,7 +168,7 @@ bool BackupToArchive(Context& ctx, int index, const QString& destination, const 
         std::filesystem::rename(building.toStdString(), target.toStdString(), ec);
         if (ec) {
             fileops::deleteFile(building);
-            ctx.critical(kMsgLhaFailed);
+            messages.critical(kMsgLhaFailed);
             return false;
         }
     }

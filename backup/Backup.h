@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ports/Gauge.h"
+
 #include <QDate>
 #include <QString>
 
-struct Context;
+class Session;
+class UnlhaLibrary;
 
 // Backing a registered pet up from its stored folder (never from the host's live places).
 // Both land beside each other under the same base name: pet name + "yymmdd".
@@ -20,14 +23,14 @@ inline const QString kMsgNoPetFolder =
 // becomes "_", so the backup always lands directly in the chosen folder.
 QString backupBaseName(const QString& pet, const QDate& date);
 
-// Copies the pet's folder into destination + base name (destination ends with "/"). An
-// existing backup folder is overwritten only after the user agrees; its old files go first.
-// Advances the gauge by ctx.StepSize per step. False when declined, when the pet has no
-// stored folder, or when a copy failed (ShellCopy has told the user; the rest still ran).
-bool BackupToFolder(Context& ctx, int index, const QString& destination,
+// Copies the pet's folder into destination + base name (destination ends with "/"), sixteen
+// steps. An existing backup folder is overwritten only after the user agrees; its old files
+// go first. False when declined, when the pet has no stored folder, or when a copy failed
+// (ShellCopy has told the user; the rest still ran).
+bool BackupToFolder(Session& session, int index, const QString& destination, Steps steps,
                     const QDate& today = QDate::currentDate());
 
 // Packs the pet's folder into destination + "/" + base name + ".lzh" (destination without
 // final "/"). An existing archive is replaced only once the new one is complete.
-bool BackupToArchive(Context& ctx, int index, const QString& destination,
+bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const QString& destination,
                      const QDate& today = QDate::currentDate());

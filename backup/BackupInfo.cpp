@@ -1,7 +1,7 @@
 #include "backup/BackupInfo.h"
 
-#include "app/Context.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,19 +20,19 @@ QString findFileNoCase(const QString& folder, const QString& name)
     return {};
 }
 
-void WriteBackupInfo(Context& ctx, int index, const QDate& today)
+void WriteBackupInfo(const Session& session, int index, const QDate& today)
 {
     if (index < 0 || index >= kMaxPets)
         return;
-    const QString folder = ctx.paths.PetFolder(index);
+    const QString folder = session.layout().PetFolder(index);
     QString path = findFileNoCase(folder, kBackupInfoName);
     if (path.isEmpty())
         path = folder + QLatin1Char('/') + kBackupInfoName;
     // Replaced whole: a link in its place goes, nothing is written through it.
-    fileops::writeWhole(path, formatBackupInfo(ctx.table.Pet[index], ctx.table.Master[index], today));
+    fileops::writeWhole(path, formatBackupInfo(session.table().Pet[index], session.table().Master[index], today));
 }
 
-std::optional<BackupInfo> ReadBackupInfo(Context& ctx, const QString& path, const QString& refusal)
+std::optional<BackupInfo> ReadBackupInfo(MessagePort& messages, const QString& path, const QString& refusal)
 {
     std::optional<BackupInfo> info;
     // A real file is a few lines; a huge one stays bounded. Anything but a regular file is
@@ -40,6 +40,6 @@ std::optional<BackupInfo> ReadBackupInfo(Context& ctx, const QString& path, cons
     if (const auto bytes = fileops::readRegular(path, 1 << 20))
         info = parseBackupInfo(*bytes);
     if (!info)
-        ctx.critical(refusal);
+        messages.critical(refusal);
     return info;
 }

@@ -5,7 +5,8 @@
 
 #include <optional>
 
-struct Context;
+class MessagePort;
+class Session;
 
 // The information file every backup carries in its root: "BackUp.ini", code page 932,
 // CR LF, five lines (magic line, version, date, owner, pet). The name is matched without
@@ -29,7 +30,7 @@ QByteArray formatBackupInfo(const QString& pet, const QString& master, const QDa
 
 // Writes the file into the pet's folder (an existing file of another letter case is
 // rewritten in place). Failures are silent: the backup then goes on without a fresh file.
-void WriteBackupInfo(Context& ctx, int index, const QDate& today = QDate::currentDate());
+void WriteBackupInfo(const Session& session, int index, const QDate& today = QDate::currentDate());
 
 // The reading rule on bytes: the magic line, then the first line holding "Pet = ", then
 // "Master = ", then "Backup Date = " (all without regard to case); the value runs from the
@@ -37,4 +38,4 @@ void WriteBackupInfo(Context& ctx, int index, const QDate& today = QDate::curren
 std::optional<BackupInfo> parseBackupInfo(const QByteArray& bytes);
 
 // Reads the file at path by that rule; on refusal shows refusal (critical icon) once.
-std::optional<BackupInfo> ReadBackupInfo(Context& ctx, const QString& path, const QString& refusal);
+std::optional<BackupInfo> ReadBackupInfo(MessagePort& messages, const QString& path, const QString& refusal);

@@ -1,7 +1,7 @@
 #include "backup/BackupInfo.h"
 
-#include "app/Cp932.h"
-#include "app/KeyedLines.h"
+#include "registry/Cp932.h"
+#include "registry/KeyedLines.h"
 
 // The bytes of BackUp.ini, without files or the program's state: the fuzz targets build
 // this file on its own.

@@ -1,13 +1,9 @@
 #include "backup/Restore.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/Registry.h"
-#include "backup/ArchiveCalls.h"
-#include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
-#include "storage/HostLayout.h"
-#include "storage/Journal.h"
+#include "backup/UnlhaLibrary.h"
+#include "registry/Texts.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
 #include "storage/StorageOps.h"
 
 #include <QDir>
@@ -40,22 +36,9 @@ bool isSameOrInside(const QString& inner, const QString& outer)
 
 }  // namespace
 
-QString RestoreStagingFolder(const Context& ctx)
+QString RestoreStagingFolder(const Session& session)
 {
-    return journal::stagingFolder(ctx.paths) + QLatin1Char('/');
-}
-
-bool ExtractArchive(Context& ctx, const QString& archivePath, QString target)
-{
-    if (!target.endsWith(QLatin1Char('/')))
-        target += QLatin1Char('/');
-    if (!archive::WaitUnlhaIdle(ctx))
-        return false;
-    if (!archive::isArchiveFile(archivePath) || !archive::RunUnlha(ctx, archive::extractAllCommand(archivePath, target))) {
-        ctx.critical(kMsgExtractFailed);
-        return false;
-    }
-    return true;
+    return session.journal().stagingFolder() + QLatin1Char('/');
 }
 
 std::array<bool, kPresenceRows> presenceRows(const QString& folder)
@@ -73,8 +56,8 @@ std::array<bool, kPresenceRows> presenceRows(const QString& folder)
     return rows;
 }
 
-RestoreSession::RestoreSession(Context& ctx, RestoreSource source)
-    : ctx_(ctx), source_(std::move(source)), staging_(RestoreStagingFolder(ctx))
+RestoreSession::RestoreSession(Session& session, UnlhaLibrary& library, RestoreSource source)
+    : session_(session), library_(library), source_(std::move(source)), staging_(RestoreStagingFolder(session))
 {
 }
 
@@ -87,26 +70,27 @@ bool RestoreSession::open()
 {
     if (opened_)
         return true;
-    if (ctx_.table.isFull()) {
-        ctx_.critical(texts::kMsgTooManyPets);
+    MessagePort& messages = *session_.context().messages;
+    if (session_.table().isFull()) {
+        messages.critical(texts::kMsgTooManyPets);
         return false;
     }
     if (source_.kind == RestoreSource::Kind::Folder && isSameOrInside(source_.folder, staging_)) {
         // Clearing the staging folder would delete the backup before it is read.
-        ctx_.critical(kMsgSourceInStaging);
+        messages.critical(kMsgSourceInStaging);
         return false;
     }
     opened_ = true;
     // The staging folder is Kennel's own: whatever an earlier run left there goes whole.
     complete_ = fileops::removeTree(fileops::withoutFinalSep(staging_));
     if (source_.kind == RestoreSource::Kind::Archive) {
-        PreparePetFolder(ctx_, staging_);
-        complete_ &= ExtractArchive(ctx_, source_.archive, staging_);
+        PreparePetFolder(staging_, Steps::none(session_.context()));
+        complete_ &= unpackArchive();
     } else {
         QString folder = source_.folder;
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
-        complete_ &= ShellCopyAll(ctx_, folder + QStringLiteral("*.*"), staging_);
+        complete_ &= session_.shell().ShellCopyAll(folder + QStringLiteral("*.*"), staging_);
         fileops::makeFolder(fileops::withoutFinalSep(staging_));
     }
     for (const QString& name : items::kFolderOrder)
@@ -114,80 +98,58 @@ bool RestoreSession::open()
     return true;
 }
 
+bool RestoreSession::unpackArchive()
+{
+    MessagePort& messages = *session_.context().messages;
+    if (!WaitUnlhaIdle(messages, library_))
+        return false;
+    if (!isArchiveFile(source_.archive) || !library_.RunUnlha(unlhaExtractAllCommand(source_.archive, staging_))) {
+        messages.critical(kMsgExtractFailed);
+        return false;
+    }
+    return true;
+}
+
 bool RestoreSession::registerPet(const QString& pet, const QString& master)
 {
     if (!opened_ || registered_)
         return false;
+    MessagePort& messages = *session_.context().messages;
+    const PetTable& t = session_.table();
     if (pet.isEmpty() || master.isEmpty()) {
-        ctx_.critical(texts::kMsgEnterNames);
+        messages.critical(texts::kMsgEnterNames);
         return false;
     }
     bool refused = false;
     if (pet == texts::kNewPetEntry) {
-        ctx_.critical(texts::kMsgReservedName);
+        messages.critical(texts::kMsgReservedName);
         refused = true;
     }
-    if (ctx_.table.indexOf(pet) >= 0) {
-        ctx_.critical(texts::kMsgDuplicatePet);
+    if (t.indexOf(pet) >= 0) {
+        messages.critical(texts::kMsgDuplicatePet);
         refused = true;
     }
     if (refused)
         return false;
     if (!registrableName(pet) || !registrableName(master)) {
-        ctx_.critical(texts::kMsgUnstorableName);
+        messages.critical(texts::kMsgUnstorableName);
         return false;
     }
-    if (ctx_.table.isFull()) {
-        ctx_.critical(texts::kMsgTooManyPets);
+    if (t.isFull()) {
+        messages.critical(texts::kMsgTooManyPets);
         return false;
     }
     if (!complete_) {
         // Only part of the backup arrived: the new pet would start without the rest.
-        ctx_.critical(kMsgRestoreIncomplete);
+        messages.critical(kMsgRestoreIncomplete);
         return false;
     }
-    if (ctx_.table.anyShared()
-        && ctx_.show(kMsgSharedNotRestored, MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
+    if (t.anyShared() && messages.show(kMsgSharedNotRestored, MsgIcon::Exclamation, MsgButtons::OkCancel) != MsgAnswer::Ok)
         return false;
-
-    PetTable& t = ctx_.table;
-    const PetTable before = t;
-    const int index = t.MaxUser + 1;
-    const QString folder = ctx_.paths.PetFolder(index);
-    const QString staging = fileops::withoutFinalSep(staging_);
-    // A folder at the new pet's number belongs to no registered pet: left by an earlier run.
-    if (fileops::exists(folder))
-        RemovePetFolder(ctx_, folder + QLatin1Char('/'));
-    if (fileops::exists(folder)) {
-        ctx_.critical(kMsgRestoreFolderInTheWay.arg(folder));
+    if (!session_.registerRestored(fileops::withoutFinalSep(staging_), pet, master))
         return false;
-    }
-    // The data appears at the pet's number whole, by one rename, before Kennel.ini lists it;
-    // a kill before the file is written takes it back at the next start.
-    if (!BeginJournal(ctx_, {QStringLiteral("restore"),
-                             {{"pet", QString::number(index)}, {"name", pet}, {"staging", staging}}}))
-        return false;
-    if (!fileops::renameNoReplace(staging, folder)) {
-        const int error = errno;
-        EndJournal(ctx_);
-        ctx_.fileError({causes::line(folder, error)});
-        return false;
-    }
-    t.MaxUser = index;
-    t.Pet[index] = pet;
-    t.Master[index] = master;
-    if (!WriteRegistry(ctx_)) {
-        t = before;  // the file still holds the old table; so does memory
-        if (fileops::renameNoReplace(folder, staging))
-            EndJournal(ctx_);  // otherwise the next start takes the folder back
-        return false;
-    }
-    EndJournal(ctx_);
     registered_ = true;
-    if (ctx_.view)
-        ctx_.view->selectorInsert(t.MaxUser + 1, pet);
-    ctx_.information(kMsgRestoreDone);
-    ctx_.NewPetRegistered = true;
+    messages.information(kMsgRestoreDone);
     return true;
 }
 

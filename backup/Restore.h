@@ -6,7 +6,8 @@
 
 #include <array>
 
-struct Context;
+class Session;
+class UnlhaLibrary;
 
 // Restoring a backup as a new pet. The data goes into Kennel's hidden staging folder;
 // registering renames it to the new pet's folder (index MaxUser + 1) before Kennel.ini lists
@@ -19,19 +20,11 @@ inline const QString kMsgRestoreDone = QStringLiteral("リストアが完了し�
 inline const QString kMsgRestoreIncomplete =
     QStringLiteral("バックアップのデータをすべて取り出せなかったため、ペットを登録できません。"
                    "ディスクの空きや書き込み権限を確認してから、もう一度リストアしてください。");
-// %1: the folder in the way.
-inline const QString kMsgRestoreFolderInTheWay =
-    QStringLiteral("フォルダ「%1」がすでに存在するため、ペットを登録できません。"
-                   "このフォルダを移動するか名前を変えてから、もう一度登録してください。");
 inline const QString kMsgSourceInStaging =
     QStringLiteral("このフォルダからはリストアできません。別の場所にコピーしてから指定してください。");
 
 // The staging folder, with a final "/": ".kennel-restore" in the program folder.
-QString RestoreStagingFolder(const Context& ctx);
-
-// Extracts every member of the archive below target (a final "/" is added when missing).
-// False on a cancelled busy question (no message) or a failed run ("ファイルの解凍に失敗しました。").
-bool ExtractArchive(Context& ctx, const QString& archivePath, QString target);
+QString RestoreStagingFolder(const Session& session);
 
 // The six rows of the restore dialog: settings, friends book, snacks, toys, mail drawers,
 // treasures. A row is present when at least one ordinary, visible file matches inside folder.
@@ -41,7 +34,7 @@ std::array<bool, kPresenceRows> presenceRows(const QString& folder);
 // One run of the restore dialog, from staging to registration or removal.
 class RestoreSession {
 public:
-    RestoreSession(Context& ctx, RestoreSource source);
+    RestoreSession(Session& session, UnlhaLibrary& library, RestoreSource source);
     ~RestoreSession();  // close()
     RestoreSession(const RestoreSession&) = delete;
     RestoreSession& operator=(const RestoreSession&) = delete;
@@ -53,10 +46,11 @@ public:
     // then, but registerPet refuses (kMsgRestoreIncomplete).
     bool open();
 
-    // Registers the names as a new pet whose folder the staging folder becomes. Shows the
-    // refusal or the caution and returns false when the names are refused, the user cancels,
-    // the folder cannot take its place, or Kennel.ini could not be written (the table and the
-    // staging folder are then as before). True after "リストアが完了しました。".
+    // Registers the names as a new pet whose folder the staging folder becomes
+    // (Session::registerRestored). Shows the refusal or the caution and returns false when the names
+    // are refused, the user cancels, the folder cannot take its place, or Kennel.ini could
+    // not be written (the table and the staging folder are then as before). True after
+    // "リストアが完了しました。".
     bool registerPet(const QString& pet, const QString& master);
 
     // Removes the staging folder with everything in it unless it became a registered pet's
@@ -69,7 +63,12 @@ public:
     bool registered() const { return registered_; }
 
 private:
-    Context& ctx_;
+    // Extracts every member of the archive into the staging folder. False on a cancelled
+    // busy question (no message) or a failed run ("ファイルの解凍に失敗しました。").
+    bool unpackArchive();
+
+    Session& session_;
+    UnlhaLibrary& library_;
     RestoreSource source_;
     QString staging_;
     bool opened_ = false;

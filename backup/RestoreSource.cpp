@@ -1,57 +1,58 @@
 #include "backup/RestoreSource.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "backup/ArchiveCalls.h"
-#include "storage/FileOps.h"
+#include "backup/UnlhaLibrary.h"
+#include "ports/Messages.h"
+#include "shell/FileOps.h"
+#include "shell/ShellCopy.h"
+#include "ports/Causes.h"
 #include "storage/HostLayout.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
-std::optional<BackupInfo> CheckArchiveSource(Context& ctx, const QString& archivePath)
+std::optional<BackupInfo> CheckArchiveSource(MessagePort& messages, UnlhaLibrary& library, const QString& archivePath)
 {
-    if (!archive::checkArchive(ctx, archivePath)) {
-        ctx.critical(kMsgNotLhaArchive);
+    if (!isArchiveFile(archivePath) || !library.checkArchive(archivePath)) {
+        messages.critical(kMsgNotLhaArchive);
         return std::nullopt;
     }
-    if (!archive::hasInfoMember(ctx, archivePath)) {
-        ctx.critical(kMsgNotBackupFile);
+    if (!library.hasMember(archivePath, QStringLiteral("Backup.ini"))) {
+        messages.critical(kMsgNotBackupFile);
         return std::nullopt;
     }
     // Removed with everything in it when this function returns, whatever the outcome.
     QTemporaryDir temp;
     if (!temp.isValid()) {
-        ctx.fileError({causes::line(QDir::tempPath(), temp.errorString())});
+        messages.fileError({causes::line(QDir::tempPath(), temp.errorString())});
         return std::nullopt;
     }
     const QString folder = temp.path() + QLatin1Char('/');
-    if (!archive::WaitUnlhaIdle(ctx))
+    if (!WaitUnlhaIdle(messages, library))
         return std::nullopt;
-    if (!archive::RunUnlha(ctx, archive::extractInfoCommand(archivePath, folder))) {
-        ctx.critical(kMsgNotBackupFile);
+    if (!library.RunUnlha(unlhaExtractOneCommand(archivePath, folder))) {
+        messages.critical(kMsgNotBackupFile);
         return std::nullopt;
     }
     QString info = findFileNoCase(temp.path(), kBackupInfoName);
     if (info.isEmpty())
         info = folder + kBackupInfoName;
-    return ReadBackupInfo(ctx, info, kMsgNotBackupFile);
+    return ReadBackupInfo(messages, info, kMsgNotBackupFile);
 }
 
-std::optional<BackupInfo> CheckFolderSource(Context& ctx, const QString& folder)
+std::optional<BackupInfo> CheckFolderSource(MessagePort& messages, const QString& folder)
 {
     if (folder.isEmpty()) {
-        ctx.critical(kMsgNoFolderGiven);
+        messages.critical(kMsgNoFolderGiven);
         return std::nullopt;
     }
     const QString base = fileops::withoutFinalSep(folder);
     const QString info = findFileNoCase(base, kBackupInfoName);
     if (!info.isEmpty())
-        return ReadBackupInfo(ctx, info, kMsgBrokenFolderInfo);
+        return ReadBackupInfo(messages, info, kMsgBrokenFolderInfo);
     const QString sep = base.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/");
     if (fileops::exists(base + sep + items::kSettings))
         return BackupInfo{kNotSet, kNotSet, kUnknownDate};
-    ctx.critical(kMsgNoBackupInFolder);
+    messages.critical(kMsgNoBackupInFolder);
     return std::nullopt;
 }
 

@@ -6,7 +6,8 @@
 
 #include <optional>
 
-struct Context;
+class MessagePort;
+class UnlhaLibrary;
 
 // Checking what the user points the restore at: a backup archive or a backup folder.
 
@@ -34,12 +35,12 @@ struct RestoreSource {
 // Reads the information file of an archive through the library: it is extracted into a
 // private temporary folder that is removed again on every path. Shows one refusal message
 // when the archive is not a backup; nothing when the user cancels the busy question.
-std::optional<BackupInfo> CheckArchiveSource(Context& ctx, const QString& archivePath);
+std::optional<BackupInfo> CheckArchiveSource(MessagePort& messages, UnlhaLibrary& library, const QString& archivePath);
 
 // A folder with an information file (any letter case) is read by it; a folder with only a
 // settings file is a plain copy of a pet ("未設定", "未設定", "不明"). An empty folder text
 // is refused with "フォルダが指定されていません。" and nothing is looked at.
-std::optional<BackupInfo> CheckFolderSource(Context& ctx, const QString& folder);
+std::optional<BackupInfo> CheckFolderSource(MessagePort& messages, const QString& folder);
 
 // " " + date cut by position: four characters, "年", two, "月", the last two, "日";
 // " 不明" for the unknown date. Short texts are cut all the same, never read past their end.

@@ -1,6 +1,8 @@
 #include "backup/UnlhaLibrary.h"
 
-#include "app/Context.h"
+#include "ports/Messages.h"
+#include "ports/Ports.h"
+#include "storage/HostLayout.h"
 #include "unlha32/unlha32.h"
 
 #include <QDir>
@@ -62,6 +64,7 @@ struct UnlhaLibrary::Impl {
     bool loaded = false;
     QString error;
     QString output;
+    KeepAlivePort* keepAlive = nullptr;
 
     ~Impl()
     {
@@ -72,7 +75,8 @@ struct UnlhaLibrary::Impl {
     // Runs work as UnlhaWait says; see UnlhaLibrary.h.
     template <typename Work> bool call(const UnlhaWait& wait, const Work& work)
     {
-        if (!wait.keepAlive)
+        KeepAlivePort* const port = wait.keepAlive ? wait.keepAlive : keepAlive;
+        if (!port)
             return work();
         WorkerState state;
         bool result = false;
@@ -99,7 +103,7 @@ struct UnlhaLibrary::Impl {
             }
         };
         while (!state.finished.load(std::memory_order_acquire)) {
-            wait.keepAlive->keepAlive(kLookMs);
+            port->keepAlive(kLookMs);
             tell();
         }
         tell();
@@ -117,7 +121,7 @@ struct UnlhaLibrary::Impl {
 
 UnlhaLibrary::UnlhaLibrary(const QString& programFolder) : d(std::make_unique<Impl>())
 {
-    const QString path = QDir(programFolder).filePath(QStringLiteral("libunlha32.so"));
+    const QString path = QDir(programFolder).filePath(texts::kLibraryFile);
     if (!QFileInfo(path).isFile()) {
         d->error = QStringLiteral("%1 not found").arg(path);
         return;
@@ -160,6 +164,11 @@ bool UnlhaLibrary::isLoaded() const
 QString UnlhaLibrary::loadError() const
 {
     return d->error;
+}
+
+void UnlhaLibrary::setKeepAlive(KeepAlivePort* port)
+{
+    d->keepAlive = port;
 }
 
 int UnlhaLibrary::version() const
@@ -215,14 +224,19 @@ bool UnlhaLibrary::hasMember(const QString& archive, const QString& member, void
     });
 }
 
-bool WaitUnlhaIdle(Context& ctx)
+bool WaitUnlhaIdle(MessagePort& messages, const UnlhaLibrary& library)
 {
-    while (ctx.unlha && ctx.unlha->isBusy()) {
-        if (ctx.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel) !=
+    while (library.isBusy()) {
+        if (messages.show(QStringLiteral("Unlha32.dll が使用中です。"), MsgIcon::Exclamation, MsgButtons::RetryCancel) !=
             MsgAnswer::Retry)
             return false;
     }
     return true;
+}
+
+bool isArchiveFile(const QString& path)
+{
+    return QFileInfo(path).isFile();
 }
 
 QString unlhaAddCommand(const QString& archive, const QString& tempFolder, const QString& petFolder,

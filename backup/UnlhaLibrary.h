@@ -6,12 +6,13 @@
 #include <memory>
 
 class KeepAlivePort;
-struct Context;
+class MessagePort;
 
 // How a call waits for the library. With a port, the library runs on a worker thread while
 // the calling thread keeps its windows alive through the port until the call has ended, and
 // progress is told there the bytes done and in all (a library without the progress entry
-// tells nothing). Without a port the call runs on the calling thread.
+// tells nothing). Without a port, the library's own (setKeepAlive) is used; without either the
+// call runs on the calling thread.
 struct UnlhaWait {
     KeepAlivePort* keepAlive = nullptr;
     std::function<void(qint64 done, qint64 total)> progress;
@@ -44,6 +45,9 @@ public:
     UnlhaLibrary& operator=(const UnlhaLibrary&) = delete;
 
     bool isLoaded() const;
+    // The port every call keeps the windows alive through unless it names its own (the
+    // program's windows; null: calls run on the calling thread).
+    void setKeepAlive(KeepAlivePort* port);
     // Why loading failed (file missing, dlopen message, missing entry); empty when loaded.
     QString loadError() const;
     // UnlhaGetVersion: version x 100, or 0 when not loaded.
@@ -69,7 +73,11 @@ private:
 // Before every command: while the library is busy, asks "Unlha32.dll が使用中です。" with the
 // exclamation icon and Retry / Cancel. Retry asks the library again; Cancel returns false
 // without a further message. True when the library is free (or not installed: nothing runs).
-bool WaitUnlhaIdle(Context& ctx);
+bool WaitUnlhaIdle(MessagePort& messages, const UnlhaLibrary& library);
+
+// True when path is a regular file (or a link to one): what the user gives as an archive is
+// never handed to the library otherwise, since a FIFO or a device would keep it waiting.
+bool isArchiveFile(const QString& path);
 
 // The three command strings Kennel sends. Folder arguments get exactly one trailing "/".
 // Add: the pet folder's own files, the item folders and, with withAttachmentFolder, the

@@ -8,12 +8,9 @@
 //
 // Figures, not assertions: the goals are ratios against cp, and a delete time that stays flat
 // when the pets' data grows.
-#include "app/Context.h"
-#include "app/Registry.h"
-#include "app/Texts.h"
-#include "storage/DeletePet.h"
-#include "storage/HostLayout.h"
-#include "storage/PetSwitch.h"
+#include "backup/UnlhaLibrary.h"
+#include "ports/Context.h"
+#include "storage/Session.h"
 #include "storage/StorageOps.h"
 #include "ui/main/MainForm.h"
 
@@ -107,7 +104,7 @@ std::string mail(XorShift& rng, int number, std::size_t size)
     return s;
 }
 
-void writeFile(const fs::path& p, const std::string& bytes)
+void writeBytes(const fs::path& p, const std::string& bytes)
 {
     std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -127,7 +124,7 @@ Amount layOutPet(const fs::path& folder, std::uint64_t seed, std::uintmax_t tota
     XorShift rng(seed);
     Amount a;
     auto put = [&](const fs::path& p, const std::string& bytes) {
-        writeFile(p, bytes);
+        writeBytes(p, bytes);
         ++a.files;
         a.bytes += bytes.size();
         a.largest = std::max<std::uintmax_t>(a.largest, bytes.size());
@@ -173,7 +170,8 @@ Amount layOutPet(const fs::path& folder, std::uint64_t seed, std::uintmax_t tota
 // Says yes to every question; a message the benchmark did not expect is printed.
 class BenchMessages : public MessagePort {
 public:
-    MsgAnswer show(const QString&, const QString& text, MsgIcon icon, MsgButtons buttons) override
+protected:
+    MsgAnswer ask(const QString&, const QString& text, MsgIcon icon, MsgButtons buttons) override
     {
         if (icon != MsgIcon::Exclamation || buttons != MsgButtons::OkCancel)
             std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
@@ -204,14 +202,6 @@ public:
     void BusyOff() override {}
     void setGaugePosition(int) override {}
     void delayGauge(int) override { ++points; }
-    void selectorInsert(int, const QString&) override {}
-    void selectorRemove(int) override {}
-    int selectorCount() const override { return 0; }
-    void setSelectorText(const QString& text) override { current = text; }
-    QString selectorText() const override { return current; }
-    void setOwnerText(const QString&) override {}
-    void setDeleteEnabled(bool) override {}
-    QString current;
     int points = 0; // gauge points that the real window would have paced
 };
 
@@ -250,31 +240,36 @@ struct Host {
     BenchExit exit;
     FileWorkView view;
     Context ctx;
+    Session session;
 
-    Host(const fs::path& f, const fs::path& bin) : folder(f)
+    Host(const fs::path& f, const fs::path& bin)
+        : folder(f), ctx(wired(messages, exit, view)), session(ctx, HostLayout(QString::fromStdString(f.string())))
     {
         fs::create_directories(folder);
         fs::copy_file(bin / "Mewmail20.exe", folder / "Mewmail20.exe", fs::copy_options::overwrite_existing);
-        ctx.paths = HostLayout(QString::fromStdString(folder.string()));
-        ctx.messages = &messages;
-        ctx.exit = &exit;
-        ctx.view = &view;
     }
-    fs::path pet(int i) const { return native(ctx.paths.PetFolder(i)); }
+    static Context wired(MessagePort& messages, ExitPort& exit, MainView& view)
+    {
+        Context c;
+        c.messages = messages;
+        c.exit = exit;
+        c.view = view;
+        return c;
+    }
+    fs::path pet(int i) const { return native(session.layout().PetFolder(i)); }
 
     // count pets named ペット1..; the current pet's data in the host's places.
     void registerPets(int count, int current)
     {
-        PetTable& t = ctx.table;
+        PetTable& t = session.table();
         for (int i = 0; i < count; ++i) {
             t.Pet[i] = QStringLiteral("ペット%1").arg(i + 1);
             t.Master[i] = QStringLiteral("飼い主%1").arg(i + 1);
         }
         t.MaxUser = count - 1;
         t.CurrentUser = current;
-        ctx.RegistryLoaded = true;
-        ctx.StepSize = 0;
-        if (!WriteRegistry(ctx)) {
+        session.setRegistryLoaded(true);
+        if (!session.WriteRegistry(Steps::none(ctx))) {
             std::fprintf(stderr, "Kennel.ini could not be written\n");
             std::exit(1);
         }
@@ -420,12 +415,11 @@ int main(int argc, char** argv)
             std::vector<std::function<void()>> steps = {
                 [&] {
                     settle();
-                    host.view.current = host.ctx.table.Pet[pet];
-                    PetSwitchResult res = PetSwitchResult::Refused;
+                    SwitchResult res = SwitchResult::Refused;
                     const int points = host.view.points;
-                    sw.push_back(seconds([&] { res = SwitchPet(host.ctx); }));
+                    sw.push_back(seconds([&] { res = host.session.switchTo(pet); }));
                     switchPoints = host.view.points - points;
-                    if (res != PetSwitchResult::Switched)
+                    if (res != SwitchResult::Switched)
                         std::fprintf(stderr, "the switch did not complete\n");
                 },
                 [&] {
@@ -440,7 +434,7 @@ int main(int argc, char** argv)
                 // Store the current pet; cp copies the host's places (the same files).
                 [&] {
                     settle();
-                    st.push_back(seconds([&] { (void)StorePetData(host.ctx); }));
+                    st.push_back(seconds([&] { (void)StorePetData(host.session, Steps::none(host.ctx)); }));
                 },
                 [&] {
                     settle();
@@ -489,8 +483,8 @@ int main(int argc, char** argv)
             host.registerPets(kMaxPets, 0);
             settle();
             DeleteResult res = DeleteResult::Stopped;
-            t.push_back(seconds([&] { res = DeletePet(host.ctx); }));
-            if (res != DeleteResult::Deleted || host.ctx.table.MaxUser != kMaxPets - 2)
+            t.push_back(seconds([&] { res = host.session.deletePet(0); }));
+            if (res != DeleteResult::Deleted || host.session.table().MaxUser != kMaxPets - 2)
                 std::fprintf(stderr, "the deletion did not complete\n");
         }
         if (!keep)
@@ -520,12 +514,13 @@ int main(int argc, char** argv)
             BenchMessages messages;
             BenchExit exit;
             Context ctx;
-            ctx.paths = HostLayout(QString::fromStdString(f.string()));
-            ctx.messages = &messages;
-            ctx.exit = &exit;
+            ctx.messages = messages;
+            ctx.exit = exit;
+            Session session(ctx, HostLayout(QString::fromStdString(f.string())));
+            UnlhaLibrary library{UnlhaLibrary::Entries{}}; // not installed
             settle();
             const auto t0 = Clock::now();
-            auto* form = new TimedMainForm(ctx, true);
+            auto* form = new TimedMainForm(session, library, InstanceLock::Held);
             form->Form_Load();
             const auto loaded = Clock::now();
             while (!form->idle || !form->checkStarted)
@@ -536,7 +531,7 @@ int main(int argc, char** argv)
             pacing.push_back(form->pacing);
             wait.push_back(timer);
             work.push_back(all - form->pacing - timer);
-            if (ctx.table.MaxUser != kMaxPets - 1)
+            if (session.table().MaxUser != kMaxPets - 1)
                 std::fprintf(stderr, "start-up did not read 100 pets\n");
             delete form;
         }

@@ -11,13 +11,12 @@
 //   window_bench [--file-mb N] [--runs N] [--keep]
 //
 // Figures, not assertions: the goal is a longest busy time under 50 ms.
-#include "app/Context.h"
-#include "app/Gauge.h"
-#include "app/Registry.h"
 #include "backup/Backup.h"
 #include "backup/UnlhaLibrary.h"
 #include "platform/QtPorts.h"
-#include "storage/HostLayout.h"
+#include "ports/Context.h"
+#include "ports/Gauge.h"
+#include "storage/Session.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
@@ -77,8 +76,8 @@ void writeText(const fs::path& p, const std::string& text)
 
 // Says yes to every question; a message the benchmark did not expect is printed.
 class BenchMessages : public MessagePort {
-public:
-    MsgAnswer show(const QString&, const QString& text, MsgIcon, MsgButtons buttons) override
+protected:
+    MsgAnswer ask(const QString&, const QString& text, MsgIcon, MsgButtons buttons) override
     {
         std::fprintf(stderr, "message: %s\n", text.toUtf8().constData());
         return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
@@ -199,29 +198,28 @@ int main(int argc, char** argv)
     BenchExit exit;
     QtKeepAlive keepAlive;
     Context ctx;
-    ctx.paths = HostLayout(QString::fromStdString(host.string()));
-    ctx.messages = &messages;
-    ctx.exit = &exit;
-    ctx.unlha = &library;
+    ctx.messages = messages;
+    ctx.exit = exit;
+    Session session(ctx, HostLayout(QString::fromStdString(host.string())));
 
     // Two pets: the current one, stored at start-up, and the one backed up, whose folder holds
     // a few mails and the large file.
-    PetTable& t = ctx.table;
+    PetTable& t = session.table();
     for (int i = 0; i < 2; ++i) {
         t.Pet[i] = QStringLiteral("ペット%1").arg(i + 1);
         t.Master[i] = QStringLiteral("飼い主%1").arg(i + 1);
     }
     t.MaxUser = 1;
     t.CurrentUser = 0;
-    ctx.RegistryLoaded = true;
-    if (!WriteRegistry(ctx)) {
+    session.setRegistryLoaded(true);
+    if (!session.WriteRegistry(Steps::none(ctx))) {
         std::fprintf(stderr, "Kennel.ini could not be written\n");
         return 1;
     }
     for (const QString& name : items::kFolderOrder)
         fs::create_directories(host / native(name)); // the current pet's places, empty
     writeText(host / native(items::kSettings), "settings\r\n");
-    const fs::path pet = native(ctx.paths.PetFolder(1));
+    const fs::path pet = native(session.layout().PetFolder(1));
     for (const QString& name : items::kFolderOrder)
         fs::create_directories(pet / native(name));
     writeText(pet / native(items::kSettings), "settings\r\n");
@@ -230,8 +228,7 @@ int main(int argc, char** argv)
                   std::string(4000, static_cast<char>('a' + i % 26)));
     writeRandom(pet / native(items::kAttachments) / "video.avi", static_cast<std::uint64_t>(fileMb * 1024 * 1024), 1);
 
-    IdleMainForm form(ctx, true);
-    ctx.view = &form;
+    IdleMainForm form(session, library, InstanceLock::Held);
     form.Form_Load();
     while (!form.idle)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -240,18 +237,18 @@ int main(int argc, char** argv)
     for (int r = 0; r < runs; ++r) {
         for (int mode = 0; mode < 2; ++mode) {
             const int m = (mode + r) % 2; // the order turns every run
-            ctx.keepAlive = m == 0 ? &keepAlive : nullptr;
+            library.setKeepAlive(m == 0 ? &keepAlive : nullptr);
             fs::remove_all(out);
             fs::create_directories(out);
             ::sync();
             Ticker ticker;
             ticker.start();
             // What the backup dialog's button does for an archive backup, less its closing message.
-            form.BusyOn();
-            ctx.StepSize = 0;
-            const bool ok = BackupToArchive(ctx, 1, QString::fromStdString(out.string()), QDate::currentDate());
-            ProgressFill(ctx);
-            form.BusyOff();
+            bool ok = false;
+            {
+                const BusyScope busy(ctx, false);
+                ok = BackupToArchive(session, library, 1, QString::fromStdString(out.string()), QDate::currentDate());
+            }
             ticker.stop();
             if (!ok)
                 std::fprintf(stderr, "the backup failed\n");

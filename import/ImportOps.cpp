@@ -1,10 +1,8 @@
 #include "import/ImportOps.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/Gauge.h"
-#include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
+#include "ports/Causes.h"
 
 #include <QDir>
 
@@ -80,47 +78,34 @@ using namespace importops;
 QString UpperAscii(const QString& text)
 {
     QString out = text;
-    const qsizetype nul = out.indexOf(QChar(0));
-    if (nul >= 0)
-        out.truncate(nul);
     for (QChar& c : out)
         if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
             c = QChar(c.unicode() - 'a' + 'A');
     return out;
 }
 
-bool TargetExists(const QString& path)
-{
-    return fileops::exists(path);
-}
-
-void SameFolderError(Context& ctx)
-{
-    ctx.critical(kMsgSameFolder);
-}
-
 namespace {
 
 // The host's snack folder as source: refused when the texts agree without regard to the
 // case of ASCII letters, or when both name the same folder on disk.
-bool isHostSnackFolder(const Context& ctx, const QString& source)
+bool isHostSnackFolder(const Session& s, const QString& source)
 {
-    const QString host = hostSnackFolder(ctx.paths);
+    const QString host = hostSnackFolder(s.layout());
     return UpperAscii(source) == UpperAscii(host) || sameFolderOnDisk(source, host);
 }
 
 // A stored snack folder as source: the text must match exactly, or the folder on disk.
-bool isStoredSnackFolder(const Context& ctx, const QString& source, int index)
+bool isStoredSnackFolder(const Session& s, const QString& source, int index)
 {
-    const QString stored = storedSnackFolder(ctx.paths, index);
+    const QString stored = storedSnackFolder(s.layout(), index);
     return source == stored || sameFolderOnDisk(source, stored);
 }
 
 // Refusals that come before any folder comparison.
-bool sourceChosen(Context& ctx, const QString& source)
+bool sourceChosen(MessagePort& messages, const QString& source)
 {
-    if (UpperAscii(source).isEmpty()) {
-        ctx.critical(kMsgNoSource);
+    if (source.isEmpty()) {
+        messages.critical(kMsgNoSource);
         return false;
     }
     return true;
@@ -129,95 +114,86 @@ bool sourceChosen(Context& ctx, const QString& source)
 // One copy attempt: asks before replacing an existing file, copies, then one gauge step
 // whether the file was copied or skipped. ShellCopy replaces the old file only once the
 // new one is complete, so a failed copy leaves the pet's old snack in place.
-void copyAttempt(Context& ctx, const QString& source, const QString& file, const QString& targetFolder,
-                 const QString& question)
+void copyAttempt(Session& s, const QString& source, const QString& file, const QString& targetFolder,
+                 const QString& question, Steps steps)
 {
     const QString target = child(targetFolder, file);
-    const bool go = !TargetExists(target) || ctx.askYesNo(question);
+    const bool go = !fileops::exists(target) || s.context().messages->askYesNo(question);
     if (go)
-        ShellCopy(ctx, child(source, file), targetFolder + QLatin1Char('/'));
-    Step(ctx);
-}
-
-void begin(Context& ctx, int stepSize)
-{
-    ctx.StepSize = stepSize;
-    ProgressReset(ctx);
-    if (ctx.view)
-        ctx.view->BusyOn();
-}
-
-void finish(Context& ctx)
-{
-    ProgressFill(ctx);
-    if (ctx.view)
-        ctx.view->BusyOff();
-    ctx.StepSize = 0;
-    ctx.information(kMsgDone);
+        s.shell().ShellCopy(child(source, file), targetFolder + QLatin1Char('/'));
+    steps();
 }
 
 } // namespace
 
-ImportResult ImportToPet(Context& ctx, int p, const QString& source, const QStringList& files)
+ImportResult ImportToPet(Session& session, int p, const QString& source, const QStringList& files)
 {
-    const FileErrorGroup oneBox(ctx);
-    if (!sourceChosen(ctx, source))
+    MessagePort& messages = *session.context().messages;
+    const PetTable& t = session.table();
+    const FileErrorGroup oneBox(messages);
+    if (!sourceChosen(messages, source))
         return ImportResult::Refused;
-    if (p < 0 || p > ctx.table.MaxUser || p >= kMaxPets) {
-        ctx.critical(kMsgNoTargetPet);
+    if (p < 0 || p > t.MaxUser || p >= kMaxPets) {
+        messages.critical(kMsgNoTargetPet);
         return ImportResult::Refused;
     }
-    const bool current = p == ctx.table.CurrentUser;
-    if ((current && isHostSnackFolder(ctx, source)) || isStoredSnackFolder(ctx, source, p)) {
-        SameFolderError(ctx);
+    const bool current = p == t.CurrentUser;
+    if ((current && isHostSnackFolder(session, source)) || isStoredSnackFolder(session, source, p)) {
+        messages.critical(kMsgSameFolder);
         return ImportResult::Refused;
     }
 
-    const QString stored = storedSnackFolder(ctx.paths, p);
-    const QString host = hostSnackFolder(ctx.paths);
-    begin(ctx, onePetStepSize(static_cast<int>(files.size()), current));
-    for (const QString& file : files) {
-        const QString question = file + kOverwriteSuffix;
-        copyAttempt(ctx, source, file, stored, question);
-        if (current)
-            copyAttempt(ctx, source, file, host, question);
+    const QString stored = storedSnackFolder(session.layout(), p);
+    const QString host = hostSnackFolder(session.layout());
+    {
+        const BusyScope busy(session.context());
+        const Steps steps(session.context(), onePetStepSize(static_cast<int>(files.size()), current));
+        for (const QString& file : files) {
+            const QString question = file + kOverwriteSuffix;
+            copyAttempt(session, source, file, stored, question, steps);
+            if (current)
+                copyAttempt(session, source, file, host, question, steps);
+        }
     }
-    finish(ctx);
+    messages.information(kMsgDone);
     return ImportResult::Done;
 }
 
-ImportResult ImportToAllPets(Context& ctx, const QString& source, const QStringList& files)
+ImportResult ImportToAllPets(Session& session, const QString& source, const QStringList& files)
 {
-    const FileErrorGroup oneBox(ctx);
-    if (!sourceChosen(ctx, source))
+    MessagePort& messages = *session.context().messages;
+    const PetTable& t = session.table();
+    const FileErrorGroup oneBox(messages);
+    if (!sourceChosen(messages, source))
         return ImportResult::Refused;
-    const PetTable& t = ctx.table;
     if (t.MaxUser < 0) {
-        ctx.critical(kMsgNoPets);
+        messages.critical(kMsgNoPets);
         return ImportResult::Refused;
     }
-    bool same = isHostSnackFolder(ctx, source);
+    bool same = isHostSnackFolder(session, source);
     for (int j = 0; !same && j <= t.MaxUser && j < kMaxPets; ++j)
-        same = isStoredSnackFolder(ctx, source, j);
+        same = isStoredSnackFolder(session, source, j);
     if (same) {
-        SameFolderError(ctx);
+        messages.critical(kMsgSameFolder);
         return ImportResult::Refused;
     }
 
-    const QString host = hostSnackFolder(ctx.paths);
+    const QString host = hostSnackFolder(session.layout());
     // With no current pet the host's snacks belong to no registered pet: the question then
     // names only the file.
     const bool hasCurrent = t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser;
-    begin(ctx, allPetsStepSize(t.MaxUser, static_cast<int>(files.size())));
-    for (const QString& file : files) {
-        const QString hostQuestion = hasCurrent
-                                         ? t.Pet[t.CurrentUser] + QStringLiteral(" に ") + file + kOverwriteSuffix
-                                         : file + kOverwriteSuffix;
-        copyAttempt(ctx, source, file, host, hostQuestion);
-        for (int j = 0; j <= t.MaxUser && j < kMaxPets; ++j)
-            copyAttempt(ctx, source, file, storedSnackFolder(ctx.paths, j),
-                        t.Pet[j] + QStringLiteral(" に ") + file + kOverwriteSuffix);
+    {
+        const BusyScope busy(session.context());
+        const Steps steps(session.context(), allPetsStepSize(t.MaxUser, static_cast<int>(files.size())));
+        for (const QString& file : files) {
+            const QString hostQuestion = hasCurrent ? t.Pet[t.CurrentUser] + QStringLiteral(" に ") + file + kOverwriteSuffix
+                                                    : file + kOverwriteSuffix;
+            copyAttempt(session, source, file, host, hostQuestion, steps);
+            for (int j = 0; j <= t.MaxUser && j < kMaxPets; ++j)
+                copyAttempt(session, source, file, storedSnackFolder(session.layout(), j),
+                            t.Pet[j] + QStringLiteral(" に ") + file + kOverwriteSuffix, steps);
+        }
     }
-    finish(ctx);
+    messages.information(kMsgDone);
     return ImportResult::Done;
 }

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-struct Context;
 class HostLayout;
+class Session;
 struct PetTable;
 
 // Snack import: copies "*.pac" files from a folder the user chose into the stored snack
@@ -46,12 +46,8 @@ int allPetsStepSize(int maxUser, int selectedCount);
 bool sameFolderOnDisk(const QString& a, const QString& b);
 } // namespace importops
 
-// Cuts text at its first NUL and turns a-z into A-Z; every other character stays.
+// Turns a-z into A-Z; every other character stays. Folder texts are compared so.
 QString UpperAscii(const QString& text);
-// True when a file or folder exists at path; a failed query counts as absent.
-bool TargetExists(const QString& path);
-// "インポート元フォルダとインポート先フォルダが同一フォルダです。", critical icon.
-void SameFolderError(Context& ctx);
 
 enum class ImportResult { Done, Refused };
 
@@ -60,7 +56,7 @@ enum class ImportResult { Done, Refused };
 // target is replaced only when the user says so; each attempt, copied or skipped, moves
 // the main window's gauge by one step. Refuses (message, nothing copied, gauge untouched)
 // when no source folder is chosen, p is not a registered pet, or the source is a target.
-ImportResult ImportToPet(Context& ctx, int p, const QString& source, const QStringList& files);
+ImportResult ImportToPet(Session& session, int p, const QString& source, const QStringList& files);
 
 // Imports the files into the host's snack folder and into every pet's stored snack folder.
-ImportResult ImportToAllPets(Context& ctx, const QString& source, const QStringList& files);
+ImportResult ImportToAllPets(Session& session, const QString& source, const QStringList& files);

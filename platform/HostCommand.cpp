@@ -47,7 +47,7 @@ bool ownedByOthers(const QString& folder)
 
 } // namespace
 
-HostCommand hostCommand(const QString& file, const QProcessEnvironment& environment)
+HostCommand commandForHost(const QString& file, const QProcessEnvironment& environment)
 {
     HostCommand command;
     command.environment = environment;

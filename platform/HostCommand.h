@@ -16,7 +16,7 @@ struct HostCommand {
     QString error; // why it cannot be started, in Japanese; empty when it can
 };
 
-HostCommand hostCommand(const QString& file, const QProcessEnvironment& environment);
+HostCommand commandForHost(const QString& file, const QProcessEnvironment& environment);
 
 // The reasons a host cannot be started, shown below the launch failure message.
 namespace hosttexts {

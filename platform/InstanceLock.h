@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Startup.h"
+#include "ports/Ports.h"
 
 #include <QString>
 

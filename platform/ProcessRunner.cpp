@@ -10,7 +10,7 @@ HostRun ProcessRunner::runAndWait(const QString& program, const QString& folder,
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& entry : environment)
         env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
-    const HostCommand command = hostCommand(program, env);
+    const HostCommand command = commandForHost(program, env);
     if (!command.error.isEmpty())
         return {false, 0, command.error};
 
@@ -51,5 +51,5 @@ bool ProcessRunner::isRunning() const
 
 QString ProcessRunner::whyNotStartable(const QString& program) const
 {
-    return hostCommand(program, QProcessEnvironment::systemEnvironment()).error;
+    return commandForHost(program, QProcessEnvironment::systemEnvironment()).error;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LaunchPorts.h"
+#include "ports/Ports.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
 #include "platform/QtPorts.h"
 
-#include "controls/JapaneseDialogs.h"
+#include "platform/JapaneseDialogs.h"
 
 #include <QAction>
 #include <QApplication>
@@ -53,7 +53,7 @@ MsgAnswer toAnswer(int button)
 
 } // namespace
 
-MsgAnswer QtMessagePort::show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
+MsgAnswer QtMessagePort::ask(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
 {
     QMessageBox box(boxIcon(icon), caption, text, QMessageBox::NoButton, QApplication::activeWindow());
     switch (buttons) {

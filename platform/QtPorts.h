@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Ports.h"
+#include "ports/Messages.h"
+#include "ports/Ports.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -14,8 +15,8 @@ class QWidget;
 // yes/no question and OK the default of OK/Cancel. The box is modal over the window that
 // is active at that moment.
 class QtMessagePort : public MessagePort {
-public:
-    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
+protected:
+    MsgAnswer ask(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
 };
 
 // Ends the process at once: output streams are flushed, nothing else runs (no destructors,
@@ -33,7 +34,7 @@ public:
     void keepAlive(int ms) override;
 };
 
-// Folder picker: Qt's folder chooser in Japanese (controls/JapaneseDialogs.h); cancel gives
+// Folder picker: Qt's folder chooser in Japanese (platform/JapaneseDialogs.h); cancel gives
 // the empty text.
 class QtFolderPicker : public FolderPickerPort {
 public:

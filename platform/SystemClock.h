@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LaunchPorts.h"
+#include "ports/Ports.h"
 
 // The machine's real-time clock, where libfaketime is missing (HostClock.h). Setting it needs
 // the right to set the clock (CAP_SYS_TIME); without it shiftDate fails and says so. Never

@@ -1,10 +1,9 @@
 #include "shell/ShellCopy.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/FaultPoint.h"
-#include "app/Texts.h"
-#include "storage/FileOps.h"
+#include "ports/Causes.h"
+#include "ports/Context.h"
+#include "shell/FaultPoint.h"
+#include "shell/FileOps.h"
 
 #include <QCoreApplication>
 
@@ -105,7 +104,7 @@ void writeRecord(int fd, const struct stat& original)
     ::fsetxattr(fd, kCopyAttribute, text, static_cast<size_t>(n), 0);
 }
 
-bool names(const std::optional<CopyRecord>& r, const struct stat& st)
+bool recordNames(const std::optional<CopyRecord>& r, const struct stat& st)
 {
     return r && r->dev == static_cast<unsigned long long>(st.st_dev)
            && r->ino == static_cast<unsigned long long>(st.st_ino) && r->sec == st.st_ctim.tv_sec
@@ -115,7 +114,7 @@ bool names(const std::optional<CopyRecord>& r, const struct stat& st)
 // Either file's record names the other as it stands now; a's is read first.
 bool recorded(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
 {
-    return names(readRecord(a), sb) || names(readRecord(b), sa);
+    return recordNames(readRecord(a), sb) || recordNames(readRecord(b), sa);
 }
 
 bool sameSizeAndTime(const struct stat& a, const struct stat& b)
@@ -130,7 +129,7 @@ bool settled(const struct stat& a, const struct stat& b)
     return std::max(a.st_ctim.tv_sec, b.st_ctim.tv_sec) - a.st_mtim.tv_sec > kMargin;
 }
 
-bool sameBytes(int a, int b, off_t size)
+bool sameContent(int a, int b, off_t size)
 {
     std::vector<char> ba(1 << 16), bb(1 << 16);
     for (off_t at = 0; at < size;) {
@@ -260,7 +259,7 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
             if (settled(source, target) && recorded(from.c_str(), source, to.c_str(), target))
                 return true;
             const Fd out(openRegular(to, target));
-            if (out.fd >= 0 && sameBytes(in.fd, out.fd, source.st_size)) {
+            if (out.fd >= 0 && sameContent(in.fd, out.fd, source.st_size)) {
                 writeRecord(out.fd, source);
                 return true;
             }
@@ -298,9 +297,8 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
 // True when no folder on the way from the program folder down to path (path included) is a
 // link. Paths outside the program folder are the user's to choose; parts that do not exist
 // yet are made by the copy.
-bool noLinkOnTheWay(const Context& ctx, const fs::path& path)
+bool noLinkOnTheWay(const fs::path& root, const fs::path& path)
 {
-    const fs::path root = native(ctx.paths.ProgramFolder);
     fs::path at = path.lexically_normal();
     if (!at.has_filename())
         at = at.parent_path();
@@ -315,14 +313,14 @@ bool noLinkOnTheWay(const Context& ctx, const fs::path& path)
 }
 
 // Collects the copies of one request; false when the source cannot be read.
-bool plan(const Context& ctx, const QString& source, const QString& target, bool withFolders,
+bool plan(const fs::path& root, const QString& source, const QString& target, bool withFolders,
           std::vector<CopyJob>& jobs, std::vector<fs::path>& folders)
 {
     std::error_code ec;
     if (source.endsWith(kWildcard)) {
         const fs::path from = native(source.left(source.size() - kWildcard.size()));
         const fs::path to = native(target);
-        if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(ctx, from))
+        if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(root, from))
             return false;
         folders.push_back(to);
         auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
@@ -354,7 +352,7 @@ bool plan(const Context& ctx, const QString& source, const QString& target, bool
     }
     const fs::path from = native(source);
     const fs::file_status st = fs::symlink_status(from, ec);
-    if ((!fs::is_regular_file(st) && !fs::is_symlink(st)) || !noLinkOnTheWay(ctx, from.parent_path()))
+    if ((!fs::is_regular_file(st) && !fs::is_symlink(st)) || !noLinkOnTheWay(root, from.parent_path()))
         return false;
     fs::path to = native(target);
     if (target.endsWith(QLatin1Char('/')) || fs::is_directory(fs::symlink_status(to, ec))) {
@@ -367,13 +365,18 @@ bool plan(const Context& ctx, const QString& source, const QString& target, bool
     return true;
 }
 
-bool runCopy(Context& ctx, const QString& source, const QString& target, bool withFolders, bool keepUnchanged = false)
+} // namespace
+
+Shell::Shell(Context& ctx, QString programFolder) : ctx_(ctx), programFolder_(std::move(programFolder)) {}
+
+bool Shell::run(const QString& source, const QString& target, bool withFolders, bool keepUnchanged)
 {
+    const fs::path root = native(programFolder_);
     std::vector<CopyJob> jobs;
     std::vector<fs::path> folders;
     QStringList why; // a line per failure: the path and the reason
     errno = 0;
-    bool ok = plan(ctx, source, target, withFolders, jobs, folders);
+    bool ok = plan(root, source, target, withFolders, jobs, folders);
     if (!ok) {
         const QString from = source.endsWith(kWildcard) ? source.left(source.size() - kWildcard.size()) : source;
         // Not there, not a folder, unreadable, or reached through a link.
@@ -389,13 +392,13 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
             const fs::path f = folder.has_filename() ? folder : folder.parent_path();
             errno = 0;
             if (!fs::is_directory(fs::symlink_status(f, ec)) && !fs::is_symlink(fs::symlink_status(f, ec))
-                && noLinkOnTheWay(ctx, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
+                && noLinkOnTheWay(root, f) && !fault::fails("mkdir", QString::fromStdString(f.string())))
                 fs::create_directories(f, ec);
             const int error = ec ? ec.value() : errno;
-            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(ctx, f)) {
+            if (!fs::is_directory(fs::symlink_status(f, ec)) || !noLinkOnTheWay(root, f)) {
                 ok = false;
                 const QString path = QString::fromStdString(f.string());
-                why << (noLinkOnTheWay(ctx, f) ? causes::ofPath(path, error ? error : ENOTDIR)
+                why << (noLinkOnTheWay(root, f) ? causes::ofPath(path, error ? error : ENOTDIR)
                                                : causes::line(path, kThroughLink));
             }
         }
@@ -404,8 +407,7 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
         std::uintmax_t total = 0;
         for (const auto& job : jobs)
             total += job.size;
-        if (ctx.copyProgress)
-            ctx.copyProgress->copyStarted(static_cast<qint64>(total));
+        ctx_.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
             errno = 0;
@@ -418,33 +420,29 @@ bool runCopy(Context& ctx, const QString& source, const QString& target, bool wi
                                  : causes::ofPath(QString::fromStdString(job.from.string()), error));
             }
             done += job.size;
-            if (ctx.copyProgress)
-                ctx.copyProgress->copyAdvanced(static_cast<qint64>(done));
+            ctx_.copyProgress->copyAdvanced(static_cast<qint64>(done));
         }
-        if (ctx.copyProgress)
-            ctx.copyProgress->copyFinished();
+        ctx_.copyProgress->copyFinished();
     }
     QCoreApplication::processEvents();
     if (!ok)
-        ctx.fileError(why);
+        ctx_.messages->fileError(why);
     return ok;
 }
 
-} // namespace
-
-bool ShellCopy(Context& ctx, const QString& source, const QString& target)
+bool Shell::ShellCopy(const QString& source, const QString& target)
 {
-    return runCopy(ctx, source, target, false);
+    return run(source, target, false, false);
 }
 
-bool ShellCopyAll(Context& ctx, const QString& source, const QString& target)
+bool Shell::ShellCopyAll(const QString& source, const QString& target)
 {
-    return runCopy(ctx, source, target, true);
+    return run(source, target, true, false);
 }
 
-bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target)
+bool Shell::ShellCopyChanged(const QString& source, const QString& target)
 {
-    return runCopy(ctx, source, target, false, true);
+    return run(source, target, false, true);
 }
 
 bool KnownCopies(const QString& a, const QString& b)
@@ -466,22 +464,5 @@ bool SameBytes(const QString& a, const QString& b)
     struct stat sb {};
     const Fd fa(openRegular(native(a), sa));
     const Fd fb(openRegular(native(b), sb));
-    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameBytes(fa.fd, fb.fd, sa.st_size);
-}
-
-QString BrowseFolder(Context& ctx, const QString& title)
-{
-    return ctx.folderPicker ? ctx.folderPicker->pickFolder(title) : QString();
-}
-
-QString ProperCasePath(const QString& path)
-{
-    return path;
-}
-
-QString TrimNulls(QString text)
-{
-    while (text.endsWith(QChar(0)))
-        text.chop(1);
-    return text;
+    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameContent(fa.fd, fb.fd, sa.st_size);
 }

@@ -1,31 +1,43 @@
 #pragma once
 
+#include "ports/Messages.h"
+
 #include <QString>
 
 struct Context;
 
-// Copies for every operation that moves pet data. The source is one file, or a folder
-// followed by "/*.*" (every file directly in it). The target is a file path, or a folder
-// (with or without a final "/") that is created when missing. Existing files are replaced
-// without asking; a copy that fails tells the user "ファイルエラーが発生しました。" once, with a
-// line for each file that failed and why (Context::fileError: inside a FileErrorGroup, one box
-// for the whole operation).
-// Returns whether everything was copied, for callers that care; most carry on regardless.
+// Copies for every operation that moves pet data, within one program folder. The source is
+// one file, or a folder followed by "/*.*" (every file directly in it). The target is a file
+// path, or a folder (with or without a final "/") that is created when missing. Existing
+// files are replaced without asking; a copy that fails tells the user "ファイルエラーが発生し
+// ました。" once, with a line for each file that failed and why (MessagePort::fileError: inside
+// a FileErrorGroup, one box for the whole operation). Each copy returns whether everything
+// was copied, for callers that care; most carry on regardless. Long copies show the copy
+// progress window.
 //
 // Links are copied as links (the same target text), never read through; a source folder or
 // a target folder that is a link, or that lies below the program folder behind a link, is
 // never entered: the copy fails. A file or link in the target's place is replaced, never
 // written through.
-bool ShellCopy(Context& ctx, const QString& source, const QString& target);
+class Shell {
+public:
+    Shell(Context& ctx, QString programFolder);
 
-// As ShellCopy, but a "/*.*" source also copies the folder's sub-folders with their contents.
-bool ShellCopyAll(Context& ctx, const QString& source, const QString& target);
+    bool ShellCopy(const QString& source, const QString& target);
+    // As ShellCopy, but a "/*.*" source also copies the folder's sub-folders with their contents.
+    bool ShellCopyAll(const QString& source, const QString& target);
+    // As ShellCopy, for copies that bring a target up to date: a target file that holds the
+    // source's bytes is left as it is. Which ones do is known without reading them only for
+    // a file and its own copy (KnownCopies); any other pair of the same size and modification
+    // time is compared byte by byte.
+    bool ShellCopyChanged(const QString& source, const QString& target);
 
-// As ShellCopy, for copies that bring a target up to date: a target file that holds the
-// source's bytes is left as it is. Which ones do is known without reading them only for a
-// file and its own copy (KnownCopies); any other pair of the same size and modification time
-// is compared byte by byte.
-bool ShellCopyChanged(Context& ctx, const QString& source, const QString& target);
+private:
+    bool run(const QString& source, const QString& target, bool withFolders, bool keepUnchanged);
+
+    Context& ctx_;
+    QString programFolder_;
+};
 
 // True when the regular files at `a` and `b` are known to hold the same bytes without
 // reading them: one was made as a copy of the other by ShellCopyChanged, or found equal by
@@ -41,13 +53,3 @@ bool KnownCopies(const QString& a, const QString& b);
 
 // True when a and b are regular files with the same bytes: KnownCopies, or read and compared.
 bool SameBytes(const QString& a, const QString& b);
-
-// The folder picker: the chosen folder, or the empty text when cancelled.
-QString BrowseFolder(Context& ctx, const QString& title);
-
-// Folder names keep the letter case they were chosen with: on a file system that tells
-// cases apart, changing it would name another folder.
-QString ProperCasePath(const QString& path);
-
-// Removes NUL characters from the end of text.
-QString TrimNulls(QString text);

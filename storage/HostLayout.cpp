@@ -1,7 +1,5 @@
 #include "storage/HostLayout.h"
 
-#include "app/Texts.h"
-
 HostLayout::HostLayout(const QString& programFolder)
     : ProgramFolder(programFolder)
 {

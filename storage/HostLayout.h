@@ -3,6 +3,12 @@
 #include <QString>
 #include <QStringList>
 
+namespace texts {
+inline const QString kHostExe = QStringLiteral("Mewmail20.exe");
+inline const QString kRegistryFile = QStringLiteral("Kennel.ini");
+inline const QString kLibraryFile = QStringLiteral("libunlha32.so");
+} // namespace texts
+
 // Names of the host's data places, the same in the host folder, every pet folder and "Default".
 namespace items {
 inline const QString kToys = QStringLiteral("おもちゃ");

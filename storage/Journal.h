@@ -6,10 +6,10 @@
 // leave half done, it writes "Kennel.journal" into the program folder (UTF-8 lines
 // "key=value", first "op=...", written whole through a temporary file). It removes the file
 // when the operation is over. At the next start, after the single-instance, host-window and
-// installation checks and before Kennel.ini is read, RecoverInterruptedWork finishes or
-// undoes what the journal names, writes Kennel.ini to agree with the folders, and removes
-// the journal. The steps below are idempotent: a kill during recovery is recovered the same
-// way at the start after.
+// installation checks and before Kennel.ini is read, Session::recoverInterruptedWork finishes
+// or undoes what the journal names, writes Kennel.ini to agree with the folders, and removes
+// the journal. The steps are idempotent: a kill during recovery is recovered the same way at
+// the start after.
 //
 //   op=switch  pet=i name=N        Pet i's folder was being loaded into the host's places.
 //                                  Recovery loads it again and writes Kennel.ini naming it
@@ -42,65 +42,80 @@
 // staging folder, the trash of a deleted pet); a pet folder is always "ユーザー" and a
 // number, so the two never meet. A leftover staging folder or trash is removed at start-up.
 
-#include <QList>
-#include <QPair>
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <optional>
+#include <variant>
 
 class HostLayout;
-struct Context;
 
 namespace journal {
 
-struct Entry {
-    QString op;
-    QList<QPair<QString, QString>> values;
-
-    QString value(const QString& key) const;
-    int number(const QString& key, int fallback = -1) const;
-    bool has(const QString& key) const;
+// The records, one per operation. A number the file does not give reads as -1, a text as
+// empty; keys the record does not know are passed over.
+struct Switch {
+    int pet = -1;
+    QString name;
 };
+struct NewPet {
+    int pet = -1;
+    QString name;
+};
+struct Delete {
+    int pet = -1;
+    int max = -1;
+    QString name;
+    QString trash;
+};
+struct Restore {
+    int pet = -1;
+    QString name;
+    QString staging;
+};
+// Row k is mailbox k + 1: renamed (from, to), its pet folder made empty (made), or unused
+// (remove); one of the three per row.
+struct Upgrade {
+    std::array<QString, 3> from, to, made, remove;
+};
+using Record = std::variant<Switch, NewPet, Delete, Restore, Upgrade>;
 
-QString path(const HostLayout& paths);
+// The file's bytes for a record, and the record in bytes (nothing when they name no
+// operation Kennel knows).
+QByteArray format(const Record& record);
+std::optional<Record> parse(const QByteArray& bytes);
 
-// Writes the journal whole (fault point "write"); false when it could not be written.
-bool write(const HostLayout& paths, const Entry& entry);
-// The journal on disk; nothing when there is none or it names no operation.
-std::optional<Entry> read(const HostLayout& paths);
-// Removes the journal (fault point "delete"); true when it is gone.
-bool remove(const HostLayout& paths);
+} // namespace journal
 
-// Kennel's working folders in the program folder.
-QString stagingFolder(const HostLayout& paths);  // restore staging, no final "/"
-// A free name for the trash of a deleted pet's folder.
-QString freeTrashFolder(const HostLayout& paths);
-// Every trash folder in the program folder (".kennel-deleted", ".kennel-deleted-2", ...).
-QStringList trashFolders(const HostLayout& paths);
+// Kennel.journal in the program folder, and Kennel's working folders beside it.
+class Journal {
+public:
+    explicit Journal(const HostLayout& layout);
 
-}  // namespace journal
+    QString path() const;
+    // Writes the record whole (fault point "write"); false when it could not be written.
+    bool write(const journal::Record& record) const;
+    // The record on disk; nothing when there is none, it names no operation, or it is not a
+    // regular file (a FIFO is never waited on).
+    std::optional<journal::Record> read() const;
+    bool exists() const;
+    // Removes the journal (fault point "delete"); true when it is gone.
+    bool remove() const;
 
-// Writes the journal; tells the user and returns false when it cannot be written, in which
-// case the caller changes nothing.
-bool BeginJournal(Context& ctx, const journal::Entry& entry);
-// Removes the journal; tells the user when it stays.
-void EndJournal(Context& ctx);
+    // The restore's staging folder, no final "/".
+    QString stagingFolder() const;
+    // A free name for the trash of a deleted pet's folder.
+    QString freeTrashFolder() const;
+    // Every trash folder in the program folder (".kennel-deleted", ".kennel-deleted-2", ...).
+    QStringList trashFolders() const;
+    // True when path is a trash name of Kennel's own, directly in the program folder.
+    bool isTrashFolder(const QString& path) const;
 
-// Finishes or undoes an operation a kill interrupted (see above) and removes a leftover
-// staging folder. Returns false when Kennel.ini could not be brought into line with the
-// folders; start-up must then end (kMsgRecoveryFailed) without storing anything.
-bool RecoverInterruptedWork(Context& ctx);
+private:
+    QString place(const QString& name) const;
 
-inline const QString kMsgJournalNotWritten =
-    QStringLiteral("作業記録ファイル Kennel.journal を書き込めないため、処理を中止しました。"
-                   "ディスクの空きやフォルダの書き込み権限を確認してください。");
-inline const QString kMsgJournalNotRemoved =
-    QStringLiteral("作業記録ファイル Kennel.journal を削除できませんでした。"
-                   "Kennel を終了し、ディスクの空きやフォルダの書き込み権限を確認してください。");
-inline const QString kMsgRecoveryFailed =
-    QStringLiteral("前回中断した処理を完了できませんでした。強制終了します。"
-                   "ディスクの空きやフォルダの書き込み権限を確認してから、もう一度起動してください。");
-inline const QString kMsgRecoveredLoadFailed =
-    QStringLiteral("前回中断したペットの切り替えを完了できませんでした。ペットフォルダのデータはそのまま残っています。"
-                   "ディスクの空きや書き込み権限を確認してから、ペットを選び直してください。");
+    QString programFolder_;
+    QString pathSep_;
+};

@@ -1,9 +1,8 @@
 #include "storage/PetCopyCheck.h"
 
+#include "shell/FileOps.h"
 #include "shell/ShellCopy.h"
 #include "storage/HostLayout.h"
-
-#include "storage/FileOps.h"
 
 #include <QStringList>
 

@@ -1,67 +1,49 @@
-#include "storage/PetSwitch.h"
-
-#include "app/Context.h"
-#include "app/Gauge.h"
-#include "app/Registry.h"
-#include "storage/FileOps.h"
-#include "storage/Journal.h"
+// The pet switch behind the main window's selector (Session::switchTo).
 #include "storage/PetCopyCheck.h"
+#include "storage/Session.h"
 #include "storage/StorageOps.h"
 
+#include "shell/FileOps.h"
 
 namespace {
 
-// Shows the current pet in the selector again, without starting a switch.
-void reselectCurrent(Context& ctx)
-{
-    const PetTable& t = ctx.table;
-    ctx.SuppressPetSel = true;
-    if (t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser) {
-        ctx.view->setSelectorText(t.Pet[t.CurrentUser]);
-        ctx.view->setOwnerText(t.Master[t.CurrentUser]);
-    } else {
-        ctx.view->setSelectorText(texts::kNewPetEntry);
-        ctx.view->setOwnerText(QString());
-        ctx.view->setDeleteEnabled(false);
-    }
-    ctx.SuppressPetSel = false;
-}
+// The gauge: a load's nine steps at 2 points and Kennel.ini's nine at 9; an outgoing pet's
+// store takes 1 point a step. The rest fills when the switch is over.
+constexpr int kLoadPoints = 2;
+constexpr int kRegistryPoints = 9;
+constexpr int kStorePoints = 1;
 
 } // namespace
 
-bool CurrentPetNeedsStore(const Context& ctx)
+bool Session::currentNeedsStore() const
 {
-    const PetTable& t = ctx.table;
+    const PetTable& t = table_;
     if (t.CurrentUser < 0 || t.CurrentUser > t.MaxUser)
         return false;
-    return ctx.CurrentUnstored || !fileops::exists(ctx.paths.PetFolder(t.CurrentUser));
+    return currentUnstored_ || !fileops::exists(layout_.PetFolder(t.CurrentUser));
 }
 
-bool StoreOutgoingPet(Context& ctx)
+bool Session::storeOutgoingPet()
 {
-    if (!CurrentPetNeedsStore(ctx))
+    if (!currentNeedsStore())
         return true;
-    const PetTable& t = ctx.table;
-    const QString folder = ctx.paths.PetFolder(t.CurrentUser);
+    const QString folder = layout_.PetFolder(table_.CurrentUser);
     const bool hadFolder = fileops::exists(folder);
-    const int stepSize = ctx.StepSize;
-    ctx.StepSize = 1;
-    const bool stored = StorePetData(ctx) && samePetData(ctx.paths.ProgramFolder, folder);
-    ctx.CurrentUnstored = !stored;
+    const bool stored = StorePetData(*this, Steps(ctx_, kStorePoints)) && samePetData(layout_.ProgramFolder, folder);
+    currentUnstored_ = !stored;
     if (!stored) {
         // A partial folder would pass for a stored pet next time. A folder that was there
         // before stays: it holds the pet's data as last stored, and the host's places the rest.
         if (!hadFolder)
-            RemovePetFolder(ctx, folder + QLatin1Char('/'));
-        ctx.critical(kMsgOutgoingNotStored.arg(t.Pet[t.CurrentUser]));
+            RemovePetFolder(folder + QLatin1Char('/'), Steps(ctx_, kStorePoints));
+        ctx_.messages->critical(kMsgOutgoingNotStored.arg(table_.Pet[table_.CurrentUser]));
     }
-    ctx.StepSize = stepSize;
     return stored;
 }
 
-bool LoadedWhole(const Context& ctx, const QString& folder)
+bool Session::loadedWhole(int index) const
 {
-    const PetTable& t = ctx.table;
+    const PetTable& t = table_;
     QStringList checked = {items::kSettings, items::kSettingsBackup};
     if (!t.Oyatsu)
         checked << items::kSnacks;
@@ -74,128 +56,79 @@ bool LoadedWhole(const Context& ctx, const QString& folder)
     if (!t.Mails)
         checked << items::kInbox << items::kOutbox << items::kAttachments;
     for (const QString& item : checked)
-        if (!samePetItem(folder, ctx.paths.ProgramFolder, item))
+        if (!samePetItem(layout_.PetFolder(index), layout_.ProgramFolder, item))
             return false;
     return true;
 }
 
-namespace {
-
-// The current pet as Kennel.ini on disk names it; -1 when none or unreadable.
-int currentInFile(const Context& ctx)
-{
-    const auto bytes = fileops::readRegular(ctx.paths.registryFile(), 1 << 20);
-    if (!bytes)
-        return -1;
-    const RegistryContent content = parseRegistry(*bytes);
-    return content.kind == RegistryContent::Kind::Version2 ? content.table.CurrentUser : -1;
-}
-
 // Kennel.ini could not be written and still names another pet: that pet's data goes back
 // into the host's places, for the next start stores them into its folder.
-void reloadPetNamedInFile(Context& ctx, int chosen)
+void Session::reloadPetNamedInFile(int chosen)
 {
-    const int inFile = currentInFile(ctx);
-    if (inFile < 0 || inFile > ctx.table.MaxUser || inFile == chosen)
+    const RegistryContent onDisk = registryOnDisk();
+    const int inFile = onDisk.kind == RegistryContent::Kind::Version2 ? onDisk.table.CurrentUser : -1;
+    if (inFile < 0 || inFile > table_.MaxUser || inFile == chosen)
         return;
-    ctx.table.CurrentUser = inFile;
-    ctx.StepSize = 2;
-    LoadPetData(ctx);
-    reselectCurrent(ctx);
+    table_.CurrentUser = inFile;
+    LoadPetData(*this, Steps(ctx_, kLoadPoints));
 }
 
-void finish(Context& ctx)
+SwitchResult Session::loadChosen(int i)
 {
-    ProgressFill(ctx);
-    ctx.view->BusyOff();
-    ctx.StepSize = 0;
-}
-
-PetSwitchResult loadChosen(Context& ctx, int i)
-{
-    PetTable& t = ctx.table;
+    PetTable& t = table_;
     // Missing folder: LoadPetData ends the program before anything is touched or journaled.
-    if (!fileops::exists(ctx.paths.PetFolder(i))) {
+    if (!fileops::exists(layout_.PetFolder(i))) {
         t.CurrentUser = i;
-        LoadPetData(ctx);
+        LoadPetData(*this, Steps(ctx_, kLoadPoints));
     }
-    // From here to the Kennel.ini write the host's places are a mix of two pets; a kill
-    // in between is finished at the next start (the chosen pet is loaded again).
-    if (!BeginJournal(ctx, {QStringLiteral("switch"), {{"pet", QString::number(i)}, {"name", t.Pet[i]}}})) {
-        reselectCurrent(ctx);
-        return PetSwitchResult::Refused;
-    }
+    // From here to the Kennel.ini write the host's places are a mix of two pets; a kill in
+    // between is finished at the next start (the chosen pet is loaded again).
+    if (!beginJournal(journal::Switch{i, t.Pet[i]}))
+        return SwitchResult::Refused;
     t.CurrentUser = i;
-    ctx.CurrentUnstored = false;
-    ctx.view->setOwnerText(t.Master[i]);
-    ctx.StepSize = 2;
-    LoadPetData(ctx);
-    if (!LoadedWhole(ctx, ctx.paths.PetFolder(i))) {
+    currentUnstored_ = false;
+    LoadPetData(*this, Steps(ctx_, kLoadPoints));
+    const Steps registry(ctx_, kRegistryPoints);
+    if (!loadedWhole(i)) {
         t.CurrentUser = -1;
-        reselectCurrent(ctx);
-        ctx.StepSize = 9;
-        if (WriteRegistry(ctx))
-            EndJournal(ctx);
-        ctx.critical(kMsgPetNotLoaded.arg(t.Pet[i]));
-        return PetSwitchResult::LoadFailed;
+        if (WriteRegistry(registry))
+            endJournal();
+        ctx_.messages->critical(kMsgPetNotLoaded.arg(t.Pet[i]));
+        return SwitchResult::LoadFailed;
     }
-    ctx.StepSize = 9;
-    if (!WriteRegistry(ctx)) {
+    if (!WriteRegistry(registry)) {
         // The host may run next: a journal left behind would load the stale folder over
         // what it changes. The places are made to agree with the file where they can.
-        reloadPetNamedInFile(ctx, i);
+        reloadPetNamedInFile(i);
         // Should that pet not be back whole either, the journal stays: the next start loads
         // the chosen pet rather than store a mix over the folder of the pet the file names.
-        if (t.CurrentUser == i || LoadedWhole(ctx, ctx.paths.PetFolder(t.CurrentUser)))
-            EndJournal(ctx);
-        return t.CurrentUser == i ? PetSwitchResult::Switched : PetSwitchResult::Refused;
+        if (t.CurrentUser == i || loadedWhole(t.CurrentUser))
+            endJournal();
+        return t.CurrentUser == i ? SwitchResult::Switched : SwitchResult::Refused;
     }
-    EndJournal(ctx);
-    return PetSwitchResult::Switched;
+    endJournal();
+    return SwitchResult::Switched;
 }
 
-} // namespace
-
-PetSwitchResult SwitchPet(Context& ctx)
+SwitchResult Session::switchTo(int index)
 {
-    if (ctx.SuppressPetSel)
-        return PetSwitchResult::Ignored;
-    PetTable& t = ctx.table;
-    const QString chosen = ctx.view->selectorText();
-
-    if (chosen == texts::kNewPetEntry) {
+    if (index == -1) {
         // A new pet that may follow starts from the template in the host's places.
-        if (CurrentPetNeedsStore(ctx)) {
-            ProgressReset(ctx);
-            ctx.view->BusyOn();
-            const bool stored = StoreOutgoingPet(ctx);
-            if (!stored)
-                reselectCurrent(ctx);
-            finish(ctx);
-            if (!stored)
-                return PetSwitchResult::Refused;
+        if (currentNeedsStore()) {
+            const BusyScope busy(ctx_);
+            if (!storeOutgoingPet())
+                return SwitchResult::Refused;
         }
-        ctx.view->setDeleteEnabled(false);
-        ctx.view->setOwnerText(QString());
-        t.CurrentUser = -1;
-        return PetSwitchResult::NewPetEntry;
+        table_.CurrentUser = -1;
+        return SwitchResult::NewPetEntry;
     }
 
-    ProgressReset(ctx);
-    ctx.view->BusyOn();
-    const int i = t.indexOf(chosen);
-    if (i < 0 || i >= kMaxPets)
-        ctx.fatal(kMsgInternalError);
-
-    PetSwitchResult result = PetSwitchResult::SamePet;
-    if (i != t.CurrentUser) {
-        if (StoreOutgoingPet(ctx)) {
-            result = loadChosen(ctx, i);
-        } else {
-            reselectCurrent(ctx);
-            result = PetSwitchResult::Refused;
-        }
-    }
-    finish(ctx);
-    return result;
+    const BusyScope busy(ctx_);
+    if (index < 0 || index > table_.MaxUser || index >= kMaxPets)
+        ctx_.fatal(kMsgInternalError);
+    if (index == table_.CurrentUser)
+        return SwitchResult::SamePet;
+    if (!storeOutgoingPet())
+        return SwitchResult::Refused;
+    return loadChosen(index);
 }

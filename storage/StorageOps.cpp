@@ -1,11 +1,8 @@
 #include "storage/StorageOps.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/FaultPoint.h"
-#include "app/Gauge.h"
-#include "shell/ShellCopy.h"
-#include "storage/FileOps.h"
+#include "ports/Causes.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
 
 #include <cerrno>
 #include <set>
@@ -20,7 +17,7 @@ using namespace items;
 
 namespace {
 
-using Names = std::set<std::string>;
+using NameSet = std::set<std::string>;
 
 // A file a copy takes: a regular file or a link (copied as a link).
 bool isCopiedFile(const QString& path)
@@ -29,9 +26,9 @@ bool isCopiedFile(const QString& path)
 }
 
 // The names of the files a "/*.*" copy takes from folder; none when it cannot be read.
-Names copiedNames(const QString& folder)
+NameSet copiedNames(const QString& folder)
 {
-    Names names;
+    NameSet names;
     for (const fileops::Entry& e : fileops::copiedEntries(folder))
         names.insert(e.name);
     return names;
@@ -62,235 +59,225 @@ QString child(const QString& base, const QString& name)
 }
 
 // Makes the six item folders below base ("base/おもちゃ", ...), a step after each when stepped.
-void makeItemFolders(Context& ctx, const QString& base, bool stepped)
+void makeItemFolders(const QString& base, const Steps* steps = nullptr)
 {
     for (const QString& name : kFolderOrder) {
         fileops::makeFolder(child(base, name));
-        if (stepped)
-            Step(ctx);
+        if (steps)
+            (*steps)();
     }
 }
 
 // Clears the folder's own files and those of its six item folders, a step after each.
-bool clearPetFolder(Context& ctx, const QString& base)
+bool clearPetFolder(const QString& base, Steps steps)
 {
     bool ok = fileops::clearFiles(base);
-    Step(ctx);
+    steps();
     for (const QString& name : kFolderOrder) {
         ok &= fileops::clearFiles(child(base, name));
-        Step(ctx);
+        steps();
     }
     return ok;
 }
 
 // As clearPetFolder before copyAllKinds from source, keeping what the copy replaces.
-bool clearPetFolderFor(Context& ctx, const QString& source, const QString& base)
+bool clearPetFolderFor(const QString& source, const QString& base, Steps steps)
 {
-    Names rootFiles;
+    NameSet rootFiles;
     for (const QString& name : {kFriends, kSettings, kSettingsBackup})
         if (isCopiedFile(child(source, name)))
             rootFiles.insert(name.toStdString());
     bool ok = fileops::clearFiles(base, rootFiles);
-    Step(ctx);
+    steps();
     for (const QString& name : kFolderOrder) {
         replaceLinkByFolder(child(base, name));
         ok &= fileops::clearFiles(child(base, name), copiedNames(child(source, name)));
-        Step(ctx);
+        steps();
     }
     return ok;
 }
 
 // Makes or clears a pet folder so that it can take a copy of source (seven steps).
-bool readyTarget(Context& ctx, const QString& source, const QString& target)
+bool readyTarget(const QString& source, const QString& target, Steps steps)
 {
     if (fileops::isFolder(target))
-        return clearPetFolderFor(ctx, source, target);
+        return clearPetFolderFor(source, target, steps);
     const bool ok = fileops::makeFolder(target);  // a link in its place goes
-    Step(ctx);
-    makeItemFolders(ctx, target, true);
+    steps();
+    makeItemFolders(target, &steps);
     return ok;
 }
 
 // Copies a single-file item when the source has it.
-bool copyIfPresent(Context& ctx, const QString& from, const QString& to)
+bool copyIfPresent(Shell& shell, const QString& from, const QString& to)
 {
-    return !fileops::exists(from) || ShellCopyChanged(ctx, from, to);
+    return !fileops::exists(from) || shell.ShellCopyChanged(from, to);
 }
 
 // The attachments folder is copied only when the source has one.
-bool copyAttachmentsIfPresent(Context& ctx, const QString& fromBase, const QString& toBase)
+bool copyAttachmentsIfPresent(Shell& shell, const QString& fromBase, const QString& toBase)
 {
     const QString from = child(fromBase, kAttachments);
     return !fileops::exists(from)
-        || ShellCopyChanged(ctx, from + kAll, child(toBase, kAttachments) + QLatin1Char('/'));
+        || shell.ShellCopyChanged(from + kAll, child(toBase, kAttachments) + QLatin1Char('/'));
 }
 
-bool copyFolderItem(Context& ctx, const QString& fromBase, const QString& toBase, const QString& name)
+bool copyFolderItem(Shell& shell, const QString& fromBase, const QString& toBase, const QString& name)
 {
-    return ShellCopyChanged(ctx, child(fromBase, name) + kAll, child(toBase, name) + QLatin1Char('/'));
+    return shell.ShellCopyChanged(child(fromBase, name) + kAll, child(toBase, name) + QLatin1Char('/'));
 }
 
 // All kinds from one pet-shaped folder into another (ten steps): the single files,
 // the attachments, then toys, snacks, inbox, outbox and treasures.
-bool copyAllKinds(Context& ctx, const QString& from, const QString& to)
+bool copyAllKinds(Shell& shell, const QString& from, const QString& to, Steps steps)
 {
-    bool ok = copyIfPresent(ctx, child(from, kFriends), child(to, kFriends));
-    Step(ctx);
-    ok &= copyIfPresent(ctx, child(from, kSettings), child(to, kSettings));
-    Step(ctx);
-    ok &= copyIfPresent(ctx, child(from, kSettingsBackup), child(to, kSettingsBackup));
-    Step(ctx);
-    ok &= copyAttachmentsIfPresent(ctx, from, to);
-    Step(ctx);
+    bool ok = copyIfPresent(shell, child(from, kFriends), child(to, kFriends));
+    steps();
+    ok &= copyIfPresent(shell, child(from, kSettings), child(to, kSettings));
+    steps();
+    ok &= copyIfPresent(shell, child(from, kSettingsBackup), child(to, kSettingsBackup));
+    steps();
+    ok &= copyAttachmentsIfPresent(shell, from, to);
+    steps();
     for (const QString& name : {kToys, kSnacks, kInbox, kOutbox, kTreasures}) {
-        ok &= copyFolderItem(ctx, from, to, name);
-        Step(ctx);
+        ok &= copyFolderItem(shell, from, to, name);
+        steps();
     }
     return ok;
 }
 
 // Replaces the host's unshared kinds from source (a pet folder or the template), five steps.
-bool replaceUnsharedKinds(Context& ctx, const QString& source)
+bool replaceUnsharedKinds(Session& s, const QString& source, Steps steps)
 {
-    const PetTable& t = ctx.table;
+    const PetTable& t = s.table();
     bool ok = true;
-    auto hostPlace = [&](const QString& name) { return ctx.paths.place(name); };
+    auto hostPlace = [&](const QString& name) { return s.layout().place(name); };
     auto clearFor = [&](const QString& name) {
         replaceLinkByFolder(hostPlace(name));
         ok &= fileops::clearFiles(hostPlace(name), copiedNames(child(source, name)));
     };
     auto replaceFolder = [&](const QString& name) {
         clearFor(name);
-        ok &= ShellCopyChanged(ctx, child(source, name) + kAll, hostPlace(name) + QLatin1Char('/'));
+        ok &= s.shell().ShellCopyChanged(child(source, name) + kAll, hostPlace(name) + QLatin1Char('/'));
     };
 
     if (!t.Oyatsu)
         replaceFolder(kSnacks);
-    Step(ctx);
+    steps();
     if (!t.Treasures)
         replaceFolder(kTreasures);
-    Step(ctx);
+    steps();
     if (!t.Friends) {
         ok &= deleteUnlessReplaced(child(source, kFriends), hostPlace(kFriends));
-        ok &= copyIfPresent(ctx, child(source, kFriends), hostPlace(kFriends));
+        ok &= copyIfPresent(s.shell(), child(source, kFriends), hostPlace(kFriends));
     }
-    Step(ctx);
+    steps();
     if (!t.Toys)
         replaceFolder(kToys);
-    Step(ctx);
+    steps();
     if (!t.Mails) {
         clearFor(kInbox);
         clearFor(kOutbox);
         clearFor(kAttachments);
-        ok &= copyAttachmentsIfPresent(ctx, source, ctx.paths.ProgramFolder);
-        ok &= ShellCopyChanged(ctx, child(source, kInbox) + kAll, hostPlace(kInbox) + QLatin1Char('/'));
-        ok &= ShellCopyChanged(ctx, child(source, kOutbox) + kAll, hostPlace(kOutbox) + QLatin1Char('/'));
+        ok &= copyAttachmentsIfPresent(s.shell(), source, s.layout().ProgramFolder);
+        ok &= s.shell().ShellCopyChanged(child(source, kInbox) + kAll, hostPlace(kInbox) + QLatin1Char('/'));
+        ok &= s.shell().ShellCopyChanged(child(source, kOutbox) + kAll, hostPlace(kOutbox) + QLatin1Char('/'));
     }
-    Step(ctx);
+    steps();
     return ok;
 }
 
 }  // namespace
 
-bool SnapshotDefaultData(Context& ctx)
+bool SnapshotDefaultData(Session& s, Steps steps)
 {
-    const FileErrorGroup oneBox(ctx);
-    const QString def = ctx.paths.DefaultFolder();
+    const FileErrorGroup oneBox(*s.context().messages);
+    const QString def = s.layout().DefaultFolder();
     bool ok = fileops::makeFolder(def);
-    makeItemFolders(ctx, def, false);
-    Step(ctx);
-    ok &= copyIfPresent(ctx, ctx.paths.place(kFriends), child(def, kFriends));
-    Step(ctx);
-    ok &= copyIfPresent(ctx, ctx.paths.place(kSettings), child(def, kSettings));
-    Step(ctx);
-    ok &= copyIfPresent(ctx, ctx.paths.place(kSettingsBackup), child(def, kSettingsBackup));
-    Step(ctx);
-    ok &= copyAttachmentsIfPresent(ctx, ctx.paths.ProgramFolder, def);
-    Step(ctx);
+    makeItemFolders(def);
+    steps();
+    ok &= copyIfPresent(s.shell(), s.layout().place(kFriends), child(def, kFriends));
+    steps();
+    ok &= copyIfPresent(s.shell(), s.layout().place(kSettings), child(def, kSettings));
+    steps();
+    ok &= copyIfPresent(s.shell(), s.layout().place(kSettingsBackup), child(def, kSettingsBackup));
+    steps();
+    ok &= copyAttachmentsIfPresent(s.shell(), s.layout().ProgramFolder, def);
+    steps();
     for (const QString& name : {kInbox, kOutbox, kToys, kSnacks, kTreasures}) {
-        ok &= ShellCopyChanged(ctx, ctx.paths.place(name) + kAll, child(def, name) + QLatin1Char('/'));
-        Step(ctx);
+        ok &= s.shell().ShellCopyChanged(s.layout().place(name) + kAll, child(def, name) + QLatin1Char('/'));
+        steps();
     }
     return ok;
 }
 
-bool InitNewPetData(Context& ctx)
+bool InitNewPetData(Session& s, Steps steps)
 {
-    const FileErrorGroup oneBox(ctx);
-    bool ok = replaceUnsharedKinds(ctx, ctx.paths.DefaultFolder());
-    ok &= fileops::deleteFile(ctx.paths.place(kSettings));
-    Step(ctx);
-    ok &= fileops::deleteFile(ctx.paths.place(kSettingsBackup));
-    Step(ctx);
+    const FileErrorGroup oneBox(*s.context().messages);
+    bool ok = replaceUnsharedKinds(s, s.layout().DefaultFolder(), steps);
+    ok &= fileops::deleteFile(s.layout().place(kSettings));
+    steps();
+    ok &= fileops::deleteFile(s.layout().place(kSettingsBackup));
+    steps();
     return ok;
 }
 
-bool StorePetData(Context& ctx)
+bool StorePetData(Session& s, Steps steps)
 {
-    const FileErrorGroup oneBox(ctx);
-    if (ctx.table.CurrentUser == -1)
+    const FileErrorGroup oneBox(*s.context().messages);
+    if (s.table().CurrentUser == -1)
         return true;
-    const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
-    bool ok = readyTarget(ctx, ctx.paths.ProgramFolder, pet);
+    const QString pet = s.layout().PetFolder(s.table().CurrentUser);
+    bool ok = readyTarget(s.layout().ProgramFolder, pet, steps);
     // The host places are the program folder itself.
-    ok &= copyAllKinds(ctx, ctx.paths.ProgramFolder, pet);
+    ok &= copyAllKinds(s.shell(), s.layout().ProgramFolder, pet, steps);
     return ok;
 }
 
-bool LoadPetData(Context& ctx)
+bool LoadPetData(Session& s, Steps steps)
 {
-    const FileErrorGroup oneBox(ctx);
-    if (ctx.table.CurrentUser == -1)
+    const FileErrorGroup oneBox(*s.context().messages);
+    if (s.table().CurrentUser == -1)
         return true;
-    const QString pet = ctx.paths.PetFolder(ctx.table.CurrentUser);
+    const QString pet = s.layout().PetFolder(s.table().CurrentUser);
     if (!fileops::exists(pet))
-        ctx.fatal(causes::below(kMsgPetFolderMissing, {causes::ofPath(pet, ENOENT)}));
-    bool ok = replaceUnsharedKinds(ctx, pet);
-    ok &= deleteUnlessReplaced(child(pet, kSettings), ctx.paths.place(kSettings));
-    Step(ctx);
-    ok &= deleteUnlessReplaced(child(pet, kSettingsBackup), ctx.paths.place(kSettingsBackup));
-    Step(ctx);
-    ok &= copyIfPresent(ctx, child(pet, kSettings), ctx.paths.place(kSettings));
-    Step(ctx);
-    ok &= copyIfPresent(ctx, child(pet, kSettingsBackup), ctx.paths.place(kSettingsBackup));
-    Step(ctx);
+        s.context().fatal(causes::below(kMsgPetFolderMissing, {causes::ofPath(pet, ENOENT)}));
+    bool ok = replaceUnsharedKinds(s, pet, steps);
+    ok &= deleteUnlessReplaced(child(pet, kSettings), s.layout().place(kSettings));
+    steps();
+    ok &= deleteUnlessReplaced(child(pet, kSettingsBackup), s.layout().place(kSettingsBackup));
+    steps();
+    ok &= copyIfPresent(s.shell(), child(pet, kSettings), s.layout().place(kSettings));
+    steps();
+    ok &= copyIfPresent(s.shell(), child(pet, kSettingsBackup), s.layout().place(kSettingsBackup));
+    steps();
     return ok;
 }
 
-bool CopyPetFolder(Context& ctx, const QString& source, const QString& target)
-{
-    const FileErrorGroup oneBox(ctx);
-    const QString from = fileops::withoutFinalSep(source);
-    const QString to = fileops::withoutFinalSep(target);
-    bool ok = readyTarget(ctx, from, to);
-    ok &= copyAllKinds(ctx, from, to);
-    return ok;
-}
-
-void PreparePetFolder(Context& ctx, const QString& folder)
+void PreparePetFolder(const QString& folder, Steps steps)
 {
     const QString f = fileops::withoutFinalSep(folder);
     if (fileops::exists(f))
-        RemovePetFolder(ctx, folder);
+        RemovePetFolder(folder, steps);
     fileops::makeFolder(f);
-    makeItemFolders(ctx, f, false);
+    makeItemFolders(f);
 }
 
-void RemovePetFolder(Context& ctx, const QString& folder)
+void RemovePetFolder(const QString& folder, Steps steps)
 {
     const QString f = fileops::withoutFinalSep(folder);
     if (fileops::isLink(f)) {
         // Removed as a link; nothing it points to is touched.
         fileops::removeFolder(f);
         for (int k = 0; k < 14; ++k)
-            Step(ctx);
+            steps();
         return;
     }
-    clearPetFolder(ctx, f);
+    clearPetFolder(f, steps);
     for (const QString& name : kFolderOrder) {
         fileops::removeFolder(child(f, name));
-        Step(ctx);
+        steps();
     }
     fileops::removeFolder(f);
-    Step(ctx);
+    steps();
 }

@@ -1,10 +1,9 @@
 #include "storage/Upgrade.h"
 
-#include "app/Causes.h"
-#include "app/Context.h"
-#include "app/Registry.h"
-#include "storage/FileOps.h"
-#include "storage/Journal.h"
+#include "ports/Causes.h"
+#include "registry/Texts.h"
+#include "shell/FileOps.h"
+#include "storage/Session.h"
 #include "storage/StorageOps.h"
 
 #include <cerrno>
@@ -39,31 +38,31 @@ int MailboxPlan::petIndexOf(int row) const
     return index;
 }
 
-MailboxPlan ScanMailboxes(const HostLayout& paths, int lastUser)
+MailboxPlan scanMailboxes(const HostLayout& layout, int lastUser)
 {
     MailboxPlan plan;
     plan.lastUsed = lastUser >= 0 && lastUser <= 2 ? lastUser : 0;
     for (int k = 1; k < 3; ++k)
-        plan.inUse[k] = fileops::exists(paths.OldPetFolder(k + 1) + QLatin1Char('/') + kSettings);
+        plan.inUse[k] = fileops::exists(layout.OldPetFolder(k + 1) + QLatin1Char('/') + kSettings);
     // The last used mailbox's live data sits in the host's places even when its folder has
     // no settings file yet (it is stored at the next start): it must become a pet.
     plan.inUse[plan.lastUsed] = true;
     return plan;
 }
 
-bool CheckUpgradeNames(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names)
+bool checkUpgradeNames(MessagePort& messages, const MailboxPlan& plan, const UpgradeNames& names)
 {
     bool failed = false;
     for (int k = 0; k < 3; ++k) {
         if (plan.inUse[k] && (names.pet[k].isEmpty() || names.master[k].isEmpty())) {
-            ctx.critical(texts::kMsgEnterNames);
+            messages.critical(texts::kMsgEnterNames);
             failed = true;
             break;
         }
     }
     for (int k = 0; k < 3; ++k) {
         if (plan.inUse[k] && names.pet[k] == texts::kNewPetEntry) {
-            ctx.critical(texts::kMsgReservedName);
+            messages.critical(texts::kMsgReservedName);
             failed = true;
             break;
         }
@@ -73,43 +72,38 @@ bool CheckUpgradeNames(Context& ctx, const MailboxPlan& plan, const UpgradeNames
     for (int a = 0; a < 3; ++a) {
         for (int b = a + 1; b < 3; ++b) {
             if (plan.inUse[a] && plan.inUse[b] && names.pet[a] == names.pet[b]) {
-                ctx.critical(kMsgUpgradeDuplicatePet);
+                messages.critical(kMsgUpgradeDuplicatePet);
                 return false;
             }
         }
     }
     for (int k = 0; k < 3; ++k) {
         if (plan.inUse[k] && (!registrableName(names.pet[k]) || !registrableName(names.master[k]))) {
-            ctx.critical(texts::kMsgUnstorableName);
+            messages.critical(texts::kMsgUnstorableName);
             return false;
         }
     }
     return true;
 }
 
-bool CheckUpgradeFolders(Context& ctx, const MailboxPlan& plan)
+bool checkUpgradeFolders(MessagePort& messages, const HostLayout& layout, const MailboxPlan& plan)
 {
     for (int k = 0; k < 3; ++k) {
         if (!plan.inUse[k])
             continue;
-        const QString target = ctx.paths.PetFolder(plan.petIndexOf(k));
+        const QString target = layout.PetFolder(plan.petIndexOf(k));
         if (fileops::exists(target)) {
-            ctx.critical(kMsgUpgradeFolderExists.arg(target));
+            messages.critical(kMsgUpgradeFolderExists.arg(target));
             return false;
         }
     }
     return true;
-}
-
-bool RenameFolderNoReplace(const QString& from, const QString& to)
-{
-    return fileops::renameNoReplace(from, to);
 }
 
 namespace {
 
 // One step of the conversion that can be undone.
-struct Move {
+struct FolderMove {
     QString from; // empty: the pet folder was made, there was no mailbox folder
     QString to;
 };
@@ -129,7 +123,7 @@ void makePetFolder(const QString& folder)
 }
 
 // Undoes the moves in reverse order; every folder that cannot go back is told.
-void undo(Context& ctx, const std::vector<Move>& done, const FolderRename& rename)
+void undo(MessagePort& messages, const std::vector<FolderMove>& done, const FolderRename& rename)
 {
     for (auto it = done.rbegin(); it != done.rend(); ++it) {
         errno = 0;
@@ -139,46 +133,47 @@ void undo(Context& ctx, const std::vector<Move>& done, const FolderRename& renam
             fileops::removeFolder(it->to);
         } else if (!rename(it->to, it->from)) {
             const int error = errno ? errno : EIO;
-            ctx.critical(causes::below(kMsgUpgradeUndoFailed.arg(it->to, it->from), {causes::line(it->to, error)}));
+            messages.critical(causes::below(kMsgUpgradeUndoFailed.arg(it->to, it->from), {causes::line(it->to, error)}));
         }
     }
 }
 
 } // namespace
 
-bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names, const FolderRename& rename)
+bool Session::convertMailboxes(const MailboxPlan& plan, const UpgradeNames& names, Steps steps,
+                               const FolderRename& rename)
 {
-    if (!CheckUpgradeFolders(ctx, plan))
+    MessagePort& messages = *ctx_.messages;
+    if (!checkUpgradeFolders(messages, layout_, plan))
         return false;
-    const PetTable before = ctx.table;
+    const PetTable before = table_;
 
     // The renames are journaled: a kill before Kennel.ini is written is undone at the next
     // start, one after it is finished (storage/Journal.h).
-    journal::Entry entry{QStringLiteral("upgrade"), {}};
+    journal::Upgrade record;
     for (int k = 0; k < 3; ++k) {
-        const QString row = QString::number(k);
-        const QString old = ctx.paths.OldPetFolder(k + 1);
+        const QString old = layout_.OldPetFolder(k + 1);
         if (!plan.inUse[k]) {
-            entry.values.append({QStringLiteral("remove") + row, old});
+            record.remove[k] = old;
             continue;
         }
-        const QString pet = ctx.paths.PetFolder(plan.petIndexOf(k));
+        const QString pet = layout_.PetFolder(plan.petIndexOf(k));
         if (hasMailbox(old)) {
-            entry.values.append({QStringLiteral("from") + row, old});
-            entry.values.append({QStringLiteral("to") + row, pet});
+            record.from[k] = old;
+            record.to[k] = pet;
         } else {
-            entry.values.append({QStringLiteral("made") + row, pet});
+            record.made[k] = pet;
         }
     }
-    if (!BeginJournal(ctx, entry))
+    if (!beginJournal(record))
         return false;
 
-    std::vector<Move> done;
+    std::vector<FolderMove> done;
     for (int k = 0; k < 3; ++k) {
         if (!plan.inUse[k])
             continue;
-        const QString from = ctx.paths.OldPetFolder(k + 1);
-        const QString to = ctx.paths.PetFolder(plan.petIndexOf(k));
+        const QString from = layout_.OldPetFolder(k + 1);
+        const QString to = layout_.PetFolder(plan.petIndexOf(k));
         if (!hasMailbox(from)) {
             // Nothing to rename (mailbox 1 is taken as used, the last used one may never
             // have been stored): the pet starts from an empty folder.
@@ -189,51 +184,35 @@ bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames&
         errno = 0;
         if (!rename(from, to)) {
             const int error = errno ? errno : EIO;
-            undo(ctx, done, rename);
-            EndJournal(ctx);
-            ctx.critical(causes::below(kMsgUpgradeRenameFailed.arg(from, to), {causes::line(from, error)}));
+            undo(messages, done, rename);
+            endJournal();
+            messages.critical(causes::below(kMsgUpgradeRenameFailed.arg(from, to), {causes::line(from, error)}));
             return false;
         }
         done.push_back({from, to});
     }
 
-    PetTable& t = ctx.table;
-    t.MaxUser = plan.petCount() - 1;
+    table_.MaxUser = plan.petCount() - 1;
     for (int k = 0; k < 3; ++k) {
         const int i = plan.petIndexOf(k);
         if (i < 0)
             continue;
-        t.Pet[i] = names.pet[k];
-        t.Master[i] = names.master[k];
+        table_.Pet[i] = names.pet[k];
+        table_.Master[i] = names.master[k];
     }
-    t.CurrentUser = plan.petIndexOf(plan.lastUsed);
+    table_.CurrentUser = plan.petIndexOf(plan.lastUsed);
 
-    if (!WriteRegistry(ctx)) {
-        undo(ctx, done, rename);
-        EndJournal(ctx);
-        ctx.table = before;
-        ctx.critical(kMsgUpgradeNotWritten);
+    if (!WriteRegistry(steps)) {
+        undo(messages, done, rename);
+        endJournal();
+        table_ = before;
+        messages.critical(kMsgUpgradeNotWritten);
         return false;
     }
 
     // Only now that Kennel.ini names the new pets: the mailboxes without data go.
     for (int k = 0; k < 3; ++k)
         if (!plan.inUse[k])
-            RemovePetFolder(ctx, ctx.paths.OldPetFolder(k + 1) + QLatin1Char('/'));
+            RemovePetFolder(layout_.OldPetFolder(k + 1) + QLatin1Char('/'), steps);
     return true;
-}
-
-void FillSelectorAfterUpgrade(Context& ctx)
-{
-    if (!ctx.view)
-        return;
-    const PetTable& t = ctx.table;
-    ctx.SuppressPetSel = true;
-    for (int i = 0; i <= t.MaxUser && i < kMaxPets; ++i)
-        ctx.view->selectorInsert(ctx.view->selectorCount(), t.Pet[i]);
-    if (t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser) {
-        ctx.view->setSelectorText(t.Pet[t.CurrentUser]);
-        ctx.view->setOwnerText(t.Master[t.CurrentUser]);
-    }
-    ctx.SuppressPetSel = false;
 }

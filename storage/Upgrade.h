@@ -3,14 +3,13 @@
 #include <QString>
 
 #include <array>
-#include <functional>
 
-struct Context;
 class HostLayout;
+class MessagePort;
 
 // Upgrade of version 1.0 settings: up to three unnamed mailboxes, in the folders
 // "ユーザー 1" to "ユーザー 3" (with a blank), become named pets in "ユーザー1", ... .
-// Widget-free; the dialog ConvertForm gathers the names.
+// The dialog ConvertForm gathers the names; Session::convertMailboxes converts.
 
 // Which mailbox rows (row k is mailbox k + 1) become pets, and in which order.
 struct MailboxPlan {
@@ -25,7 +24,7 @@ struct MailboxPlan {
 };
 
 // Looks at the mailbox folders; lastUser is the version 1.0 file's last used mailbox.
-MailboxPlan ScanMailboxes(const HostLayout& paths, int lastUser);
+MailboxPlan scanMailboxes(const HostLayout& layout, int lastUser);
 
 // The names typed for each row (rows not in use are ignored).
 struct UpgradeNames {
@@ -36,30 +35,11 @@ struct UpgradeNames {
 // The checks before anything changes, each with its message, in this order: a missing
 // name, then the reserved name (both may be shown), then a pet name used twice, then a name
 // Kennel.ini cannot hold. True when the names can be registered.
-bool CheckUpgradeNames(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names);
+bool checkUpgradeNames(MessagePort& messages, const MailboxPlan& plan, const UpgradeNames& names);
 
 // True when every version 2.0 pet folder the upgrade would create is free; otherwise tells
 // the user which folder is in the way.
-bool CheckUpgradeFolders(Context& ctx, const MailboxPlan& plan);
-
-// Renames a folder, failing (false) when the new name exists already (fileops::renameNoReplace).
-using FolderRename = std::function<bool(const QString& from, const QString& to)>;
-bool RenameFolderNoReplace(const QString& from, const QString& to);
-
-// The conversion after the checks: mailbox folders renamed to pet folders (a mailbox
-// without a folder gets an empty pet folder), the pet table filled with the names and the
-// last used mailbox as current pet, Kennel.ini written as version 2.0, then the folders
-// of the unused mailboxes removed. When a rename or the registry write fails, the renames
-// made so far are undone, the table is restored, the user is told, and false is returned:
-// the version 1.0 file stays, so the next start offers the upgrade again. The work is
-// journaled; the journal stays until start-up has taken the template snapshot after the
-// dialog (a kill before that is finished at the next start).
-bool ConvertMailboxes(Context& ctx, const MailboxPlan& plan, const UpgradeNames& names,
-                      const FolderRename& rename = RenameFolderNoReplace);
-
-// Fills the main window's pet selector with the new pets and shows the current one,
-// without starting a pet switch.
-void FillSelectorAfterUpgrade(Context& ctx);
+bool checkUpgradeFolders(MessagePort& messages, const HostLayout& layout, const MailboxPlan& plan);
 
 inline const QString kMsgUpgradeDuplicatePet = QStringLiteral("同名のペットを複数登録できません。");
 inline const QString kMsgUpgradeDone = QStringLiteral("Ver.2.0への更新が完了しました。");

@@ -32,11 +32,11 @@ private slots:
     void runningHost_onlyByItsExactTitle()
     {
         FakeWindows windows;
-        tc->ctx.windows = &windows;
+        tc->ctx.windows = windows;
         windows.titles = {QStringLiteral("Mewmail for Windows ver. 2.0 ")};
         StartupRefusals(tc->ctx, InstanceLock::Held);
         QVERIFY(tc->messages.shown.isEmpty());
-        windows.titles = {texts::kHostTitle};
+        windows.titles = {QStringLiteral("Mewmail for Windows ver. 2.0")};
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupRefusals(tc->ctx, InstanceLock::Held));
         QCOMPARE(tc->messages.shown.size(), 1);
     }
@@ -56,13 +56,14 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, message);
         hostfolder::makeHost(host(), QStringLiteral("live"));
-        QVERIFY(WriteRegistry(ctx()));
+        QVERIFY(session().WriteRegistry(none()));
         QFile::remove(host() + '/' + name);
         QCOMPARE(::mkfifo(QFile::encodeName(host() + '/' + name).constData(), 0600), 0);
+        QuietStartupWindow window;
         if (message.isEmpty())
-            StartupCheck(ctx());
+            StartupCheck(session(), window);
         else
-            QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(ctx()));
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(session(), window));
         QCOMPARE(tc->messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
     }
 

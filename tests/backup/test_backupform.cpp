@@ -1,12 +1,13 @@
 // The backup dialog and the restore dialog through their controls: what opens enabled, the
 // refusals before anything is read or staged, a plain copy's restore cancelled. Backing up
 // and restoring both ways is driven in the end-to-end backup journey.
-#include "backup/BackUpForm.h"
+#include "ui/backup/BackUpForm.h"
 #include "backup/Backup.h"
-#include "backup/RestoreForm.h"
-#include "controls/cCommonDlg.h"
-#include "controls/cTabStrip.h"
-#include "tests/backup/BackupFixture.h"
+#include "ui/backup/RestoreForm.h"
+#include "ui/controls/cCommonDlg.h"
+#include "ui/controls/cTabStrip.h"
+#include "registry/Texts.h"
+#include "tests/support/HostTest.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,16 +30,15 @@ T* child(QObject* parent, const char* name)
 }
 } // namespace
 
-class TestBackUpForm : public QObject {
+class TestBackUpForm : public HostTest {
     Q_OBJECT
 
-    std::unique_ptr<BackupFixture> fx;
+    QString folderOf(int i) const { return session().layout().PetFolder(i); }
     std::unique_ptr<BackUpForm> form;
 
     void open(int tab)
     {
-        fx->ctx().BackupTab = tab;
-        form = std::make_unique<BackUpForm>(fx->ctx());
+        form = std::make_unique<BackUpForm>(session(), library(), tab);
         form->Form_Load();
         form->show();
     }
@@ -49,25 +49,30 @@ class TestBackUpForm : public QObject {
     // A backup folder of ポチ in outside/, made on 31 October 1999; the pet stays registered.
     QString backupFolder()
     {
-        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
-        BackupToFolder(fx->ctx(), i, fx->outside() + QLatin1Char('/'), QDate(1999, 10, 31));
-        return fx->outside() + QStringLiteral("/ポチ991031");
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        BackupToFolder(session(), i, outside() + QLatin1Char('/'), none(), QDate(1999, 10, 31));
+        return outside() + QStringLiteral("/ポチ991031");
     }
     // Restore tab with a folder source chosen through the picker.
     void openOnFolder(const QString& folder)
     {
         open(2);
         child<QRadioButton>(form.get(), "OptRestore_1")->click();
-        fx->picker.answers = {folder};
+        tc->picker.answers = {folder};
         form->BtnRefer_Click(1);
     }
     QString todaysBackup() const
     {
-        return fx->outside() + QLatin1Char('/') + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate());
+        return outside() + QLatin1Char('/') + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate());
     }
 
 private slots:
-    void init() { fx = std::make_unique<BackupFixture>(); }
+    void init()
+    {
+        newHost(QStringLiteral("/host"));
+        QDir().mkpath(outside());
+        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
+    }
     void cleanup()
     {
         form.reset();
@@ -92,8 +97,9 @@ private slots:
         QFETCH(bool, installed);
         QFETCH(int, pets);
         for (int i = 0; i < pets; ++i)
-            fx->addPet(QStringLiteral("p%1").arg(i), QStringLiteral("o"));
-        fx->ctx().UnlhaInstalled = installed;
+            addPet(QStringLiteral("p%1").arg(i), QStringLiteral("o"));
+        if (installed)
+            QVERIFY(loadLibrary());
         open(tab);
         QCOMPARE(form->tabStrip().SelectedItem(), pets ? tab : 2);
         QCOMPARE(child(form.get(), "FrmTabSheet_1")->isVisible(), !pets || tab == 2);
@@ -104,7 +110,7 @@ private slots:
         QCOMPARE(child<QRadioButton>(form.get(), "OptRestore_0")->isChecked() && enabled("OptRestore_0"), installed);
         QCOMPARE(enabled("BtnReferFile"), installed);
         QCOMPARE(enabled("BtnRefer_1"), !installed);
-        QCOMPARE(fx->tc->messages.texts(), pets ? QStringList() : QStringList{QStringLiteral("バックアップするペットが存在しません。")});
+        QCOMPARE(tc->messages.texts(), pets ? QStringList() : QStringList{QStringLiteral("バックアップするペットが存在しません。")});
     }
 
     // Checks that stop before looking at any file or folder.
@@ -123,47 +129,48 @@ private slots:
         QFETCH(bool, archive);
         QFETCH(QString, text);
         QFETCH(QString, message);
-        fx->ctx().UnlhaInstalled = archive;
+        if (archive)
+            QVERIFY(loadLibrary());
         open(2);
-        fx->tc->messages.shown.clear(); // no pet to back up
+        tc->messages.shown.clear(); // no pet to back up
         archiveText()->setText(text);
         form->BtnReload_Click();
-        QCOMPARE(fx->tc->messages.texts(), QStringList{message});
+        QCOMPARE(tc->messages.texts(), QStringList{message});
         QVERIFY(!enabled("BtnRestore"));
     }
 
     void archiveChooser_cancelKeepsText_choiceChecks()
     {
-        fx->ctx().UnlhaInstalled = true; // but no library: every archive is refused
-        hostfolder::write(fx->outside(), QStringLiteral("b.lzh"), "x");
+        QVERIFY(loadLibrary()); // the file chosen is no archive
+        hostfolder::write(outside(), QStringLiteral("b.lzh"), "x");
         open(2);
-        fx->tc->messages.shown.clear(); // no pet to back up
+        tc->messages.shown.clear(); // no pet to back up
         archiveText()->setText(QStringLiteral("typed"));
-        cCommonDlg::setChooser([](const cCommonDlg&, int) { return std::optional<QString>(); });
+        cCommonDlg::setChooser([](const cCommonDlg&) { return std::optional<QString>(); });
         child<QPushButton>(form.get(), "BtnReferFile")->click();
         QCOMPARE(archiveText()->text(), QStringLiteral("typed"));
-        QVERIFY(fx->tc->messages.shown.isEmpty());
+        QVERIFY(tc->messages.shown.isEmpty());
 
-        const QString chosen = fx->outside() + QStringLiteral("/b.lzh");
-        cCommonDlg::setChooser([&](const cCommonDlg&, int) { return std::optional<QString>(chosen); });
+        const QString chosen = outside() + QStringLiteral("/b.lzh");
+        cCommonDlg::setChooser([&](const cCommonDlg&) { return std::optional<QString>(chosen); });
         child<QPushButton>(form.get(), "BtnReferFile")->click();
         QCOMPARE(archiveText()->text(), chosen);
-        QCOMPARE(fx->tc->messages.texts(), QStringList{kMsgNotLhaArchive});
+        QCOMPARE(tc->messages.texts(), QStringList{kMsgNotLhaArchive});
     }
 
     void fullTable_refusesRestoreBeforeStaging()
     {
         const QString backup = backupFolder();
         for (int i = 1; i < kMaxPets; ++i)
-            fx->ctx().table.Pet[i] = QStringLiteral("p%1").arg(i);
-        fx->ctx().table.MaxUser = kMaxPets - 1;
+            table().Pet[i] = QStringLiteral("p%1").arg(i);
+        table().MaxUser = kMaxPets - 1;
         openOnFolder(backup);
         bool ran = false;
         BackUpForm::setRestoreRunner([&](RestoreForm&) { ran = true; });
         form->BtnRestore_Click();
         QVERIFY(!ran);
-        QCOMPARE(fx->tc->messages.texts(), QStringList{texts::kMsgTooManyPets});
-        QVERIFY(!hostfolder::exists(fx->host() + QStringLiteral("/ユーザー101")));
+        QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgTooManyPets});
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー101")));
         QVERIFY(form->isVisible());
     }
 
@@ -171,7 +178,7 @@ private slots:
     // the staged folder and leaves the backup dialog open.
     void restore_plainCopyCancelled()
     {
-        const QString plain = fx->outside() + QStringLiteral("/plain");
+        const QString plain = outside() + QStringLiteral("/plain");
         hostfolder::write(plain, items::kSettings, "s");
         hostfolder::write(plain, items::kOutbox + QStringLiteral("/o.mwm"), "o");
         openOnFolder(plain);
@@ -181,22 +188,23 @@ private slots:
             QCOMPARE(child<QLineEdit>(&r, "TxtNewPet")->text(), QStringLiteral("未設定"));
             for (int row = 0; row < kPresenceRows; ++row)
                 QCOMPARE(r.rowPresent(row), row == 0 || row == 4);
-            QVERIFY(hostfolder::exists(RestoreStagingFolder(fx->ctx()) + items::kSettings));
+            QVERIFY(hostfolder::exists(RestoreStagingFolder(session()) + items::kSettings));
             child<QPushButton>(&r, "BtnNewNO")->click();
         });
         form->BtnRestore_Click();
         QVERIFY(form->isVisible());
-        QVERIFY(!fx->ctx().NewPetRegistered);
-        QVERIFY(!hostfolder::exists(fx->pet(0)));
-        QVERIFY(!hostfolder::exists(RestoreStagingFolder(fx->ctx())));
+        QCOMPARE(table().MaxUser, -1);
+        QVERIFY(!hostfolder::exists(folderOf(0)));
+        QVERIFY(!hostfolder::exists(RestoreStagingFolder(session())));
     }
 
     // An archive read with 情報読込 must be read again once its path is edited.
     void archive_editedPathMustBeReadAgain()
     {
-        REQUIRE_LIBRARY(fx);
-        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
-        QVERIFY(BackupToArchive(fx->ctx(), i, fx->outside(), QDate::currentDate()));
+        if (!loadLibrary())
+            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        QVERIFY(BackupToArchive(session(), library(), i, outside(), QDate::currentDate()));
         open(2);
         archiveText()->setText(todaysBackup() + QStringLiteral(".lzh"));
         form->BtnReload_Click();

@@ -1,32 +1,37 @@
 // The information file and the two source checks that read it.
-#include "app/Cp932.h"
+#include "registry/Cp932.h"
 #include "backup/BackupInfo.h"
 #include "backup/RestoreSource.h"
-#include "tests/backup/BackupFixture.h"
+#include "tests/support/HostTest.h"
 
 #include <QtTest>
 
-class TestBackupInfo : public QObject {
+class TestBackupInfo : public HostTest {
     Q_OBJECT
 
-    std::unique_ptr<BackupFixture> fx;
+    QString folderOf(int i) const { return session().layout().PetFolder(i); }
 
 private slots:
-    void init() { fx = std::make_unique<BackupFixture>(); }
+    void init()
+    {
+        newHost(QStringLiteral("/host"));
+        QDir().mkpath(outside());
+        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
+    }
 
     // Written in code page 932 with CR LF; an existing file of another letter case is rewritten in place.
     void write()
     {
-        const int i = fx->addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
-        WriteBackupInfo(fx->ctx(), i, QDate(1999, 10, 31));
-        QCOMPARE(hostfolder::read(fx->pet(i) + QStringLiteral("/BackUp.ini")),
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        WriteBackupInfo(session(), i, QDate(1999, 10, 31));
+        QCOMPARE(hostfolder::read(folderOf(i) + QStringLiteral("/BackUp.ini")),
                  "Kennel 2001 Pet Backup File\r\nVersion = 2.0\r\nBackup Date = 19991031\r\nMaster = "
                      + *cp932::encode(QStringLiteral("かいぬし")) + "\r\nPet = " + *cp932::encode(QStringLiteral("ポチ"))
                      + "\r\n");
-        QFile::rename(fx->pet(i) + QStringLiteral("/BackUp.ini"), fx->pet(i) + QStringLiteral("/BACKUP.INI"));
-        WriteBackupInfo(fx->ctx(), i, QDate(2024, 1, 2));
-        QVERIFY(!hostfolder::exists(fx->pet(i) + QStringLiteral("/BackUp.ini")));
-        QVERIFY(hostfolder::read(fx->pet(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
+        QFile::rename(folderOf(i) + QStringLiteral("/BackUp.ini"), folderOf(i) + QStringLiteral("/BACKUP.INI"));
+        WriteBackupInfo(session(), i, QDate(2024, 1, 2));
+        QVERIFY(!hostfolder::exists(folderOf(i) + QStringLiteral("/BackUp.ini")));
+        QVERIFY(hostfolder::read(folderOf(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
     }
 
     void readingRule_data()
@@ -82,14 +87,14 @@ private slots:
         QFETCH(QString, message);
         QFETCH(QByteArray, infoBytes);
         QFETCH(QString, shown);
-        const QString folder = fx->outside() + QStringLiteral("/src");
+        const QString folder = outside() + QStringLiteral("/src");
         QDir().mkpath(folder);
         if (!infoName.isEmpty())
             hostfolder::write(folder, infoName, infoBytes);
         if (settings)
             hostfolder::write(folder, items::kSettings, "s");
-        const auto info = CheckFolderSource(fx->ctx(), folder + QLatin1Char('/'));
-        QCOMPARE(fx->tc->messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        const auto info = CheckFolderSource(*ctx().messages, folder + QLatin1Char('/'));
+        QCOMPARE(tc->messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
         QCOMPARE(info ? info->pet + formatBackupDate(info->date) : QString(), shown);
     }
 };

@@ -8,15 +8,12 @@
 //   kennel_crash_driver <op> <program folder> [kill|fail|none N] [backup source]
 //
 // Output on stdout: "point <n> <what> <path>" per change, "message <text>" per message box.
-#include "app/FaultPoint.h"
-#include "app/Registry.h"
+#include "app/Startup.h"
 #include "backup/Restore.h"
 #include "backup/UnlhaLibrary.h"
-#include "storage/DeletePet.h"
-#include "storage/PetSwitch.h"
+#include "shell/FaultPoint.h"
 #include "tests/support/TestPorts.h"
 #include "ui/main/ConvertForm.h"
-#include "ui/main/MainForm.h"
 #include "ui/main/NewForm.h"
 
 #include <QApplication>
@@ -48,16 +45,16 @@ fault::Action onPoint(const char* what, const QString& path)
 
 // The dialogs start-up opens: sharing settings keep their values, the upgrade is confirmed
 // with fixed names, as a user would type them again after an interrupted upgrade.
-struct ScriptedDialogs : StartupDialogs {
-    Context& ctx;
-    explicit ScriptedDialogs(Context& c) : ctx(c) {}
+struct ScriptedDialogs : StartupWindow {
+    Session& session;
+    explicit ScriptedDialogs(Session& s) : session(s) {}
+    void showPets() override {}
     void showConfigForm() override {}
-    bool showNewForm() override { return false; }
-    void showInitializeForm() override {}
-    void launchHost() override {}
-    void showConvertForm() override
+    bool showNewForm(Steps) override { return false; }
+    bool showInitializeForm(Steps) override { return true; }
+    void showConvertForm(Steps steps) override
     {
-        ConvertForm form(ctx);
+        ConvertForm form(session, steps, [] {});
         form.Form_Load();
         for (int k = 0; k < 3; ++k) {
             form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet_%1").arg(k))
@@ -70,30 +67,18 @@ struct ScriptedDialogs : StartupDialogs {
     }
 };
 
-// The main window without the gauge's pauses, which only pace the display.
-struct UnpacedMainForm : MainForm {
-    using MainForm::MainForm;
-    void delayGauge(int) override {}
-};
-
 void startUp(TestContext& tc)
 {
-    UnpacedMainForm form(tc.ctx, true);
-    ScriptedDialogs dialogs(tc.ctx);
-    tc.ctx.dialogs = &dialogs;
-    form.Form_Load();
-    form.OpenTimer_Timer();
-    tc.ctx.view = &tc.view;
-    tc.ctx.dialogs = nullptr;
+    ScriptedDialogs dialogs(tc.session);
+    StartupRefusals(tc.ctx, InstanceLock::Held);
+    StartupCheck(tc.session, dialogs);
 }
 
-// The program as it stands after start-up: Kennel.ini read, the selector filled.
+// The program as it stands after start-up: Kennel.ini read.
 void loaded(TestContext& tc)
 {
-    tc.ctx.StepSize = 1;
-    ReadRegistry(tc.ctx);
-    tc.ctx.RegistryLoaded = true;
-    tc.ctx.StepSize = 0;
+    tc.session.ReadRegistry(Steps::none(tc.ctx));
+    tc.session.setRegistryLoaded(true);
 }
 
 void restore(TestContext& tc, const QString& source)
@@ -104,13 +89,11 @@ void restore(TestContext& tc, const QString& source)
     if (source.endsWith(QLatin1String(".lzh"))) {
         src.kind = RestoreSource::Kind::Archive;
         src.archive = source;
-        tc.ctx.unlha = &library;
-        tc.ctx.UnlhaInstalled = library.version() > 0;
     } else {
         src.kind = RestoreSource::Kind::Folder;
         src.folder = source + QLatin1Char('/');
     }
-    RestoreSession session(tc.ctx, src);
+    RestoreSession session(tc.session, library, src);
     if (session.open())
         session.registerPet(QStringLiteral("復元"), QStringLiteral("主R"));
     session.close();
@@ -126,16 +109,14 @@ const Op kOps[] = {
     {"switch",
      [](TestContext& tc, const QString&) {
          loaded(tc);
-         tc.view.current = tc.ctx.table.Pet[tc.ctx.table.MaxUser];
-         SwitchPet(tc.ctx);
+         tc.session.switchTo(tc.session.table().MaxUser);
      }},
     {"newpet", // "新規ペット" in the selector, then the registration dialog
      [](TestContext& tc, const QString&) {
          loaded(tc);
-         tc.view.current = texts::kNewPetEntry;
-         if (SwitchPet(tc.ctx) != PetSwitchResult::NewPetEntry)
+         if (tc.session.switchTo(-1) != SwitchResult::NewPetEntry)
              return;
-         NewForm form(tc.ctx);
+         NewForm form(tc.session, Steps::none(tc.ctx));
          form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("新入り"));
          form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("主N"));
          form.BtnNewPet_Click();
@@ -143,7 +124,7 @@ const Op kOps[] = {
     {"delete",
      [](TestContext& tc, const QString&) {
          loaded(tc);
-         DeletePet(tc.ctx);
+         tc.session.deletePet(tc.session.table().CurrentUser);
      }},
     {"restore", restore},
 };

@@ -6,7 +6,7 @@
 // After the restart every pet's data must equal its data before the operation or after it,
 // the shared kinds too, no numbered pet folder may exist that Kennel.ini does not list, and
 // a run that did not end as the whole run did must have told the user.
-#include "app/Registry.h"
+#include "registry/RegistryFormat.h"
 #include "backup/Backup.h"
 #include "backup/UnlhaLibrary.h"
 #include "storage/HostLayout.h"
@@ -387,19 +387,17 @@ private slots:
         // The backups restored from: one pet "R" backed up by Kennel as a folder and an archive.
         TestContext tc(path(QStringLiteral("src")));
         hostfolder::write(path(QStringLiteral("src")), QStringLiteral("Mewmail20.exe"), "host");
-        writePetData(tc.ctx.paths.PetFolder(0), QStringLiteral("R"), 2);
-        tc.ctx.table.Pet[0] = QStringLiteral("R");
-        tc.ctx.table.Master[0] = QStringLiteral("主R");
-        tc.ctx.table.MaxUser = 0;
+        writePetData(tc.session.layout().PetFolder(0), QStringLiteral("R"), 2);
+        tc.session.table().Pet[0] = QStringLiteral("R");
+        tc.session.table().Master[0] = QStringLiteral("主R");
+        tc.session.table().MaxUser = 0;
         const QString out = path(QStringLiteral("backups"));
         QDir().mkpath(out);
         const QDate day(2026, 12, 6);
-        QVERIFY(BackupToFolder(tc.ctx, 0, out + QLatin1Char('/'), day));
+        QVERIFY(BackupToFolder(tc.session, 0, out + QLatin1Char('/'), Steps::none(tc.ctx), day));
         folderBackup = out + QLatin1Char('/') + backupBaseName(QStringLiteral("R"), day);
         UnlhaLibrary library(qEnvironmentVariable("KENNEL_BIN_DIR"));
-        tc.ctx.unlha = &library;
-        tc.ctx.UnlhaInstalled = library.version() > 0;
-        if (tc.ctx.UnlhaInstalled && BackupToArchive(tc.ctx, 0, out, day))
+        if (library.version() > 0 && BackupToArchive(tc.session, library, 0, out, day))
             archiveBackup = folderBackup + QStringLiteral(".lzh");
         else
             qInfo("libunlha32.so is not built: no restore from an archive");

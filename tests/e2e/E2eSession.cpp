@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tests/platform/XvfbServer.h" // after Qt's headers: Xlib's macros clash with Qt's names
+#include "tests/support/XvfbServer.h" // after Qt's headers: Xlib's macros clash with Qt's names
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

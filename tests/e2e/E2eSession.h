@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Registry.h"
+#include "registry/RegistryFormat.h"
 #include "tests/support/HostFolder.h"
 
 #include <QDeadlineTimer>

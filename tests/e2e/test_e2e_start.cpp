@@ -2,7 +2,7 @@
 // none (then the host is started, changes a file and is closed; the next start stores the
 // change), a version 1.0 installation upgraded; and the starts it refuses, saying why (the
 // path and the reason below the text; the log has it all) and changing no file.
-#include "app/Causes.h"
+#include "ports/Causes.h"
 #include "app/Startup.h"
 #include "storage/HostLayout.h"
 #include "tests/e2e/E2eSession.h"

@@ -7,7 +7,7 @@
 #include "platform/HostCommand.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
-#include "ui/main/HostLaunch.h"
+#include "app/HostLaunch.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>

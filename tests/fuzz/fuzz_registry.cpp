@@ -1,7 +1,7 @@
 // libFuzzer entry for the Kennel.ini reader: a table read as version 2 indexes inside the
 // table and holds one-line names, and writing it and reading it back gives the same table
 // whenever every name is one that registration accepts.
-#include "app/Registry.h"
+#include "registry/RegistryFormat.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 #include <cstddef>

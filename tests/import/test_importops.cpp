@@ -37,9 +37,9 @@ private slots:
             QDir().mkpath(stored(i));
         for (const QString& f : kAB)
             hostfolder::write(source(), f, "new " + f.left(1).toUtf8());
-        tc->ctx.table.Pet = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")};
-        tc->ctx.table.MaxUser = 2;
-        tc->ctx.table.CurrentUser = 0;
+        table().Pet = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")};
+        table().MaxUser = 2;
+        table().CurrentUser = 0;
     }
 
     // The current pet: its stored folder and the host's copy are asked about apart (Yes, then
@@ -51,7 +51,7 @@ private slots:
         hostfolder::write(snacks(), QStringLiteral("a.pac"), "old");
         tc->messages.answer(MsgAnswer::Yes);
         tc->messages.answer(MsgAnswer::No);
-        QCOMPARE(ImportToPet(tc->ctx, 0, source(), kAB), ImportResult::Done);
+        QCOMPARE(ImportToPet(session(), 0, source(), kAB), ImportResult::Done);
 
         QCOMPARE(tc->messages.texts(),
                  (QStringList{QStringLiteral("a.pac") + kAsk, QStringLiteral("a.pac") + kAsk, importops::kMsgDone}));
@@ -75,9 +75,9 @@ private slots:
         QFETCH(int, current);
         QFETCH(QString, existsIn);
         QFETCH(QString, question);
-        tc->ctx.table.CurrentUser = current;
+        table().CurrentUser = current;
         hostfolder::write(host() + QLatin1Char('/') + existsIn, QStringLiteral("b.pac"), "old");
-        QCOMPARE(ImportToAllPets(tc->ctx, source(), kAB), ImportResult::Done);
+        QCOMPARE(ImportToAllPets(session(), source(), kAB), ImportResult::Done);
         QCOMPARE(tc->messages.texts(), (QStringList{question, importops::kMsgDone}));
         QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "new b", "new b"}));
     }
@@ -117,7 +117,7 @@ private slots:
         }
         hostfolder::write(stored(2), QStringLiteral("x.pac"), "x");
         const QStringList files{QStringLiteral("cake.pac")};
-        const ImportResult r = pet < 0 ? ImportToAllPets(tc->ctx, path, files) : ImportToPet(tc->ctx, pet, path, files);
+        const ImportResult r = pet < 0 ? ImportToAllPets(session(), path, files) : ImportToPet(session(), pet, path, files);
         if (message.isEmpty()) {
             QCOMPARE(r, ImportResult::Done);
             return;
@@ -140,7 +140,7 @@ private slots:
     {
         QFETCH(int, pet);
         const auto before = hostfolder::snapshot(host());
-        const ImportResult r = pet < 0 ? ImportToAllPets(tc->ctx, source(), {}) : ImportToPet(tc->ctx, pet, source(), {});
+        const ImportResult r = pet < 0 ? ImportToAllPets(session(), source(), {}) : ImportToPet(session(), pet, source(), {});
         QCOMPARE(r, ImportResult::Done);
         QCOMPARE(hostfolder::snapshot(host()), before);
         QCOMPARE(tc->view.gauge, 100);
@@ -151,7 +151,7 @@ private slots:
     {
         hostfolder::write(stored(1), QStringLiteral("gone.pac"), "old gone");
         // "gone.pac" was listed but has left the source folder since.
-        QCOMPARE(ImportToPet(tc->ctx, 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
+        QCOMPARE(ImportToPet(session(), 1, source(), {QStringLiteral("gone.pac"), QStringLiteral("a.pac")}),
                  ImportResult::Done);
         QCOMPARE(tc->messages.texts(),
                  (QStringList{QStringLiteral("gone.pac") + kAsk, texts::kMsgFileError, importops::kMsgDone}));

@@ -39,7 +39,7 @@ class TestProcessRunner : public QObject, ClockPort {
 private slots:
     // A Windows host runs through Wine: WINE and WINEPREFIX win over what Kennel would find,
     // and what they name must be usable.
-    void hostCommand_data()
+    void commandForHost_data()
     {
         QTest::addColumn<QStringList>("environment");
         QTest::addColumn<QString>("runs"); // program and WINEPREFIX, or the error
@@ -53,7 +53,7 @@ private slots:
             QTest::newRow("prefix of another user")
                 << QStringList{"WINE=/bin/true", "WINEPREFIX=" + other} << hosttexts::kPrefixNotOwned.arg(other);
     }
-    void hostCommand()
+    void commandForHost()
     {
         QFETCH(QStringList, environment);
         QFETCH(QString, runs);
@@ -61,7 +61,7 @@ private slots:
         for (const QString& entry : environment)
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         const HostCommand c =
-            ::hostCommand(program(dir.filePath(QStringLiteral("prefix/drive_c/M")), QStringLiteral("M.exe"), "MZ"), env);
+            ::commandForHost(program(dir.filePath(QStringLiteral("prefix/drive_c/M")), QStringLiteral("M.exe"), "MZ"), env);
         QCOMPARE(c.error.isEmpty() ? c.program + ' ' + c.environment.value(QStringLiteral("WINEPREFIX")) : c.error, runs);
     }
 

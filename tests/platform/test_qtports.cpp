@@ -50,7 +50,7 @@ private slots:
                 QCOMPARE(seen->windowTitle(), QStringLiteral("Kennel 2001"));
                 QTest::keyClick(seen, key);
             });
-            const MsgAnswer answer = port.show(QStringLiteral("Kennel 2001"), QStringLiteral("本文"), icon, buttons);
+            const MsgAnswer answer = port.show(QStringLiteral("本文"), icon, buttons);
             QCOMPARE(answer, key == Qt::Key_Return ? onEnter : onEscape);
         }
     }

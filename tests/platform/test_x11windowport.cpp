@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "tests/platform/XvfbServer.h"
+#include "tests/support/XvfbServer.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

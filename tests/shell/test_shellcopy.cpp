@@ -3,8 +3,8 @@
 // links and never followed, large files with their times, recent copies redone, changed
 // targets rewritten in place only when no other name shares them, leftover temporary files,
 // and the one failure message per operation, naming each file and why.
-#include "app/Causes.h"
-#include "app/FaultPoint.h"
+#include "ports/Causes.h"
+#include "shell/FaultPoint.h"
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
@@ -27,6 +27,7 @@ class TestShellCopy : public HostTest {
     Q_OBJECT
 
     QString p(const QString& rel) const { return host() + '/' + rel; }
+    Shell& shell() { return session().shell(); }
 
 private slots:
     void init()
@@ -67,7 +68,7 @@ private slots:
         QFETCH(QString, folder);
         write(host(), QStringLiteral("Z/a.pac"), "old and longer");
         QDir().mkpath(p(QStringLiteral("E")));
-        QVERIFY(all ? ShellCopyAll(tc->ctx, p(from), p(to)) : ShellCopy(tc->ctx, p(from), p(to)));
+        QVERIFY(all ? shell().ShellCopyAll(p(from), p(to)) : shell().ShellCopy(p(from), p(to)));
         QStringList files;
         const auto made = hostfolder::snapshot(p(folder));
         for (auto it = made.begin(); it != made.end(); ++it)
@@ -85,29 +86,29 @@ private slots:
         QVERIFY(QFile::link(p(QStringLiteral("outside/private.txt")), p(QStringLiteral("S/mail.mwm"))));
         QVERIFY(QFile::link(p(QStringLiteral("outside")), p(QStringLiteral("S/sub/folder"))));
         QVERIFY(QFile::link(p(QStringLiteral("outside")), p(QStringLiteral("L"))));
-        QVERIFY(ShellCopyAll(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
-        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopyAll(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
         QCOMPARE(QFileInfo(p(QStringLiteral("T/mail.mwm"))).symLinkTarget(), p(QStringLiteral("outside/private.txt")));
         QCOMPARE(QFileInfo(p(QStringLiteral("T/sub/folder"))).symLinkTarget(), p(QStringLiteral("outside")));
         const auto outside = hostfolder::snapshot(p(QStringLiteral("outside")));
-        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("L/"))));
-        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("L/sub/"))));
-        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("L/*.*")), p(QStringLiteral("U/"))));
+        QVERIFY(!shell().ShellCopy(p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("L/"))));
+        QVERIFY(!shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("L/sub/"))));
+        QVERIFY(!shell().ShellCopy(p(QStringLiteral("L/*.*")), p(QStringLiteral("U/"))));
         QCOMPARE(hostfolder::snapshot(p(QStringLiteral("outside"))), outside);
         QVERIFY(!hostfolder::exists(p(QStringLiteral("U/private.txt"))));
     }
 
     void failuresReportOnceAndNextCopyRuns()
     {
-        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("missing/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing/*.*")), p(QStringLiteral("T/"))));
         {
-            const FileErrorGroup oneBox(tc->ctx); // one operation: one box naming every file
-            QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
+            const FileErrorGroup oneBox(tc->messages); // one operation: one box naming every file
+            QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
             write(host(), QStringLiteral("S/a.pac"), "a");
             fault::setHandler([](const char*, const QString& path) {
                 return path.endsWith(QStringLiteral("a.pac")) ? fault::Action::Fail : fault::Action::Proceed;
             });
-            QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+            QVERIFY(!shell().ShellCopy(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
             fault::setHandler(nullptr);
             QCOMPARE(tc->messages.texts().size(), 1);
         }
@@ -116,7 +117,7 @@ private slots:
                  (QStringList{file + causes::line(p(QStringLiteral("missing")), ENOENT),
                               file + causes::line(p(QStringLiteral("missing.pac")), ENOENT) + QLatin1Char('\n')
                                   + causes::line(p(QStringLiteral("T/a.pac")), ENOSPC)}));
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
     }
 
     void partialFailureReportsOnceAndKeepsTheRest()
@@ -127,7 +128,7 @@ private slots:
         write(host(), QStringLiteral("D/2.pac"), "old two");
         // A folder where a file should go makes exactly that file fail.
         QDir().mkpath(p(QStringLiteral("D/3.pac")));
-        QVERIFY(!ShellCopy(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("D/"))));
+        QVERIFY(!shell().ShellCopy(p(QStringLiteral("S/*.*")), p(QStringLiteral("D/"))));
         QCOMPARE(tc->messages.shown.size(), 1);
         QCOMPARE(read(p(QStringLiteral("D/1.pac"))), QByteArray("1"));
         QCOMPARE(read(p(QStringLiteral("D/2.pac"))), QByteArray("2"));
@@ -143,7 +144,7 @@ private slots:
         QCOMPARE(::chmod(p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), 0640), 0);
         const struct timespec times[2] = {{0, UTIME_OMIT}, {1'500'000'000, 123'456'789}};
         QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), times, 0), 0);
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("L/*.*")), p(QStringLiteral("M/"))));
+        QVERIFY(shell().ShellCopy(p(QStringLiteral("L/*.*")), p(QStringLiteral("M/"))));
         QCOMPARE(read(p(QStringLiteral("M/big.bin"))), big);
         struct stat st {};
         QCOMPARE(::stat(p(QStringLiteral("M/big.bin")).toLocal8Bit().constData(), &st), 0);
@@ -157,13 +158,13 @@ private slots:
     void rewriteInTheCopysTickIsCopied()
     {
         write(host(), QStringLiteral("S/a.pac"), "one");
-        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
         write(host(), QStringLiteral("S/a.pac"), "two");
         struct stat copy {};
         QCOMPARE(::stat(p(QStringLiteral("T/a.pac")).toLocal8Bit().constData(), &copy), 0);
         const struct timespec times[2] = {{0, UTIME_OMIT}, copy.st_mtim};
         QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("S/a.pac")).toLocal8Bit().constData(), times, 0), 0);
-        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
         QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("two"));
     }
 
@@ -185,7 +186,7 @@ private slots:
             return st.st_ino;
         };
         const ino_t own = inode("own.pac");
-        QVERIFY(ShellCopyChanged(tc->ctx, p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
         QCOMPARE(inode("own.pac"), own);
         for (const char* name : {"own.pac", "linked.pac", "locked.pac"})
             QCOMPARE(read(p(QStringLiteral("T/") + QLatin1String(name))), read(p(QStringLiteral("S/") + QLatin1String(name))));
@@ -211,20 +212,13 @@ private slots:
             QVERIFY(QFile::link(p(QStringLiteral("outside.txt")), temp));
         else
             write(host(), QStringLiteral("T/.kennel-copy"), "stale and longer");
-        QVERIFY(ShellCopy(tc->ctx, p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
+        QVERIFY(shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
         QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("a"));
         QCOMPARE(read(p(QStringLiteral("outside.txt"))), QByteArray("keep"));
         QVERIFY(!QFileInfo(temp).exists() && !QFileInfo(temp).isSymLink());
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
-    void pickerAndTextHelpers()
-    {
-        QCOMPARE(BrowseFolder(tc->ctx, QStringLiteral("t")), QString()); // no picker: as cancelled
-        QCOMPARE(TrimNulls(QString(QStringLiteral("abc")) + QChar(0) + QChar(0)), QStringLiteral("abc"));
-        QCOMPARE(TrimNulls(QString(3, QChar(0))), QString());
-        QCOMPARE(TrimNulls(QStringLiteral("a\0b")), QStringLiteral("a\0b"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestShellCopy)

@@ -1,9 +1,6 @@
 // Deleting a pet: later pets move down one number with their folders, Kennel.ini and the
-// selector follow, and a rename that fails part-way is undone without costing a pet data.
-#include "app/Registry.h"
-#include "app/FaultPoint.h"
-#include "storage/DeletePet.h"
-#include "storage/Journal.h"
+// table follow, and a rename that fails part-way is undone without costing a pet data.
+#include "shell/FaultPoint.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
@@ -26,7 +23,7 @@ class TestDeletePet : public HostTest {
             hostfolder::write(pet(i + 1), QStringLiteral("おやつ/cake.pac"), petName(i).toUtf8());
         }
         hostfolder::makeHost(host(), petName(current));
-        QVERIFY(WriteRegistry(tc->ctx));
+        QVERIFY(session().WriteRegistry(none()));
     }
 
     // Folder number n holds the data of pet `original`, and the table lists it at n - 1.
@@ -42,7 +39,7 @@ private slots:
     void init()
     {
         newHost();
-        tc->ctx.RegistryLoaded = true;
+        session().setRegistryLoaded(true);
     }
 
     void deletesAndRenumbers_data()
@@ -65,7 +62,7 @@ private slots:
         hostfolder::write(pet(deleted + 1), QStringLiteral("受信フォルダ/sub/old.mwm"), "old");
         auto places = snapshot(host());
 
-        QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted);
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Deleted);
 
         QCOMPARE(tc->messages.shown.size(), 1); // the question only
 
@@ -73,12 +70,10 @@ private slots:
             verifyPetAt(n, n - 1 < deleted ? n - 1 : n);
         QVERIFY(!hostfolder::exists(pet(count)));
         QCOMPARE(hostfolder::exists(pet(count - 1) + QStringLiteral("/memo.txt")), deleted < count - 1);
-        QVERIFY(!hostfolder::exists(journal::path(ctx().paths)));
+        QVERIFY(!hostfolder::exists(session().journal().path()));
         QVERIFY(QDir(host()).entryList({".kennel*"}, QDir::AllEntries | QDir::Hidden).isEmpty()); // no trash left
         QCOMPARE(registry().table.MaxUser, count - 2);
         QCOMPARE(registry().table.CurrentUser, -1);
-        QVERIFY(tc->view.selector.size() == count && !tc->view.selector.contains(petName(deleted)));
-        QCOMPARE(tc->view.current, texts::kNewPetEntry);
         // The host's places still hold the deleted pet's data.
         auto after = snapshot(host());
         for (auto* files : {&places, &after})
@@ -92,14 +87,13 @@ private slots:
         makePets(3, 1);
         const auto before = snapshot(host());
         table().CurrentUser = -1;
-        QCOMPARE(DeletePet(tc->ctx), DeleteResult::NoPet);
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::NoPet);
         QVERIFY(tc->messages.shown.isEmpty()); // no question with "新規ペット" selected
         QCOMPARE(snapshot(host()), before);
-        QCOMPARE(tc->view.busyOnCount, 0);
     }
 
     // The crash harness fails every rename and checks the data; here the move of folder 4 fails
-    // after folder 2 went to the trash and folder 3 moved down: table, selector and message.
+    // after folder 2 went to the trash and folder 3 moved down: table and message.
     void failedRenameIsUndone()
     {
         makePets(4, 1);
@@ -112,7 +106,7 @@ private slots:
                 target = QStringLiteral("\n"); // once
             return hit ? fault::Action::Fail : fault::Action::Proceed;
         });
-        const DeleteResult result = DeletePet(tc->ctx);
+        const DeleteResult result = session().deletePet(table().CurrentUser);
         fault::setHandler(nullptr);
 
         QCOMPARE(result, DeleteResult::Stopped);
@@ -120,16 +114,15 @@ private slots:
         QCOMPARE(table().MaxUser, 3);
         QCOMPARE(table().CurrentUser, 1);
         QCOMPARE(registry().table.CurrentUser, 1);
-        QCOMPARE(tc->view.selector.size(), 5);
         QCOMPARE(tc->messages.texts().last(), kMsgDeleteStopped.arg(petName(1)));
-        QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted); // the next try goes through
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Deleted); // the next try goes through
     }
 
     void laterPetWithoutFolderMovesWithoutOne()
     {
         makePets(3, 0);
         QDir(pet(3)).removeRecursively();
-        QCOMPARE(DeletePet(tc->ctx), DeleteResult::Deleted);
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Deleted);
         verifyPetAt(1, 1);
         QCOMPARE(table().Pet[1], petName(2));
         QVERIFY(!hostfolder::exists(pet(2)));
@@ -141,7 +134,7 @@ private slots:
         makePets(3, 1);
         table().Pet[2] = QStringLiteral("ペット\n2"); // a name Kennel.ini cannot hold
         const auto before = snapshot(host());
-        QCOMPARE(DeletePet(tc->ctx), DeleteResult::Stopped);
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Stopped);
         QCOMPARE(snapshot(host()), before);
         QCOMPARE(table().MaxUser, 2);
         QCOMPARE(table().CurrentUser, 1);

@@ -1,8 +1,7 @@
 // The pet switch: what moves under each sharing flag, what is written, and how a pet without
-// a pet folder (registered in this run) keeps its data.
-#include "app/Registry.h"
+// a stored folder (registered in this run, or whose store failed) keeps its data.
 #include "app/Startup.h"
-#include "storage/PetSwitch.h"
+#include "registry/Texts.h"
 #include "storage/StorageOps.h"
 #include "tests/support/HostTest.h"
 
@@ -23,12 +22,6 @@ class TestPetSwitch : public HostTest {
         hostfolder::write(host(), "Kennel.ini", *formatRegistry(table()) + "; test\r\n");
     }
 
-    PetSwitchResult choose(const QString& name)
-    {
-        tc->view.current = name;
-        return SwitchPet(tc->ctx);
-    }
-
     // A fourth pet registered in this run: current, its data ("D") only in the host's places.
     void addPetWithoutFolder()
     {
@@ -39,12 +32,19 @@ class TestPetSwitch : public HostTest {
         writeRegistryWithMarker();
     }
 
+    // A friends book no copy can carry.
+    void blockFriendsBook()
+    {
+        QFile::remove(host() + QStringLiteral("/おともだち帳"));
+        QDir().mkpath(host() + QStringLiteral("/おともだち帳"));
+    }
+
 private slots:
     // The host holds pet 0 ("A"); folders 1 to 3 hold pets 0 to 2 ("A", "B", "C").
     void init()
     {
         newHost();
-        tc->ctx.RegistryLoaded = true;
+        session().setRegistryLoaded(true);
         hostfolder::makeHost(host(), QStringLiteral("A"));
         const QStringList tags = {"A", "B", "C"};
         for (int i = 0; i < 3; ++i)
@@ -69,10 +69,8 @@ private slots:
     void switchReplacesOnlyUnsharedKinds()
     {
         QFETCH(int, shared);
-        bool* flags[] = {&table().Oyatsu, &table().Treasures, &table().Friends, &table().Toys, &table().Mails};
-        for (int k = 0; k < 5; ++k)
-            *flags[k] = shared & (1 << k);
-        QCOMPARE(choose(QStringLiteral("たま")), PetSwitchResult::Switched);
+        table().setSharing({bool(shared & 1), bool(shared & 2), bool(shared & 4), bool(shared & 8), bool(shared & 16)});
+        QCOMPARE(session().switchTo(1), SwitchResult::Switched);
 
         // Item, its tag prefix, the flag bit that keeps it.
         const std::tuple<const char*, const char*, int> items[] = {
@@ -84,54 +82,49 @@ private slots:
         for (const auto& [item, prefix, bit] : items)
             QCOMPARE(hostFile(QString::fromUtf8(item)), QByteArray(prefix) + ((shared & bit) ? " A" : " B"));
         QCOMPARE(currentInFile(), 1);
-        QCOMPARE(tc->view.owner, QStringLiteral("花子"));
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
     void currentPetOrNewPetEntryMovesNothing()
     {
         const auto before = snapshot(host());
-        QCOMPARE(choose(QStringLiteral("ぽち")), PetSwitchResult::SamePet);
-        QCOMPARE(tc->ctx.GaugePos, 100); // the gauge still runs
-        QCOMPARE(choose(texts::kNewPetEntry), PetSwitchResult::NewPetEntry);
+        QCOMPARE(session().switchTo(0), SwitchResult::SamePet);
+        QCOMPARE(session().switchTo(-1), SwitchResult::NewPetEntry);
         QCOMPARE(table().CurrentUser, -1);
-        QVERIFY(!tc->view.deleteEnabled);
         QCOMPARE(snapshot(host()), before); // Kennel.ini not rewritten either
     }
 
     void petWithoutFolderIsStoredBeforeLeaving_data()
     {
-        QTest::addColumn<QString>("next");
-        QTest::newRow("to another pet") << QStringLiteral("たま");
-        QTest::newRow("to the new-pet entry") << texts::kNewPetEntry;
+        QTest::addColumn<int>("next");
+        QTest::newRow("to another pet") << 1;
+        QTest::newRow("to the new-pet entry") << -1;
     }
 
     void petWithoutFolderIsStoredBeforeLeaving()
     {
-        QFETCH(QString, next);
+        QFETCH(int, next);
         addPetWithoutFolder();
-        choose(next);
+        session().switchTo(next);
         QCOMPARE(read(pet(4) + QStringLiteral("/おやつ/cake.pac")), QByteArray("snack D"));
         QCOMPARE(read(pet(4) + QStringLiteral("/Mewmail設定.mwc")), QByteArray("settings D"));
         QVERIFY(tc->messages.shown.isEmpty());
 
-        // Coming back to it loads what was stored; the program goes on.
-        QCOMPARE(choose(QStringLiteral("はな")), PetSwitchResult::Switched);
+        // Coming back to it loads what was stored.
+        QCOMPARE(session().switchTo(3), SwitchResult::Switched);
         QCOMPARE(hostFile(QStringLiteral("受信フォルダ/in.mwm")), QByteArray("in D"));
     }
 
     void petWithoutFolderThatCannotBeStoredStaysCurrent()
     {
         addPetWithoutFolder();
-        QFile::remove(host() + QStringLiteral("/おともだち帳")); // a friends book no copy can carry
-        QDir().mkpath(host() + QStringLiteral("/おともだち帳"));
+        blockFriendsBook();
         const auto before = snapshot(host());
 
-        QCOMPARE(choose(QStringLiteral("たま")), PetSwitchResult::Refused);
-        QCOMPARE(choose(texts::kNewPetEntry), PetSwitchResult::Refused); // a new pet would replace it too
+        QCOMPARE(session().switchTo(1), SwitchResult::Refused);
+        QCOMPARE(session().switchTo(-1), SwitchResult::Refused); // a new pet would replace it too
 
         QCOMPARE(table().CurrentUser, 3);
-        QCOMPARE(tc->view.current, QStringLiteral("はな"));
         QCOMPARE(snapshot(host()), before);
         QVERIFY(!hostfolder::exists(pet(4))); // stored again at the next attempt
         QCOMPARE(tc->messages.texts().last(), kMsgOutgoingNotStored.arg(QStringLiteral("はな")));
@@ -148,10 +141,10 @@ private slots:
     {
         QFETCH(bool, stillFailing);
         hostfolder::makeHost(host(), QStringLiteral("A2")); // the host ran with pet 0
-        QFile::remove(host() + QStringLiteral("/おともだち帳")); // a friends book no copy can carry
-        QDir().mkpath(host() + QStringLiteral("/おともだち帳"));
-        StartupCheck(tc->ctx);
-        QVERIFY(tc->ctx.CurrentUnstored);
+        blockFriendsBook();
+        QuietStartupWindow window;
+        StartupCheck(session(), window);
+        QVERIFY(session().currentUnstored());
         QCOMPARE(tc->messages.texts().last(), kMsgStoreFailed.arg(QStringLiteral("ぽち")));
         if (!stillFailing) {
             QDir(host() + QStringLiteral("/おともだち帳")).removeRecursively();
@@ -159,35 +152,35 @@ private slots:
         }
         const auto places = snapshot(host());
 
-        const PetSwitchResult result = choose(QStringLiteral("たま"));
+        const SwitchResult result = session().switchTo(1);
 
         if (stillFailing) {
-            QCOMPARE(result, PetSwitchResult::Refused);
+            QCOMPARE(result, SwitchResult::Refused);
             QCOMPARE(snapshot(host()), places);
             QCOMPARE(currentInFile(), 0);
         } else {
-            QCOMPARE(result, PetSwitchResult::Switched);
+            QCOMPARE(result, SwitchResult::Switched);
             QCOMPARE(read(pet(1) + QStringLiteral("/おともだち帳")), QByteArray("friends A2"));
             QCOMPARE(read(pet(1) + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in A2"));
-            QVERIFY(!tc->ctx.CurrentUnstored);
+            QVERIFY(!session().currentUnstored());
         }
     }
 
     void fatalChoices_data()
     {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("index");
         QTest::addColumn<QString>("message");
-        QTest::newRow("name of no pet") << QStringLiteral("だれか") << kMsgInternalError;
-        QTest::newRow("pet folder missing") << QStringLiteral("みけ") << kMsgPetFolderMissing;
+        QTest::newRow("index of no pet") << 7 << kMsgInternalError;
+        QTest::newRow("pet folder missing") << 2 << kMsgPetFolderMissing;
     }
 
     void fatalChoices()
     {
-        QFETCH(QString, name);
+        QFETCH(int, index);
         QFETCH(QString, message);
         QDir(pet(3)).removeRecursively();
         const auto before = snapshot(host());
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, choose(name));
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, session().switchTo(index));
         QCOMPARE(tc->messages.texts(), QStringList{message});
         QCOMPARE(snapshot(host()), before);
     }
@@ -198,20 +191,19 @@ private slots:
         hostfolder::write(pet(2), QStringLiteral("おやつ/treat.pac"), "treat B");
         QDir().mkpath(host() + QStringLiteral("/おやつ/treat.pac"));
 
-        QCOMPARE(choose(QStringLiteral("たま")), PetSwitchResult::LoadFailed);
+        QCOMPARE(session().switchTo(1), SwitchResult::LoadFailed);
 
         QCOMPARE(table().CurrentUser, -1);
         QCOMPARE(currentInFile(), -1); // the next start stores nothing over a good folder
-        QCOMPARE(tc->view.current, texts::kNewPetEntry);
         QCOMPARE(tc->messages.texts().last(), kMsgPetNotLoaded.arg(QStringLiteral("たま")));
     }
 
     void unwritableRegistryBringsBackThePetItNames()
     {
         table().Pet[2] = QStringLiteral("み\nけ"); // a name Kennel.ini cannot hold
-        QCOMPARE(choose(QStringLiteral("たま")), PetSwitchResult::Refused);
+        QCOMPARE(session().switchTo(1), SwitchResult::Refused);
         QCOMPARE(table().CurrentUser, 0);
-        QCOMPARE(tc->view.current, QStringLiteral("ぽち")); // the data coming back is the crash harness's
+        QCOMPARE(hostFile(QStringLiteral("受信フォルダ/in.mwm")), QByteArray("in A"));
         QVERIFY(tc->messages.texts().contains(kMsgRegistryWriteFailed));
     }
 };

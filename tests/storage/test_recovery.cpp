@@ -1,10 +1,8 @@
 // Start-up recovery on journals the crash harness cannot produce: one whose work cannot be
 // finished, and junk or foreign ones. Kills at every file-system step of each operation are
 // the crash harness's (tests/crash).
-#include "app/FaultPoint.h"
-#include "app/Registry.h"
+#include "shell/FaultPoint.h"
 #include "app/Startup.h"
-#include "storage/Journal.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
@@ -19,12 +17,12 @@ class TestRecovery : public HostTest {
     {
         newHost();
         addPets(3, 0);
-        ctx().RegistryLoaded = true;
+        session().setRegistryLoaded(true);
         const QStringList tags = {"A", "B", "C"};
         for (int i = 0; i < 3; ++i)
             hostfolder::makeHost(pet(i + 1), tags[i]);
         hostfolder::makeHost(host(), QStringLiteral("A2"));
-        QVERIFY(WriteRegistry(ctx()));
+        QVERIFY(session().WriteRegistry(none()));
     }
 
 private slots:
@@ -35,14 +33,14 @@ private slots:
     {
         setUp();
         const QString trash = host() + QStringLiteral("/.kennel-deleted");
-        QVERIFY(journal::write(ctx().paths, {QStringLiteral("delete"),
-                                             {{"pet", "0"}, {"max", "2"}, {"name", petName(0)}, {"trash", trash}}}));
+        QVERIFY(session().journal().write(journal::Delete{0, 2, petName(0), trash}));
         const auto before = snapshot(host());
         fault::setHandler([](const char* what, const QString&) {
             return qstrcmp(what, "rename") == 0 ? fault::Action::Fail : fault::Action::Proceed;
         });
         tc = std::make_unique<TestContext>(host());
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(ctx()));
+        QuietStartupWindow window;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(session(), window));
         QCOMPARE(tc->messages.texts().last(), kMsgRecoveryFailed);
         QCOMPARE(snapshot(host()), before);
     }
@@ -52,7 +50,7 @@ private slots:
     {
         setUp();
         hostfolder::write(host(), QStringLiteral(".kennel-deleted-2/受信フォルダ/sub/old.mwm"), "old");
-        QVERIFY(RecoverInterruptedWork(ctx()));
+        QVERIFY(session().recoverInterruptedWork());
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/.kennel-deleted-2")));
     }
 
@@ -74,7 +72,7 @@ private slots:
         setUp();
         hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
         const auto start = snapshot(host());
-        QVERIFY(RecoverInterruptedWork(ctx()));
+        QVERIFY(session().recoverInterruptedWork());
         auto now = snapshot(host());
         now.insert(QStringLiteral("Kennel.journal"), junk);
         QCOMPARE(now, start);

@@ -1,6 +1,5 @@
 // Upgrade of version 1.0 mailboxes on real temporary folders: recognition, renames, removal of unused mailboxes, and
 // that a failure leaves everything as it was.
-#include "app/Registry.h"
 #include "storage/Upgrade.h"
 #include "tests/support/HostTest.h"
 
@@ -70,8 +69,8 @@ private slots:
         for (const QString& item : items::kFolderOrder)
             before[0].insert(item + QLatin1Char('/'), {});
 
-        const MailboxPlan plan = ScanMailboxes(tc->ctx.paths, lastUser);
-        QVERIFY(ConvertMailboxes(tc->ctx, plan, names3("ポチ", "タマ", "ミケ")));
+        const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
+        QVERIFY(session().convertMailboxes(plan, names3("ポチ", "タマ", "ミケ"), none()));
 
         for (int i = 0; i < petFrom.size(); ++i)
             QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
@@ -108,27 +107,27 @@ private slots:
         QFETCH(QStringList, messages);
         for (int n = 1; n <= 3; ++n)
             makeMailbox(n, true);
-        FolderRename rename = RenameFolderNoReplace;
+        FolderRename rename = renameFolderNoReplace;
         int calls = 0;
         if (fault == QLatin1String("exists"))
             QVERIFY(QDir().mkpath(pet(2)));
         if (fault == QLatin1String("rename"))
-            rename = [&](const QString& from, const QString& to) { return ++calls != 3 && RenameFolderNoReplace(from, to); };
+            rename = [&](const QString& from, const QString& to) { return ++calls != 3 && renameFolderNoReplace(from, to); };
         if (fault == QLatin1String("registry")) {
             // A folder in place of Kennel.ini: the new file cannot take its name.
             QVERIFY(QFile::remove(ini()));
             QVERIFY(QDir().mkpath(ini()));
         }
         const auto before = hostfolder::snapshot(host());
-        tc->ctx.table.CurrentUser = 0;
+        table().CurrentUser = 0;
 
-        QVERIFY(!ConvertMailboxes(tc->ctx, ScanMailboxes(tc->ctx.paths, 0), names3("ポチ", "タマ", "ミケ"), rename));
+        QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names3("ポチ", "タマ", "ミケ"), none(), rename));
 
         QCOMPARE(tc->messages.texts().replaceInStrings(host(), QStringLiteral("%HOST%")), messages);
         QCOMPARE(hostfolder::snapshot(host()), before);
-        QCOMPARE(tc->ctx.table.MaxUser, -1);
-        QCOMPARE(tc->ctx.table.CurrentUser, 0);
-        QVERIFY(tc->ctx.table.Pet[0].isEmpty());
+        QCOMPARE(table().MaxUser, -1);
+        QCOMPARE(table().CurrentUser, 0);
+        QVERIFY(table().Pet[0].isEmpty());
     }
 };
 

@@ -62,4 +62,19 @@ void makeHost(const QString& folder, const QString& tag, bool withSettings)
     }
 }
 
+void makePet(const QString& folder, const QString& tag, bool withAttachments)
+{
+    makeHost(folder, tag);
+    QFile::remove(folder + QStringLiteral("/Mewmail20.exe"));
+    if (!withAttachments)
+        QDir(folder + QLatin1Char('/') + items::kAttachments).removeRecursively();
+}
+
+QMap<QString, QByteArray> dataOf(const QString& folder)
+{
+    QMap<QString, QByteArray> files = snapshot(folder);
+    files.removeIf([](auto it) { return it.key().compare(QStringLiteral("BackUp.ini"), Qt::CaseInsensitive) == 0; });
+    return files;
+}
+
 }  // namespace hostfolder

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/Registry.h"
+#include "backup/UnlhaLibrary.h"
+#include "registry/RegistryFormat.h"
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
 
@@ -9,9 +10,9 @@
 
 #include <memory>
 
-// Base of tests that work on a program folder: a fresh temporary folder and a TestContext
-// on it for each test function (call newHost() from init(); with a sub-folder name the
-// program folder lies below the temporary folder, leaving room beside it).
+// Base of tests that work on a program folder: a fresh temporary folder and a TestContext on
+// it for each test function (call newHost() from init(); with a sub-folder name the program
+// folder lies below the temporary folder, leaving room beside it).
 class HostTest : public QObject {
 protected:
     std::unique_ptr<QTemporaryDir> dir;
@@ -20,31 +21,66 @@ protected:
     void newHost(const QString& sub = {})
     {
         tc.reset();
+        library_.reset();
         dir = std::make_unique<QTemporaryDir>();
         sub_ = sub;
         tc = std::make_unique<TestContext>(host());
     }
     QString root() const { return dir->path(); }
     QString host() const { return root() + sub_; }
+    QString outside() const { return root() + QStringLiteral("/outside"); }
     Context& ctx() { return tc->ctx; }
-    PetTable& table() { return tc->ctx.table; }
+    Session& session() const { return tc->session; }
+    PetTable& table() { return tc->session.table(); }
     QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
     QString ini() const { return host() + QStringLiteral("/Kennel.ini"); }
     RegistryContent registry() const { return parseRegistry(hostfolder::read(ini())); }
     static QString petName(int i) { return QStringLiteral("ペット%1").arg(i); }
+    QStringList messages() const { return tc->messages.texts(); }
+    Steps none() { return Steps::none(tc->ctx); }
 
-    // Registers "ペット0"... with owners "飼い主0"..., listed in the selector; `current` is current.
+    // Registers "ペット0"... with owners "飼い主0"...; `current` is current.
     void addPets(int count, int current)
     {
         for (int i = 0; i < count; ++i) {
             table().Pet[i] = petName(i);
             table().Master[i] = QStringLiteral("飼い主%1").arg(i);
-            tc->view.selector << petName(i);
         }
         table().MaxUser = count - 1;
         table().CurrentUser = current;
     }
 
+    // Registers a pet at the next index with a full folder of data tagged by its name.
+    int addPet(const QString& name, const QString& master, bool withAttachments = true)
+    {
+        const int i = ++table().MaxUser;
+        table().Pet[i] = name;
+        table().Master[i] = master;
+        hostfolder::makePet(pet(i + 1), name, withAttachments);
+        return i;
+    }
+
+    // The archiver library from the build; false when it is not built.
+    bool loadLibrary()
+    {
+        library_ = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
+        library_->setKeepAlive(&tc->keepAlive); // as the program's windows do
+        return library_->version() > 0;
+    }
+    // The library loaded by loadLibrary, else one that is not installed.
+    UnlhaLibrary& library()
+    {
+        if (!library_)
+            library_ = std::make_unique<UnlhaLibrary>(UnlhaLibrary::Entries{});
+        return *library_;
+    }
+
 private:
     QString sub_;
+    std::unique_ptr<UnlhaLibrary> library_;
 };
+
+// Archive tests need the library from the build; they skip until it is built.
+#define REQUIRE_LIBRARY() \
+    if (!loadLibrary()) \
+    QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet")

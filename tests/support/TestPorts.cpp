@@ -1,6 +1,6 @@
 #include "tests/support/TestPorts.h"
 
-MsgAnswer ScriptedMessages::show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
+MsgAnswer ScriptedMessages::ask(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
 {
     shown.append({caption, text, icon, buttons});
     if (!answers_.empty()) {
@@ -33,11 +33,17 @@ QStringList ScriptedMessages::fullTexts() const
     return out;
 }
 
-TestContext::TestContext(const QString& programFolder)
+static Context wired(TestContext& tc)
 {
-    ctx.paths = HostLayout(programFolder);
-    ctx.messages = &messages;
-    ctx.exit = &exit;
-    ctx.view = &view;
-    ctx.keepAlive = &keepAlive;
+    Context ctx;
+    ctx.messages = tc.messages;
+    ctx.exit = tc.exit;
+    ctx.view = tc.view;
+    ctx.folderPicker = tc.picker;
+    return ctx;
+}
+
+TestContext::TestContext(const QString& programFolder)
+    : ctx(wired(*this)), session(ctx, HostLayout(programFolder))
+{
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "app/Context.h"
+#include "app/Startup.h"
+#include "ports/Context.h"
+#include "storage/Session.h"
 
 #include <QList>
 #include <QStringList>
@@ -9,7 +11,8 @@
 #include <deque>
 #include <thread>
 
-// Records every message box and answers questions from a script (default: Yes / OK).
+// Records every message box and answers questions from a script (default: Yes / OK, and
+// Cancel to Retry / Cancel).
 class ScriptedMessages : public MessagePort {
 public:
     struct Shown {
@@ -18,14 +21,15 @@ public:
         MsgIcon icon;
         MsgButtons buttons;
     };
-    MsgAnswer show(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
-
     void answer(MsgAnswer a) { answers_.push_back(a); }
     // Each message's own text, without its cause lines (from the first line that starts with a
     // path, app/Causes.h).
     QStringList texts() const;
     QStringList fullTexts() const; // as shown
     QList<Shown> shown;
+
+protected:
+    MsgAnswer ask(const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons) override;
 
 private:
     std::deque<MsgAnswer> answers_;
@@ -44,10 +48,9 @@ public:
     QStringList answers;
 };
 
-// A main window stand-in: selector entries, owner text, busy state, gauge positions.
+// A main window stand-in: busy state and the gauge's last position.
 class RecordingView : public MainView {
 public:
-    RecordingView() { selector << texts::kNewPetEntry; }
     void BusyOn() override { ++busyOnCount; }
     void BusyOff() override { ++busyOffCount; }
     void setGaugePosition(int pos) override
@@ -56,18 +59,6 @@ public:
         gaugeTrail << pos;
     }
     void delayGauge(int) override {}
-    void selectorInsert(int position, const QString& name) override { selector.insert(position, name); }
-    void selectorRemove(int position) override { selector.removeAt(position); }
-    int selectorCount() const override { return static_cast<int>(selector.size()); }
-    void setSelectorText(const QString& text) override { current = text; }
-    QString selectorText() const override { return current; }
-    void setOwnerText(const QString& text) override { owner = text; }
-    void setDeleteEnabled(bool enabled) override { deleteEnabled = enabled; }
-
-    QStringList selector;
-    QString current = texts::kNewPetEntry;
-    QString owner;
-    bool deleteEnabled = true;
     int busyOnCount = 0;
     int busyOffCount = 0;
     int gauge = 0;
@@ -85,12 +76,23 @@ public:
     int waits = 0;
 };
 
-// A Context wired to the test ports above, on a given program folder.
+// The main window as start-up sees it, with dialogs that register nothing.
+struct QuietStartupWindow : StartupWindow {
+    void showPets() override {}
+    void showConfigForm() override {}
+    bool showNewForm(Steps) override { return false; }
+    bool showInitializeForm(Steps) override { return false; }
+    void showConvertForm(Steps) override {}
+};
+
+// A Context wired to the doubles above, and a session on a given program folder.
 struct TestContext {
     explicit TestContext(const QString& programFolder);
-    Context ctx;
     ScriptedMessages messages;
     ThrowingExit exit;
     RecordingView view;
+    ScriptedFolderPicker picker;
     CountingKeepAlive keepAlive;
+    Context ctx;
+    Session session;
 };

@@ -1,10 +1,10 @@
 // The about box: the fold-out, the contact rows (copies, hidden when not configured), the
 // version and licence, one modeless box.
-#include "platform/LogFile.h"
+#include "ports/LogFile.h"
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
 #include "ui/main/AboutForm.h"
-#include "ui/main/Commands.h"
+#include "backup/UnlhaLibrary.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
@@ -21,6 +21,7 @@ class TestAboutForm : public QObject {
 
     QTemporaryDir dir;
     std::unique_ptr<TestContext> tc;
+    UnlhaLibrary library{UnlhaLibrary::Entries{}};
     std::unique_ptr<MainForm> main;
 
     const buildconfig::Contacts contacts{QStringLiteral("board@kennel.test"), QStringLiteral("https://kennel.test/"),
@@ -33,7 +34,7 @@ private slots:
     void init()
     {
         tc = std::make_unique<TestContext>(dir.path());
-        main = std::make_unique<MainForm>(tc->ctx, true);
+        main = std::make_unique<MainForm>(tc->session, library, InstanceLock::Held);
         main->show();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
@@ -56,7 +57,7 @@ private slots:
         QFETCH(QString, label);
         QFETCH(bool, doubleClick);
         QFETCH(QString, copied);
-        (new AboutForm(tc->ctx, contacts, main.get()))->show();
+        (new AboutForm(tc->messages, contacts, main.get()))->show();
         auto* target = box()->findChild<QLabel*>(label);
         QTest::mouseClick(target, Qt::LeftButton);
         if (doubleClick)
@@ -81,10 +82,10 @@ private slots:
         QTemporaryDir state; // with a log (as the program keeps one), its path has a row
         if (shown.isEmpty())
             logfile::start(state.filePath(QStringLiteral("kennel/kennel.log")), QStringLiteral("/host"));
-        auto* about = new AboutForm(tc->ctx, configured, main.get());
+        auto* about = new AboutForm(tc->messages, configured, main.get());
         about->show();
         QCOMPARE(about->findChild<QLabel*>("LblLog")->isVisible(), shown.isEmpty());
-        tc->ctx.fileError({QStringLiteral("/host/a（理由）")});
+        tc->messages.fileError({QStringLiteral("/host/a（理由）")});
         logfile::start({}, {});
         QCOMPARE(hostfolder::read(state.filePath(QStringLiteral("kennel/kennel.log"))).contains(
                      "/host critical: ファイルエラーが発生しました。\n    /host/a（理由）\n"),
@@ -99,7 +100,7 @@ private slots:
 
     void oneModelessBoxThatOpensFolded()
     {
-        showAboutForm(*main);
+        main->MnuHelpAbout_Click();
         QCOMPARE(main->findChildren<AboutForm*>().size(), 1);
         QVERIFY(!box()->isModal());
         QVERIFY(QApplication::activeModalWidget() == nullptr);
@@ -110,7 +111,7 @@ private slots:
         QVERIFY(box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
         QTest::keyClick(box(), Qt::Key_Escape); // closes as "閉　じ　る" does
         QTRY_VERIFY(!box());
-        showAboutForm(*main);
+        main->MnuHelpAbout_Click();
         QCOMPARE(box()->height(), folded);
         QTest::mouseClick(button("BtnClose"), Qt::LeftButton);
         QTRY_VERIFY(!box());

@@ -1,5 +1,5 @@
 // The sharing settings dialog: what "O K" and "ｷｬﾝｾﾙ" keep, and the first run.
-#include "app/Registry.h"
+#include "storage/Session.h"
 #include "tests/support/HostTest.h"
 #include "ui/main/ConfigForm.h"
 
@@ -26,18 +26,18 @@ class TestConfigForm : public HostTest {
     // The five flags as bits, Oyatsu first.
     int flags()
     {
-        const PetTable& t = tc->ctx.table;
+        const PetTable& t = table();
         return t.Oyatsu | t.Treasures << 1 | t.Friends << 2 | t.Toys << 3 | t.Mails << 4;
     }
     // Opens the dialog over these flags; Kennel.ini carries a line a rewrite would drop.
     void open(int bits)
     {
-        PetTable& t = tc->ctx.table;
+        PetTable& t = table();
         std::tie(t.Oyatsu, t.Treasures, t.Friends, t.Toys, t.Mails) =
             std::tuple(bits & 1, bits & 2, bits & 4, bits & 8, bits & 16);
-        if (tc->ctx.RegistryLoaded)
+        if (session().registryLoaded())
             hostfolder::write(host(), QStringLiteral("Kennel.ini"), *formatRegistry(t) + "; test\r\n");
-        form = std::make_unique<ConfigForm>(tc->ctx);
+        form = std::make_unique<ConfigForm>(session());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -53,9 +53,9 @@ private slots:
         newHost();
         hostfolder::makeHost(host(), QStringLiteral("A"));
         hostfolder::makeHost(pet(1), QStringLiteral("A"));
-        tc->ctx.table.Pet[0] = QStringLiteral("ぽち");
-        tc->ctx.table.MaxUser = tc->ctx.table.CurrentUser = 0;
-        tc->ctx.RegistryLoaded = true;
+        table().Pet[0] = QStringLiteral("ぽち");
+        table().MaxUser = table().CurrentUser = 0;
+        session().setRegistryLoaded(true);
     }
 
     void cleanup() { form.reset(); }
@@ -90,12 +90,12 @@ private slots:
         after.remove(QStringLiteral("Kennel.ini"));
         folders.remove(QStringLiteral("Kennel.ini"));
         QCOMPARE(after, folders); // no pet data moves
-        QCOMPARE(iniBytes(), ok ? *formatRegistry(tc->ctx.table) : *formatRegistry(tc->ctx.table) + "; test\r\n");
+        QCOMPARE(iniBytes(), ok ? *formatRegistry(table()) : *formatRegistry(table()) + "; test\r\n");
     }
 
     void firstRunLeavesOnlyWithOkAndWritesNothing()
     {
-        tc->ctx.RegistryLoaded = false;
+        session().setRegistryLoaded(false);
         open(0b11111); // whatever the table holds, a first run starts from "しない"
         QVERIFY(!button("BtnConfigNO")->isEnabled());
         for (int k = 0; k < 5; ++k)
@@ -113,7 +113,7 @@ private slots:
     void failedWriteKeepsDialogAndFlags()
     {
         open(0);
-        tc->ctx.table.Pet[0] = QStringLiteral("ぽ\nち"); // a name the file cannot hold
+        table().Pet[0] = QStringLiteral("ぽ\nち"); // a name the file cannot hold
         choose(0b00001);
         QTest::mouseClick(button("BtnConfigOK"), Qt::LeftButton);
         QVERIFY(form->isVisible());

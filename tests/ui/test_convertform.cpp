@@ -1,6 +1,7 @@
 // The upgrade dialog's refusals: each leaves the dialog open and every file as it was. The
 // whole upgrade, and closing the dialog, are driven in the end-to-end upgrade journey.
-#include "app/Registry.h"
+#include "registry/Texts.h"
+#include "storage/Upgrade.h"
 #include "tests/support/HostTest.h"
 #include "ui/main/ConvertForm.h"
 
@@ -54,9 +55,9 @@ private slots:
         QFETCH(QStringList, messages);
         for (int n = 1; n <= 3; ++n)
             makeMailbox(n);
-        tc->ctx.table.CurrentUser = 0;
+        table().CurrentUser = 0;
         const auto before = hostfolder::snapshot(host());
-        ConvertForm form(tc->ctx);
+        ConvertForm form(session(), none(), [] {});
         form.show();
         for (int k = 0; k < 3; ++k)
             type(form, k, typed[2 * k], typed[2 * k + 1]);
@@ -65,7 +66,7 @@ private slots:
         QCOMPARE(tc->messages.texts(), messages);
         QVERIFY(form.isVisible());
         QCOMPARE(hostfolder::snapshot(host()), before);
-        QCOMPARE(tc->ctx.table.MaxUser, -1);
+        QCOMPARE(table().MaxUser, -1);
     }
 };
 

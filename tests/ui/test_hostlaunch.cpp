@@ -2,9 +2,10 @@
 // offscreen platform has no tray). The test itself plays the clock, the windows and the
 // host's process, logging into one list, so that each test can check the order of what
 // happened.
+#include "backup/UnlhaLibrary.h"
+#include "registry/Texts.h"
 #include "tests/support/HostTest.h"
-#include "ui/main/Commands.h"
-#include "ui/main/HostLaunch.h"
+#include "app/HostLaunch.h"
 #include "ui/main/HostTray.h"
 #include "ui/main/MainForm.h"
 
@@ -14,10 +15,11 @@
 #include <QToolButton>
 #include <QtTest>
 
-class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
+class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort, LaunchView {
     Q_OBJECT
 
-    LaunchServices services;
+    std::unique_ptr<HostLauncher> launcher;
+    std::unique_ptr<HostTray> tray;
     QString fault;         // what goes wrong in this test
     int clicks = 0;        // on the tray command while the host runs
     QStringList log;       // what the program did to the fakes; "unmarked": DateShifted was not set
@@ -43,7 +45,7 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
     QStringList hostEnvironment() override { return {QStringLiteral("DATE=host")}; }
     void wait(int ms) override
     {
-        log << QStringLiteral("wait %1").arg(ms) + (ctx().DateShifted ? "" : " unmarked");
+        log << QStringLiteral("wait %1").arg(ms) + (launcher->dateShifted() ? "" : " unmarked");
         if (ms == 3000 && fault == "clicked twice")
             click(); // ignored: the first run is still under way
     }
@@ -61,7 +63,7 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
     }
     bool sendAltFThenM() override
     {
-        log << QStringLiteral("keys") + (ctx().DateShifted ? "" : " unmarked");
+        log << QStringLiteral("keys") + (launcher->dateShifted() ? "" : " unmarked");
         receivingLeft = 2;
         running = fault != "host ends";
         return true;
@@ -86,10 +88,15 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort {
     {
         return fault == "not startable" ? QStringLiteral("理由") : QString();
     }
-    void launch()
+    void hideAllWindows() override { log << "hide"; }
+    void restoreWindows() override { log << "restore"; }
+    void TrayAdd() override
     {
-        LaunchHost(ctx(), services, {[this] { log << "hide"; }, [this] { log << "restore"; }});
+        tray = std::make_unique<HostTray>(*launcher);
+        tray->TrayAdd();
     }
+    void TrayRemove() override { tray.reset(); }
+    void launch() { launcher->LaunchHost(*this); }
 
 private slots:
     void init()
@@ -97,13 +104,15 @@ private slots:
         newHost();
         hostfolder::makeHost(host(), QStringLiteral("A"));
         hostfolder::makeHost(host() + QStringLiteral("/Default"), QStringLiteral("T"));
-        ctx().windows = this;
-        launchServices() = services = LaunchServices{this, this};
+        ctx().windows = *this;
+        ctx().clock = *this;
+        ctx().process = *this;
+        launcher = std::make_unique<HostLauncher>(session());
         log.clear();
         fault.clear();
         clicks = days = 0;
     }
-    void cleanup() { launchServices() = LaunchServices{}; }
+    void cleanup() { tray.reset(); }
 
     // Where the host did not run, the program goes on with its windows back and nothing
     // stored; a host that ended at once may have written its places: they are stored before
@@ -135,7 +144,7 @@ private slots:
         launch(); // returns: the program goes on
         QCOMPARE(log.join(',').remove(QRegularExpression(" [^,]*")), steps);
         QCOMPARE(tc->messages.fullTexts(), QStringList{told});
-        QCOMPARE(ctx().CurrentUnstored, unstored);
+        QCOMPARE(session().currentUnstored(), unstored);
         QVERIFY(QApplication::topLevelWidgets().isEmpty()); // no TaskTray window left
     }
 
@@ -197,13 +206,13 @@ private slots:
         QFETCH(int, maxUser);
         QFETCH(QString, button);
         QFETCH(bool, started);
-        MainForm main(ctx(), true);
-        main.selectorInsert(0, texts::kNewPetEntry);
-        main.selectorInsert(1, QStringLiteral("ミケ"));
-        main.setSelectorText(selected);
-        ctx().table.MaxUser = maxUser;
-        ctx().table.Pet[0] = QStringLiteral("ミケ");
-        ctx().RegistryLoaded = true;
+        UnlhaLibrary library{UnlhaLibrary::Entries{}};
+        MainForm main(session(), library, InstanceLock::Held);
+        table().MaxUser = maxUser;
+        table().Pet[0] = QStringLiteral("ミケ");
+        table().CurrentUser = selected == texts::kNewPetEntry ? -1 : 0;
+        session().setRegistryLoaded(true);
+        main.showPets();
         bool dialog = false;
         QTimer poll; // the dialog opens inside BtnLaunch_Click
         connect(&poll, &QTimer::timeout, this, [&] {
@@ -217,14 +226,13 @@ private slots:
         });
         poll.start(10);
         try {
-            BtnLaunch_Click(main);
+            main.BtnLaunch_Click();
         } catch (const ProgramEnded&) {
         }
         QCOMPARE(log.size(), started ? 1 : 0);
         QCOMPARE(dialog, !button.isEmpty());
         QCOMPARE(tc->messages.fullTexts(), maxUser == 99 && !started ? QStringList{texts::kMsgTooManyPets} : QStringList{});
-        QVERIFY(!ctx().FileProcessing); // never left busy
-        QCOMPARE(ctx().StepSize, 0);
+        QVERIFY(!main.isBusy()); // never left busy
     }
 };
 

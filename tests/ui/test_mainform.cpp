@@ -1,9 +1,6 @@
 // The main window: every command's busy state, each way out refused while busy, the
-// "新規ペット" entry, the about box from the logo, the archiver box from its menu entry.
-#include "app/Registry.h"
+// "新規ペット" entry.
 #include "tests/support/HostTest.h"
-#include "backup/UnlhaVerForm.h"
-#include "ui/main/AboutForm.h"
 #include "ui/main/MainForm.h"
 
 #include <QAction>
@@ -51,16 +48,17 @@ private slots:
         t.CurrentUser = 0;
         hostfolder::write(host(), QStringLiteral("Kennel.ini"), *formatRegistry(t));
 
-        main = std::make_unique<MainForm>(ctx(), true);
+        main = std::make_unique<MainForm>(session(), library(), InstanceLock::Held);
         main->Form_Load();
-        QTRY_VERIFY_WITH_TIMEOUT(!ctx().FileProcessing && ctx().RegistryLoaded, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->isBusy() && session().registryLoaded(), 20000);
         main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
     }
 
     void cleanup()
     {
-        ctx().FileProcessing = false;
+        if (main->isBusy())
+            main->BusyOff();
         main.reset();
     }
 
@@ -117,28 +115,6 @@ private slots:
         main->BusyOff();
         QVERIFY(!canDelete());
         QVERIFY(tc->messages.shown.isEmpty());
-    }
-
-    void logoDoubleClickOpensAboutBox()
-    {
-        QTest::mouseDClick(control(QStringLiteral("ImgLogo")), Qt::LeftButton);
-        QTRY_VERIFY(main->findChild<AboutForm*>() && main->findChild<AboutForm*>()->isVisible());
-    }
-
-    // Shown without blocking the main window, with the version line found at start-up; asked
-    // for again after closing, the same box comes back.
-    void archiverMenuOpensItsBox()
-    {
-        action(QStringLiteral("MnuHelpUnlha"))->trigger();
-        auto* box = main->findChild<UnlhaVerForm*>();
-        QVERIFY(box && box->isVisible() && !box->isModal());
-        QCOMPARE(box->LblUnlhaVer->text(), main->unlhaVersionText());
-        QVERIFY(tc->messages.shown.isEmpty());
-        box->BtnClose->click();
-        QVERIFY(!box->isVisible());
-        action(QStringLiteral("MnuHelpUnlha"))->trigger();
-        QCOMPARE(main->findChildren<UnlhaVerForm*>().size(), 1);
-        QVERIFY(box->isVisible());
     }
 };
 

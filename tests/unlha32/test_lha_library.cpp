@@ -216,11 +216,10 @@ private slots:
         QFETCH(int, messages);
         TestContext t(tmp_.path());
         UnlhaLibrary fake(fakeEntries());
-        t.ctx.unlha = &fake;
         for (int a : answers)
             t.messages.answer(MsgAnswer(a));
         g_busyCalls = busyCalls;
-        QCOMPARE(WaitUnlhaIdle(t.ctx), result);
+        QCOMPARE(WaitUnlhaIdle(t.messages, fake), result);
         QCOMPARE(t.messages.shown.size(), messages);
         for (const auto& s : t.messages.shown) {
             QCOMPARE(s.text, QStringLiteral("Unlha32.dll が使用中です。"));

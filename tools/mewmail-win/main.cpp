@@ -64,7 +64,7 @@ bool exists(const std::wstring& file)
     return GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool writeFile(const std::wstring& file, const std::wstring& text, DWORD disposition = CREATE_ALWAYS)
+bool writeText(const std::wstring& file, const std::wstring& text, DWORD disposition = CREATE_ALWAYS)
 {
     HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -76,7 +76,7 @@ bool writeFile(const std::wstring& file, const std::wstring& text, DWORD disposi
     return ok;
 }
 
-bool readFile(const std::wstring& file, std::wstring& text)
+bool readText(const std::wstring& file, std::wstring& text)
 {
     HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
@@ -131,7 +131,7 @@ SYSTEMTIME addDays(SYSTEMTIME t, int days)
 bool loadSettings()
 {
     std::wstring text;
-    if (!readFile(path(kSettings), text))
+    if (!readText(path(kSettings), text))
         return false;
     Pet state;
     size_t start = 0;
@@ -169,7 +169,7 @@ void saveSettings()
 {
     if (exists(path(kSettings)))
         CopyFileW(path(kSettings).c_str(), path(kSettingsBackup).c_str(), FALSE);
-    writeFile(path(kSettings), L"[Mewmail 2.0]\n名前=" + pet.name + L"\n誕生=" + pet.born + L"\n満腹度=" +
+    writeText(path(kSettings), L"[Mewmail 2.0]\n名前=" + pet.name + L"\n誕生=" + pet.born + L"\n満腹度=" +
                                    std::to_wstring(pet.fullness) + L"\n受信数=" + std::to_wstring(pet.received) +
                                    L"\nおでかけ=" + pet.outUntil + L"\n");
 }
@@ -194,7 +194,7 @@ void writeUnique(const std::wstring& place, const std::wstring& stem, const std:
     std::wstring name = base + suffix;
     for (int n = 2; exists(name); ++n)
         name = base + L"_" + std::to_wstring(n) + suffix;
-    writeFile(name, content, CREATE_NEW);
+    writeText(name, content, CREATE_NEW);
 }
 
 int countFiles(const std::wstring& place, const std::wstring& pattern)

@@ -1,16 +1,13 @@
 #include "ui/main/AboutForm.h"
 
-#include "app/Context.h"
-#include "platform/LogFile.h"
-#include "ui/main/Commands.h"
-#include "ui/main/MainForm.h"
+#include "ports/LogFile.h"
+#include "ports/Messages.h"
 
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -19,8 +16,8 @@ const QString kUnfoldedCaption = QStringLiteral("▲");
 const QString kCopyTip = QStringLiteral("ダブルクリックでメールアドレスをクリップボードにコピーします。");
 } // namespace
 
-AboutForm::AboutForm(Context& ctx, const buildconfig::Contacts& contacts, QWidget* parent)
-    : QDialog(parent), ctx_(ctx), contacts_(contacts)
+AboutForm::AboutForm(MessagePort& messages, const buildconfig::Contacts& contacts, QWidget* parent)
+    : QDialog(parent), messages_(messages), contacts_(contacts)
 {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - バージョン情報"));
@@ -83,13 +80,13 @@ AboutForm::AboutForm(Context& ctx, const buildconfig::Contacts& contacts, QWidge
     connect(BtnClose, &QPushButton::clicked, this, &AboutForm::BtnClose_Click);
     connect(BtnMoreInfo, &QPushButton::clicked, this, &AboutForm::BtnMoreInfo_Click);
 
-    layOut();
+    placeRows();
     BtnClose->setFocus();
 }
 
 // Rows from the top; a contact without a value has no row, and without any contact the
 // frame and its heading go as well. A further row is one more line here.
-void AboutForm::layOut()
+void AboutForm::placeRows()
 {
     int y = 16;
     const auto row = [&y](QWidget* w, int height, int left = 16) {
@@ -161,7 +158,7 @@ void AboutForm::BtnMoreInfo_Click()
 void AboutForm::copyAndTell(const QString& text, const QString& message)
 {
     QGuiApplication::clipboard()->setText(text);
-    ctx_.information(message);
+    messages_.information(message);
 }
 
 void AboutForm::LblBBS_DblClick()
@@ -205,18 +202,4 @@ bool AboutForm::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QDialog::eventFilter(watched, event);
-}
-
-void showAboutForm(MainForm& main)
-{
-    // One box at a time; asking again brings it to the front.
-    static QPointer<AboutForm> box;
-    if (!box) {
-        box = new AboutForm(main.ctx(), buildconfig::configuredContacts(), &main);
-        // Closed by its button, Escape or the title bar, the box goes; it opens folded again.
-        QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
-    }
-    box->show();
-    box->raise();
-    box->activateWindow();
 }

@@ -7,7 +7,7 @@
 class QGroupBox;
 class QLabel;
 class QPushButton;
-struct Context;
+class MessagePort;
 
 // "Kennel 2001 - バージョン情報": name, version, licence, where to report problems, and a
 // disclaimer that folds out below the buttons. Modeless; changes no program state. The contact
@@ -17,7 +17,7 @@ struct Context;
 class AboutForm : public QDialog {
     Q_OBJECT
 public:
-    AboutForm(Context& ctx, const buildconfig::Contacts& contacts, QWidget* parent = nullptr);
+    AboutForm(MessagePort& messages, const buildconfig::Contacts& contacts, QWidget* parent = nullptr);
 
     static constexpr int kWidth = 400;
     // What unfolding adds to the height (6645 - 4440 twips at 15 twips a pixel).
@@ -35,10 +35,10 @@ protected:
 
 private:
     QLabel* label(const char* name, const QString& text, const QRect& geometry, QWidget* parent = nullptr);
-    void layOut();
+    void placeRows();
     void copyAndTell(const QString& text, const QString& message);
 
-    Context& ctx_;
+    MessagePort& messages_;
     buildconfig::Contacts contacts_;
     bool homeDoubleClicked_ = false;
     int foldedHeight_ = 0;

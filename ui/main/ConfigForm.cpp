@@ -1,10 +1,7 @@
 #include "ui/main/ConfigForm.h"
 
-#include "app/Context.h"
-#include "app/Registry.h"
-#include "ui/main/Commands.h"
+#include "storage/Session.h"
 #include "ui/main/FormParts.h"
-#include "ui/main/MainForm.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,7 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-ConfigForm::ConfigForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+ConfigForm::ConfigForm(Session& session, QWidget* parent) : QDialog(parent), session_(session)
 {
     setObjectName(QStringLiteral("ConfigForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 環境設定"));
@@ -94,43 +91,24 @@ ConfigForm::Pair ConfigForm::makePair(const char* frameName, const QString& capt
 
 void ConfigForm::Form_Load()
 {
-    if (!ctx_.RegistryLoaded) {
+    if (!session_.registryLoaded()) {
         // First run: the dialog can only be left with "O K"; the pairs keep "しない".
         BtnConfigNO->setEnabled(false);
         return;
     }
     BtnConfigNO->setEnabled(true);
-    const PetTable& t = ctx_.table;
-    const std::pair<const Pair*, bool> flags[] = {{&OptOyatsu, t.Oyatsu},
-                                                  {&OptTreasures, t.Treasures},
-                                                  {&OptFriends, t.Friends},
-                                                  {&OptToys, t.Toys},
-                                                  {&OptMails, t.Mails}};
-    for (const auto& [pair, shared] : flags)
-        (shared ? pair->shared : pair->notShared)->setChecked(true);
+    const std::array<bool, 5> shared = session_.table().sharing();
+    const Pair* pairs[] = {&OptOyatsu, &OptTreasures, &OptFriends, &OptToys, &OptMails};
+    for (int k = 0; k < 5; ++k)
+        (shared[k] ? pairs[k]->shared : pairs[k]->notShared)->setChecked(true);
 }
 
 void ConfigForm::BtnConfigOK_Click()
 {
-    PetTable& t = ctx_.table;
-    const PetTable before = t;
-    t.Oyatsu = OptOyatsu.shared->isChecked();
-    t.Treasures = OptTreasures.shared->isChecked();
-    t.Friends = OptFriends.shared->isChecked();
-    t.Toys = OptToys.shared->isChecked();
-    t.Mails = OptMails.shared->isChecked();
-    // On a first run the registration that follows writes the file with these flags.
-    if (ctx_.RegistryLoaded && !WriteRegistry(ctx_)) {
-        // The file keeps the old flags, and so does the table: the dialog stays open for
-        // another try or "ｷｬﾝｾﾙ".
-        t.Oyatsu = before.Oyatsu;
-        t.Treasures = before.Treasures;
-        t.Friends = before.Friends;
-        t.Toys = before.Toys;
-        t.Mails = before.Mails;
-        return;
-    }
-    accept();
+    // When Kennel.ini cannot take them, the dialog stays open for another try or "ｷｬﾝｾﾙ".
+    if (session_.setSharing({OptOyatsu.shared->isChecked(), OptTreasures.shared->isChecked(),
+                             OptFriends.shared->isChecked(), OptToys.shared->isChecked(), OptMails.shared->isChecked()}))
+        accept();
 }
 
 void ConfigForm::BtnConfigNO_Click()
@@ -148,10 +126,4 @@ void ConfigForm::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void showConfigForm(MainForm& main)
-{
-    ConfigForm form(main.ctx(), &main);
-    form.exec();
 }

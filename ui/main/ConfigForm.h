@@ -6,7 +6,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
-struct Context;
+class Session;
 
 // "Kennel 2001 環境設定": which of the five kinds all pets share. Changes only the five flags
 // of the pet table and Kennel.ini; moves no pet data. On a first run (registry not loaded)
@@ -14,7 +14,7 @@ struct Context;
 class ConfigForm : public QDialog {
     Q_OBJECT
 public:
-    explicit ConfigForm(Context& ctx, QWidget* parent = nullptr);
+    explicit ConfigForm(Session& session, QWidget* parent = nullptr);
 
 public slots:
     void BtnConfigOK_Click();
@@ -32,7 +32,7 @@ private:
     Pair makePair(const char* frameName, const QString& caption, const char* optName);
     void Form_Load();
 
-    Context& ctx_;
+    Session& session_;
     Pair OptOyatsu{};
     Pair OptTreasures{};
     Pair OptFriends{};

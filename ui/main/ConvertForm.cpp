@@ -1,9 +1,6 @@
 #include "ui/main/ConvertForm.h"
 
-#include "app/Context.h"
-#include "ui/main/Commands.h"
 #include "ui/main/FormParts.h"
-#include "ui/main/MainForm.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -36,7 +33,8 @@ QLabel* wrappedLabel(QWidget* parent, const char* name, const QString& text)
 
 } // namespace
 
-ConvertForm::ConvertForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+ConvertForm::ConvertForm(Session& session, Steps steps, std::function<void()> sharingSettings, QWidget* parent)
+    : QDialog(parent), session_(session), steps_(steps), sharingSettings_(std::move(sharingSettings))
 {
     setObjectName(QStringLiteral("ConvertForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - 設定更新"));
@@ -116,7 +114,7 @@ void ConvertForm::enableRow(int k, bool enabled)
 void ConvertForm::Form_Load()
 {
     // ReadRegistry has put the version 1.0 file's last used mailbox into CurrentUser.
-    plan_ = ScanMailboxes(ctx_.paths, ctx_.table.CurrentUser);
+    plan_ = scanMailboxes(session_.layout(), session_.table().CurrentUser);
     for (int k = 0; k < 3; ++k)
         enableRow(k, plan_.inUse[k]);
 }
@@ -128,27 +126,26 @@ void ConvertForm::BtnOK_Click()
         names.pet[k] = formparts::typedName(TxtNewPet[k]);
         names.master[k] = formparts::typedName(TxtNewMaster[k]);
     }
-    if (!CheckUpgradeNames(ctx_, plan_, names) || !CheckUpgradeFolders(ctx_, plan_))
+    MessagePort& messages = *session_.context().messages;
+    if (!checkUpgradeNames(messages, plan_, names) || !checkUpgradeFolders(messages, session_.layout(), plan_))
         return;
 
     // The sharing settings only set the five flags here; the file is written once, below.
     // They come before any folder is renamed, so nothing is half-converted while they show.
-    ctx_.RegistryLoaded = false;
-    if (ctx_.dialogs)
-        ctx_.dialogs->showConfigForm();
-    if (!ConvertMailboxes(ctx_, plan_, names, rename_))
+    session_.setRegistryLoaded(false);
+    sharingSettings_();
+    if (!session_.convertMailboxes(plan_, names, steps_, rename_))
         return; // nothing changed; the dialog stays for another try
 
-    FillSelectorAfterUpgrade(ctx_);
-    ctx_.information(kMsgUpgradeDone);
-    ctx_.RegistryLoaded = true;
+    messages.information(kMsgUpgradeDone);
+    session_.setRegistryLoaded(true);
     accept();
 }
 
 void ConvertForm::Form_Unload()
 {
-    if (!ctx_.RegistryLoaded)
-        ctx_.endProgram(0);
+    if (!session_.registryLoaded())
+        session_.context().endProgram(0);
 }
 
 void ConvertForm::closeEvent(QCloseEvent* event)
@@ -160,10 +157,4 @@ void ConvertForm::closeEvent(QCloseEvent* event)
 void ConvertForm::reject()
 {
     close();
-}
-
-void showConvertForm(MainForm& main)
-{
-    ConvertForm form(main.ctx(), &main);
-    form.exec();
 }

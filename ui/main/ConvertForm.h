@@ -1,10 +1,13 @@
 #pragma once
 
+#include "ports/Gauge.h"
+#include "storage/Session.h"
 #include "storage/Upgrade.h"
 
 #include <QDialog>
 
-struct Context;
+#include <functional>
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -18,7 +21,9 @@ class ConvertForm : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ConvertForm(Context& ctx, QWidget* parent = nullptr);
+    // steps: the gauge points of each step of the conversion; sharingSettings runs the
+    // sharing settings dialog, which sets the five flags only.
+    ConvertForm(Session& session, Steps steps, std::function<void()> sharingSettings, QWidget* parent = nullptr);
 
     const MailboxPlan& plan() const { return plan_; }
     // Tests put a failing rename here.
@@ -37,9 +42,11 @@ private:
     void buildControls();
     void enableRow(int k, bool enabled);
 
-    Context& ctx_;
+    Session& session_;
+    Steps steps_;
+    std::function<void()> sharingSettings_;
     MailboxPlan plan_;
-    FolderRename rename_ = RenameFolderNoReplace;
+    FolderRename rename_ = renameFolderNoReplace;
 
     QLabel* LblConvert = nullptr;
     QLabel* LblCaution1 = nullptr;

@@ -1,6 +1,6 @@
 #include "ui/main/FormParts.h"
 
-#include "app/Cp932.h"
+#include "registry/Cp932.h"
 
 #include <QGroupBox>
 #include <QLabel>

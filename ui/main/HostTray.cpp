@@ -1,6 +1,6 @@
 #include "ui/main/HostTray.h"
 
-#include "ui/main/HostLaunch.h"
+#include "app/HostLaunch.h"
 #include "ui/main/ProgramIcon.h"
 
 #include <QAction>
@@ -28,15 +28,14 @@ protected:
 
 } // namespace
 
-HostTray::HostTray(Context& ctx, LaunchServices& services, QObject* parent)
-    : QObject(parent), ctx_(ctx), services_(services)
+HostTray::HostTray(HostLauncher& launcher, QObject* parent) : QObject(parent), launcher_(launcher)
 {
     MnuTray = new QMenu(QStringLiteral("ﾀｽｸﾄﾚｲﾒﾆｭｰ"));
     MnuTray->setObjectName(QStringLiteral("MnuTray"));
     MnuTray->setWindowTitle(MnuTray->title()); // lets scripts find the open menu
     MnuTrayReturn = MnuTray->addAction(QStringLiteral("ﾍﾟｯﾄを強制帰宅"));
     MnuTrayReturn->setObjectName(QStringLiteral("MnuTrayReturn"));
-    connect(MnuTrayReturn, &QAction::triggered, this, [this] { MnuTrayReturn_Click(ctx_, services_); });
+    connect(MnuTrayReturn, &QAction::triggered, this, [this] { launcher_.MnuTrayReturn_Click(); });
 }
 
 HostTray::~HostTray()

@@ -6,8 +6,7 @@ class QAction;
 class QMenu;
 class QSystemTrayIcon;
 class QWidget;
-struct Context;
-struct LaunchServices;
+class HostLauncher;
 
 // What stays of Kennel on screen while the host runs: the tray icon with its menu MnuTray
 // ("ﾍﾟｯﾄを強制帰宅") where the desktop has a tray, else the window "Kennel 2001 - TaskTray"
@@ -15,7 +14,7 @@ struct LaunchServices;
 class HostTray : public QObject {
     Q_OBJECT
 public:
-    HostTray(Context& ctx, LaunchServices& services, QObject* parent = nullptr);
+    explicit HostTray(HostLauncher& launcher, QObject* parent = nullptr);
     ~HostTray() override;
 
     void TrayAdd();
@@ -27,8 +26,7 @@ public:
     QWidget* IconForm = nullptr; // the TaskTray window, while shown
 
 private:
-    Context& ctx_;
-    LaunchServices& services_;
+    HostLauncher& launcher_;
     QSystemTrayIcon* icon_ = nullptr;
 };
 

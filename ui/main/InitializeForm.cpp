@@ -1,10 +1,7 @@
 #include "ui/main/InitializeForm.h"
 
-#include "app/Context.h"
-#include "ui/main/Commands.h"
+#include "storage/Session.h"
 #include "ui/main/FormParts.h"
-#include "ui/main/MainForm.h"
-#include "ui/main/Registration.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,7 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-InitializeForm::InitializeForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+InitializeForm::InitializeForm(Session& session, Steps steps, QWidget* parent)
+    : QDialog(parent), session_(session), steps_(steps)
 {
     setObjectName(QStringLiteral("InitializeForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - 新規登録"));
@@ -55,24 +53,11 @@ void InitializeForm::BtnOK_Click()
     const QString pet = formparts::typedName(TxtNewPet);
     const QString master = formparts::typedName(TxtNewMaster);
     // The table holds no pet yet, so there is nothing to be a duplicate of.
-    const QString problem = registrationProblem(ctx_, pet, master, false);
+    const QString problem = session_.registrationProblem(pet, master, false);
     if (!problem.isEmpty()) {
-        ctx_.critical(problem);
+        session_.context().messages->critical(problem);
         return;
     }
-    if (!commitRegistration(ctx_, 0, pet, master))
-        return;
-    accept();
-}
-
-void showInitializeForm(MainForm& main)
-{
-    Context& ctx = main.ctx();
-    {
-        InitializeForm form(ctx, &main);
-        form.exec();
-    }
-    // Closed without a registration: no Kennel.ini exists, so the next start is a first run.
-    if (!ctx.RegistryLoaded)
-        ctx.endProgram(0);
+    if (session_.registerFirstPet(pet, master, steps_))
+        accept();
 }

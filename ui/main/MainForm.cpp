@@ -1,10 +1,21 @@
 #include "ui/main/MainForm.h"
 
-#include "app/Startup.h"
+#include "platform/InstanceLock.h"
+#include "ports/Causes.h"
+
 #include "backup/UnlhaLibrary.h"
-#include "storage/DeletePet.h"
-#include "storage/PetSwitch.h"
-#include "ui/main/Commands.h"
+#include "import/ImportOps.h"
+#include "registry/Texts.h"
+#include "storage/Session.h"
+#include "ui/backup/BackUpForm.h"
+#include "ui/backup/UnlhaVerForm.h"
+#include "ui/import/ImportForm.h"
+#include "ui/main/AboutForm.h"
+#include "ui/main/ConfigForm.h"
+#include "ui/main/ConvertForm.h"
+#include "ui/main/HostTray.h"
+#include "ui/main/InitializeForm.h"
+#include "ui/main/NewForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,24 +72,21 @@ QAction* menuAction(QMenu* menu, const char* name, const QString& caption, const
 
 } // namespace
 
-MainForm::MainForm(Context& ctx, InstanceLock lock, QWidget* parent)
-    : QMainWindow(parent), ctx_(ctx), instanceLock_(lock)
+MainForm::MainForm(Session& session, UnlhaLibrary& library, InstanceLock lock, QWidget* parent)
+    : QMainWindow(parent), ctx_(session.context()), session_(session), library_(library), instanceLock_(lock),
+      launcher_(session)
 {
     initMainFormResources();
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(texts::kProgramTitle);
     buildControls();
     buildMenus();
-    ctx_.view = this;
-    ctx_.dialogs = this;
+    ctx_.view = *this;
 }
 
 MainForm::~MainForm()
 {
-    if (ctx_.view == this)
-        ctx_.view = nullptr;
-    if (ctx_.dialogs == this)
-        ctx_.dialogs = nullptr;
+    ctx_.releaseView(*this);
 }
 
 void MainForm::buildControls()
@@ -178,7 +186,7 @@ void MainForm::buildControls()
     connect(CmbPetSel, &QComboBox::activated, this, &MainForm::CmbPetSel_Click);
     connect(BtnLaunch, &QToolButton::clicked, this, &MainForm::BtnLaunch_Click);
     connect(BtnDelete, &QToolButton::clicked, this, &MainForm::BtnDelete_Click);
-    connect(BtnBackUp, &QToolButton::clicked, this, &MainForm::BtnBackUp_Click);
+    connect(BtnBackUp, &QToolButton::clicked, this, &MainForm::BtnBackup_Click);
     connect(BtnConfig, &QToolButton::clicked, this, &MainForm::BtnConfig_Click);
     connect(BtnOyatsu, &QToolButton::clicked, this, &MainForm::BtnOyatsu_Click);
     connect(BtnExit, &QToolButton::clicked, this, &MainForm::BtnExit_Click);
@@ -228,35 +236,35 @@ void MainForm::buildMenus()
 
 void MainForm::Form_Load()
 {
-    ctx_.FileProcessing = false;
-    ctx_.SuppressPetSel = false;
-    StartupRefusals(ctx_, instanceLock_);
+    const int lockError = instanceLock_ == InstanceLock::Failed ? instanceLockError() : 0;
+    StartupRefusals(ctx_, instanceLock_,
+                    lockError ? causes::line(session_.layout().ProgramFolder, lockError) : QString());
 
     progBar_.setParent(PicProgress);
-    progBar_.setProgVert(false);
     progBar_.Create();
 
     show();
-    ctx_.StepSize = 0;
     CmbPetSel->addItem(texts::kNewPetEntry);
     CmbPetSel->setCurrentIndex(0);
     TxtMaster->clear();
+    unlhaVersionText_ = unlhaVersionLine(library_.version());
 
-    const int version = ctx_.unlha ? ctx_.unlha->version() : 0;
-    ctx_.UnlhaInstalled = version > 0;
-    unlhaVersionText_ = unlhaVersionLine(version);
-
-    BusyOn();
+    startup_.emplace(ctx_, false); // busy until the start-up check is over; the gauge stands at 0
     OpenTimer->start();
 }
 
 void MainForm::OpenTimer_Timer()
 {
     OpenTimer->stop();
-    StartupCheck(ctx_);
+    const StartupOutcome outcome = StartupCheck(session_, *this);
+    startup_.reset();
+    if (outcome == StartupOutcome::LaunchHost)
+        launcher_.LaunchHost(*this);
     if (CmbPetSel->isEnabled())
         CmbPetSel->setFocus();
 }
+
+// ---- the host's run ---------------------------------------------------------------------
 
 void MainForm::hideAllWindows()
 {
@@ -266,6 +274,17 @@ void MainForm::hideAllWindows()
             hidden_ << w;
             w->hide();
         }
+}
+
+void MainForm::TrayAdd()
+{
+    tray_ = std::make_unique<HostTray>(launcher_);
+    tray_->TrayAdd();
+}
+
+void MainForm::TrayRemove()
+{
+    tray_.reset();
 }
 
 void MainForm::restoreWindows()
@@ -293,7 +312,7 @@ void MainForm::BusyOn()
 {
     ImgBusy->setPixmap(PicBusy[0]->pixmap());
     ImgBusy->setProperty("busy", true);
-    ctx_.FileProcessing = true;
+    busy_ = true;
     setCommandsEnabled(false);
     setCursor(Qt::WaitCursor);
 }
@@ -302,7 +321,7 @@ void MainForm::BusyOff()
 {
     ImgBusy->setPixmap(PicBusy[1]->pixmap());
     ImgBusy->setProperty("busy", false);
-    ctx_.FileProcessing = false;
+    busy_ = false;
     setCommandsEnabled(true);
     unsetCursor();
     if (CmbPetSel->currentText() == texts::kNewPetEntry)
@@ -324,36 +343,18 @@ void MainForm::delayGauge(int ms)
 
 // ---- selector --------------------------------------------------------------------------
 
-void MainForm::selectorInsert(int position, const QString& name)
+void MainForm::showPets()
 {
-    CmbPetSel->insertItem(position, name);
-}
-
-void MainForm::selectorRemove(int position)
-{
-    CmbPetSel->removeItem(position);
-}
-
-int MainForm::selectorCount() const
-{
-    return CmbPetSel->count();
-}
-
-void MainForm::setSelectorText(const QString& text)
-{
-    const int index = CmbPetSel->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (index >= 0)
-        CmbPetSel->setCurrentIndex(index);
-}
-
-QString MainForm::selectorText() const
-{
-    return CmbPetSel->currentText();
-}
-
-void MainForm::setOwnerText(const QString& text)
-{
-    TxtMaster->setText(text);
+    const PetTable& t = session_.table();
+    CmbPetSel->clear();
+    CmbPetSel->addItem(texts::kNewPetEntry);
+    for (int i = 0; i <= t.MaxUser && i < kMaxPets; ++i)
+        CmbPetSel->addItem(t.Pet[i]);
+    const bool current = t.CurrentUser >= 0 && t.CurrentUser <= t.MaxUser;
+    CmbPetSel->setCurrentIndex(current ? t.CurrentUser + 1 : 0);
+    TxtMaster->setText(current ? t.Master[t.CurrentUser] : QString());
+    if (!current)
+        setDeleteEnabled(false);
 }
 
 void MainForm::setDeleteEnabled(bool enabled)
@@ -366,38 +367,82 @@ void MainForm::setDeleteEnabled(bool enabled)
 
 void MainForm::CmbPetSel_Click()
 {
-    SwitchPet(ctx_);
+    // Entry 0 is "新規ペット"; the chosen pet's owner shows at once, as its data loads.
+    const int index = CmbPetSel->currentIndex() - 1;
+    const PetTable& t = session_.table();
+    if (index >= 0 && index <= t.MaxUser && index != t.CurrentUser)
+        TxtMaster->setText(t.Master[index]);
+    session_.switchTo(index);
+    showPets();
 }
 
 void MainForm::BtnLaunch_Click()
 {
-    ::BtnLaunch_Click(*this);
-}
-void MainForm::BtnDelete_Click()
-{
-    ::BtnDelete_Click(*this);
+    // A pet chosen in the selector is the current one already.
+    if (CmbPetSel->currentText() != texts::kNewPetEntry) {
+        launcher_.LaunchHost(*this);
+        return;
+    }
+    if (session_.table().isFull()) {
+        ctx_.messages->critical(texts::kMsgTooManyPets);
+        return;
+    }
+    bool registered = false;
+    {
+        // The new pet's Kennel.ini and template at 6 points a step.
+        const BusyScope busy(ctx_);
+        registered = showNewForm(Steps(ctx_, 6));
+    }
+    if (registered)
+        launcher_.LaunchHost(*this);
 }
 
-void MainForm::BtnBackUp_Click()
+void MainForm::BtnDelete_Click()
 {
-    ctx_.BackupTab = 1;
-    showBackUpForm(*this);
+    session_.deletePet(CmbPetSel->currentIndex() - 1);
+    showPets();
+}
+
+void MainForm::BtnBackup_Click()
+{
+    showBackUpForm(1);
 }
 
 void MainForm::MnuPetBackUp_Click(int index)
 {
-    ctx_.BackupTab = index + 1;
-    showBackUpForm(*this);
+    showBackUpForm(index + 1);
+}
+
+void MainForm::showBackUpForm(int tab)
+{
+    BackUpForm form(session_, library_, tab, this);
+    form.Form_Load();
+    form.exec();
+    showPets(); // a restored pet joins the selector
 }
 
 void MainForm::BtnConfig_Click()
 {
-    ::showConfigForm(*this);
+    showConfigForm();
 }
+
 void MainForm::BtnOyatsu_Click()
 {
-    ::BtnOyatsu_Click(*this);
+    if (session_.table().MaxUser == -1) {
+        ctx_.messages->critical(importops::kMsgNoPets);
+        return;
+    }
+    // One dialog at a time: a second click brings the open one forward.
+    ImportForm* form = findChild<ImportForm*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!form) {
+        form = new ImportForm(session_, this);
+        form->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    form->show();
+    form->raise();
+    form->activateWindow();
 }
+
 void MainForm::BtnExit_Click()
 {
     close();
@@ -410,20 +455,34 @@ void MainForm::MnuPetNew_Click()
     // The pet before could not be stored: it stays selected, and no new pet is set up.
     if (CmbPetSel->currentText() != texts::kNewPetEntry)
         return;
-    setDeleteEnabled(false);
-    TxtMaster->clear();
-    ctx_.table.CurrentUser = -1;
     BtnLaunch_Click();
 }
 
 void MainForm::MnuHelpAbout_Click()
 {
-    showAboutForm(*this);
+    // One box at a time; asking again brings it to the front.
+    AboutForm* box = findChild<AboutForm*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!box) {
+        box = new AboutForm(*ctx_.messages, buildconfig::configuredContacts(), this);
+        // Closed by its button, Escape or the title bar, the box goes; it opens folded again.
+        connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    }
+    box->show();
+    box->raise();
+    box->activateWindow();
 }
+
 void MainForm::MnuHelpUnlha_Click()
 {
-    showUnlhaVerForm(*this);
+    // One box, kept while the program runs: closing it only hides it.
+    UnlhaVerForm* box = findChild<UnlhaVerForm*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!box)
+        box = new UnlhaVerForm(unlhaVersionText_, this);
+    box->show();
+    box->raise();
+    box->activateWindow();
 }
+
 void MainForm::ImgLogo_DblClick()
 {
     MnuHelpAbout_Click();
@@ -431,9 +490,9 @@ void MainForm::ImgLogo_DblClick()
 
 void MainForm::closeEvent(QCloseEvent* event)
 {
-    if (ctx_.FileProcessing) {
+    if (busy_) {
         event->ignore();
-        ctx_.critical(texts::kMsgFileProcessing);
+        ctx_.messages->critical(texts::kMsgFileProcessing);
         return;
     }
     event->accept();
@@ -449,32 +508,33 @@ bool MainForm::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-// ---- dialogs start-up opens ------------------------------------------------------------
+// ---- the dialogs of start-up -------------------------------------------------------------
 
 void MainForm::showConfigForm()
 {
-    ::showConfigForm(*this);
-}
-bool MainForm::showNewForm()
-{
-    return ::showNewForm(*this);
-}
-void MainForm::showInitializeForm()
-{
-    ::showInitializeForm(*this);
-}
-void MainForm::showConvertForm()
-{
-    ::showConvertForm(*this);
-}
-void MainForm::launchHost()
-{
-    ::launchHost(*this);
+    ConfigForm form(session_, this);
+    form.exec();
 }
 
-// ---- commands defined here -------------------------------------------------------------
-
-void BtnDelete_Click(MainForm& main)
+bool MainForm::showNewForm(Steps steps)
 {
-    DeletePet(main.ctx());
+    NewForm form(session_, steps, this);
+    const bool registered = form.exec() == QDialog::Accepted;
+    showPets();
+    return registered;
+}
+
+bool MainForm::showInitializeForm(Steps steps)
+{
+    InitializeForm form(session_, steps, this);
+    form.exec();
+    showPets();
+    return session_.registryLoaded();
+}
+
+void MainForm::showConvertForm(Steps steps)
+{
+    ConvertForm form(session_, steps, [this] { showConfigForm(); }, this);
+    form.exec();
+    showPets();
 }

@@ -1,12 +1,17 @@
 #pragma once
 
-#include "app/Context.h"
+#include "app/HostLaunch.h"
 #include "app/Startup.h"
-#include "controls/CProgBar32.h"
+#include "ports/Context.h"
+#include "ui/controls/CProgBar32.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+#include <optional>
+
+class HostTray;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -14,61 +19,59 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class QToolButton;
+class Session;
+class UnlhaLibrary;
+
+namespace texts {
+// The answer to closing the program while files are being processed.
+inline const QString kMsgFileProcessing = QStringLiteral("ファイル処理中です。しばらくしてから終了してください。");
+} // namespace texts
 
 // The main window: pet selector, owner box, command buttons, menus, busy lamp and gauge.
-// Controls carry their names as objectName. It is the core's MainView and opens the
-// dialogs start-up needs.
-class MainForm : public QMainWindow, public MainView, public StartupDialogs {
+// Controls carry their names as objectName. It is the core's MainView while it exists, the
+// start-up's window, and what the host's launch hides and brings back; it opens every dialog.
+class MainForm : public QMainWindow, public MainView, public StartupWindow, public LaunchView {
     Q_OBJECT
 
 public:
     // lock: the host folder's single-instance lock as main() found it.
-    MainForm(Context& ctx, InstanceLock lock, QWidget* parent = nullptr);
-    // instanceLockHeld: false when another Kennel runs from this folder.
-    MainForm(Context& ctx, bool instanceLockHeld, QWidget* parent = nullptr)
-        : MainForm(ctx, instanceLockHeld ? InstanceLock::Held : InstanceLock::HeldElsewhere, parent)
-    {
-    }
+    MainForm(Session& session, UnlhaLibrary& library, InstanceLock lock, QWidget* parent = nullptr);
     ~MainForm() override;
-
-    Context& ctx() { return ctx_; }
 
     // Form_Load: refusals, gauge, selector, library version, busy state, start-up timer.
     // Call once after construction; shows the window.
     void Form_Load();
-    // Hides the main window and every other window of the program (host launch), and shows
-    // them again when the host could not run.
-    void hideAllWindows();
-    void restoreWindows();
+
+    // True between BusyOn and BusyOff (the file-processing flag): the window refuses to close.
+    bool isBusy() const { return busy_; }
+    HostLauncher& launcher() { return launcher_; }
+    // The version line shown by the library information box.
+    QString unlhaVersionText() const { return unlhaVersionText_; }
 
     // MainView
     void BusyOn() override;
     void BusyOff() override;
     void setGaugePosition(int pos) override;
     void delayGauge(int ms) override;
-    void selectorInsert(int position, const QString& name) override;
-    void selectorRemove(int position) override;
-    int selectorCount() const override;
-    void setSelectorText(const QString& text) override;
-    QString selectorText() const override;
-    void setOwnerText(const QString& text) override;
-    void setDeleteEnabled(bool enabled) override;
 
-    // StartupDialogs
+    // StartupWindow
+    void showPets() override;
     void showConfigForm() override;
-    bool showNewForm() override;
-    void showInitializeForm() override;
-    void showConvertForm() override;
-    void launchHost() override;
+    bool showNewForm(Steps steps) override;
+    bool showInitializeForm(Steps steps) override;
+    void showConvertForm(Steps steps) override;
 
-    // The version line shown by the library information box.
-    QString unlhaVersionText() const { return unlhaVersionText_; }
+    // LaunchView: the main window and every other window of the program.
+    void hideAllWindows() override;
+    void TrayAdd() override;
+    void TrayRemove() override;
+    void restoreWindows() override;
 
 public slots:
     void CmbPetSel_Click();
     void BtnLaunch_Click();
     void BtnDelete_Click();
-    void BtnBackUp_Click();
+    void BtnBackup_Click();
     void BtnConfig_Click();
     void BtnOyatsu_Click();
     void BtnExit_Click();
@@ -87,10 +90,18 @@ private:
     void buildControls();
     void buildMenus();
     void setCommandsEnabled(bool enabled);
+    void setDeleteEnabled(bool enabled);
+    void showBackUpForm(int tab);
 
     Context& ctx_;
+    Session& session_;
+    UnlhaLibrary& library_;
     InstanceLock instanceLock_;
+    HostLauncher launcher_;
     CProgBar32 progBar_;
+    bool busy_ = false;
+    std::optional<BusyScope> startup_; // from Form_Load to the end of the start-up check
+    std::unique_ptr<HostTray> tray_;   // while the host runs
     QString unlhaVersionText_;
     QList<QPointer<QWidget>> hidden_; // by hideAllWindows
 

@@ -1,10 +1,7 @@
 #include "ui/main/NewForm.h"
 
-#include "app/Context.h"
-#include "ui/main/Commands.h"
+#include "storage/Session.h"
 #include "ui/main/FormParts.h"
-#include "ui/main/MainForm.h"
-#include "ui/main/Registration.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-NewForm::NewForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
+NewForm::NewForm(Session& session, Steps steps, QWidget* parent) : QDialog(parent), session_(session), steps_(steps)
 {
     setObjectName(QStringLiteral("NewForm"));
     setWindowTitle(QStringLiteral("Kennel 2001 - 新規ペット登録"));
@@ -52,36 +49,22 @@ NewForm::NewForm(Context& ctx, QWidget* parent) : QDialog(parent), ctx_(ctx)
 
     connect(BtnNewPet, &QPushButton::clicked, this, &NewForm::BtnNewPet_Click);
     connect(BtnNewNO, &QPushButton::clicked, this, &NewForm::BtnNewNO_Click);
-
-    // Form_Load
-    ctx_.NewPetRegistered = false;
 }
 
 void NewForm::BtnNewPet_Click()
 {
     const QString pet = formparts::typedName(TxtNewPet);
     const QString master = formparts::typedName(TxtNewMaster);
-    const QString problem = registrationProblem(ctx_, pet, master, true);
+    const QString problem = session_.registrationProblem(pet, master, true);
     if (!problem.isEmpty()) {
-        ctx_.critical(problem);
+        session_.context().messages->critical(problem);
         return;
     }
-
-    if (!RegisterNewPet(ctx_, pet, master))
-        return;
-
-    ctx_.NewPetRegistered = true;
-    accept();
+    if (session_.registerNewPet(pet, master, steps_))
+        accept();
 }
 
 void NewForm::BtnNewNO_Click()
 {
     reject();
-}
-
-bool showNewForm(MainForm& main)
-{
-    NewForm form(main.ctx(), &main);
-    form.exec();
-    return main.ctx().NewPetRegistered;
 }

@@ -1,7 +1,6 @@
 #include "ui/main/SetupPrompt.h"
 
-#include "app/Context.h"
-#include "controls/JapaneseDialogs.h"
+#include "platform/JapaneseDialogs.h"
 #include "platform/QtPorts.h"
 
 #include <QDir>
@@ -9,9 +8,7 @@
 
 int setupWithWindows(const SetupSources& from)
 {
-    QtMessagePort port;
-    Context ctx;
-    ctx.messages = &port;
+    QtMessagePort messages;
     // The host usually lies in a Wine prefix: start there.
     QString folder = qEnvironmentVariable("WINEPREFIX", QDir::homePath() + QStringLiteral("/.wine")) +
                      QStringLiteral("/drive_c");
@@ -24,10 +21,10 @@ int setupWithWindows(const SetupSources& from)
             return 0;
         const SetupOutcome outcome = setupHostFolder(from, folder, dataHomeFolder());
         if (!outcome.done) {
-            ctx.critical(outcome.lines.join(QLatin1Char('\n')));
+            messages.critical(outcome.lines.join(QLatin1Char('\n')));
             continue;
         }
-        ctx.information((QStringList{QStringLiteral("Kennel を %1 に用意しました。").arg(QDir::toNativeSeparators(folder))}
+        messages.information((QStringList{QStringLiteral("Kennel を %1 に用意しました。").arg(QDir::toNativeSeparators(folder))}
                          << outcome.notes
                          << QStringLiteral("これから起動します。次からはメニューの「Kennel 2001」で起動できます。"))
                             .join(QLatin1Char('\n')));

@@ -1,0 +1,165 @@
+// Kennel.ini: the exact layout, names that come back as written, the reading rules, damaged
+// files, and a write that fails keeping the old file.
+#include "registry/Cp932.h"
+#include "tests/support/HostTest.h"
+
+#include <QtTest>
+
+namespace {
+QByteArray sjis(const QString& s)
+{
+    return cp932::encode(s).value();
+}
+
+PetTable tableOf(int count, int current)
+{
+    PetTable t;
+    t.MaxUser = count - 1;
+    t.CurrentUser = current;
+    for (int i = 0; i < count; ++i) {
+        t.Pet[i] = QStringLiteral("ペット%1").arg(i);
+        t.Master[i] = QStringLiteral("飼い主%1").arg(i);
+    }
+    return t;
+}
+} // namespace
+
+class TestRegistry : public HostTest {
+    Q_OBJECT
+
+private slots:
+    void writesExactLayout()
+    {
+        PetTable t = tableOf(2, 1);
+        t.Oyatsu = true;
+        QCOMPARE(formatRegistry(t).value(),
+                 "Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 1\r\nMaster 0 = " + sjis(QStringLiteral("飼い主0"))
+                     + "\r\nPet 0 = " + sjis(QStringLiteral("ペット0")) + "\r\nMaster 1 = " + sjis(QStringLiteral("飼い主1"))
+                     + "\r\nPet 1 = " + sjis(QStringLiteral("ペット1"))
+                     + "\r\nOyatsu = -1\r\nTreasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n");
+        QCOMPARE(formatRegistry(PetTable{}).value(), "Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =-1\r\nOyatsu = 0\r\n"
+                                                     "Treasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n");
+    }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<QString>("pet");
+        QTest::addColumn<QString>("master");
+        QTest::newRow("leading blanks") << QStringLiteral("  ミケ") << QStringLiteral(" 太郎 ");
+        QTest::newRow("contains key text") << QStringLiteral("a = b") << QStringLiteral("Pet 0 = x");
+        QTest::newRow("empty owner") << QStringLiteral("タマ") << QString();
+        QTest::newRow("99 characters") << QString(99, QChar(u'犬')) << QString(99, QLatin1Char('m'));
+        QTest::newRow("half-width katakana and backslash byte") << QStringLiteral("ｿﾌﾄ表示") << QStringLiteral("能力");
+    }
+
+    void roundTrip()
+    {
+        QFETCH(QString, pet);
+        QFETCH(QString, master);
+        PetTable t = tableOf(12, 10); // indices 9 and 10 use keys of different lengths
+        t.Pet[9] = pet;
+        t.Master[9] = master;
+        t.Pet[10] = pet + QStringLiteral("10");
+        t.Master[10] = master;
+        t.Mails = t.Toys = true;
+        const RegistryContent back = parseRegistry(formatRegistry(t).value());
+        QCOMPARE(back.kind, RegistryContent::Kind::Version2);
+        QCOMPARE(back.table.Pet, t.Pet);
+        QCOMPARE(back.table.Master, t.Master);
+        QCOMPARE(back.table.sharing(), t.sharing());
+        QVERIFY(back.table.CurrentUser == 10 && back.table.MaxUser == 11);
+    }
+
+    // What a file reads as: version 2.0 (current pet, snacks shared), version 1.0 (its last
+    // used mailbox), or damaged.
+    void reading_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<RegistryContent::Kind>("kind");
+        QTest::addColumn<int>("number"); // CurrentUser, or LastUser of version 1.0
+        QTest::addColumn<bool>("oyatsu");
+        using K = RegistryContent::Kind;
+        const QByteArray pet = "Master 0 = m\r\nPet 0 = p\r\n";
+        const QByteArray flags = "Treasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n";
+        const QByteArray v2 = "Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 0\r\n" + pet;
+        QTest::newRow("lower-case keys, any order")
+            << QByteArray("mails = 0\r\nmaxuser = 0\r\nversion = 2.0\r\ncurrentuser = 0\r\nmaster 0 = m\r\npet 0 = p\r\n"
+                          "oyatsu = -1\r\ntreasures = 0\r\nfriends = 0\r\ntoys = 0\r\n")
+            << K::Version2 << 0 << true;
+        QTest::newRow("snack value 1 is not shared") << v2 + "Oyatsu = 1\r\n" + flags << K::Version2 << 0 << false;
+        QTest::newRow("lenient numbers")
+            << QByteArray("Version = 2.0\r\nCurrentUser =  0abc\r\nMaxUser = +0\r\n") + pet + "Oyatsu = -1x\r\n" + flags
+            << K::Version2 << 0 << true;
+        QTest::newRow("LF line ends") << QByteArray(v2 + "Oyatsu = 0\r\n" + flags).replace("\r\n", "\n") << K::Version2 << 0
+                                      << false;
+        QTest::newRow("version 1.0") << QByteArray("[Kennel]\r\nLastUser = 1\r\n") << K::Version1 << 1 << false;
+        const QByteArray allFlags = "Oyatsu = 0\r\n" + flags;
+        QTest::newRow("missing flag") << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =-1\r\nOyatsu = 0\r\n")
+                                      << K::Broken << -1 << false;
+        QTest::newRow("missing pet line")
+            << QByteArray("Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 1\r\n") + pet + "Master 1 = c\r\n" + allFlags
+            << K::Broken << -1 << false;
+        QTest::newRow("MaxUser above 99") << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser = 100\r\n") + allFlags
+                                          << K::Broken << -1 << false;
+        QTest::newRow("MaxUser below -1") << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =-2\r\n") + allFlags
+                                          << K::Broken << -1 << false;
+        QTest::newRow("CurrentUser above MaxUser")
+            << QByteArray("Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 0\r\n") + pet + allFlags << K::Broken << -1 << false;
+        QTest::newRow("huge number")
+            << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser = 99999999999999999999\r\n") + allFlags << K::Broken
+            << -1 << false;
+        QTest::newRow("version 1.0 without LastUser") << QByteArray("User = 1\r\n") << K::Broken << -1 << false;
+        QTest::newRow("version 1.0 LastUser 3") << QByteArray("LastUser = 3\r\n") << K::Broken << -1 << false;
+        QTest::newRow("version 1.0 LastUser -1") << QByteArray("LastUser = -1\r\n") << K::Broken << -1 << false;
+        QByteArray garbage(4096, '\0');
+        for (int i = 0; i < garbage.size(); ++i)
+            garbage[i] = static_cast<char>((i * 7919) % 251);
+        QTest::newRow("binary garbage") << garbage << K::Broken << -1 << false;
+        QTest::newRow("empty file") << QByteArray() << K::Broken << -1 << false;
+    }
+
+    void reading()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(RegistryContent::Kind, kind);
+        const RegistryContent c = parseRegistry(file);
+        QCOMPARE(c.kind, kind);
+        if (kind == RegistryContent::Kind::Broken)
+            return;
+        QTEST(kind == RegistryContent::Kind::Version1 ? c.lastUser : c.table.CurrentUser, "number");
+        QTEST(c.table.Oyatsu, "oyatsu");
+        if (kind == RegistryContent::Kind::Version2)
+            QCOMPARE(c.table.Pet[0], QStringLiteral("p"));
+    }
+
+    // Names the file cannot hold, and a file that cannot be replaced: the old file stays.
+    void failedWritesKeepOldFile_data()
+    {
+        QTest::addColumn<QString>("name"); // empty: Kennel.ini is a folder
+        QTest::newRow("line feed") << QStringLiteral("a\nb");
+        QTest::newRow("carriage return") << QStringLiteral("a\rPet 0 = x");
+        QTest::newRow("emoji") << QStringLiteral("犬🐶");
+        QTest::newRow("file not replaceable") << QString();
+    }
+
+    void failedWritesKeepOldFile()
+    {
+        QFETCH(QString, name);
+        newHost();
+        table() = tableOf(1, 0);
+        QVERIFY(session().WriteRegistry(Steps::none(ctx())));
+        if (name.isEmpty()) {
+            QFile::remove(ini());
+            QDir().mkpath(ini() + QStringLiteral("/blocker"));
+        } else {
+            table().Pet[0] = name;
+        }
+        const auto before = hostfolder::snapshot(host());
+        QVERIFY(!session().WriteRegistry(Steps::none(ctx())));
+        QCOMPARE(messages(), QStringList{kMsgRegistryWriteFailed});
+        QCOMPARE(hostfolder::snapshot(host()), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRegistry)
+#include "test_registry.moc"
