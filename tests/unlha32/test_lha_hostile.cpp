@@ -84,6 +84,8 @@ struct Raw {
     }
 };
 
+const QByteArray kEnd(1, '\0'); // the end mark
+
 Raw named(const QByteArray& folder, const QByteArray& name, const QByteArray& data = "payload\n")
 {
     Raw r;
@@ -94,10 +96,19 @@ Raw named(const QByteArray& folder, const QByteArray& name, const QByteArray& da
     return r;
 }
 
-Raw withMode(int mode)
+// A folder entry.
+Raw folderEntry(const QByteArray& folder, const QByteArray& name = {})
 {
-    Raw r = named(QByteArray(), "entry");
-    r.ext << qMakePair(0x50, le(mode, 2));
+    Raw r = named(folder, name, {});
+    r.method = "-lhd-";
+    return r;
+}
+
+// A stored member of size zeros whose data a sparse file leaves as a hole (CRC 0).
+Raw zeros(const QByteArray& name, qint64 size)
+{
+    Raw r = named({}, name, {});
+    r.packed = r.original = size;
     return r;
 }
 
@@ -106,34 +117,19 @@ Raw withMode(int mode)
 // that trusted such data without limits would write without end.
 QByteArray zeroBitBlocks(int blocks, unsigned count = 65535)
 {
-    QByteArray bits;
-    auto put = [&bits](int n, unsigned v) {
-        for (int i = n - 1; i >= 0; --i)
-            bits += (v >> i) & 1 ? '1' : '0';
+    QByteArray out;
+    quint64 bits = 0;
+    int pending = 0;
+    auto put = [&](int n, unsigned v) {
+        for (bits = bits << n | v, pending += n; pending >= 8; pending -= 8)
+            out += char(bits >> (pending - 8));
     };
-    for (int b = 0; b < blocks; ++b) {
-        put(16, count);
-        put(5, 0), put(5, 0);   // pre-tree: single symbol 0
-        put(9, 0), put(9, 509); // codes: single symbol, match length 256
-        put(4, 0), put(4, 0);   // distances: single class 0 (distance 1)
-    }
-    QByteArray out((bits.size() + 7) / 8, '\0');
-    for (int i = 0; i < bits.size(); ++i)
-        if (bits[i] == '1')
-            out[i / 8] = char(out[i / 8] | (0x80 >> (i % 8)));
+    // Per block: count, pre-tree of the single symbol 0 (5 + 5 bits), code tree of the single symbol
+    // 509 = match length 256 (9 + 9), distance tree of the single class 0 = distance 1 (4 + 4).
+    for (int b = 0; b < blocks; ++b)
+        put(16, count), put(10, 0), put(9, 0), put(9, 509), put(8, 0);
+    put(7, 0); // pads the last byte
     return out;
-}
-
-QByteArray sampleArchive(UnlhaLibrary& lib, const QString& tmp)
-{
-    writeFile(tmp + "/src/a.txt", QByteArray("some text to compress, some text to compress\n").repeated(200));
-    writeFile(tmp + "/src/b.bin", noise(3000, 4));
-    const QString archive = tmp + "/sample.lzh";
-    lib.RunUnlha("a \"" + archive + "\" \"" + tmp + "/src/\" \"*.*\"");
-    const QByteArray a = readFile(archive);
-    QDir(tmp + "/src").removeRecursively();
-    QFile::remove(archive);
-    return a;
 }
 
 } // namespace
@@ -178,91 +174,65 @@ private slots:
     void refused_data()
     {
         QTest::addColumn<QByteArray>("archive");
-        auto row = [](const char* name, const QByteArray& a) { QTest::newRow(name) << a; };
-        const QByteArray end(1, '\0');
-        row("dotdot folder", named("..\xff..\xff", "escape.txt").bytes() + end);
-        row("dotdot hidden in folder text", named("a/../../..\xff", "escape.txt").bytes() + end);
+        auto row = [](const QString& name, const QByteArray& a) { QTest::newRow(qPrintable(name)) << a; };
+        // One stored member "a.txt" changed by edit, then the end mark.
+        auto one = [](auto edit) {
+            Raw r = named({}, "a.txt");
+            edit(r);
+            return r.bytes() + kEnd;
+        };
+        row("dotdot folder", named("..\xff..\xff", "escape.txt").bytes() + kEnd);
+        row("dotdot hidden in folder text", named("a/../../..\xff", "escape.txt").bytes() + kEnd);
         row("absolute folder",
-            named("\xff" + QDir::tempPath().toUtf8().mid(1) + "\xff", "kennel-probe.txt").bytes() + end);
-        row("slash in name", named(QByteArray(), "../escape.txt").bytes() + end);
-        row("drive letter", named("C:\xff", "x.txt").bytes() + end);
-        row("dots only", named(QByteArray(), "...").bytes() + end);
-        row("control character", named(QByteArray(), "a\nb").bytes() + end);
-        row("undecodable name", named(QByteArray(), "\x81").bytes() + end);
-        row("unix link syntax", named(QByteArray(), "link|/etc/passwd").bytes() + end);
-        row("symbolic link", withMode(0120777).bytes() + end); // devices and fifos share its check
-        row("set-uid file", withMode(0104755).bytes() + end);
-        Raw badCrc = named(QByteArray(), "a.txt");
-        badCrc.crcDelta = 1;
-        row("bad data CRC", badCrc.bytes() + end);
-        Raw headerCrc = named(QByteArray(), "a.txt");
-        headerCrc.ext.prepend(qMakePair(0, le(0x1234, 2)));
-        row("bad header CRC", headerCrc.bytes() + end);
+            named("\xff" + QDir::tempPath().toUtf8().mid(1) + "\xff", "kennel-probe.txt").bytes() + kEnd);
+        row("slash in name", named({}, "../escape.txt").bytes() + kEnd);
+        row("drive letter", named("C:\xff", "x.txt").bytes() + kEnd);
+        row("dots only", named({}, "...").bytes() + kEnd);
+        row("control character", named({}, "a\nb").bytes() + kEnd);
+        row("undecodable name", named({}, "\x81").bytes() + kEnd);
+        row("unix link syntax", named({}, "link|/etc/passwd").bytes() + kEnd);
+        row("symbolic link", one([](Raw& r) { r.ext << qMakePair(0x50, le(0120777, 2)); })); // devices, fifos alike
+        row("set-uid file", one([](Raw& r) { r.ext << qMakePair(0x50, le(0104755, 2)); }));
+        row("bad data CRC", one([](Raw& r) { r.crcDelta = 1; }));
+        row("bad header CRC", one([](Raw& r) { r.ext.prepend(qMakePair(0, le(0x1234, 2))); }));
         for (int level : {1, 2, 3}) {
-            Raw pastEnd = named(QByteArray(), "a.txt");
-            pastEnd.level = level;
-            pastEnd.extraSize = 40;
-            row(qPrintable(QString("level %1 extended header past its header").arg(level)), pastEnd.bytes() + end);
-            Raw tiny = pastEnd;
-            tiny.extraSize = -10;
-            row(qPrintable(QString("level %1 extended header size below its minimum").arg(level)), tiny.bytes() + end);
+            row(QString("level %1 extended header past its header").arg(level),
+                one([level](Raw& r) { r.level = level, r.extraSize = 40; }));
+            row(QString("level %1 extended header size below its minimum").arg(level),
+                one([level](Raw& r) { r.level = level, r.extraSize = -10; }));
         }
-        Raw level4 = named(QByteArray(), "a.txt");
-        level4.level = 4;
-        row("unknown level", level4.bytes() + end);
-        Raw unknown = named(QByteArray(), "a.txt");
-        unknown.method = "-lh1-";
-        row("unsupported method", unknown.bytes() + end);
-        Raw wide = named(QByteArray(), "a.txt");
-        wide.ext << qMakePair(0x42, le(1ull << 40, 8) + le(1ull << 40, 8));
-        row("64-bit sizes", wide.bytes() + end);
-        Raw sizeMismatch = named(QByteArray(), "a.txt");
-        sizeMismatch.original = 4;
-        row("stored size mismatch", sizeMismatch.bytes() + end);
-        Raw packedPast = named(QByteArray(), "a.txt");
-        packedPast.packed = 100000;
-        row("packed size past the end", packedPast.bytes() + end);
-        Raw bomb = named(QByteArray(), "bomb.bin", zeroBitBlocks(2));
-        bomb.method = "-lh5-";
-        bomb.original = 0xFFFFFFFF;
-        row("ratio bomb", bomb.bytes() + end);
+        row("unknown level", one([](Raw& r) { r.level = 4; }));
+        row("unsupported method", one([](Raw& r) { r.method = "-lh1-"; }));
+        row("64-bit sizes", one([](Raw& r) { r.ext << qMakePair(0x42, le(1ull << 40, 8).repeated(2)); }));
+        row("stored size mismatch", one([](Raw& r) { r.original = 4; }));
+        row("packed size past the end", one([](Raw& r) { r.packed = 100000; }));
+        row("ratio bomb", one([](Raw& r) { r.method = "-lh5-", r.data = zeroBitBlocks(2), r.original = 0xFFFFFFFF; }));
         // Zero-bit codes under the ratio limit end at the claimed size; the CRC then fails.
-        Raw endless = named(QByteArray(), "big.bin", zeroBitBlocks(40) + QByteArray(4000, '\0'));
-        endless.method = "-lh5-";
-        endless.original = 20 << 20;
-        row("zero-bit codes", endless.bytes() + end);
+        row("zero-bit codes", one([](Raw& r) {
+                r.method = "-lh5-", r.data = zeroBitBlocks(40) + QByteArray(4000, '\0'), r.original = 20 << 20;
+            }));
+        row("garbage lh7 data", one([](Raw& r) { r.method = "-lh7-", r.data = noise(5000, 77), r.original = 100000; }));
         // Members of 1 MiB each, under the ratio floor of a single member, that add up to a bomb.
         QByteArray small;
         for (int i = 0; i < 200; ++i) {
-            Raw r = named(QByteArray(), "b" + QByteArray::number(i), zeroBitBlocks(1, 4096));
-            r.method = "-lh5-";
-            r.original = 1 << 20;
-            r.crcDelta = crcOf(QByteArray(1 << 20, ' ')) - crcOf(r.data);
+            Raw r = named({}, "b" + QByteArray::number(i), zeroBitBlocks(1, 4096));
+            r.method = "-lh5-", r.original = 1 << 20, r.crcDelta = crcOf(QByteArray(1 << 20, ' ')) - crcOf(r.data);
             small += r.bytes();
         }
-        row("many small members", small + end);
-        Raw folder = named(QByteArray(), "same");
-        folder.method = "-lhd-";
-        folder.data.clear();
-        const QByteArray file = named(QByteArray(), "same").bytes();
-        row("folder entry, then a file of its name", folder.bytes() + file + end);
-        row("file, then a folder entry of its name", file + folder.bytes() + end);
-        row("file, then a member below it", file + named("same\xff", "x").bytes() + end);
-        Raw garbage = named(QByteArray(), "g.bin", noise(5000, 77));
-        garbage.method = "-lh7-";
-        garbage.original = 100000;
-        row("garbage lh7 data", garbage.bytes() + end);
-        row("no end mark", named(QByteArray(), "a.txt").bytes());
-        row("empty file", QByteArray());
-        row("end mark only", end);
-        row("short header", QByteArray("\x10\x00-lh0-", 8));
-        row("not an archive", QByteArray("#!/bin/sh\nrm -rf /\n"));
+        row("many small members", small + kEnd);
+        const Raw folder = folderEntry({}, "same");
+        const QByteArray file = named({}, "same").bytes();
+        row("folder entry, then a file of its name", folder.bytes() + file + kEnd);
+        row("file, then a folder entry of its name", file + folder.bytes() + kEnd);
+        row("file, then a member below it", file + named("same\xff", "x").bytes() + kEnd);
         // Folder entry whose name says it is a link (Unix LHA writes "name|target").
-        Raw dirLink = named("sub|..\xff", QByteArray());
-        dirLink.method = "-lhd-";
-        dirLink.data.clear();
-        row("folder entry link", dirLink.bytes() + end);
-        for (const char* f : {"dotdot.lzh", "abspath.lzh", "truncated.lzh"})
+        row("folder entry link", folderEntry("sub|..\xff").bytes() + kEnd);
+        row("no end mark", named({}, "a.txt").bytes());
+        row("empty file", {});
+        row("end mark only", kEnd);
+        row("short header", QByteArray("\x10\x00-lh0-", 8));
+        row("not an archive", "#!/bin/sh\nrm -rf /\n");
+        for (const char* f : {"dotdot.lzh", "abspath.lzh", "truncated.lzh"}) // written by other tools
             row(f, readFile(qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/data/" + f));
     }
     void refused()
@@ -284,7 +254,6 @@ private slots:
     {
         QTest::addColumn<QByteArray>("archive");
         QTest::addColumn<QStringList>("expected"); // folders end in "/"; every file holds "payload\n"
-        const QByteArray end(1, '\0');
         auto legacy = [](int level, const QByteArray& method, const QByteArray& name, const QByteArray& area = {}) {
             Raw r;
             r.level = level, r.method = method, r.name = name, r.area = area;
@@ -293,15 +262,15 @@ private slots:
         };
         auto unixArea = [](int mode) { return 'U' + QByteArray(1, '\0') + le(946684800, 4) + le(mode, 2) + le(0, 4); };
         const QByteArray times = le(125911584000000000ull, 8).repeated(3); // Windows FILETIMEs, 2000-01-01
-        Raw dir = named("dir\xff", QByteArray());
-        dir.method = "-lhd-", dir.data.clear(), dir.headerCrc = true;
+        Raw dir = folderEntry("dir\xff");
+        dir.headerCrc = true;
         dir.ext << qMakePair(0x40, le(0x10, 2)) << qMakePair(0x41, times);
         Raw bare = dir;
         bare.ext = {qMakePair(2, QByteArray("\x8e\xca\x90^"))}; // no name header, no final separator
         Raw inDir = named("dir\xff", "a.txt");
         inDir.ext << qMakePair(0x40, le(0x20, 2)) << qMakePair(0x41, times);
         QTest::newRow("level 2 folder entries")
-            << dir.bytes() + bare.bytes() + inDir.bytes() + end << QStringList{"dir/", "dir/a.txt", "写真/"};
+            << dir.bytes() + bare.bytes() + inDir.bytes() + kEnd << QStringList{"dir/", "dir/a.txt", "写真/"};
         for (const auto& [id, method] : {std::pair{"-lh5-", unlha::Method::Lh5}, std::pair{"-lh6-", unlha::Method::Lh6},
                                          std::pair{"-lh7-", unlha::Method::Lh7}}) {
             Raw f = legacy(0, id, "dir/f.txt", unixArea(0100644));
@@ -310,7 +279,7 @@ private slots:
             const QByteArray packed(reinterpret_cast<const char*>(p.data()), qsizetype(p.size()));
             f.original = 8, f.crcDelta = crcOf(f.data) - crcOf(packed), f.data = packed;
             QTest::newRow(qPrintable(QString("level 0 Unix extension ") + id))
-                << legacy(0, "-lhd-", "dir/", unixArea(040755)).bytes() + f.bytes() + end
+                << legacy(0, "-lhd-", "dir/", unixArea(040755)).bytes() + f.bytes() + kEnd
                 << QStringList{"dir/", "dir/f.txt"};
         }
         Raw sub = legacy(1, "-lhd-", {});
@@ -319,28 +288,28 @@ private slots:
         Raw inSub = legacy(1, "-lh0-", "f.txt");
         inSub.ext = sub.ext;
         inSub.ext[1].second = le(0100777, 2); // never applied
-        QTest::newRow("level 1 folder entry") << sub.bytes() + inSub.bytes() + end << QStringList{"sub/", "sub/f.txt"};
-        Raw longName = named(QByteArray(), QByteArray("a long file name ").repeated(12) + ".txt");
+        QTest::newRow("level 1 folder entry") << sub.bytes() + inSub.bytes() + kEnd << QStringList{"sub/", "sub/f.txt"};
+        Raw longName = named({}, QByteArray("a long file name ").repeated(12) + ".txt");
         Raw level3Dir = dir;
         Raw level3File = named("sub\xff", "b.txt");
         for (Raw* r : {&longName, &level3Dir, &level3File})
             r->level = 3, r->headerCrc = true;
-        QTest::newRow("level 3") << longName.bytes() + level3Dir.bytes() + level3File.bytes() + end
+        QTest::newRow("level 3") << longName.bytes() + level3Dir.bytes() + level3File.bytes() + kEnd
                                  << QStringList{QString("a long file name ").repeated(12) + ".txt", "dir/", "sub/",
                                                 "sub/b.txt"};
-        Raw unknown = named(QByteArray(), "u.txt");
+        Raw unknown = named({}, "u.txt");
         unknown.ext << qMakePair(0x3F, QByteArray("comment")) << qMakePair(0x52, QByteArray("staff"))
                     << qMakePair(0x7E, QByteArray(300, 'e')) << qMakePair(0x99, QByteArray("?"));
         QTest::newRow("unknown extensions, comment after the name")
-            << unknown.bytes() + legacy(0, "-lh0-", QByteArray("c.txt\0a comment", 15), "A\x01\x02").bytes() + end
+            << unknown.bytes() + legacy(0, "-lh0-", QByteArray("c.txt\0a comment", 15), "A\x01\x02").bytes() + kEnd
             << QStringList{"c.txt", "u.txt"};
         Raw eas = legacy(1, "-lh0-", "dir");
         eas.data = "extended attributes";
         eas.ext = {qMakePair(0x40, le(0x10, 2))};
         QTest::newRow("folder member holding extended attributes")
-            << eas.bytes() + legacy(1, "-lh0-", "dir\\f.txt").bytes() + end << QStringList{"dir/", "dir/f.txt"};
-        QTest::newRow("backslash names") << named(QByteArray(), "s\\t.txt").bytes() +
-                                                legacy(0, "-lh0-", "\x95\\\\a.txt").bytes() + end
+            << eas.bytes() + legacy(1, "-lh0-", "dir\\f.txt").bytes() + kEnd << QStringList{"dir/", "dir/f.txt"};
+        QTest::newRow("backslash names") << named({}, "s\\t.txt").bytes() +
+                                                legacy(0, "-lh0-", "\x95\\\\a.txt").bytes() + kEnd
                                          << QStringList{"s/", "s/t.txt", "表/", "表/a.txt"};
     }
     void accepted()
@@ -362,20 +331,17 @@ private slots:
         }
     }
 
-    void linkInsideTarget_isNotFollowed()
+    // Links already in the target: a folder link is not followed, a file link is replaced, not written through.
+    void linksInTarget()
     {
         QVERIFY(QFile::link(outer_ + "/outside", target_ + "/sub"));
-        writeFile(archive_, named("sub\xff", "evil.txt").bytes() + QByteArray(1, '\0'));
+        QVERIFY(QFile::link(outer_ + "/outside/victim.txt", target_ + "/f.txt"));
+        writeFile(archive_, named("sub\xff", "evil.txt").bytes() + kEnd);
         const QStringList before = outside();
         QVERIFY(!extract(archive_));
-        QCOMPARE(outside(), before);
-    }
-
-    void existingLinkAsFileName_isReplacedNotWrittenThrough()
-    {
-        QVERIFY(QFile::link(outer_ + "/outside/victim.txt", target_ + "/f.txt"));
-        writeFile(archive_, named(QByteArray(), "f.txt", "archive content\n").bytes() + QByteArray(1, '\0'));
+        writeFile(archive_, named({}, "f.txt", "archive content\n").bytes() + kEnd);
         QVERIFY(extract(archive_));
+        QCOMPARE(outside(), before);
         QCOMPARE(readFile(outer_ + "/outside/victim.txt"), QByteArray("victim\n"));
         QVERIFY(!QFileInfo(target_ + "/f.txt").isSymLink());
         QCOMPARE(readFile(target_ + "/f.txt"), QByteArray("archive content\n"));
@@ -386,9 +352,7 @@ private slots:
     // it, early in the seconds its 1 GiB take.
     void archiveShrinkingWhileRead_isRefusedCleanly()
     {
-        Raw r = named(QByteArray(), "zeros.bin"); // stored, CRC 0: a hole of 1 GiB in a sparse file
-        r.data.clear();
-        r.packed = r.original = qint64(1) << 30;
+        const Raw r = zeros("zeros.bin", qint64(1) << 30);
         writeFile(archive_, r.bytes());
         QVERIFY(QFile::resize(archive_, r.bytes().size() + r.packed + 1));
         const int events = inotify_init1(IN_CLOEXEC);
@@ -431,9 +395,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         qint64 at = 0;
         for (quint64 declared = 0; declared <= quint64(fs.f_bavail) * fs.f_frsize; declared += 0xFFFF0000u) {
-            Raw r = named(QByteArray(), "part" + QByteArray::number(at)); // stored zeros, sparse
-            r.data.clear();
-            r.packed = r.original = 0xFFFF0000u;
+            const Raw r = zeros("part" + QByteArray::number(at), 0xFFFF0000u);
             QVERIFY(f.seek(at) && f.write(r.bytes()) > 0);
             at += r.bytes().size() + r.packed;
         }
@@ -441,40 +403,6 @@ private slots:
         f.close();
         QVERIFY(!extract(archive_));
         QVERIFY(QDir(target_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-    }
-
-    // Every single-byte change and every cut of a real archive: no crash, no hang, nothing
-    // outside the target; a changed archive that still checks must extract.
-    void damagedRealArchive_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::newRow("cuts") << 0;
-        QTest::newRow("byte flips") << 1;
-    }
-    void damagedRealArchive()
-    {
-        QFETCH(int, kind);
-        const QByteArray good = sampleArchive(*lib_, outer_);
-        QVERIFY(good.size() > 200);
-        writeFile(archive_, good);
-        const QStringList before = outside();
-        int refused = 0;
-        for (int i = 0; i < good.size(); i += (kind == 0 ? 7 : 3)) {
-            QByteArray bad = good;
-            if (kind == 0)
-                bad.truncate(i);
-            else
-                bad[i] = char(bad[i] ^ (1 << (i % 8)));
-            writeFile(archive_, bad);
-            const bool sound = lib_->checkArchive(archive_);
-            const bool extracted = extract(archive_);
-            if (!sound)
-                ++refused;
-            if (sound)
-                QVERIFY2(extracted, qPrintable(QString::number(i)));
-        }
-        QCOMPARE(outside(), before);
-        QVERIFY(refused > 0);
     }
 };
 
