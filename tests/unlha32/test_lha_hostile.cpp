@@ -3,7 +3,6 @@
 #include "LhaTestUtil.h"
 
 #include "Crc16.h"
-#include "Encoder.h"
 #include "unlha32.h"
 
 #include "backup/UnlhaLibrary.h"
@@ -36,8 +35,8 @@ quint16 crcOf(const QByteArray& a)
     return unlha::crc16(reinterpret_cast<const std::uint8_t*>(a.constData()), std::size_t(a.size()));
 }
 
-// A member written field by field at any header level, so that tests can lie in any field and
-// imitate what other tools write.
+// A member written field by field at header level 1, 2 or 3, so that tests can lie in any field.
+// (The archives other tools write, levels 0 to 3, are seed files in corpus/.)
 struct Raw {
     QByteArray method = "-lh0-";
     QByteArray data;
@@ -46,41 +45,31 @@ struct Raw {
     int level = 2;
     int crcDelta = 0; // added to the data CRC
     QList<QPair<int, QByteArray>> ext;
-    int extraSize = 0;      // added to the size field that announces the last extended header
-    QByteArray name;        // levels 0 and 1: the name in the base header
-    QByteArray area;        // level 0: what follows the data CRC (OS id and its fields)
-    bool headerCrc = false; // levels 2 and 3: a leading 0x00 header holding the header CRC
+    int extraSize = 0; // added to the size field that announces the last extended header
 
     QByteArray bytes() const
     {
         const int w = level == 3 ? 4 : 2; // width of the extended header size fields
-        QList<QPair<int, QByteArray>> all = ext;
-        if (headerCrc)
-            all.prepend(qMakePair(0, QByteArray(2, '\0')));
-        auto sizeOf = [&](int i) { return i < all.size() ? 1 + all[i].second.size() + w : 0; };
+        auto sizeOf = [&](int i) { return i < ext.size() ? 1 + ext[i].second.size() + w : 0; };
         QByteArray chain;
-        for (int i = 0; i < all.size(); ++i)
-            chain += char(all[i].first) + all[i].second + le(sizeOf(i + 1) + (i + 2 == all.size() ? extraSize : 0), w);
-        const qint64 first = sizeOf(0) + (all.size() == 1 ? extraSize : 0);
+        for (int i = 0; i < ext.size(); ++i)
+            chain += char(ext[i].first) + ext[i].second + le(sizeOf(i + 1) + (i + 2 == ext.size() ? extraSize : 0), w);
+        const qint64 first = sizeOf(0) + (ext.size() == 1 ? extraSize : 0);
         const QByteArray sizes = le(packed < 0 ? data.size() + (level == 1 ? chain.size() : 0) : packed, 4) +
                                  le(original < 0 ? data.size() : original, 4);
         const QByteArray crc = le(quint16(crcOf(data) + crcDelta), 2);
-        if (level <= 1) {
-            QByteArray b = method + sizes + le(quint32(0x2821) << 16, 4) + char(0x20) + char(level) +
-                           char(name.size()) + name + crc + (level == 0 ? area : 'U' + le(first, 2));
+        if (level == 1) { // empty name in the base header, with a checksum
+            const QByteArray b = method + sizes + le(quint32(0x2821) << 16, 4) + char(0x20) + char(1) + char(0) + crc +
+                                 'U' + le(first, 2);
             int sum = 0;
             for (char c : b)
                 sum += quint8(c);
-            return QByteArray(1, char(b.size())) + char(sum) + b + (level == 1 ? chain : QByteArray()) + data;
+            return QByteArray(1, char(b.size())) + char(sum) + b + chain + data;
         }
-        QByteArray h = method + sizes + le(946684800, 4) + char(0x20) + char(level) + crc + 'U';
-        h = level == 3 ? le(4, 2) + h + le(h.size() + 10 + chain.size(), 4) + le(first, 4) + chain
-                       : le(h.size() + 4 + chain.size(), 2) + h + le(first, 2) + chain;
-        if (headerCrc) {
-            const int at = level == 3 ? 33 : 27;
-            h.replace(at, 2, le(crcOf(h), 2));
-        }
-        return h + data;
+        const QByteArray h = method + sizes + le(946684800, 4) + char(0x20) + char(level) + crc + 'U';
+        return (level == 3 ? le(4, 2) + h + le(h.size() + 10 + chain.size(), 4) + le(first, 4)
+                           : le(h.size() + 4 + chain.size(), 2) + h + le(first, 2)) +
+               chain + data;
     }
 };
 
@@ -248,75 +237,36 @@ private slots:
         QVERIFY(!QFile::exists(QDir::tempPath() + "/kennel-probe.txt"));
     }
 
-    // What other tools write: header levels 0 to 3, folder entries with empty names, attribute,
-    // time and unknown extensions, names with backslashes. Each is sound and extracts whole.
+    // What other tools write, kept as seed files: each is sound and extracts whole.
     void accepted_data()
     {
-        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<QString>("file");
         QTest::addColumn<QStringList>("expected"); // folders end in "/"; every file holds "payload\n"
-        auto legacy = [](int level, const QByteArray& method, const QByteArray& name, const QByteArray& area = {}) {
-            Raw r;
-            r.level = level, r.method = method, r.name = name, r.area = area;
-            r.data = method == "-lhd-" ? QByteArray() : QByteArray("payload\n");
-            return r;
-        };
-        auto unixArea = [](int mode) { return 'U' + QByteArray(1, '\0') + le(946684800, 4) + le(mode, 2) + le(0, 4); };
-        const QByteArray times = le(125911584000000000ull, 8).repeated(3); // Windows FILETIMEs, 2000-01-01
-        Raw dir = folderEntry("dir\xff");
-        dir.headerCrc = true;
-        dir.ext << qMakePair(0x40, le(0x10, 2)) << qMakePair(0x41, times);
-        Raw bare = dir;
-        bare.ext = {qMakePair(2, QByteArray("\x8e\xca\x90^"))}; // no name header, no final separator
-        Raw inDir = named("dir\xff", "a.txt");
-        inDir.ext << qMakePair(0x40, le(0x20, 2)) << qMakePair(0x41, times);
-        QTest::newRow("level 2 folder entries")
-            << dir.bytes() + bare.bytes() + inDir.bytes() + kEnd << QStringList{"dir/", "dir/a.txt", "写真/"};
-        for (const auto& [id, method] : {std::pair{"-lh5-", unlha::Method::Lh5}, std::pair{"-lh6-", unlha::Method::Lh6},
-                                         std::pair{"-lh7-", unlha::Method::Lh7}}) {
-            Raw f = legacy(0, id, "dir/f.txt", unixArea(0100644));
-            const auto p =
-                unlha::encodeLh(unlha::Bytes(reinterpret_cast<const std::uint8_t*>(f.data.data()), 8), method, {});
-            const QByteArray packed(reinterpret_cast<const char*>(p.data()), qsizetype(p.size()));
-            f.original = 8, f.crcDelta = crcOf(f.data) - crcOf(packed), f.data = packed;
-            QTest::newRow(qPrintable(QString("level 0 Unix extension ") + id))
-                << legacy(0, "-lhd-", "dir/", unixArea(040755)).bytes() + f.bytes() + kEnd
-                << QStringList{"dir/", "dir/f.txt"};
-        }
-        Raw sub = legacy(1, "-lhd-", {});
-        sub.ext = {qMakePair(2, QByteArray("sub\xff")), qMakePair(0x50, le(040755, 2)), qMakePair(0x51, le(0, 4)),
-                   qMakePair(0x54, le(946684800, 4))};
-        Raw inSub = legacy(1, "-lh0-", "f.txt");
-        inSub.ext = sub.ext;
-        inSub.ext[1].second = le(0100777, 2); // never applied
-        QTest::newRow("level 1 folder entry") << sub.bytes() + inSub.bytes() + kEnd << QStringList{"sub/", "sub/f.txt"};
-        Raw longName = named({}, QByteArray("a long file name ").repeated(12) + ".txt");
-        Raw level3Dir = dir;
-        Raw level3File = named("sub\xff", "b.txt");
-        for (Raw* r : {&longName, &level3Dir, &level3File})
-            r->level = 3, r->headerCrc = true;
-        QTest::newRow("level 3") << longName.bytes() + level3Dir.bytes() + level3File.bytes() + kEnd
+        // Level 2: folder entries with attribute and Windows time extensions and a header CRC, one
+        // without a name header or final separator ("写真").
+        QTest::newRow("level 2 folders") << "level2-folders" << QStringList{"dir/", "dir/a.txt", "写真/"};
+        // Level 0 with the Unix extension area (modes never applied), each method.
+        for (const char* m : {"lh5", "lh6", "lh7"})
+            QTest::newRow(m) << QString("level0-unix-") + m << QStringList{"dir/", "dir/f.txt"};
+        // Level 1 folder entry with Unix mode, owner and time extensions; the file's 0777 mode is not applied.
+        QTest::newRow("level 1 folder") << "level1-folder" << QStringList{"sub/", "sub/f.txt"};
+        // Level 3 with a 216-character name, a folder entry and a file in a folder.
+        QTest::newRow("level 3") << "level3"
                                  << QStringList{QString("a long file name ").repeated(12) + ".txt", "dir/", "sub/",
                                                 "sub/b.txt"};
-        Raw unknown = named({}, "u.txt");
-        unknown.ext << qMakePair(0x3F, QByteArray("comment")) << qMakePair(0x52, QByteArray("staff"))
-                    << qMakePair(0x7E, QByteArray(300, 'e')) << qMakePair(0x99, QByteArray("?"));
-        QTest::newRow("unknown extensions, comment after the name")
-            << unknown.bytes() + legacy(0, "-lh0-", QByteArray("c.txt\0a comment", 15), "A\x01\x02").bytes() + kEnd
-            << QStringList{"c.txt", "u.txt"};
-        Raw eas = legacy(1, "-lh0-", "dir");
-        eas.data = "extended attributes";
-        eas.ext = {qMakePair(0x40, le(0x10, 2))};
-        QTest::newRow("folder member holding extended attributes")
-            << eas.bytes() + legacy(1, "-lh0-", "dir\\f.txt").bytes() + kEnd << QStringList{"dir/", "dir/f.txt"};
-        QTest::newRow("backslash names") << named({}, "s\\t.txt").bytes() +
-                                                legacy(0, "-lh0-", "\x95\\\\a.txt").bytes() + kEnd
-                                         << QStringList{"s/", "s/t.txt", "表/", "表/a.txt"};
+        // Unknown extensions (comment, group, 300-byte, 0x99); a level 0 name with a comment after a NUL.
+        QTest::newRow("unknown extensions") << "unknown-extensions" << QStringList{"c.txt", "u.txt"};
+        // A level 1 member with the folder attribute that holds extended attributes, then "dir\\f.txt".
+        QTest::newRow("folder attributes") << "folder-attributes" << QStringList{"dir/", "dir/f.txt"};
+        // "s\\t.txt" at level 2 and CP932 "表\\a.txt" (trail byte 0x5C, then the separator) at level 0.
+        QTest::newRow("backslash names") << "backslash-names" << QStringList{"s/", "s/t.txt", "表/", "表/a.txt"};
     }
     void accepted()
     {
-        QFETCH(QByteArray, archive);
+        QFETCH(QString, file);
         QFETCH(QStringList, expected);
-        writeFile(archive_, archive);
+        writeFile(archive_,
+                  readFile(qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/corpus/kinds-" + file + ".lzh"));
         QVERIFY(lib_->checkArchive(archive_));
         QVERIFY2(extract(archive_), qPrintable(lib_->lastOutput()));
         QMap<QString, QByteArray> want;

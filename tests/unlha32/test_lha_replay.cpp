@@ -39,9 +39,11 @@ private slots:
                         a[at] = char(a[at] ^ (1 << (round % 8)));
                     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(a.constData()), std::size_t(a.size()));
                     writeFile(archive, a);
+                    QDir(target).removeRecursively(); // what an earlier round left must not stand in the way
                     const bool sound = lib.checkArchive(archive);
                     const bool extracted = lib.RunUnlha(unlhaExtractAllCommand(archive, target));
-                    QVERIFY2(!sound || extracted, qPrintable(file.fileName() + " round " + QString::number(round)));
+                    QVERIFY2(!sound || extracted, qPrintable(file.fileName() + " round " + QString::number(round) +
+                                                             ": " + lib.lastOutput()));
                     refused += !sound;
                 }
                 QVERIFY2(refused > 0, qPrintable(file.fileName()));
