@@ -18,19 +18,12 @@ const QDate kDay(1999, 10, 31);
 class TestBackup : public HostTest {
     Q_OBJECT
 
-    QString folderOf(int i) const { return session().layout().PetFolder(i); }
-
     QString target() const { return outside() + QStringLiteral("/ポチ991031"); }
     QString lzh() const { return target() + QStringLiteral(".lzh"); }
     bool toFolder(int pet) { return BackupToFolder(session(), pet, outside() + QLatin1Char('/'), none(), kDay); }
 
 private slots:
-    void init()
-    {
-        newHost(QStringLiteral("/host"));
-        QDir().mkpath(outside());
-        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
-    }
+    void init() { newHostBeside(); }
 
     void baseName_staysInDestination()
     {
@@ -52,31 +45,43 @@ private slots:
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
-    void folder_overwrite_data()
+    // An existing backup of the day: asked first; yes replaces it (a folder's sub-folders stay),
+    // no leaves it untouched.
+    void overwrite_data()
     {
+        QTest::addColumn<bool>("archive");
         QTest::addColumn<bool>("agree");
-        QTest::newRow("yes: old files go, sub-folders stay") << true;
-        QTest::newRow("no: nothing touched") << false;
+        for (bool archive : {false, true})
+            for (bool agree : {true, false})
+                QTest::addRow("%s, %s", archive ? "archive" : "folder", agree ? "yes" : "no") << archive << agree;
     }
 
-    void folder_overwrite()
+    void overwrite()
     {
+        QFETCH(bool, archive);
         QFETCH(bool, agree);
+        if (archive)
+            REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
         hostfolder::write(target(), QStringLiteral("stale.txt"), "old");
         hostfolder::write(target(), items::kSnacks + QStringLiteral("/gone.pac"), "old");
         hostfolder::write(target(), items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
-        auto expected = hostfolder::snapshot(target());
+        auto expected = hostfolder::snapshot(outside());
         tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
-
-        QCOMPARE(toFolder(i), agree);
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgBackupFolderExists});
-        if (agree) {
+        QCOMPARE(archive ? BackupToArchive(session(), library(), i, outside(), kDay) : toFolder(i), agree);
+        QCOMPARE(messages(), QStringList{archive ? kMsgBackupArchiveExists : kMsgBackupFolderExists});
+        if (!agree) {
+            QCOMPARE(hostfolder::snapshot(outside()), expected);
+        } else if (archive) { // a valid archive, no work file left beside it
+            QVERIFY(CheckArchiveSource(*ctx().messages, library(), lzh()));
+            QCOMPARE(QDir(outside()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ポチ991031.lzh")});
+        } else {
             expected = hostfolder::dataOf(folderOf(i));
             expected.insert(items::kInbox + QStringLiteral("/keep/"), {});
             expected.insert(items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
+            QCOMPARE(hostfolder::dataOf(target()), expected);
         }
-        QCOMPARE(agree ? hostfolder::dataOf(target()) : hostfolder::snapshot(target()), expected);
     }
 
     void folder_petWithoutStoredFolder_isRefusedBeforeWriting()
@@ -84,7 +89,7 @@ private slots:
         table().MaxUser = 0;
         table().Pet[0] = QStringLiteral("ポチ");
         QVERIFY(!toFolder(0));
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgNoPetFolder});
+        QCOMPARE(messages(), QStringList{kMsgNoPetFolder});
         QVERIFY(!hostfolder::exists(target()));
     }
 
@@ -93,49 +98,25 @@ private slots:
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         QDir(folderOf(i) + QLatin1Char('/') + items::kTreasures).removeRecursively();
         QVERIFY(!toFolder(i));
-        QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgFileError});
+        QCOMPARE(messages(), QStringList{texts::kMsgFileError});
         QVERIFY(hostfolder::exists(target() + QStringLiteral("/BackUp.ini"))); // the copies after it still ran
-    }
-
-    void archive_overwrite_data()
-    {
-        QTest::addColumn<bool>("agree");
-        QTest::newRow("yes: replaced") << true;
-        QTest::newRow("no: old archive kept") << false;
-    }
-
-    void archive_overwrite()
-    {
-        QFETCH(bool, agree);
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
-        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
-        tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
-        QCOMPARE(BackupToArchive(session(), library(), i, outside(), kDay), agree);
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgBackupArchiveExists});
-        QCOMPARE(CheckArchiveSource(*ctx().messages, library(), lzh()).has_value(), agree);
-        // No work file is left beside the archive.
-        QCOMPARE(QDir(outside()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ポチ991031.lzh")});
     }
 
     void archive_failedRun_keepsEarlierBackup()
     {
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "earlier backup");
         // A destination the library cannot write into: a file in place of the folder.
         QVERIFY(!BackupToArchive(session(), library(), i, lzh(), kDay));
-        QVERIFY(tc->messages.texts().contains(kMsgLhaFailed));
+        QVERIFY(messages().contains(kMsgLhaFailed));
         QCOMPARE(hostfolder::read(lzh()), "earlier backup");
     }
 
     // The library packs on another thread while this one waits; the gauge follows the bytes.
     void archive_gaugeFollowsBytes()
     {
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         QByteArray big(6 << 20, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(big.data()), big.size() / 4);
@@ -168,8 +149,7 @@ private slots:
         QFETCH(QString, infoName);
         QFETCH(QByteArray, infoBytes);
         QFETCH(QString, message);
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         const QString archive = outside() + QStringLiteral("/a.lzh");
         if (infoName == QLatin1String("-")) {
