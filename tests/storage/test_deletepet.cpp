@@ -1,6 +1,10 @@
 // Deleting a pet: later pets move down one number with their folders, Kennel.ini and the
 // table follow, and a rename that fails part-way is undone without costing a pet data.
+// Start-up recovery on journals the crash harness cannot produce: one whose work cannot be
+// finished, and junk or foreign ones. Kills at every file-system step of each operation are
+// the crash harness's (tests/crash).
 #include "shell/FaultPoint.h"
+#include "app/Startup.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
@@ -38,6 +42,7 @@ private slots:
         newHost();
         session().setRegistryLoaded(true);
     }
+    void cleanup() { fault::setHandler(nullptr); }
 
     void deletesAndRenumbers_data()
     {
@@ -132,6 +137,56 @@ private slots:
             QCOMPARE(table().MaxUser, 2);
             QCOMPARE(messages().value(messages().size() - 1), noPet ? QString() : kMsgDeleteNotStarted.arg(petName(1)));
         }
+    }
+
+    // The interrupted deletion cannot rename: start-up ends before anything is stored.
+    void recovery_cannotFinish_endsStartUp()
+    {
+        makePets(3, 0);
+        const QString trash = host() + QStringLiteral("/.kennel-deleted");
+        QVERIFY(session().journal().write(journal::Delete{0, 2, petName(0), trash}));
+        const auto before = snapshot(host());
+        fault::setHandler([](const char* what, const QString&) {
+            return qstrcmp(what, "rename") == 0 ? fault::Action::Fail : fault::Action::Proceed;
+        });
+        tc = std::make_unique<TestContext>(host());
+        QuietStartupWindow window;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(session(), window));
+        QCOMPARE(tc->messages.texts().last(), kMsgRecoveryFailed);
+        QCOMPARE(snapshot(host()), before);
+    }
+
+    // A deletion's trash that no journal names any more goes whole.
+    void recovery_leftoverTrashGoes()
+    {
+        makePets(3, 0);
+        hostfolder::write(host(), QStringLiteral(".kennel-deleted-2/受信フォルダ/sub/old.mwm"), "old");
+        QVERIFY(session().recoverInterruptedWork());
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/.kennel-deleted-2")));
+    }
+
+    // A journal that names no operation, folders not Kennel's own, or pets Kennel.ini does
+    // not list changes nothing.
+    void recovery_junkJournalChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("junk");
+        QTest::newRow("no operation") << QByteArray("garbage");
+        QTest::newRow("trash outside") << QByteArray("op=delete\npet=0\nmax=2\ntrash=/etc\n");
+        QTest::newRow("renames outside") << QByteArray("op=upgrade\nfrom0=/etc\nto0=/tmp/x\n");
+        QTest::newRow("unlisted pet") << QByteArray("op=switch\npet=7\nname=x\n");
+        QTest::newRow("negative pet") << QByteArray("op=restore\npet=-3\n");
+    }
+
+    void recovery_junkJournalChangesNothing()
+    {
+        QFETCH(QByteArray, junk);
+        makePets(3, 0);
+        hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
+        const auto start = snapshot(host());
+        QVERIFY(session().recoverInterruptedWork());
+        auto now = snapshot(host());
+        now.insert(QStringLiteral("Kennel.journal"), junk);
+        QCOMPARE(now, start);
     }
 };
 
