@@ -1,5 +1,6 @@
-// Backing a pet up into a folder or an archive: overwrites asked for, failures that keep what
-// was there, the archive source check.
+// Backing a pet up into a folder or an archive: the information file, overwrites asked for,
+// failures that keep what was there, the folder and archive source checks.
+#include "registry/Cp932.h"
 #include "backup/Backup.h"
 #include "backup/UnlhaLibrary.h"
 #include "backup/BackupInfo.h"
@@ -18,18 +19,57 @@ const QDate kDay(1999, 10, 31);
 class TestBackup : public HostTest {
     Q_OBJECT
 
-    QString folderOf(int i) const { return session().layout().PetFolder(i); }
-
     QString target() const { return outside() + QStringLiteral("/ポチ991031"); }
     QString lzh() const { return target() + QStringLiteral(".lzh"); }
     bool toFolder(int pet) { return BackupToFolder(session(), pet, outside() + QLatin1Char('/'), none(), kDay); }
 
 private slots:
-    void init()
+    void init() { newHostBeside(); }
+
+    // Written in code page 932 with CR LF; an existing file of another letter case is rewritten in place.
+    void infoFile_write()
     {
-        newHost(QStringLiteral("/host"));
-        QDir().mkpath(outside());
-        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        WriteBackupInfo(session(), i, QDate(1999, 10, 31));
+        QCOMPARE(hostfolder::read(folderOf(i) + QStringLiteral("/BackUp.ini")),
+                 "Kennel 2001 Pet Backup File\r\nVersion = 2.0\r\nBackup Date = 19991031\r\nMaster = "
+                     + *cp932::encode(QStringLiteral("かいぬし")) + "\r\nPet = " + *cp932::encode(QStringLiteral("ポチ"))
+                     + "\r\n");
+        QFile::rename(folderOf(i) + QStringLiteral("/BackUp.ini"), folderOf(i) + QStringLiteral("/BACKUP.INI"));
+        WriteBackupInfo(session(), i, QDate(2024, 1, 2));
+        QVERIFY(!hostfolder::exists(folderOf(i) + QStringLiteral("/BackUp.ini")));
+        QVERIFY(hostfolder::read(folderOf(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
+    }
+
+    void infoFile_reading_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("fields"); // pet|master|date; empty: refused
+        const QByteArray magic = "Kennel 2001 Pet Backup File\r\n";
+        QTest::newRow("as written") << magic + "Version = 2.0\r\nBackup Date = 19991031\r\nMaster = A\r\nPet = B\r\n"
+                                    << "B|A|19991031";
+        QTest::newRow("any order, magic last, no version")
+            << QByteArray("Pet = B\r\nBackup Date = 1\r\nMaster = A\r\n") + magic << "B|A|1";
+        QTest::newRow("lower-case magic and keys")
+            << QByteArray("kennel 2001 pet backup file\r\npet = B\r\nmaster = A\r\nbackup date = 3\r\n") << "B|A|3";
+        QTest::newRow("value untrimmed") << magic + "Pet =  B  \r\nMaster = A\r\nBackup Date = x\r\n" << " B  |A|x";
+        QTest::newRow("owner holding 'Pet = ' feeds the pet pass")
+            << magic + "Master = Pet = Tama\r\nPet = Pochi\r\nBackup Date = 4\r\n" << "Tama|Pet = Tama|4";
+        QTest::newRow("empty owner") << magic + "Master = \r\nPet = B\r\nBackup Date = 5\r\n" << "B||5";
+        QTest::newRow("no magic") << QByteArray("Pet = B\r\nMaster = A\r\nBackup Date = 7\r\n") << "";
+        QTest::newRow("no pet") << magic + "Master = A\r\nBackup Date = 7\r\n" << "";
+        QTest::newRow("no owner") << magic + "Pet = B\r\nBackup Date = 7\r\n" << "";
+        QTest::newRow("no date") << magic + "Pet = B\r\nMaster = A\r\n" << "";
+        QTest::newRow("key without its blank") << magic + "Pet =B\r\nMaster = A\r\nBackup Date = 7\r\n" << "";
+        QTest::newRow("empty file") << QByteArray() << "";
+    }
+
+    void infoFile_reading()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, fields);
+        const auto info = parseBackupInfo(file);
+        QCOMPARE(info ? (QStringList{info->pet, info->master, info->date}.join(u'|')) : QString(), fields);
     }
 
     void baseName_staysInDestination()
@@ -52,31 +92,43 @@ private slots:
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
-    void folder_overwrite_data()
+    // An existing backup of the day: asked first; yes replaces it (a folder's sub-folders stay),
+    // no leaves it untouched.
+    void overwrite_data()
     {
+        QTest::addColumn<bool>("archive");
         QTest::addColumn<bool>("agree");
-        QTest::newRow("yes: old files go, sub-folders stay") << true;
-        QTest::newRow("no: nothing touched") << false;
+        for (bool archive : {false, true})
+            for (bool agree : {true, false})
+                QTest::addRow("%s, %s", archive ? "archive" : "folder", agree ? "yes" : "no") << archive << agree;
     }
 
-    void folder_overwrite()
+    void overwrite()
     {
+        QFETCH(bool, archive);
         QFETCH(bool, agree);
+        if (archive)
+            REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+        hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
         hostfolder::write(target(), QStringLiteral("stale.txt"), "old");
         hostfolder::write(target(), items::kSnacks + QStringLiteral("/gone.pac"), "old");
         hostfolder::write(target(), items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
-        auto expected = hostfolder::snapshot(target());
+        auto expected = hostfolder::snapshot(outside());
         tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
-
-        QCOMPARE(toFolder(i), agree);
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgBackupFolderExists});
-        if (agree) {
+        QCOMPARE(archive ? BackupToArchive(session(), library(), i, outside(), kDay) : toFolder(i), agree);
+        QCOMPARE(messages(), QStringList{archive ? kMsgBackupArchiveExists : kMsgBackupFolderExists});
+        if (!agree) {
+            QCOMPARE(hostfolder::snapshot(outside()), expected);
+        } else if (archive) { // a valid archive, no work file left beside it
+            QVERIFY(CheckArchiveSource(*ctx().messages, library(), lzh()));
+            QCOMPARE(QDir(outside()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ポチ991031.lzh")});
+        } else {
             expected = hostfolder::dataOf(folderOf(i));
             expected.insert(items::kInbox + QStringLiteral("/keep/"), {});
             expected.insert(items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
+            QCOMPARE(hostfolder::dataOf(target()), expected);
         }
-        QCOMPARE(agree ? hostfolder::dataOf(target()) : hostfolder::snapshot(target()), expected);
     }
 
     void folder_petWithoutStoredFolder_isRefusedBeforeWriting()
@@ -84,7 +136,7 @@ private slots:
         table().MaxUser = 0;
         table().Pet[0] = QStringLiteral("ポチ");
         QVERIFY(!toFolder(0));
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgNoPetFolder});
+        QCOMPARE(messages(), QStringList{kMsgNoPetFolder});
         QVERIFY(!hostfolder::exists(target()));
     }
 
@@ -93,41 +145,18 @@ private slots:
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         QDir(folderOf(i) + QLatin1Char('/') + items::kTreasures).removeRecursively();
         QVERIFY(!toFolder(i));
-        QCOMPARE(tc->messages.texts(), QStringList{texts::kMsgFileError});
+        QCOMPARE(messages(), QStringList{texts::kMsgFileError});
         QVERIFY(hostfolder::exists(target() + QStringLiteral("/BackUp.ini"))); // the copies after it still ran
-    }
-
-    void archive_overwrite_data()
-    {
-        QTest::addColumn<bool>("agree");
-        QTest::newRow("yes: replaced") << true;
-        QTest::newRow("no: old archive kept") << false;
-    }
-
-    void archive_overwrite()
-    {
-        QFETCH(bool, agree);
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
-        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
-        tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
-        QCOMPARE(BackupToArchive(session(), library(), i, outside(), kDay), agree);
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgBackupArchiveExists});
-        QCOMPARE(CheckArchiveSource(*ctx().messages, library(), lzh()).has_value(), agree);
-        // No work file is left beside the archive.
-        QCOMPARE(QDir(outside()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ポチ991031.lzh")});
     }
 
     void archive_failedRun_keepsEarlierBackup()
     {
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "earlier backup");
         // A destination the library cannot write into: a file in place of the folder.
         QVERIFY(!BackupToArchive(session(), library(), i, lzh(), kDay));
-        QVERIFY(tc->messages.texts().contains(kMsgLhaFailed));
+        QVERIFY(messages().contains(kMsgLhaFailed));
         QCOMPARE(hostfolder::read(lzh()), "earlier backup");
     }
 
@@ -135,8 +164,7 @@ private slots:
     // the bytes of the backup and of the restore's extraction.
     void archive_gaugeFollowsBytes()
     {
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        REQUIRE_LIBRARY();
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
         QByteArray big(6 << 20, Qt::Uninitialized);
         QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(big.data()), big.size() / 4);
@@ -158,49 +186,64 @@ private slots:
         QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
     }
 
-    void archiveSource_data()
+    // The source checks of the restore page. An archive is read through a private folder below
+    // TMPDIR, gone on every path.
+    void sourceCheck_data()
     {
+        QTest::addColumn<bool>("archive");
         QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive; "|": a FIFO
         QTest::addColumn<QByteArray>("infoBytes");
         QTest::addColumn<QString>("message"); // empty: accepted
-        const QByteArray good = "Kennel 2001 Pet Backup File\r\nBackup Date = 20240102\r\nMaster = m\r\nPet = p\r\n";
-        QTest::newRow("information file in upper case") << "BACKUP.INI" << good << "";
-        QTest::newRow("no information file") << "" << QByteArray() << kMsgNotBackupFile;
-        QTest::newRow("broken information file") << "BackUp.ini" << QByteArray("Kennel 2001 Pet Backup File\r\n")
-                                                 << kMsgNotBackupFile;
-        QTest::newRow("not an archive at all") << "-" << QByteArray() << kMsgNotLhaArchive;
-        QTest::newRow("a FIFO, never waited on") << "|" << QByteArray() << kMsgNotLhaArchive;
+        QTest::addColumn<QString>("shown");   // pet and date as displayed
+        const QByteArray good = "Kennel 2001 Pet Backup File\r\nBackup Date = 19991031\r\nMaster = A\r\nPet = B\r\n";
+        const QByteArray broken = "Kennel 2001 Pet Backup File\r\nPet = B\r\n";
+        const QString ok = QStringLiteral("B 1999年10月31日");
+        QTest::newRow("folder: information file in lower case") << false << "backup.ini" << good << "" << ok;
+        QTest::newRow("folder: plain copy of a pet") << false << "" << QByteArray() << "" << "未設定 不明";
+        QTest::newRow("folder: broken file beats settings file") << false << "Backup.ini" << broken << kMsgBrokenFolderInfo << "";
+        QTest::newRow("folder: nothing of a pet") << false << "-" << QByteArray() << kMsgNoBackupInFolder << "";
+        QTest::newRow("archive: information file in upper case") << true << "BACKUP.INI" << good << "" << ok;
+        QTest::newRow("archive: no information file") << true << "" << QByteArray() << kMsgNotBackupFile << "";
+        QTest::newRow("archive: broken information file") << true << "BackUp.ini" << broken << kMsgNotBackupFile << "";
+        QTest::newRow("archive: not an archive at all") << true << "-" << QByteArray() << kMsgNotLhaArchive << "";
+        QTest::newRow("archive: a FIFO, never waited on") << true << "|" << QByteArray() << kMsgNotLhaArchive << "";
     }
 
-    // The check reads the file through a private folder below TMPDIR, gone on every path.
-    void archiveSource()
+    void sourceCheck()
     {
+        QFETCH(bool, archive);
         QFETCH(QString, infoName);
         QFETCH(QByteArray, infoBytes);
-        QFETCH(QString, message);
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
-        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        const QString archive = outside() + QStringLiteral("/a.lzh");
-        if (infoName == QLatin1String("-")) {
-            hostfolder::write(outside(), QStringLiteral("a.lzh"), "hello, this is text");
-        } else if (infoName == QLatin1String("|")) {
-            QCOMPARE(::mkfifo(QFile::encodeName(archive).constData(), 0600), 0);
+        const QString folder = outside() + QStringLiteral("/src/"), file = outside() + QStringLiteral("/a.lzh");
+        QDir().mkpath(folder);
+        if (!infoName.isEmpty() && infoName != "-" && infoName != "|")
+            hostfolder::write(folder, infoName, infoBytes);
+        if (archive)
+            hostfolder::makePet(folder, QStringLiteral("p"));
+        else if (infoName != "-") // with settings, a folder holds a pet
+            hostfolder::write(folder, items::kSettings, "s");
+        std::optional<BackupInfo> info;
+        if (!archive) {
+            info = CheckFolderSource(*ctx().messages, folder);
         } else {
-            if (!infoName.isEmpty())
-                hostfolder::write(folderOf(i), infoName, infoBytes);
-            QVERIFY(library().RunUnlha(unlhaAddCommand(archive, outside(), folderOf(i), true)));
+            REQUIRE_LIBRARY();
+            if (infoName == "-")
+                hostfolder::write(outside(), QStringLiteral("a.lzh"), "hello, this is text");
+            else if (infoName == "|")
+                QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+            else
+                QVERIFY(library().RunUnlha(unlhaAddCommand(file, outside(), folder, true)));
+            const QString tmp = root() + QStringLiteral("/tmp");
+            QDir().mkpath(tmp);
+            const QByteArray saved = qgetenv("TMPDIR");
+            qputenv("TMPDIR", tmp.toUtf8());
+            info = CheckArchiveSource(*ctx().messages, library(), file);
+            qputenv("TMPDIR", saved);
+            QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
         }
-        const QString tmp = root() + QStringLiteral("/tmp");
-        QDir().mkpath(tmp);
-        const QByteArray saved = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp.toUtf8());
-        const auto info = CheckArchiveSource(*ctx().messages, library(), archive);
-        qputenv("TMPDIR", saved);
-
-        QCOMPARE(tc->messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(info ? info->date : QString(), message.isEmpty() ? QStringLiteral("20240102") : QString());
-        QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QFETCH(QString, message);
+        QCOMPARE(messages(), message.isEmpty() ? QStringList() : QStringList{message});
+        QTEST(info ? info->pet + formatBackupDate(info->date) : QString(), "shown");
     }
 };
 

@@ -15,19 +15,14 @@ const QDate kDay(1999, 10, 31);
 class TestRestore : public HostTest {
     Q_OBJECT
 
-    QString folderOf(int i) const { return session().layout().PetFolder(i); }
-
     // A backup folder of a pet registered only for making it; the pet is dropped again.
-    QString makeBackupFolder(bool withInfo = true)
+    QString makeBackupFolder()
     {
         const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
         BackupToFolder(session(), i, outside() + QLatin1Char('/'), none(), kDay);
         QDir(folderOf(i)).removeRecursively();
         table() = PetTable();
-        const QString folder = outside() + QStringLiteral("/ポチ991031/");
-        if (!withInfo)
-            QFile::remove(folder + QStringLiteral("BackUp.ini"));
-        return folder;
+        return outside() + QStringLiteral("/ポチ991031/");
     }
 
     static RestoreSource source(const QString& path, RestoreSource::Kind kind = RestoreSource::Kind::Folder)
@@ -45,43 +40,36 @@ class TestRestore : public HostTest {
     }
 
 private slots:
-    void init()
-    {
-        newHost(QStringLiteral("/host"));
-        QDir().mkpath(outside());
-        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
-    }
+    void init() { newHostBeside(); }
+    void cleanup() { fault::setHandler(nullptr); }
 
     void presenceRows_data()
     {
         QTest::addColumn<QStringList>("files");
-        QTest::addColumn<QList<bool>>("rows");
-        using L = QList<bool>;
-        QTest::newRow("empty") << QStringList() << L{false, false, false, false, false, false};
+        QTest::addColumn<QString>("rows"); // settings, friends book, snacks, toys, mail drawers, treasures
+        QTest::newRow("empty") << QStringList() << "000000";
         QTest::newRow("every kind") << QStringList{"Mewmail設定.mwc", "おともだち帳", "おやつ/a.pac", "おもちゃ/b.pty",
-                                                   "受信フォルダ/c.mwm", "宝物/d.pac"}
-                                    << L{true, true, true, true, true, true};
-        QTest::newRow("outbox alone fills the drawers") << QStringList{"送信フォルダ/c.mwm"} << L{false, false, false, false, true, false};
-        QTest::newRow("attachments alone fill the drawers") << QStringList{"添付書類ﾌｫﾙﾀﾞ/photo"} << L{false, false, false, false, true, false};
-        QTest::newRow("extensions without regard to case") << QStringList{"おやつ/A.PAC", "おもちゃ/B.Pty"}
-                                                           << L{false, false, true, true, false, false};
-        QTest::newRow("other extensions do not count") << QStringList{"おやつ/a.txt", "宝物/d.pty", "受信フォルダ/x.bak"}
-                                                       << L{false, false, false, false, false, false};
+                                                   "受信フォルダ/c.mwm", "宝物/d.pac"} << "111111";
+        QTest::newRow("outbox alone fills the drawers") << QStringList{"送信フォルダ/c.mwm"} << "000010";
+        QTest::newRow("attachments alone fill the drawers") << QStringList{"添付書類ﾌｫﾙﾀﾞ/photo"} << "000010";
+        QTest::newRow("extensions without regard to case") << QStringList{"おやつ/A.PAC", "おもちゃ/B.Pty"} << "001100";
+        QTest::newRow("other extensions do not count")
+            << QStringList{"おやつ/a.txt", "宝物/d.pty", "受信フォルダ/x.bak"} << "000000";
         QTest::newRow("folders and hidden files do not count")
-            << QStringList{"おやつ/sub.pac/x", "おもちゃ/.hidden.pty", "Mewmail設定.mwc/x"} << L{false, false, false, false, false, false};
+            << QStringList{"おやつ/sub.pac/x", "おもちゃ/.hidden.pty", "Mewmail設定.mwc/x"} << "000000";
     }
 
     void presenceRows()
     {
         QFETCH(QStringList, files);
-        QFETCH(QList<bool>, rows);
-        const QString f = outside() + QStringLiteral("/f");
+        const QString f = outside() + QStringLiteral("/f/");
         QDir().mkpath(f);
         for (const QString& file : files)
             hostfolder::write(f, file, "x");
-        const auto got = ::presenceRows(f + QLatin1Char('/'));
-        for (int i = 0; i < kPresenceRows; ++i)
-            QVERIFY2(got[i] == rows[i], qPrintable(QStringLiteral("row %1").arg(i)));
+        QString got;
+        for (bool row : ::presenceRows(f))
+            got += row ? u'1' : u'0';
+        QTEST(got, "rows");
     }
 
     void folder_noPetRegistered_landsInFolderOneAndLeavesCurrentUser()
@@ -173,51 +161,51 @@ private slots:
         hostfolder::write(staging, QStringLiteral("inner/Mewmail設定.mwc"), "s");
         RestoreSession s(session(), library(), source(staging + QStringLiteral("inner/")));
         QVERIFY(!s.open());
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgSourceInStaging});
+        QCOMPARE(messages(), QStringList{kMsgSourceInStaging});
         QCOMPARE(hostfolder::read(staging + QStringLiteral("inner/Mewmail設定.mwc")), "s");
     }
 
-    void registryNotWritten_leavesTableAndStagingAsBefore()
+    // Kennel.ini that cannot be written, or a copy that fails while staging (a full disk): what
+    // arrived is shown, nothing is registered, closing leaves no folder behind.
+    void failures_registerNothing_data()
     {
-        const QString backup = makeBackupFolder();
-        QDir().mkpath(session().layout().registryFile() + QStringLiteral("/blocker"));  // a folder in its place
-        RestoreSession s(session(), library(), source(backup));
-        QVERIFY(s.open());
-        QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
-        QCOMPARE(table().MaxUser, -1);
-        QVERIFY(!s.registered());
-        s.close();
-        QVERIFY(!hostfolder::exists(folderOf(0)));
+        QTest::addColumn<bool>("copyFails");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("registry not written") << false << QStringList{kMsgRegistryWriteFailed};
+        QTest::newRow("copy failed") << true << QStringList{texts::kMsgFileError, kMsgRestoreIncomplete};
     }
 
-    // A copy that fails while staging (a full disk) shows what arrived but registers nothing.
-    void folder_failedCopy_refusesToRegister()
+    void failures_registerNothing()
     {
+        QFETCH(bool, copyFails);
+        QFETCH(QStringList, told);
         const QString backup = makeBackupFolder();
-        fault::setHandler([](const char* what, const QString& path) {
-            return qstrcmp(what, "copy") == 0 && path.endsWith(QStringLiteral(".pac")) ? fault::Action::Fail
-                                                                                       : fault::Action::Proceed;
-        });
+        if (copyFails)
+            fault::setHandler([](const char* what, const QString& path) {
+                const bool hit = qstrcmp(what, "copy") == 0 && path.endsWith(QStringLiteral(".pac"));
+                return hit ? fault::Action::Fail : fault::Action::Proceed;
+            });
+        else
+            QDir().mkpath(session().layout().registryFile() + QStringLiteral("/blocker")); // a folder in its place
         RestoreSession s(session(), library(), source(backup));
-        const bool opened = s.open();
+        QVERIFY(s.open());
         fault::setHandler(nullptr);
-        QVERIFY(opened);
         QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings));
         QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
-        QCOMPARE(tc->messages.texts(), (QStringList{texts::kMsgFileError, kMsgRestoreIncomplete}));
+        QCOMPARE(messages(), told);
         QCOMPARE(table().MaxUser, -1);
+        QVERIFY(!s.registered());
         s.close();
         QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(folderOf(0)));
     }
 
     void archive_brokenArchive_showsExtractFailureAndStagesEmptyFolders()
     {
-        if (!loadLibrary())
-            QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet");
+        REQUIRE_LIBRARY();
         hostfolder::write(outside(), QStringLiteral("bad.lzh"), "not an archive");
         RestoreSession s(session(), library(), source(outside() + QStringLiteral("/bad.lzh"), RestoreSource::Kind::Archive));
         QVERIFY(s.open());
-        QCOMPARE(tc->messages.texts(), QStringList{kMsgExtractFailed});
+        QCOMPARE(messages(), QStringList{kMsgExtractFailed});
         const auto rows = ::presenceRows(s.stagingFolder());
         QVERIFY(std::none_of(rows.begin(), rows.end(), [](bool b) { return b; }));
         verifyAllItemFolders(s.stagingFolder());

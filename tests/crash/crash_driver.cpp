@@ -67,67 +67,44 @@ struct ScriptedDialogs : StartupWindow {
     }
 };
 
-void startUp(TestContext& tc)
+// Runs the operation; false: no such operation.
+bool run(TestContext& tc, const QString& op, const QString& source)
 {
-    ScriptedDialogs dialogs(tc.session);
-    StartupRefusals(tc.ctx, InstanceLock::Held);
-    StartupCheck(tc.session, dialogs);
-}
-
-// The program as it stands after start-up: Kennel.ini read.
-void loaded(TestContext& tc)
-{
+    if (op == QLatin1String("restart")) { // start-up, as the program runs it
+        ScriptedDialogs dialogs(tc.session);
+        StartupRefusals(tc.ctx, InstanceLock::Held);
+        StartupCheck(tc.session, dialogs);
+        return true;
+    }
+    // The others run in the program as it stands after start-up: Kennel.ini read.
     tc.session.ReadRegistry(Steps::none(tc.ctx));
     tc.session.setRegistryLoaded(true);
-}
-
-void restore(TestContext& tc, const QString& source)
-{
-    loaded(tc);
-    RestoreSource src;
-    UnlhaLibrary library(qEnvironmentVariable("KENNEL_BIN_DIR"));
-    if (source.endsWith(QLatin1String(".lzh"))) {
-        src.kind = RestoreSource::Kind::Archive;
-        src.archive = source;
+    if (op == QLatin1String("switch")) {
+        tc.session.switchTo(tc.session.table().MaxUser);
+    } else if (op == QLatin1String("newpet")) { // "新規ペット" in the selector, then the registration dialog
+        if (tc.session.switchTo(-1) != SwitchResult::NewPetEntry)
+            return true;
+        NewForm form(tc.session, Steps::none(tc.ctx));
+        form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("新入り"));
+        form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("主N"));
+        form.BtnNewPet_Click();
+    } else if (op == QLatin1String("delete")) {
+        tc.session.deletePet(tc.session.table().CurrentUser);
+    } else if (op == QLatin1String("restore")) {
+        RestoreSource src;
+        const bool archive = source.endsWith(QLatin1String(".lzh"));
+        src.kind = archive ? RestoreSource::Kind::Archive : RestoreSource::Kind::Folder;
+        (archive ? src.archive : src.folder) = archive ? source : source + QLatin1Char('/');
+        UnlhaLibrary library(qEnvironmentVariable("KENNEL_BIN_DIR"));
+        RestoreSession session(tc.session, library, src);
+        if (session.open())
+            session.registerPet(QStringLiteral("復元"), QStringLiteral("主R"));
+        session.close();
     } else {
-        src.kind = RestoreSource::Kind::Folder;
-        src.folder = source + QLatin1Char('/');
+        return false;
     }
-    RestoreSession session(tc.session, library, src);
-    if (session.open())
-        session.registerPet(QStringLiteral("復元"), QStringLiteral("主R"));
-    session.close();
+    return true;
 }
-
-struct Op {
-    const char* name;
-    void (*run)(TestContext&, const QString& source);
-};
-
-const Op kOps[] = {
-    {"restart", [](TestContext& tc, const QString&) { startUp(tc); }},
-    {"switch",
-     [](TestContext& tc, const QString&) {
-         loaded(tc);
-         tc.session.switchTo(tc.session.table().MaxUser);
-     }},
-    {"newpet", // "新規ペット" in the selector, then the registration dialog
-     [](TestContext& tc, const QString&) {
-         loaded(tc);
-         if (tc.session.switchTo(-1) != SwitchResult::NewPetEntry)
-             return;
-         NewForm form(tc.session, Steps::none(tc.ctx));
-         form.findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("新入り"));
-         form.findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("主N"));
-         form.BtnNewPet_Click();
-     }},
-    {"delete",
-     [](TestContext& tc, const QString&) {
-         loaded(tc);
-         tc.session.deletePet(tc.session.table().CurrentUser);
-     }},
-    {"restore", restore},
-};
 
 } // namespace
 
@@ -136,26 +113,17 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() < 3) {
-        std::fputs("usage: kennel_crash_driver <op> <program folder> [kill|fail|none N] [backup source]\n", stderr);
-        return 2;
-    }
+    if (args.size() < 3)
+        return 2; // usage above
     if (args.size() >= 5 && args[3] != QLatin1String("none")) {
         g_kill = args[3] == QLatin1String("kill");
         g_target = args[4].toInt();
     }
-    const QString source = args.size() >= 6 ? args[5] : QString();
-
     TestContext tc(args[2]);
     fault::setHandler(onPoint);
     int code = 0;
-    bool known = false;
     try {
-        for (const Op& op : kOps)
-            if (args[1] == QLatin1String(op.name)) {
-                known = true;
-                op.run(tc, source);
-            }
+        code = run(tc, args[1], args.value(5)) ? 0 : 2;
     } catch (const ProgramEnded& e) {
         code = e.code == 0 ? 3 : e.code; // the program ended itself (a fatal message)
     }
@@ -163,5 +131,5 @@ int main(int argc, char* argv[])
     for (const QString& text : tc.messages.texts())
         std::printf("message %s\n", text.simplified().toUtf8().constData());
     std::fflush(stdout);
-    return known ? code : 2;
+    return code;
 }

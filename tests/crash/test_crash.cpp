@@ -6,9 +6,9 @@
 // After the restart every pet's data must equal its data before the operation or after it,
 // the shared kinds too, no numbered pet folder may exist that Kennel.ini does not list, and
 // a run that did not end as the whole run did must have told the user.
-#include "registry/RegistryFormat.h"
 #include "backup/Backup.h"
 #include "backup/UnlhaLibrary.h"
+#include "registry/RegistryFormat.h"
 #include "storage/HostLayout.h"
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,11 +51,24 @@ void writePetData(const QString& folder, const QString& tag, int seed)
     hostfolder::write(folder, kSnacks + QStringLiteral("/bone.pac"), "snack " + tag.toUtf8());
 }
 
-// The folder as it stands after a start-up: every pet stored, the host's places holding the
-// current pet (index 1) with the shared snacks and friends book, a template.
-void baseScene(const QString& host, bool hostRanSinceStore = false)
+enum Scene { Stored, HostRan, Unstored, VersionOne };
+
+// Stored: the folder as it stands after a start-up: every pet stored, the host's places holding
+// the current pet (index 1) with the shared snacks and friends book, a template. HostRan: then
+// the host ran (new mail, changed settings, a new shared snack); Unstored: and the current pet
+// was registered in this run, so it has no folder yet. VersionOne: three mailboxes "ユーザー 1"..
+// "ユーザー 3", the second one last used, its live data in the host's places (newer than its folder).
+void layScene(const QString& host, int scene)
 {
     HostLayout paths(host);
+    if (scene == VersionOne) {
+        for (int n = 1; n <= 3; ++n)
+            writePetData(paths.OldPetFolder(n), QStringLiteral("旧%1").arg(n), n);
+        writePetData(host, QStringLiteral("旧2"), 2);
+        hostfolder::write(host, kInbox + QStringLiteral("/new.mwm"), "new mail");
+        hostfolder::write(host, QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 1\r\n");
+        return;
+    }
     PetTable t;
     for (int i = 0; i < kPets.size(); ++i) {
         t.Pet[i] = kPets[i];
@@ -71,29 +85,19 @@ void baseScene(const QString& host, bool hostRanSinceStore = false)
         for (const QString& place : {host, paths.PetFolder(1)})
             hostfolder::write(place, shared, "shared " + shared.toUtf8());
     hostfolder::write(host, QStringLiteral("Kennel.ini"), *formatRegistry(t));
-    if (hostRanSinceStore) { // the host ran: new mail, changed settings, a new shared snack
+    if (scene != Stored) {
         hostfolder::write(host, kInbox + QStringLiteral("/new.mwm"), "new mail");
         hostfolder::write(host, kSettings, "settings changed by the host");
         hostfolder::write(host, kSnacks + QStringLiteral("/new.pac"), "new snack");
     }
-}
-
-// Version 1.0: three mailboxes "ユーザー 1".."ユーザー 3", the second one last used, its live
-// data in the host's places (newer than its folder).
-void versionOneScene(const QString& host)
-{
-    HostLayout paths(host);
-    for (int n = 1; n <= 3; ++n)
-        writePetData(paths.OldPetFolder(n), QStringLiteral("旧%1").arg(n), n);
-    writePetData(host, QStringLiteral("旧2"), 2);
-    hostfolder::write(host, kInbox + QStringLiteral("/new.mwm"), "new mail");
-    hostfolder::write(host, QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 1\r\n");
+    if (scene == Unstored)
+        QDir(paths.PetFolder(1)).removeRecursively();
 }
 
 struct Operation {
     const char* name;
     const char* driverOp;
-    void (*scene)(const QString& host);
+    int scene;
     QString source; // the backup restored from
 };
 } // namespace
@@ -214,24 +218,6 @@ void copyTree(const QString& from, const QString& to)
     fs::copy(from.toStdString(), to.toStdString(), fs::copy_options::recursive);
 }
 
-struct Tally {
-    int tried = 0, twice = 0;
-    QStringList failures;
-};
-
-// Runs body(k) for each k on two workers.
-template <typename F> void onWorkers(const QList<int>& items, F body)
-{
-    std::atomic<int> next{0};
-    auto work = [&] {
-        for (int i; (i = next++) < items.size();)
-            body(items[i]);
-    };
-    std::thread other(work);
-    work();
-    other.join();
-}
-
 } // namespace
 
 class CrashTest : public QObject {
@@ -254,7 +240,7 @@ class CrashTest : public QObject {
         Baseline& b = baselines[QLatin1String(op.name)];
         if (b.scene.isEmpty()) {
             b.scene = path(QStringLiteral("scene/") + QLatin1String(op.name) + QStringLiteral("/host"));
-            op.scene(b.scene);
+            layScene(b.scene, op.scene);
             b.before = capture(b.scene);
             const QString whole = b.scene + QStringLiteral("-whole");
             copyTree(b.scene, whole);
@@ -262,121 +248,6 @@ class CrashTest : public QObject {
             b.after = capture(whole);
         }
         return b;
-    }
-
-    // One interrupted or failed run and a restart in work, a copy of the scene; the verdict
-    // goes into tally. A departure from the whole run's result must have been told. With a
-    // filler, Kennel first starts on the full disk (it may refuse, saying so), then once more
-    // after the user made room.
-    void trial(const Operation& op, const Baseline& b, const QString& work, const char* mode, int n, Tally& tally,
-               std::mutex& lock, const QString& filler = {}, int recoveryKill = 0)
-    {
-        Run run = drive({QLatin1String(op.driverOp), work, QLatin1String(mode), QString::number(n), op.source});
-        // The start-up that finishes the work is killed too (when it gets that far).
-        const bool twice =
-            recoveryKill > 0 &&
-            drive({QStringLiteral("restart"), work, QStringLiteral("kill"), QString::number(recoveryKill)}).exitCode ==
-                137;
-        if (!filler.isEmpty()) {
-            run.messages += drive({QStringLiteral("restart"), work}).messages;
-            QFile::remove(filler);
-        }
-        const Run restart = drive({QStringLiteral("restart"), work});
-        const State got = capture(work);
-        QStringList wrong = judge(b.before, b.after, got);
-        if (restart.exitCode != 0)
-            wrong << QStringLiteral("restart ended the program: ") + restart.messages.join(QLatin1String(" / "));
-        if (got != b.after && run.messages == b.run.messages && restart.messages.isEmpty() && qstrcmp(mode, "kill"))
-            wrong << QStringLiteral("the operation did not complete and nothing was said");
-        QDir(work).removeRecursively();
-        std::lock_guard<std::mutex> guard(lock);
-        ++tally.tried;
-        tally.twice += twice;
-        QString point = qstrcmp(mode, "none") ? b.run.points.value(n - 1).remove(b.scene + QStringLiteral("-whole"))
-                                              : QStringLiteral("%1 pages free").arg(n);
-        if (recoveryKill > 0)
-            point += QStringLiteral(", start-up killed at its change %1").arg(recoveryKill);
-        if (!wrong.isEmpty())
-            tally.failures
-                << QStringLiteral("%1 %2 at %3: %4").arg(QLatin1String(mode)).arg(n).arg(point, wrong.join("; "));
-    }
-
-    void verdict(const Operation& op, const char* what, const Tally& t, qsizetype points)
-    {
-        const QString line = QStringLiteral("%1 %2: %3 runs (the whole operation makes %4 changes), %5 failed, "
-                                            "%6 start-ups killed")
-                                 .arg(QLatin1String(op.name), QLatin1String(what))
-                                 .arg(t.tried)
-                                 .arg(points)
-                                 .arg(t.failures.size())
-                                 .arg(t.twice);
-        qInfo().noquote() << line;
-        for (const QString& f : t.failures.mid(0, 12))
-            qInfo().noquote() << "   " << f;
-        QVERIFY2(t.failures.isEmpty(), qPrintable(line));
-    }
-
-    // A trial per item on two workers, each in a fresh copy of the scene; an item is a change
-    // number, plus 1000 times the start-up's change at which that is killed too. In mode
-    // "none" the item is a number of pages: the copy lies on a small tmpfs of its own, filled
-    // up to that many pages short of what the operation needs.
-    void sweep(const Operation& op, const char* mode, const QList<int>& items, const char* what, qsizetype total)
-    {
-        const Baseline& b = baseline(op);
-        Tally tally;
-        std::mutex lock;
-        std::atomic<bool> unmountable = false;
-        onWorkers(items, [&](int item) {
-            QString work =
-                path(QStringLiteral("work/%1/%2/%3").arg(QLatin1String(what), QLatin1String(op.name)).arg(item));
-            const QString mount = work;
-            QFile filler(work + QStringLiteral("/filler"));
-            if (!qstrcmp(mode, "none")) {
-                QDir().mkpath(mount);
-                if (QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=4m", "tmpfs", mount}) != 0) {
-                    unmountable = true;
-                    return;
-                }
-                work += QStringLiteral("/host");
-            }
-            copyTree(b.scene, work);
-            struct statvfs fs {};
-            if (!qstrcmp(mode, "none") && statvfs(QFile::encodeName(mount).constData(), &fs) == 0 &&
-                filler.open(QIODevice::WriteOnly))
-                filler.write(QByteArray(qMax<qint64>(0, qint64(fs.f_bavail) * qint64(fs.f_bsize) - item * 4096), 'x'));
-            filler.close();
-            trial(op, b, work, mode, item % 1000, tally, lock, filler.exists() ? filler.fileName() : QString(),
-                  item / 1000);
-            if (!qstrcmp(mode, "none"))
-                QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mount});
-        });
-        if (unmountable)
-            QSKIP("mount -t tmpfs is refused here");
-        verdict(op, what, tally, total);
-    }
-
-    void addRows()
-    {
-        QTest::addColumn<Operation>("op");
-        const Operation ops[] = {
-            {"switch", "switch", [](const QString& h) { baseScene(h); }, {}},
-            {"switch from unstored", // the current pet was registered in this run: no folder yet
-             "switch",
-             [](const QString& h) {
-                 baseScene(h, true);
-                 QDir(HostLayout(h).PetFolder(1)).removeRecursively();
-             },
-             {}},
-            {"store", "restart", [](const QString& h) { baseScene(h, true); }, {}},
-            {"new pet", "newpet", [](const QString& h) { baseScene(h); }, {}},
-            {"delete", "delete", [](const QString& h) { baseScene(h); }, {}},
-            {"restore folder", "restore", [](const QString& h) { baseScene(h); }, folderBackup},
-            {"restore archive", "restore", [](const QString& h) { baseScene(h); }, archiveBackup},
-            {"upgrade", "restart", versionOneScene, {}},
-        };
-        for (const Operation& op : ops)
-            if (!op.source.isNull() || qstrcmp(op.driverOp, "restore"))
-                QTest::newRow(op.name) << op;
     }
 
 private slots:
@@ -403,51 +274,124 @@ private slots:
             qInfo("libunlha32.so is not built: no restore from an archive");
     }
 
-    void killAtEveryPoint_data() { addRows(); }
-    // Every change in turn (or a seeded sample of KENNEL_CRASH_SAMPLE changes when set), then a
-    // seeded sample of pairs: killed at a change, and once more while the next start finishes
-    // the work (an item's thousands give the start-up's change).
-    void killAtEveryPoint()
+    void sweep_data()
     {
+        QTest::addColumn<QString>("mode"); // the driver's: kill, fail, none (on a full tmpfs)
+        QTest::addColumn<Operation>("op");
+        const Operation ops[] = {
+            {"switch", "switch", Stored, {}},
+            {"switch from unstored", "switch", Unstored, {}},
+            {"store", "restart", HostRan, {}},
+            {"new pet", "newpet", Stored, {}},
+            {"delete", "delete", Stored, {}},
+            {"restore folder", "restore", Stored, folderBackup},
+            {"restore archive", "restore", Stored, archiveBackup},
+            {"upgrade", "restart", VersionOne, {}},
+        };
+        for (const char* mode : {"kill", "fail", "none"})
+            for (const Operation& op : ops)
+                if (!op.source.isNull() || qstrcmp(op.driverOp, "restore"))
+                    QTest::addRow("%s, %s", op.name, mode) << QString::fromLatin1(mode) << op;
+    }
+    // A trial per item on two workers, each in a fresh copy of the scene: the operation run
+    // interrupted or failed, then a restart; a departure from the whole run's result must have
+    // been told. kill: every change in turn (or a seeded sample of KENNEL_CRASH_SAMPLE changes
+    // when set), then a seeded sample of pairs: killed at a change, and once more while the next
+    // start finishes the work (an item's thousands give the start-up's change). fail: a full
+    // disk, cheaply: each change but a deletion fails in turn. none: a real full disk: the copy
+    // lies on a small tmpfs of its own, filled up to a few pages (the item) short of what the
+    // operation needs; Kennel first starts on the full disk (it may refuse, saying so), then
+    // once more after the user made room.
+    void sweep()
+    {
+        QFETCH(QString, mode);
         QFETCH(Operation, op);
-        const int total = int(baseline(op).run.points.size());
-        QCOMPARE(baseline(op).run.exitCode, 0);
+        if (mode == QLatin1String("none") && geteuid() != 0)
+            QSKIP("mounting a tmpfs needs root");
+        const Baseline& b = baseline(op);
+        QCOMPARE(b.run.exitCode, 0);
+        const int total = int(b.run.points.size());
         QList<int> items;
-        for (int n = 1; n <= total; ++n)
-            items << n;
+        for (int n = 1; n <= total && mode != QLatin1String("none"); ++n)
+            if (mode == QLatin1String("kill") || !b.run.points[n - 1].contains(QRegularExpression("^(delete|rmdir)")))
+                items << n;
         const int sample = qEnvironmentVariableIntValue("KENNEL_CRASH_SAMPLE");
-        if (sample > 0 && sample < total) {
+        if (mode == QLatin1String("kill") && sample > 0 && sample < total) {
             std::shuffle(items.begin(), items.end(), QRandomGenerator(20261206));
             items.resize(sample);
         }
         QRandomGenerator random(qHash(QByteArray(op.name)));
-        for (int k = 0; k < 16; ++k)
+        for (int k = 0; k < 16 && mode == QLatin1String("kill"); ++k)
             items << 1 + random.bounded(total) + 1000 * (1 + random.bounded(30));
-        sweep(op, "kill", items, "killed", total);
-    }
+        if (mode == QLatin1String("none"))
+            items = {0, 1, 2, 3, 5, 8, 12, 18, 26, 40};
 
-    void failEachCopy_data() { addRows(); }
-    // A full disk, cheaply: each change but a deletion fails in turn.
-    void failEachCopy()
-    {
-        QFETCH(Operation, op);
-        const QStringList& points = baseline(op).run.points;
-        QList<int> failing;
-        for (int n = 1; n <= points.size(); ++n)
-            if (!points[n - 1].startsWith(QLatin1String("delete")) && !points[n - 1].startsWith(QLatin1String("rmdir")))
-                failing << n;
-        sweep(op, "fail", failing, "failed", static_cast<int>(points.size()));
-    }
+        const bool tmpfs = mode == QLatin1String("none");
+        int tried = 0, twice = 0;
+        QStringList failures;
+        std::mutex lock;
+        std::atomic<bool> unmountable = false;
+        std::atomic<int> next{0};
+        const auto worker = [&] {
+            for (int i; (i = next++) < items.size();) {
+                const int n = items[i] % 1000, recoveryKill = items[i] / 1000;
+                const QString mount = path(QStringLiteral("work/%1/%2/%3").arg(mode, op.name).arg(items[i]));
+                const QString work = tmpfs ? mount + QStringLiteral("/host") : mount;
+                if (tmpfs &&
+                    (!QDir().mkpath(mount) ||
+                     QProcess::execute(QStringLiteral("mount"), {"-t", "tmpfs", "-o", "size=4m", "tmpfs", mount}))) {
+                    unmountable = true;
+                    continue;
+                }
+                copyTree(b.scene, work);
+                QFile filler(mount + QStringLiteral("/filler"));
+                struct statvfs fs {};
+                if (tmpfs && statvfs(QFile::encodeName(mount).constData(), &fs) == 0 &&
+                    filler.open(QIODevice::WriteOnly))
+                    filler.write(QByteArray(qMax<qint64>(0, qint64(fs.f_bavail) * qint64(fs.f_bsize) - n * 4096), 'x'));
+                filler.close();
 
-    void smallFileSystem_data() { addRows(); }
-    // A real full disk: the folder on a small tmpfs, filled up to a few pages short of
-    // what the operation needs, at several levels.
-    void smallFileSystem()
-    {
-        QFETCH(Operation, op);
-        if (geteuid() != 0)
-            QSKIP("mounting a tmpfs needs root");
-        sweep(op, "none", {0, 1, 2, 3, 5, 8, 12, 18, 26, 40}, "on a full tmpfs", baseline(op).run.points.size());
+                Run run = drive({QLatin1String(op.driverOp), work, mode, QString::number(n), op.source});
+                // The start-up that finishes the work is killed too (when it gets that far).
+                const bool killedTwice =
+                    recoveryKill > 0 && drive({"restart", work, "kill", QString::number(recoveryKill)}).exitCode == 137;
+                if (filler.exists()) { // Kennel starts on the full disk first, then the user makes room
+                    run.messages += drive({QStringLiteral("restart"), work}).messages;
+                    filler.remove();
+                }
+                const Run restart = drive({QStringLiteral("restart"), work});
+                const State got = capture(work);
+                QStringList wrong = judge(b.before, b.after, got);
+                if (restart.exitCode != 0)
+                    wrong << "restart ended the program: " + restart.messages.join(QLatin1String(" / "));
+                if (got != b.after && run.messages == b.run.messages && restart.messages.isEmpty() &&
+                    mode != QLatin1String("kill"))
+                    wrong << QStringLiteral("the operation did not complete and nothing was said");
+                QDir(work).removeRecursively();
+                if (tmpfs)
+                    QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), mount});
+                std::lock_guard<std::mutex> guard(lock);
+                ++tried;
+                twice += killedTwice;
+                if (!wrong.isEmpty()) // the change (or pages free), the start-up's change it was killed at too
+                    failures << QStringLiteral("%1 %2 (%3), %4: %5")
+                                    .arg(mode)
+                                    .arg(n)
+                                    .arg(tmpfs ? QStringLiteral("pages free") : b.run.points.value(n - 1))
+                                    .arg(recoveryKill)
+                                    .arg(wrong.join(QLatin1String("; ")));
+            }
+        };
+        std::thread other(worker);
+        worker();
+        other.join();
+        if (unmountable)
+            QSKIP("mount -t tmpfs is refused here");
+        qInfo("%s: %d runs (the whole operation makes %d changes), %d failed, %d start-ups killed",
+              QTest::currentDataTag(), tried, total, int(failures.size()), twice);
+        for (const QString& f : failures.mid(0, 12))
+            qInfo().noquote() << "   " << f;
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.value(0)));
     }
 };
 

@@ -1,12 +1,9 @@
 #include "tests/e2e/E2eSession.h"
 
 #include "storage/HostLayout.h"
-#include "tests/support/HostFolder.h"
 
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTest>
 
 #include <algorithm>
 #include <cmath>
@@ -24,16 +21,14 @@ QByteArray property(Display* d, Window w, const char* name, Atom type)
 {
     Atom actual = 0;
     int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
+    unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    QByteArray out;
     if (XGetWindowProperty(d, w, XInternAtom(d, name, False), 0, 1024, False, type, &actual, &format, &count, &after,
-                           &data) == Success &&
-        data) {
-        out = QByteArray(reinterpret_cast<const char*>(data), qsizetype(count * (format == 32 ? sizeof(long) : 1)));
-        XFree(data);
-    }
+                           &data) != Success ||
+        !data)
+        return {};
+    const QByteArray out(reinterpret_cast<const char*>(data), qsizetype(count * (format == 32 ? sizeof(long) : 1)));
+    XFree(data);
     return out;
 }
 
@@ -41,25 +36,18 @@ QByteArray property(Display* d, Window w, const char* name, Atom type)
 std::vector<std::pair<Window, QString>> mapped(Display* d)
 {
     std::vector<std::pair<Window, QString>> out;
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
+    Window root = 0, parent = 0, *children = nullptr;
     unsigned int count = 0;
-    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) {
-        for (unsigned int i = count; i-- > 0;) { // children come bottom to top
-            XWindowAttributes a;
-            if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
-                out.emplace_back(children[i], QString::fromUtf8(property(d, children[i], "_NET_WM_NAME",
-                                                                         XInternAtom(d, "UTF8_STRING", False))));
-        }
-        XFree(children);
+    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count))
+        return out;
+    for (unsigned int i = count; i-- > 0;) { // children come bottom to top
+        XWindowAttributes a;
+        if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+            out.emplace_back(children[i], QString::fromUtf8(property(d, children[i], "_NET_WM_NAME",
+                                                                     XInternAtom(d, "UTF8_STRING", False))));
     }
+    XFree(children);
     return out;
-}
-
-int ignoreErrors(Display*, XErrorEvent*)
-{
-    return 0; // a window that went away while we looked at it
 }
 
 } // namespace
@@ -76,18 +64,12 @@ bool E2eSession::start()
     if (!XvfbServer::available() || !dir_.isValid() || !server_->start())
         return false;
     d_ = server_->connection;
-    XSetErrorHandler(ignoreErrors);
-    int opcode = 0;
-    int error = 0;
-    int major = XkbMajorVersion;
-    int minor = XkbMinorVersion;
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; }); // a window that went away while we looked
+    int opcode = 0, error = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
     if (XkbQueryExtension(d_, &opcode, &xkbEvent_, &error, &major, &minor))
         XkbSelectEvents(d_, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
-
-    int low = 0;
-    int high = 0;
+    int low = 0, high = 0, per = 0;
     XDisplayKeycodes(d_, &low, &high);
-    int per = 0;
     KeySym* map = XGetKeyboardMapping(d_, KeyCode(low), high - low + 1, &per);
     for (int code = high; code >= low; --code)
         if (std::all_of(map + (code - low) * per, map + (code - low + 1) * per, [](KeySym k) { return k == NoSymbol; }))
@@ -98,17 +80,15 @@ bool E2eSession::start()
     qputenv("QT_QPA_PLATFORM", "xcb");
     qputenv("QT_LOGGING_RULES", "kennel.messages.debug=true");
     qputenv("QT_ACCESSIBILITY", "0");
-    for (const auto& [variable, sub] : {std::pair("HOME", "home"), std::pair("XDG_RUNTIME_DIR", "run"),
-                                        std::pair("TMPDIR", "tmp"), std::pair("XDG_DATA_HOME", "data"),
-                                        std::pair("XDG_CONFIG_HOME", "config"), std::pair("XDG_CACHE_HOME", "cache"),
-                                        std::pair("XDG_STATE_HOME", "state")}) {
-        QDir().mkpath(dir_.filePath(QLatin1String(sub)));
-        qputenv(variable, QFile::encodeName(dir_.filePath(QLatin1String(sub))));
-    }
-    QFile::setPermissions(dir_.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     // Should a step fail, a host started by kennel ends by itself: the test fails, not hangs.
     qputenv("MEWMAIL_QUIT_AFTER_MS", "90000");
-    return true;
+    for (const char* setting : {"HOME=home", "XDG_RUNTIME_DIR=run", "TMPDIR=tmp", "XDG_DATA_HOME=data",
+                                "XDG_CONFIG_HOME=config", "XDG_CACHE_HOME=cache", "XDG_STATE_HOME=state"}) {
+        const QString folder = dir_.filePath(QString::fromLatin1(setting).section(QLatin1Char('='), 1));
+        QDir().mkpath(folder);
+        qputenv(QByteArray(setting).split('=')[0].constData(), QFile::encodeName(folder));
+    }
+    return QFile::setPermissions(dir_.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // ---- folders ----------------------------------------------------------------------------
@@ -119,11 +99,9 @@ QString E2eSession::newHost(const QString& name, const QString& tag, const PetTa
     QDir().mkpath(host);
     if (!tag.isEmpty())
         hostfolder::makeHost(host, tag);
-    const QString bin = qEnvironmentVariable("KENNEL_BIN_DIR") + QLatin1Char('/');
-    for (const QString& file :
-         {QStringLiteral("kennel"), QStringLiteral("Mewmail20.exe"), QStringLiteral("libunlha32.so")}) {
+    for (const QString file : {"kennel", "Mewmail20.exe", "libunlha32.so"}) {
         QFile::remove(host + QLatin1Char('/') + file);
-        QFile::copy(bin + file, host + QLatin1Char('/') + file);
+        QFile::copy(qEnvironmentVariable("KENNEL_BIN_DIR") + QLatin1Char('/') + file, host + QLatin1Char('/') + file);
     }
     if (table.count() > 0)
         hostfolder::write(host, QStringLiteral("Kennel.ini"), ini(table));
@@ -138,8 +116,7 @@ PetTable E2eSession::table(const QList<std::pair<QString, QString>>& pets, int c
 {
     PetTable t;
     for (const auto& [name, owner] : pets) {
-        ++t.MaxUser;
-        t.Pet[t.MaxUser] = name;
+        t.Pet[++t.MaxUser] = name;
         t.Master[t.MaxUser] = owner;
     }
     t.CurrentUser = current;
@@ -148,24 +125,26 @@ PetTable E2eSession::table(const QList<std::pair<QString, QString>>& pets, int c
 
 QMap<QString, QByteArray> E2eSession::itemData(const QString& folder)
 {
-    QMap<QString, QByteArray> out;
-    const auto all = hostfolder::snapshot(folder);
-    for (auto it = all.begin(); it != all.end(); ++it) {
+    auto out = hostfolder::snapshot(folder);
+    out.removeIf([](const auto& it) {
         const QString top = it.key().section(QLatin1Char('/'), 0, 0);
-        if (items::kFolderOrder.contains(top) || top == items::kFriends || top == items::kSettings ||
-            top == items::kSettingsBackup)
-            out.insert(it.key(), it.value());
-    }
+        return !items::kFolderOrder.contains(top) && top != items::kFriends && top != items::kSettings &&
+               top != items::kSettingsBackup;
+    });
     return out;
 }
 
 // ---- programs and message boxes -----------------------------------------------------------
 
-QProcess& E2eSession::startProgram(const QStringList& command)
+QProcess& E2eSession::startProgram(const QStringList& command, const QMap<QString, QString>& env)
 {
     pump();
     bells_ = 0;
     QProcess& p = *runs_.emplace_back(std::make_unique<QProcess>());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (auto it = env.begin(); it != env.end(); ++it)
+        environment.insert(it.key(), it.value());
+    p.setProcessEnvironment(environment);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(command.first(), command.mid(1));
     return p;
@@ -188,57 +167,46 @@ void E2eSession::pump()
             if (line.startsWith(tag)) // a text's "\r\n" line break leaves its "\r"
                 messages_ << QString::fromUtf8(line.mid(tag.size()).chopped(1)).remove(QLatin1Char('\r'));
         }
-    while (XPending(d_)) {
-        XEvent e;
-        XNextEvent(d_, &e);
-        if (xkbEvent_ && e.type == xkbEvent_ && reinterpret_cast<XkbAnyEvent*>(&e)->xkb_type == XkbBellNotify)
+    for (XEvent e; XPending(d_);)
+        if (!XNextEvent(d_, &e) && xkbEvent_ && e.type == xkbEvent_ &&
+            reinterpret_cast<XkbAnyEvent*>(&e)->xkb_type == XkbBellNotify)
             ++bells_;
-    }
 }
 
 bool E2eSession::reply(const QString& expected, const QString& chords)
 {
-    const QString shown = until([&] { return messages_.size() > taken_; }, 20000) ? messages_[taken_++] : QString();
+    const QString shown = until([&] { return messages_.size() > taken_; }) ? messages_[taken_++] : QString();
     if (shown != expected) {
         qWarning().noquote() << "message box:" << shown << "\nexpected:   " << expected;
         return false;
     }
     // The box is logged before it shows, and its caption may be the main window's. Keys that
     // follow go elsewhere only once it has gone.
-    const QString caption = shown.section(QStringLiteral(" | "), 0, 0);
     Window box = 0;
-    const auto gone = [&] {
-        XWindowAttributes a;
-        return !XGetWindowAttributes(d_, box, &a) || a.map_state != IsViewable;
-    };
-    return until([&] { return (box = topmost(caption, true)) != 0; }, 20000) && send(box, chords) && until(gone, 20000);
+    XWindowAttributes a;
+    return until([&] { return (box = topmost(shown.section(QStringLiteral(" | "), 0, 0), true)) != 0; }) &&
+           send(box, chords) && until([&] { return !XGetWindowAttributes(d_, box, &a) || a.map_state != IsViewable; });
 }
 
-QStringList E2eSession::endAll()
+QString E2eSession::endAll()
 {
     pump();
     if (QTest::currentTestFailed()) {
-        for (const auto& program : runs_)
-            said_ += program->readAll(); // a last line without its end
-        Window focused = 0;
-        int revert = 0;
-        XGetInputFocus(d_, &focused, &revert);
         QStringList shown;
         for (const auto& [w, title] : mapped(d_))
-            shown << title + (w == focused ? QStringLiteral(" (focus)") : QString());
+            shown << title + (w == focused() ? QStringLiteral(" (focus)") : QString());
+        for (const auto& program : runs_)
+            said_ += program->readAll(); // a last line without its end
         qWarning().noquote() << "windows, top first:" << shown.join(QStringLiteral(", ")) << "\noutput:\n"
                              << QString::fromUtf8(said_);
     }
     for (const auto& program : runs_)
-        if (program->state() != QProcess::NotRunning) {
-            program->kill();
-            program->waitForFinished();
-        }
+        program->kill(), program->waitForFinished();
     runs_.clear();
     said_.clear();
     const QStringList unanswered = messages_.mid(taken_);
     taken_ = messages_.size();
-    return unanswered;
+    return unanswered.join(QLatin1Char('\n'));
 }
 
 // ---- windows and input ------------------------------------------------------------------
@@ -246,89 +214,72 @@ QStringList E2eSession::endAll()
 unsigned long E2eSession::topmost(const QString& title, bool dialogOnly)
 {
     const Atom dialog = XInternAtom(d_, "_NET_WM_WINDOW_TYPE_DIALOG", False);
-    const auto isDialog = [&](Window w) {
-        const QByteArray types = property(d_, w, "_NET_WM_WINDOW_TYPE", XA_ATOM);
+    for (const auto& [w, shownTitle] : mapped(d_)) {
+        const QByteArray types = dialogOnly ? property(d_, w, "_NET_WM_WINDOW_TYPE", XA_ATOM) : QByteArray();
         const auto* atoms = reinterpret_cast<const Atom*>(types.constData());
-        return std::find(atoms, atoms + types.size() / qsizetype(sizeof(Atom)), dialog) !=
-               atoms + types.size() / qsizetype(sizeof(Atom));
-    };
-    for (const auto& [w, shownTitle] : mapped(d_))
-        if (shownTitle == title && (!dialogOnly || isDialog(w)))
+        if (shownTitle == title &&
+            (!dialogOnly || std::count(atoms, atoms + types.size() / qsizetype(sizeof(Atom)), dialog)))
             return w;
+    }
     return 0;
 }
 
-bool E2eSession::waitFocus(const QString& title, int ms)
-{
-    return until(
-        [&] {
-            Window current = 0;
-            int revert = 0;
-            XGetInputFocus(d_, &current, &revert);
-            return current != 0 && current == topmost(title);
-        },
-        ms);
-}
-
-void E2eSession::focus(unsigned long w)
+unsigned long E2eSession::focused()
 {
     Window current = 0;
     int revert = 0;
     XGetInputFocus(d_, &current, &revert);
-    pump();
-    bells_ = 0; // what follows this input is waited for
-    if (current != w) {
-        XRaiseWindow(d_, w);
-        XSetInputFocus(d_, w, RevertToParent, CurrentTime);
-        XSync(d_, False);
-    }
+    return current;
 }
 
-void E2eSession::press(unsigned keycode, const std::vector<unsigned>& modifiers)
+void E2eSession::focus(unsigned long w)
 {
-    for (unsigned m : modifiers)
-        XTestFakeKeyEvent(d_, m, True, CurrentTime);
-    XTestFakeKeyEvent(d_, keycode, True, CurrentTime);
-    XTestFakeKeyEvent(d_, keycode, False, CurrentTime);
-    for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
-        XTestFakeKeyEvent(d_, *m, False, CurrentTime);
+    pump();
+    bells_ = 0; // what follows this input is waited for
+    if (focused() == w)
+        return;
+    XRaiseWindow(d_, w);
+    XSetInputFocus(d_, w, RevertToParent, CurrentTime);
+    XSync(d_, False);
+}
+
+void E2eSession::press(unsigned keycode, unsigned modifier)
+{
+    const unsigned events[][2] = {{modifier, True}, {keycode, True}, {keycode, False}, {modifier, False}};
+    for (const auto& [code, down] : events)
+        if (code)
+            XTestFakeKeyEvent(d_, code, int(down), CurrentTime);
     XSync(d_, False);
 }
 
 bool E2eSession::keys(const QString& title, const QString& script)
 {
     Window w = 0;
-    return until([&] { return (w = topmost(title)) != 0; }, 20000) && send(w, script);
+    return until([&] { return (w = topmost(title)) != 0; }) && send(w, script);
 }
 
 bool E2eSession::send(unsigned long w, const QString& script)
 {
     focus(w);
-    const unsigned shift = XKeysymToKeycode(d_, XK_Shift_L);
     static const QRegularExpression token(QStringLiteral("'([^']*)'|(\\S+)"));
     for (const QRegularExpressionMatch& m : token.globalMatch(script)) {
-        if (m.capturedStart(2) >= 0) { // a chord
-            std::vector<unsigned> modifiers;
+        if (m.capturedStart(2) >= 0) { // a chord: at most one modifier ("Ctrl", "Alt", "Shift") and a key
             const QStringList parts = m.captured(2).split(QLatin1Char('+'));
-            for (const QString& name : parts.mid(0, parts.size() - 1))
-                modifiers.push_back(XKeysymToKeycode(d_, name == QLatin1String("Ctrl")  ? XK_Control_L
-                                                         : name == QLatin1String("Alt") ? XK_Alt_L
-                                                                                        : XK_Shift_L));
             const KeyCode code = XKeysymToKeycode(d_, XStringToKeysym(parts.last().toLatin1().constData()));
             if (!code)
                 return false;
-            press(code, modifiers);
+            press(code, parts.size() < 2 ? 0
+                                         : XKeysymToKeycode(d_, parts[0] == QLatin1String("Ctrl")  ? XK_Control_L
+                                                                : parts[0] == QLatin1String("Alt") ? XK_Alt_L
+                                                                                                   : XK_Shift_L));
             continue;
         }
         for (const uint c : m.captured(1).toUcs4()) {
-            // Printable ASCII has keys of its own: long paths then need few spare keys.
+            // Printable ASCII has keys of its own (shifted or not): long paths then need few spare keys.
             const KeyCode own = c >= 0x20 && c < 0x7f ? XKeysymToKeycode(d_, KeySym(c)) : 0;
-            if (own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c)) {
-                press(own, {});
-                continue;
-            }
-            if (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c)) {
-                press(own, {shift});
+            const bool plain = own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c);
+            if (plain || (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c))) {
+                press(own, plain ? 0 : XKeysymToKeycode(d_, XK_Shift_L));
                 continue;
             }
             // Each character keeps its key for the session: the program may read the keyboard
@@ -344,7 +295,7 @@ bool E2eSession::send(unsigned long w, const QString& script)
                 std::erase_if(typed_, [&](const auto& kv) { return kv.second == code; });
                 it = typed_.emplace(c, code).first;
             }
-            press(it->second, {});
+            press(it->second);
         }
     }
     return true;
@@ -357,13 +308,12 @@ bool E2eSession::click(const QString& title, double x, double y, unsigned button
     if (!w || !XGetWindowAttributes(d_, w, &a))
         return false;
     focus(w);
-    int rx = 0;
-    int ry = 0;
-    Window child = 0;
     const auto place = [](double v, int size) {
         const double pixels = std::abs(v) < 1 ? v * size : v;
         return int(pixels < 0 ? size + pixels : pixels);
     };
+    int rx = 0, ry = 0;
+    Window child = 0;
     XTranslateCoordinates(d_, w, DefaultRootWindow(d_), place(x, a.width), place(y, a.height), &rx, &ry, &child);
     XTestFakeMotionEvent(d_, -1, rx, ry, CurrentTime);
     XTestFakeButtonEvent(d_, button, True, CurrentTime);
@@ -375,12 +325,8 @@ bool E2eSession::click(const QString& title, double x, double y, unsigned button
 bool E2eSession::closeWindow(const QString& title)
 {
     const Window w = topmost(title);
-    if (!w)
-        return false;
     XEvent e{};
     e.xclient = {ClientMessage, 0, False, d_, w, XInternAtom(d_, "WM_PROTOCOLS", False), 32, {}};
     e.xclient.data.l[0] = long(XInternAtom(d_, "WM_DELETE_WINDOW", False));
-    XSendEvent(d_, w, False, NoEventMask, &e);
-    XSync(d_, False);
-    return true;
+    return w && XSendEvent(d_, w, False, NoEventMask, &e) && (XSync(d_, False), true);
 }

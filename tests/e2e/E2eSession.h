@@ -4,9 +4,7 @@
 #include "tests/support/HostFolder.h"
 
 #include <QDeadlineTimer>
-#include <QMap>
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,11 +34,11 @@ public:
 
     // ---- folders ------------------------------------------------------------------------
     // A folder (made if need be) holding the real kennel, the stand-in host and the archiver
-    // library. With a tag it is first filled as a host with a pet (hostfolder::makeHost); a
-    // table with pets becomes its Kennel.ini, and petTags[i] fills pet i's folder likewise.
+    // library. With a tag it is first filled as a host with a pet (hostfolder::makeHost); the
+    // pets ({name, owner}, the one at current in the host's places, nothing shared) become its
+    // Kennel.ini, and petTags[i] fills pet i's folder likewise.
     QString newHost(const QString& name, const QString& tag = {}, const PetTable& table = {},
                     const QStringList& petTags = {});
-    // These pets ({name, owner}), the one at current in the host's places, nothing shared.
     static PetTable table(const QList<std::pair<QString, QString>>& pets, int current = 0);
     static QByteArray ini(const PetTable& table) { return formatRegistry(table).value(); }
     static QByteArray ini(const QString& host) { return hostfolder::read(host + QStringLiteral("/Kennel.ini")); }
@@ -50,12 +48,13 @@ public:
     static QMap<QString, QByteArray> itemData(const QString& folder);
 
     // ---- programs and message boxes -------------------------------------------------------
-    // command: what kennel is started under (for example setpriv and its arguments).
-    QProcess& startKennel(const QString& host, const QStringList& command = {})
+    // Any program (command: what kennel is started under, for example setpriv and its
+    // arguments), watched; env: variables set for it alone.
+    QProcess& startProgram(const QStringList& command, const QMap<QString, QString>& env = {});
+    QProcess& startKennel(const QString& host, const QStringList& command = {}, const QMap<QString, QString>& env = {})
     {
-        return startProgram(QStringList(command) << host + QStringLiteral("/kennel"));
+        return startProgram(QStringList(command) << host + QStringLiteral("/kennel"), env);
     }
-    QProcess& startProgram(const QStringList& command); // any program, watched like kennel
     // Waits for the end of the process: its exit code, or -1 while it still runs.
     int waitEnd(QProcess& program, int ms = 20000);
     int quit(QProcess& kennel) { return keys(kMain, QStringLiteral("Ctrl+q")) ? waitEnd(kennel) : -1; }
@@ -65,7 +64,7 @@ public:
     bool reply(const QString& expected, const QString& chords = QStringLiteral("Return"));
     // Ends every program still running (after each journey); after a failed journey, first
     // tells what was on the screen and what the programs wrote. Returns the boxes not replied to.
-    QStringList endAll();
+    QString endAll();
 
     // ---- windows and input --------------------------------------------------------------
     bool waitWindow(const QString& title, int ms = 20000)
@@ -77,7 +76,10 @@ public:
         return until([&] { return !topmost(title); }, ms);
     }
     // Waits until the topmost window with this title has the keyboard focus.
-    bool waitFocus(const QString& title, int ms = 20000);
+    bool waitFocus(const QString& title)
+    {
+        return until([&] { return focused() && focused() == topmost(title); });
+    }
     // Waits for a window with this title, gives the topmost one the focus (a message box lies
     // above the window it belongs to) and sends the script: chords such as "Ctrl+p", "Alt+f",
     // "Tab", "Return", "Escape", "space", "Down", and texts in single quotes, typed as they
@@ -97,21 +99,20 @@ public:
 
 private:
     unsigned long topmost(const QString& title, bool dialogOnly = false);
+    unsigned long focused();
     void focus(unsigned long window);
     bool send(unsigned long window, const QString& script);
+    void press(unsigned keycode, unsigned modifier = 0);
     void pump();
     // Pumps the programs' output and the X events until done() holds or ms pass.
-    template <class Condition> bool until(Condition done, int ms)
+    template <class Condition> bool until(Condition done, int ms = 20000)
     {
         const QDeadlineTimer deadline(ms);
-        for (pump(); !done(); pump()) {
+        for (pump(); !done(); QTest::qWait(10), pump())
             if (deadline.hasExpired())
                 return false;
-            QTest::qWait(10);
-        }
         return true;
     }
-    void press(unsigned keycode, const std::vector<unsigned>& modifiers);
 
     std::unique_ptr<XvfbServer> server_;
     _XDisplay* d_ = nullptr;
@@ -142,7 +143,7 @@ private slots:
     }
     void cleanup()
     {
-        const QStringList unanswered = s.endAll();
-        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered.join(QLatin1Char('\n'))));
+        const QString unanswered = s.endAll();
+        QVERIFY2(unanswered.isEmpty(), qPrintable(unanswered));
     }
 };

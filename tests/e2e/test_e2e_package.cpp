@@ -30,18 +30,16 @@ Run runHeadless(const QString& program, const QStringList& arguments)
         env.remove(QLatin1String(name));
     p.setProcessEnvironment(env);
     p.start(program, arguments);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return {p.waitForFinished(60000) ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
 }
 
 // The Exec line of a desktop entry as a launcher reads it: the string's escapes, then the
 // quoting (a backslash inside quotes takes the next character), then %% for a percent sign.
 QStringList execArguments(const QString& entryFile)
 {
-    const QString text = QString::fromUtf8(hostfolder::read(entryFile));
-    const qsizetype start = text.indexOf(QLatin1String("\nExec=")) + 6;
-    const QString line = text.mid(start, text.indexOf(QLatin1Char('\n'), start) - start)
+    const QString line = QString::fromUtf8(hostfolder::read(entryFile))
+                             .section(QLatin1String("\nExec="), 1)
+                             .section(QLatin1Char('\n'), 0, 0)
                              .replace(QLatin1String("\\s"), QLatin1String(" "))
                              .replace(QLatin1String("\\\\"), QLatin1String("\\"));
     QStringList arguments{QString()};

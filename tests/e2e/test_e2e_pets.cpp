@@ -33,31 +33,26 @@ const QString kDonut = QStringLiteral("/おやつ/ドーナツ.pac");
 class TestE2EPets : public E2eTest {
     Q_OBJECT
 
-    // Accepts the folder picker on the folder it opens in, the program's working folder.
-    // Nothing is typed into it: its name completion, filled while it reads folders, may
-    // open again after the picker closed and take the keys meant for the dialog below.
-    bool pick(const QString& title) { return s.keys(title, QStringLiteral("Return")) && s.waitNoWindow(title); }
-    // Once the last dialog has gone: Ctrl+B or Ctrl+R, then the keys that lead to a picker, if
-    // any, and the keys after it.
-    bool open(const char* chord, const QString& keys, const QString& picker = {}, const QString& after = {})
+    // Once the dialog has gone: the chord in the main window, the keys in the dialog; with a
+    // picker, it is accepted on the folder it opens in, the program's working folder, and the
+    // keys after it follow. Nothing is typed into the picker: its name completion, filled while
+    // it reads folders, may open again after it closed and take the keys meant for the dialog.
+    bool open(const char* chord, const QString& dialog, const QString& keys, const QString& picker = {},
+              const QString& after = {})
     {
-        return s.waitNoWindow(kBackup) && s.keys(kMain, QLatin1String(chord)) && s.keys(kBackup, keys) &&
-               (picker.isEmpty() || (pick(picker) && s.keys(kBackup, after)));
+        return s.waitNoWindow(dialog) && s.keys(kMain, QLatin1String(chord)) && s.keys(dialog, keys) &&
+               (picker.isEmpty() || (s.keys(picker, "Return") && s.waitNoWindow(picker) && s.keys(dialog, after)));
     }
     bool backUp(const QString& keys)
     {
-        return open("Ctrl+b", QStringLiteral("Tab space"), QStringLiteral("バックアップ先のフォルダを選択してください"),
-                    keys);
+        return open("Ctrl+b", kBackup, "Tab space", "バックアップ先のフォルダを選択してください", keys);
     }
-
-    // Ctrl+I, the folder picker accepted on the working folder (nothing typed: the picker's name
-    // completion could take later keys), every snack selected, then the target keys; then the
-    // message boxes, in order, each "icon | text" and the keys that answer it.
+    // Ctrl+I, every snack selected, then the target keys; then the message boxes, in order,
+    // each "icon | text" and the keys that answer it.
     bool importAll(const QString& targetKeys, const QList<std::pair<QString, QString>>& boxes)
     {
-        const QString picker = QStringLiteral("おやつファイルのあるフォルダを選択してください");
-        bool ok = s.keys(kMain, "Ctrl+i") && s.keys(kImport, "space") && s.keys(picker, "Return") &&
-                  s.waitNoWindow(picker) && s.keys(kImport, "Tab Tab space " + targetKeys);
+        bool ok = open("Ctrl+i", kImport, "space", "おやつファイルのあるフォルダを選択してください",
+                       "Tab Tab space " + targetKeys);
         for (const auto& [text, keys] : boxes)
             ok = ok && s.reply("Kennel 2001 | " + text, keys);
         return ok && s.keys(kImport, "Escape") && s.waitNoWindow(kImport);
@@ -188,7 +183,7 @@ private slots:
 
         // Ctrl+R: the restore page on the archive, its path typed; 情報読込 reads it. The name
         // found in the backup is taken already, so the pet is registered under another.
-        QVERIFY(open("Ctrl+r", "Tab '" + archive + "' Tab Tab space Tab space"));
+        QVERIFY(open("Ctrl+r", kBackup, "Tab '" + archive + "' Tab Tab space Tab space"));
         QVERIFY(s.keys(kRestore, "Return"));
         QVERIFY(s.reply("Kennel 2001 | critical | 同名のペットがすでに存在します。"));
         QVERIFY(s.keys(kRestore, "Ctrl+a 'ミケ二世' Return"));
@@ -202,9 +197,8 @@ private slots:
         QDir::setCurrent(destination + QLatin1Char('/') + base);
         QProcess& again = s.startKennel(host);
         QVERIFY(s.waitIdle());
-        QVERIFY(open("Ctrl+r", QStringLiteral("Tab Shift+Tab space Tab space"),
-                     QStringLiteral("リストアしたいペットのバックアップフォルダを指定してください。"),
-                     QStringLiteral("Tab Tab space")));
+        QVERIFY(open("Ctrl+r", kBackup, "Tab Shift+Tab space Tab space",
+                     "リストアしたいペットのバックアップフォルダを指定してください。", "Tab Tab space"));
         QVERIFY(s.keys(kRestore, "Ctrl+a 'ミケ三世' Tab Ctrl+a '花子' Return"));
         QVERIFY(s.reply(kRestored));
         QVERIFY(s.waitNoWindow(kBackup));

@@ -2,8 +2,8 @@
 // none (then the host is started, changes a file and is closed; the next start stores the
 // change), a version 1.0 installation upgraded; and the starts it refuses, saying why (the
 // path and the reason below the text; the log has it all) and changing no file.
-#include "ports/Causes.h"
 #include "app/Startup.h"
+#include "ports/Causes.h"
 #include "storage/HostLayout.h"
 #include "tests/e2e/E2eSession.h"
 #include "tests/support/HostFolder.h"
@@ -136,18 +136,15 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("cause"); // the lines below the message (%1: the host folder)
-        const QString running = QStringLiteral("Kennel 2001 | exclamation | Kennel 2001 はすでに起動中です。");
+        const QString running = QStringLiteral("exclamation | Kennel 2001 はすでに起動中です。");
         QTest::newRow("second copy") << running << QString();
         QTest::newRow("second copy, another session") << running << QString();
-        QTest::newRow("host open") << QStringLiteral("Kennel 2001 | exclamation | Mew Mail 2001 がすでに起動中です。"
-                                                     "一度終了してください。")
+        QTest::newRow("host open") << "exclamation | Mew Mail 2001 がすでに起動中です。一度終了してください。"
                                    << QString();
         QTest::newRow("not a host folder")
-            << QStringLiteral("Kennel 2001 | critical | フォルダが違います。")
-            << causes::line(QStringLiteral("%1/Mewmail20.exe"), ENOENT) + QStringLiteral("\n") + kMsgUseSetup;
-        QTest::newRow("damaged Kennel.ini")
-            << QStringLiteral("Kennel 2001 | critical | INIファイルエラーが発生しました。強制終了します。")
-            << QStringLiteral("%1/Kennel.ini（内容を読み取れません）");
+            << "critical | フォルダが違います。" << causes::line("%1/Mewmail20.exe", ENOENT) + "\n" + kMsgUseSetup;
+        QTest::newRow("damaged Kennel.ini") << "critical | INIファイルエラーが発生しました。強制終了します。"
+                                            << "%1/Kennel.ini（内容を読み取れません）";
     }
     void refused_toldAndNothingChanged()
     {
@@ -170,16 +167,15 @@ private slots:
         }
         const auto before = hostfolder::snapshot(host);
 
-        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-        if (situation.endsWith(QLatin1String("another session"))) // another user's or session's runtime folder
-            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(s.path(QStringLiteral("run2"))));
-        QProcess& kennel = s.startKennel(host);
-        qputenv("XDG_RUNTIME_DIR", runtime);
-        QVERIFY(s.reply(message)); // the box stays until answered
+        QMap<QString, QString> env; // another session: another user's or session's runtime folder
+        if (situation.endsWith(QLatin1String("another session")))
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), s.path(QStringLiteral("run2")));
+        QProcess& kennel = s.startKennel(host, {}, env);
+        QVERIFY(s.reply("Kennel 2001 | " + message)); // the box stays until answered
         QCOMPARE(s.waitEnd(kennel), 0);
         QCOMPARE(hostfolder::snapshot(host), before);
         // The log holds the message and the lines below it, indented.
-        QString logged = (message.section(QStringLiteral(" | "), 2) + QLatin1Char('\n') + cause).trimmed();
+        QString logged = (message.section(QStringLiteral(" | "), 1) + QLatin1Char('\n') + cause).trimmed();
         logged.replace(QStringLiteral("%1"), host).replace(QStringLiteral("\n"), QStringLiteral("\n    "));
         QVERIFY(hostfolder::read(s.path(QStringLiteral("state/kennel/kennel.log"))).contains(logged.toUtf8()));
         if (first) { // the first copy goes on undisturbed, and comes to the front

@@ -1,6 +1,10 @@
 // Deleting a pet: later pets move down one number with their folders, Kennel.ini and the
 // table follow, and a rename that fails part-way is undone without costing a pet data.
+// Start-up recovery on journals the crash harness cannot produce: one whose work cannot be
+// finished, and junk or foreign ones. Kills at every file-system step of each operation are
+// the crash harness's (tests/crash).
 #include "shell/FaultPoint.h"
+#include "app/Startup.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
@@ -16,12 +20,9 @@ class TestDeletePet : public HostTest {
     void makePets(int count, int current)
     {
         addPets(count, current);
-        for (int i = 0; i < count; ++i) {
-            for (const QString& item : items::kFolderOrder)
-                QDir().mkpath(pet(i + 1) + QLatin1Char('/') + item);
-            hostfolder::write(pet(i + 1), QStringLiteral("Mewmail設定.mwc"), petName(i).toUtf8());
-            hostfolder::write(pet(i + 1), QStringLiteral("おやつ/cake.pac"), petName(i).toUtf8());
-        }
+        for (int i = 0; i < count; ++i)
+            for (const QString& item : {items::kSettings, QStringLiteral("おやつ/cake.pac")})
+                hostfolder::write(pet(i + 1), item, petName(i).toUtf8());
         hostfolder::makeHost(host(), petName(current));
         QVERIFY(session().WriteRegistry(none()));
     }
@@ -41,6 +42,7 @@ private slots:
         newHost();
         session().setRegistryLoaded(true);
     }
+    void cleanup() { fault::setHandler(nullptr); }
 
     void deletesAndRenumbers_data()
     {
@@ -82,16 +84,6 @@ private slots:
         QCOMPARE(after, places);
     }
 
-    void noPetChangesNothing()
-    {
-        makePets(3, 1);
-        const auto before = snapshot(host());
-        table().CurrentUser = -1;
-        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::NoPet);
-        QVERIFY(tc->messages.shown.isEmpty()); // no question with "新規ペット" selected
-        QCOMPARE(snapshot(host()), before);
-    }
-
     // The crash harness fails every rename and checks the data; here the move of folder 4 fails
     // after folder 2 went to the trash and folder 3 moved down: table and message.
     void failedRenameIsUndone()
@@ -114,7 +106,7 @@ private slots:
         QCOMPARE(table().MaxUser, 3);
         QCOMPARE(table().CurrentUser, 1);
         QCOMPARE(registry().table.CurrentUser, 1);
-        QCOMPARE(tc->messages.texts().last(), kMsgDeleteStopped.arg(petName(1)));
+        QCOMPARE(messages().last(), kMsgDeleteStopped.arg(petName(1)));
         QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Deleted); // the next try goes through
     }
 
@@ -129,16 +121,72 @@ private slots:
         QCOMPARE(tc->messages.shown.size(), 1); // the question only: no failed copies
     }
 
-    void unwritableRegistryDeletesNothing()
+    // With "新規ペット" selected no question is asked; a table Kennel.ini cannot hold deletes nothing.
+    void refusalChangesNothing()
     {
-        makePets(3, 1);
-        table().Pet[2] = QStringLiteral("ペット\n2"); // a name Kennel.ini cannot hold
+        for (bool noPet : {true, false}) {
+            init();
+            makePets(3, 1);
+            if (noPet)
+                table().CurrentUser = -1;
+            else
+                table().Pet[2] = QStringLiteral("ペット\n2");
+            const auto before = snapshot(host());
+            QCOMPARE(session().deletePet(table().CurrentUser), noPet ? DeleteResult::NoPet : DeleteResult::Stopped);
+            QCOMPARE(snapshot(host()), before);
+            QCOMPARE(table().MaxUser, 2);
+            QCOMPARE(messages().value(messages().size() - 1), noPet ? QString() : kMsgDeleteNotStarted.arg(petName(1)));
+        }
+    }
+
+    // The interrupted deletion cannot rename: start-up ends before anything is stored.
+    void recovery_cannotFinish_endsStartUp()
+    {
+        makePets(3, 0);
+        const QString trash = host() + QStringLiteral("/.kennel-deleted");
+        QVERIFY(session().journal().write(journal::Delete{0, 2, petName(0), trash}));
         const auto before = snapshot(host());
-        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Stopped);
+        fault::setHandler([](const char* what, const QString&) {
+            return qstrcmp(what, "rename") == 0 ? fault::Action::Fail : fault::Action::Proceed;
+        });
+        tc = std::make_unique<TestContext>(host());
+        QuietStartupWindow window;
+        QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(session(), window));
+        QCOMPARE(tc->messages.texts().last(), kMsgRecoveryFailed);
         QCOMPARE(snapshot(host()), before);
-        QCOMPARE(table().MaxUser, 2);
-        QCOMPARE(table().CurrentUser, 1);
-        QCOMPARE(tc->messages.texts().last(), kMsgDeleteNotStarted.arg(petName(1)));
+    }
+
+    // A deletion's trash that no journal names any more goes whole.
+    void recovery_leftoverTrashGoes()
+    {
+        makePets(3, 0);
+        hostfolder::write(host(), QStringLiteral(".kennel-deleted-2/受信フォルダ/sub/old.mwm"), "old");
+        QVERIFY(session().recoverInterruptedWork());
+        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/.kennel-deleted-2")));
+    }
+
+    // A journal that names no operation, folders not Kennel's own, or pets Kennel.ini does
+    // not list changes nothing.
+    void recovery_junkJournalChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("junk");
+        QTest::newRow("no operation") << QByteArray("garbage");
+        QTest::newRow("trash outside") << QByteArray("op=delete\npet=0\nmax=2\ntrash=/etc\n");
+        QTest::newRow("renames outside") << QByteArray("op=upgrade\nfrom0=/etc\nto0=/tmp/x\n");
+        QTest::newRow("unlisted pet") << QByteArray("op=switch\npet=7\nname=x\n");
+        QTest::newRow("negative pet") << QByteArray("op=restore\npet=-3\n");
+    }
+
+    void recovery_junkJournalChangesNothing()
+    {
+        QFETCH(QByteArray, junk);
+        makePets(3, 0);
+        hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
+        const auto start = snapshot(host());
+        QVERIFY(session().recoverInterruptedWork());
+        auto now = snapshot(host());
+        now.insert(QStringLiteral("Kennel.journal"), junk);
+        QCOMPARE(now, start);
     }
 };
 

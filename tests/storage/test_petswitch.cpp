@@ -13,25 +13,18 @@ using hostfolder::snapshot;
 class TestPetSwitch : public HostTest {
     Q_OBJECT
 
-    QByteArray hostFile(const QString& item) const { return read(host() + QLatin1Char('/') + item); }
+    QByteArray hostFile(const char* item) const { return read(host() + '/' + QString::fromUtf8(item)); }
     int currentInFile() const { return registry().table.CurrentUser; }
-
     // Kennel.ini plus a line the program never writes: a rewrite drops it.
-    void writeRegistryWithMarker()
-    {
-        hostfolder::write(host(), "Kennel.ini", *formatRegistry(table()) + "; test\r\n");
-    }
+    void writeRegistryWithMarker() { hostfolder::write(host(), "Kennel.ini", *formatRegistry(table()) + "; test\r\n"); }
 
     // A fourth pet registered in this run: current, its data ("D") only in the host's places.
     void addPetWithoutFolder()
     {
         hostfolder::makeHost(host(), QStringLiteral("D"));
-        table().Pet[3] = QStringLiteral("はな");
-        table().MaxUser = 3;
-        table().CurrentUser = 3;
+        addPets(4, 3);
         writeRegistryWithMarker();
     }
-
     // A friends book no copy can carry.
     void blockFriendsBook()
     {
@@ -46,13 +39,9 @@ private slots:
         newHost();
         session().setRegistryLoaded(true);
         hostfolder::makeHost(host(), QStringLiteral("A"));
-        const QStringList tags = {"A", "B", "C"};
         for (int i = 0; i < 3; ++i)
-            hostfolder::makeHost(pet(i + 1), tags[i]);
-        table().Pet = {QStringLiteral("ぽち"), QStringLiteral("たま"), QStringLiteral("みけ")};
-        table().Master = {QStringLiteral("太郎"), QStringLiteral("花子"), QStringLiteral("次郎")};
-        table().MaxUser = 2;
-        table().CurrentUser = 0;
+            hostfolder::makeHost(pet(i + 1), QString(QChar(u'A' + i)));
+        addPets(3, 0);
         writeRegistryWithMarker();
     }
 
@@ -71,7 +60,6 @@ private slots:
         QFETCH(int, shared);
         table().setSharing({bool(shared & 1), bool(shared & 2), bool(shared & 4), bool(shared & 8), bool(shared & 16)});
         QCOMPARE(session().switchTo(1), SwitchResult::Switched);
-
         // Item, its tag prefix, the flag bit that keeps it.
         const std::tuple<const char*, const char*, int> items[] = {
             {"おやつ/cake.pac", "snack", 1},      {"宝物/gem.pac", "gem", 2},
@@ -80,7 +68,7 @@ private slots:
             {"添付書類ﾌｫﾙﾀﾞ/att.bin", "att", 16}, {"Mewmail設定.mwc", "settings", 0},
             {"Mewmail設定.bak", "backup", 0}};
         for (const auto& [item, prefix, bit] : items)
-            QCOMPARE(hostFile(QString::fromUtf8(item)), QByteArray(prefix) + ((shared & bit) ? " A" : " B"));
+            QCOMPARE(hostFile(item), QByteArray(prefix) + ((shared & bit) ? " A" : " B"));
         QCOMPARE(currentInFile(), 1);
         QVERIFY(tc->messages.shown.isEmpty());
     }
@@ -94,25 +82,19 @@ private slots:
         QCOMPARE(snapshot(host()), before); // Kennel.ini not rewritten either
     }
 
-    void petWithoutFolderIsStoredBeforeLeaving_data()
-    {
-        QTest::addColumn<int>("next");
-        QTest::newRow("to another pet") << 1;
-        QTest::newRow("to the new-pet entry") << -1;
-    }
-
+    // Stored before leaving, to another pet or to the new-pet entry; coming back loads it.
     void petWithoutFolderIsStoredBeforeLeaving()
     {
-        QFETCH(int, next);
-        addPetWithoutFolder();
-        session().switchTo(next);
-        QCOMPARE(read(pet(4) + QStringLiteral("/おやつ/cake.pac")), QByteArray("snack D"));
-        QCOMPARE(read(pet(4) + QStringLiteral("/Mewmail設定.mwc")), QByteArray("settings D"));
-        QVERIFY(tc->messages.shown.isEmpty());
-
-        // Coming back to it loads what was stored.
-        QCOMPARE(session().switchTo(3), SwitchResult::Switched);
-        QCOMPARE(hostFile(QStringLiteral("受信フォルダ/in.mwm")), QByteArray("in D"));
+        for (int next : {1, -1}) {
+            init();
+            addPetWithoutFolder();
+            session().switchTo(next);
+            QCOMPARE(read(pet(4) + QStringLiteral("/おやつ/cake.pac")), QByteArray("snack D"));
+            QCOMPARE(read(pet(4) + QStringLiteral("/Mewmail設定.mwc")), QByteArray("settings D"));
+            QVERIFY(tc->messages.shown.isEmpty());
+            QCOMPARE(session().switchTo(3), SwitchResult::Switched);
+            QCOMPARE(hostFile("受信フォルダ/in.mwm"), QByteArray("in D"));
+        }
     }
 
     void petWithoutFolderThatCannotBeStoredStaysCurrent()
@@ -120,69 +102,54 @@ private slots:
         addPetWithoutFolder();
         blockFriendsBook();
         const auto before = snapshot(host());
-
         QCOMPARE(session().switchTo(1), SwitchResult::Refused);
         QCOMPARE(session().switchTo(-1), SwitchResult::Refused); // a new pet would replace it too
-
         QCOMPARE(table().CurrentUser, 3);
         QCOMPARE(snapshot(host()), before);
         QVERIFY(!hostfolder::exists(pet(4))); // stored again at the next attempt
-        QCOMPARE(tc->messages.texts().last(), kMsgOutgoingNotStored.arg(QStringLiteral("はな")));
+        QCOMPARE(messages().last(), kMsgOutgoingNotStored.arg(petName(3)));
     }
 
-    void failedStartupStoreKeepsThePlacesUntilStored_data()
-    {
-        QTest::addColumn<bool>("stillFailing");
-        QTest::newRow("stored on leaving") << false;
-        QTest::newRow("still failing: refused") << true;
-    }
-
+    // A store that failed at start-up keeps the host's places until they are stored on leaving.
     void failedStartupStoreKeepsThePlacesUntilStored()
     {
-        QFETCH(bool, stillFailing);
-        hostfolder::makeHost(host(), QStringLiteral("A2")); // the host ran with pet 0
-        blockFriendsBook();
-        QuietStartupWindow window;
-        StartupCheck(session(), window);
-        QVERIFY(session().currentUnstored());
-        QCOMPARE(tc->messages.texts().last(), kMsgStoreFailed.arg(QStringLiteral("ぽち")));
-        if (!stillFailing) {
-            QDir(host() + QStringLiteral("/おともだち帳")).removeRecursively();
-            hostfolder::write(host(), QStringLiteral("おともだち帳"), "friends A2");
-        }
-        const auto places = snapshot(host());
-
-        const SwitchResult result = session().switchTo(1);
-
-        if (stillFailing) {
-            QCOMPARE(result, SwitchResult::Refused);
-            QCOMPARE(snapshot(host()), places);
-            QCOMPARE(currentInFile(), 0);
-        } else {
-            QCOMPARE(result, SwitchResult::Switched);
-            QCOMPARE(read(pet(1) + QStringLiteral("/おともだち帳")), QByteArray("friends A2"));
-            QCOMPARE(read(pet(1) + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in A2"));
-            QVERIFY(!session().currentUnstored());
+        for (bool stillFailing : {false, true}) {
+            init();
+            hostfolder::makeHost(host(), QStringLiteral("A2")); // the host ran with pet 0
+            blockFriendsBook();
+            QuietStartupWindow window;
+            StartupCheck(session(), window);
+            QVERIFY(session().currentUnstored());
+            QCOMPARE(messages().last(), kMsgStoreFailed.arg(petName(0)));
+            if (!stillFailing) {
+                QDir(host() + QStringLiteral("/おともだち帳")).removeRecursively();
+                hostfolder::write(host(), QStringLiteral("おともだち帳"), "friends A2");
+            }
+            const auto places = snapshot(host());
+            const SwitchResult result = session().switchTo(1);
+            QCOMPARE(result, stillFailing ? SwitchResult::Refused : SwitchResult::Switched);
+            QCOMPARE(session().currentUnstored(), stillFailing);
+            if (stillFailing) {
+                QCOMPARE(snapshot(host()), places);
+                QCOMPARE(currentInFile(), 0);
+            } else {
+                QCOMPARE(read(pet(1) + QStringLiteral("/おともだち帳")), QByteArray("friends A2"));
+                QCOMPARE(read(pet(1) + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in A2"));
+            }
         }
     }
 
-    void fatalChoices_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("index of no pet") << 7 << kMsgInternalError;
-        QTest::newRow("pet folder missing") << 2 << kMsgPetFolderMissing;
-    }
-
+    // An index of no pet, or a pet whose folder is missing, ends the program unchanged.
     void fatalChoices()
     {
-        QFETCH(int, index);
-        QFETCH(QString, message);
-        QDir(pet(3)).removeRecursively();
-        const auto before = snapshot(host());
-        QVERIFY_THROWS_EXCEPTION(ProgramEnded, session().switchTo(index));
-        QCOMPARE(tc->messages.texts(), QStringList{message});
-        QCOMPARE(snapshot(host()), before);
+        for (const auto& [index, message] : {std::pair(7, kMsgInternalError), std::pair(2, kMsgPetFolderMissing)}) {
+            init();
+            QDir(pet(3)).removeRecursively();
+            const auto before = snapshot(host());
+            QVERIFY_THROWS_EXCEPTION(ProgramEnded, session().switchTo(index));
+            QCOMPARE(messages(), QStringList{message});
+            QCOMPARE(snapshot(host()), before);
+        }
     }
 
     void incompleteLoadLeavesNoPetCurrent()
@@ -190,12 +157,10 @@ private slots:
         // The host has a folder where the chosen pet has a snack file of that name.
         hostfolder::write(pet(2), QStringLiteral("おやつ/treat.pac"), "treat B");
         QDir().mkpath(host() + QStringLiteral("/おやつ/treat.pac"));
-
         QCOMPARE(session().switchTo(1), SwitchResult::LoadFailed);
-
         QCOMPARE(table().CurrentUser, -1);
         QCOMPARE(currentInFile(), -1); // the next start stores nothing over a good folder
-        QCOMPARE(tc->messages.texts().last(), kMsgPetNotLoaded.arg(QStringLiteral("たま")));
+        QCOMPARE(messages().last(), kMsgPetNotLoaded.arg(petName(1)));
     }
 
     void unwritableRegistryBringsBackThePetItNames()
@@ -203,8 +168,8 @@ private slots:
         table().Pet[2] = QStringLiteral("み\nけ"); // a name Kennel.ini cannot hold
         QCOMPARE(session().switchTo(1), SwitchResult::Refused);
         QCOMPARE(table().CurrentUser, 0);
-        QCOMPARE(hostFile(QStringLiteral("受信フォルダ/in.mwm")), QByteArray("in A"));
-        QVERIFY(tc->messages.texts().contains(kMsgRegistryWriteFailed));
+        QCOMPARE(hostFile("受信フォルダ/in.mwm"), QByteArray("in A"));
+        QVERIFY(messages().contains(kMsgRegistryWriteFailed));
     }
 };
 

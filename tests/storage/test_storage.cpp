@@ -11,20 +11,15 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+using hostfolder::exists;
 using hostfolder::read;
 
 namespace {
-const QString kSub = QStringLiteral("/受信フォルダ/sub/deep.mwm");
-
-// Sets a file's modification time to `when`, or secondsAgo before now.
+// Sets a file's modification time to `when` (seconds since the epoch).
 void setTime(const QString& path, time_t when)
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
     QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
-}
-void age(const QString& path, int secondsAgo)
-{
-    setTime(path, ::time(nullptr) - secondsAgo);
 }
 
 ino_t inode(const QString& path)
@@ -37,31 +32,33 @@ ino_t inode(const QString& path)
 class TestStorageOps : public HostTest {
     Q_OBJECT
 
-private slots:
-    void init()
+    // A live host ("live"), pet 0 of two current; `sub` as newHost's.
+    void setUp(const QString& sub = {})
     {
-        newHost();
+        newHost(sub);
         hostfolder::makeHost(host(), QStringLiteral("live"));
         table().MaxUser = 1;
         table().CurrentUser = 0;
     }
+    QString at(const QString& base, const char* relative) const { return base + '/' + QString::fromUtf8(relative); }
 
+private slots:
     void storeCopiesEveryKindButNotSubFolders()
     {
-        hostfolder::write(host(), kSub, "nested");
+        setUp();
+        hostfolder::write(host(), QStringLiteral("受信フォルダ/sub/deep.mwm"), "nested");
         hostfolder::write(pet(1), QStringLiteral("extra.txt"), "old root file");
         hostfolder::write(pet(1), QStringLiteral("おもちゃ/old.pty"), "old toy");
         hostfolder::write(pet(1), QStringLiteral("おもちゃ/keep/inner.pty"), "sub-folder file");
-        table().Oyatsu = table().Toys = true;  // storing ignores the flags
+        table().Oyatsu = table().Toys = true; // storing ignores the flags
         auto expected = hostfolder::snapshot(host());
         const QStringList files{items::kFriends, items::kSettings, items::kSettingsBackup};
         expected.removeIf([&](auto it) {
-            return !items::kFolderOrder.contains(it.key().section(u'/', 0, 0)) && !files.contains(it.key());
+            return (!items::kFolderOrder.contains(it.key().section(u'/', 0, 0)) && !files.contains(it.key()))
+                   || it.key().startsWith(QStringLiteral("受信フォルダ/sub"));
         });
         StorePetData(session(), none());
-        // Every kind, flags or not, without the host's sub-folders; old root files go, the pet's sub-folders stay.
-        expected.remove(QStringLiteral("受信フォルダ/sub/"));
-        expected.remove(QStringLiteral("受信フォルダ/sub/deep.mwm"));
+        // Every kind, without the host's sub-folders; old root files go, the pet's sub-folders stay.
         expected.insert(QStringLiteral("おもちゃ/keep/"), {});
         expected.insert(QStringLiteral("おもちゃ/keep/inner.pty"), "sub-folder file");
         QCOMPARE(hostfolder::snapshot(pet(1)), expected);
@@ -80,26 +77,25 @@ private slots:
     void updatesOnlyWhatChanged()
     {
         QFETCH(bool, load);
-        QDirIterator files(host(), QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext())
-            age(files.next(), 3600);
+        setUp();
+        for (QDirIterator files(host(), QDir::Files, QDirIterator::Subdirectories); files.hasNext();)
+            setTime(files.next(), ::time(nullptr) - 3600);
         StorePetData(session(), none());
-        const QString from = load ? pet(1) : host();
-        const QString to = load ? host() : pet(1);
+        const QString from = load ? pet(1) : host(), to = load ? host() : pet(1);
         hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
-        age(from + QStringLiteral("/おもちゃ/ball.pty"), 7200);
-        QVERIFY(QFile::remove(from + QStringLiteral("/おやつ/cake.pac")));
+        setTime(at(from, "おもちゃ/ball.pty"), ::time(nullptr) - 7200);
+        QVERIFY(QFile::remove(at(from, "おやつ/cake.pac")));
         for (const auto& [folder, bytes] : {std::pair(from, "mine"), std::pair(to, "your")}) {
             hostfolder::write(folder, QStringLiteral("宝物/twin.pac"), bytes);
-            setTime(folder + QStringLiteral("/宝物/twin.pac"), 1'000'000'000);
+            setTime(at(folder, "宝物/twin.pac"), 1'000'000'000);
         }
-        const ino_t unchanged = inode(to + QStringLiteral("/受信フォルダ/in.mwm"));
+        const ino_t unchanged = inode(at(to, "受信フォルダ/in.mwm"));
         load ? LoadPetData(session(), none()) : StorePetData(session(), none());
-        QCOMPARE(read(to + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy LIVE"));
-        QCOMPARE(read(to + QStringLiteral("/宝物/twin.pac")), QByteArray("mine"));
-        QVERIFY(!hostfolder::exists(to + QStringLiteral("/おやつ/cake.pac")));
-        QCOMPARE(inode(to + QStringLiteral("/受信フォルダ/in.mwm")), unchanged);
-        QCOMPARE(read(to + QStringLiteral("/受信フォルダ/in.mwm")), QByteArray("in live"));
+        QCOMPARE(read(at(to, "おもちゃ/ball.pty")), QByteArray("toy LIVE"));
+        QCOMPARE(read(at(to, "宝物/twin.pac")), QByteArray("mine"));
+        QVERIFY(!exists(at(to, "おやつ/cake.pac")));
+        QCOMPARE(inode(at(to, "受信フォルダ/in.mwm")), unchanged);
+        QCOMPARE(read(at(to, "受信フォルダ/in.mwm")), QByteArray("in live"));
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
@@ -120,19 +116,15 @@ private slots:
     {
         QFETCH(QString, link);
         QFETCH(QString, text);
-        newHost(QStringLiteral("/host"));
-        hostfolder::makeHost(host(), QStringLiteral("live"));
+        setUp(QStringLiteral("/host"));
         hostfolder::makeHost(pet(1), QStringLiteral("A"));
         hostfolder::makeHost(pet(2), QStringLiteral("B"));
-        hostfolder::write(root(), QStringLiteral("outside/private.txt"), "private");
-        table().MaxUser = 1;
-        table().CurrentUser = 0;
+        hostfolder::write(outside(), QStringLiteral("private.txt"), "private");
         QDir(host() + '/' + link).removeRecursively();
         std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
-        const auto outside = hostfolder::snapshot(root() + QStringLiteral("/outside"));
-        const auto other = hostfolder::snapshot(pet(2));
+        const auto before = hostfolder::snapshot(outside()), other = hostfolder::snapshot(pet(2));
         QVERIFY(SnapshotDefaultData(session(), none()) && StorePetData(session(), none()));
-        QCOMPARE(hostfolder::snapshot(root() + QStringLiteral("/outside")), outside);
+        QCOMPARE(hostfolder::snapshot(outside()), before);
         QCOMPARE(hostfolder::snapshot(pet(2)), other);
         const QFileInfo made(host() + '/' + link);
         if (made.isSymLink()) // a file of the host's, now also in the pet's folder
@@ -142,36 +134,32 @@ private slots:
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
-    void storeWithoutOptionalItems()
+    // Missing optional items: a store makes every item folder of a fresh pet folder and removes
+    // stale copies; a load leaves the host without settings and with an empty attachments folder.
+    void optionalItemsMissing()
     {
-        QFile::remove(host() + QStringLiteral("/おともだち帳"));
-        QFile::remove(host() + QStringLiteral("/Mewmail設定.mwc"));
-        QDir(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).removeRecursively();
-        StorePetData(session(), none());  // a fresh folder gets all six item folders
-        QVERIFY(QFileInfo(pet(1) + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isDir());
+        setUp();
+        QVERIFY(QFile::remove(at(host(), "おともだち帳")) && QFile::remove(at(host(), "Mewmail設定.mwc")));
+        QDir(at(host(), "添付書類ﾌｫﾙﾀﾞ")).removeRecursively();
+        StorePetData(session(), none()); // a fresh folder gets all six item folders
+        QVERIFY(QFileInfo(at(pet(1), "添付書類ﾌｫﾙﾀﾞ")).isDir());
         hostfolder::write(pet(1), QStringLiteral("Mewmail設定.mwc"), "stale settings");
         StorePetData(session(), none());
-        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/Mewmail設定.mwc")));
-        QVERIFY(!hostfolder::exists(pet(1) + QStringLiteral("/おともだち帳")));
-        QVERIFY(QFileInfo(pet(1) + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isDir());
-        QVERIFY(tc->messages.shown.isEmpty());
-    }
-
-    void loadWithoutSettingsOrAttachments()
-    {
-        QDir().mkpath(pet(2));
+        QVERIFY(!exists(at(pet(1), "Mewmail設定.mwc")) && !exists(at(pet(1), "おともだち帳")));
         for (const QString& f : items::kFolderOrder)
             if (f != items::kAttachments)
                 QDir().mkpath(pet(2) + '/' + f);
+        hostfolder::makeHost(host(), QStringLiteral("live"));
         table().CurrentUser = 1;
         LoadPetData(session(), none());
-        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.mwc")));
-        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.bak")));
-        QVERIFY(QDir(host() + QStringLiteral("/添付書類ﾌｫﾙﾀﾞ")).isEmpty());
+        QVERIFY(!exists(at(host(), "Mewmail設定.mwc")) && !exists(at(host(), "Mewmail設定.bak")));
+        QVERIFY(QDir(at(host(), "添付書類ﾌｫﾙﾀﾞ")).isEmpty());
+        QVERIFY(tc->messages.shown.isEmpty());
     }
 
     void noCurrentPetStoresAndLoadsNothing()
     {
+        setUp();
         table().CurrentUser = -1;
         const auto before = hostfolder::snapshot(host());
         StorePetData(session(), none());
@@ -182,39 +170,35 @@ private slots:
     // The template keeps files it had; a new pet starts from it, shared kinds excepted.
     void newPetStartsFromTemplate()
     {
+        setUp();
         hostfolder::write(host(), QStringLiteral("Default/おやつ/old.pac"), "template");
         SnapshotDefaultData(session(), none());
-        QCOMPARE(read(host() + QStringLiteral("/Default/おやつ/old.pac")), QByteArray("template"));
+        QCOMPARE(read(at(host(), "Default/おやつ/old.pac")), QByteArray("template"));
         hostfolder::write(host(), QStringLiteral("おもちゃ/new.pty"), "played");
+        hostfolder::write(host(), QStringLiteral("おやつ/shared.pac"), "common");
         table().Toys = false;
         table().Oyatsu = true;
-        hostfolder::write(host(), QStringLiteral("おやつ/shared.pac"), "common");
         InitNewPetData(session(), none());
-        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/おもちゃ/new.pty")));
-        QCOMPARE(read(host() + QStringLiteral("/おもちゃ/ball.pty")), QByteArray("toy live"));
-        QCOMPARE(read(host() + QStringLiteral("/おやつ/shared.pac")), QByteArray("common"));
-        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.mwc")));
-        QVERIFY(!hostfolder::exists(host() + QStringLiteral("/Mewmail設定.bak")));
+        QVERIFY(!exists(at(host(), "おもちゃ/new.pty")));
+        QCOMPARE(read(at(host(), "おもちゃ/ball.pty")), QByteArray("toy live"));
+        QCOMPARE(read(at(host(), "おやつ/shared.pac")), QByteArray("common"));
+        QVERIFY(!exists(at(host(), "Mewmail設定.mwc")) && !exists(at(host(), "Mewmail設定.bak")));
     }
 
     void removeAndPrepare()
     {
-        RemovePetFolder(pet(7) + '/', none());  // missing: nothing happens
+        setUp();
+        RemovePetFolder(pet(7) + '/', none()); // missing: nothing happens
         QVERIFY(tc->messages.shown.isEmpty());
-        hostfolder::makeHost(pet(3), QStringLiteral("three"));
-        QFile::remove(pet(3) + QStringLiteral("/Mewmail20.exe"));
+        hostfolder::makePet(pet(3), QStringLiteral("three"));
         PreparePetFolder(pet(3) + '/', none());
-        QStringList entries = QDir(pet(3)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
-        entries.sort();
-        QStringList expected = items::kFolderOrder;
-        expected.sort();
-        QCOMPARE(entries, expected);
+        QCOMPARE(QDir(pet(3)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), items::kFolderOrder.size());
         for (const QString& f : items::kFolderOrder)
-            QVERIFY(QDir(pet(3) + '/' + f).isEmpty());
+            QVERIFY(QFileInfo(pet(3) + '/' + f).isDir() && QDir(pet(3) + '/' + f).isEmpty());
         hostfolder::write(pet(3), QStringLiteral("宝物/box/x.pac"), "kept");
         RemovePetFolder(pet(3) + '/', none());
-        QVERIFY(hostfolder::exists(pet(3) + QStringLiteral("/宝物/box/x.pac")));  // a sub-folder keeps it
-        QVERIFY(!hostfolder::exists(pet(3) + QStringLiteral("/おやつ")));
+        QVERIFY(exists(at(pet(3), "宝物/box/x.pac"))); // a sub-folder keeps it
+        QVERIFY(!exists(at(pet(3), "おやつ")));
     }
 };
 

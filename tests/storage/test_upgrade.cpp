@@ -7,32 +7,14 @@
 #include <QFile>
 #include <QtTest>
 
-namespace {
-
-UpgradeNames names3(const QString& a, const QString& b, const QString& c)
-{
-    UpgradeNames n;
-    n.pet = {a, b, c};
-    n.master = {QStringLiteral("飼い主"), QStringLiteral("飼い主"), QStringLiteral("飼い主")};
-    return n;
-}
-
-} // namespace
-
 class TestUpgrade : public HostTest {
     Q_OBJECT
 
-    QString oldFolder(int n) const { return host() + QStringLiteral("/ユーザー ") + QString::number(n); }
-    // A version 1.0 mailbox folder; with settings it holds data.
-    void makeMailbox(int n, bool withSettings)
+    // Names for three pets with one owner.
+    static UpgradeNames names()
     {
-        const QByteArray tag = "mailbox " + QByteArray::number(n);
-        for (const QString& item : items::kFolderOrder)
-            QDir().mkpath(oldFolder(n) + QLatin1Char('/') + item);
-        hostfolder::write(oldFolder(n), QStringLiteral("おやつ/cake.pac"), tag);
-        hostfolder::write(oldFolder(n), QStringLiteral("おともだち帳"), tag);
-        if (withSettings)
-            hostfolder::write(oldFolder(n), items::kSettings, tag);
+        const QString owner = QStringLiteral("飼い主");
+        return {{QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")}, {owner, owner, owner}};
     }
 
 private slots:
@@ -63,14 +45,14 @@ private slots:
         QFETCH(QList<int>, petFrom);
         for (int m : mailboxes)
             makeMailbox(std::abs(m), m > 0);
-        QMap<int, QMap<QString, QByteArray>> before;
+        QMap<int, QMap<QString, QByteArray>> before; // 0: an empty pet folder
         for (int n = 1; n <= 3; ++n)
             before[n] = hostfolder::snapshot(oldFolder(n));
         for (const QString& item : items::kFolderOrder)
             before[0].insert(item + QLatin1Char('/'), {});
 
         const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
-        QVERIFY(session().convertMailboxes(plan, names3("ポチ", "タマ", "ミケ"), none()));
+        QVERIFY(session().convertMailboxes(plan, names(), none()));
 
         for (int i = 0; i < petFrom.size(); ++i)
             QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
@@ -106,7 +88,7 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QStringList, messages);
         for (int n = 1; n <= 3; ++n)
-            makeMailbox(n, true);
+            makeMailbox(n);
         FolderRename rename = renameFolderNoReplace;
         int calls = 0;
         if (fault == QLatin1String("exists"))
@@ -121,7 +103,7 @@ private slots:
         const auto before = hostfolder::snapshot(host());
         table().CurrentUser = 0;
 
-        QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names3("ポチ", "タマ", "ミケ"), none(), rename));
+        QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names(), none(), rename));
 
         QCOMPARE(tc->messages.texts().replaceInStrings(host(), QStringLiteral("%HOST%")), messages);
         QCOMPARE(hostfolder::snapshot(host()), before);

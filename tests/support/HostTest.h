@@ -5,6 +5,7 @@
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
 
+#include <QDir>
 #include <QObject>
 #include <QTemporaryDir>
 
@@ -26,6 +27,13 @@ protected:
         sub_ = sub;
         tc = std::make_unique<TestContext>(host());
     }
+    // A program folder with only the executable, below the temporary folder, and outside() beside it.
+    void newHostBeside()
+    {
+        newHost(QStringLiteral("/host"));
+        QDir().mkpath(outside());
+        hostfolder::write(host(), QStringLiteral("Mewmail20.exe"), "host");
+    }
     QString root() const { return dir->path(); }
     QString host() const { return root() + sub_; }
     QString outside() const { return root() + QStringLiteral("/outside"); }
@@ -33,6 +41,7 @@ protected:
     Session& session() const { return tc->session; }
     PetTable& table() { return tc->session.table(); }
     QString pet(int n) const { return host() + QStringLiteral("/ユーザー") + QString::number(n); }
+    QString folderOf(int index) const { return pet(index + 1); }
     QString ini() const { return host() + QStringLiteral("/Kennel.ini"); }
     RegistryContent registry() const { return parseRegistry(hostfolder::read(ini())); }
     static QString petName(int i) { return QStringLiteral("ペット%1").arg(i); }
@@ -58,6 +67,19 @@ protected:
         table().Master[i] = master;
         hostfolder::makePet(pet(i + 1), name, withAttachments);
         return i;
+    }
+
+    // A version 1.0 mailbox folder "ユーザー n", tagged with its number; with settings it holds data.
+    QString oldFolder(int n) const { return host() + QStringLiteral("/ユーザー ") + QString::number(n); }
+    void makeMailbox(int n, bool withSettings = true)
+    {
+        const QByteArray tag = "mailbox " + QByteArray::number(n);
+        for (const QString& item : items::kFolderOrder)
+            QDir().mkpath(oldFolder(n) + QLatin1Char('/') + item);
+        hostfolder::write(oldFolder(n), QStringLiteral("おやつ/cake.pac"), tag);
+        hostfolder::write(oldFolder(n), QStringLiteral("おともだち帳"), tag);
+        if (withSettings)
+            hostfolder::write(oldFolder(n), items::kSettings, tag);
     }
 
     // The archiver library from the build; false when it is not built.

@@ -1,5 +1,5 @@
 // The about box: the fold-out, the contact rows (copies, hidden when not configured), the
-// version and licence, one modeless box.
+// log's row, one modeless box.
 #include "ports/LogFile.h"
 #include "tests/support/HostFolder.h"
 #include "tests/support/TestPorts.h"
@@ -14,8 +14,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(buildconfig::Contacts)
-
 class TestAboutForm : public QObject {
     Q_OBJECT
 
@@ -23,12 +21,17 @@ class TestAboutForm : public QObject {
     std::unique_ptr<TestContext> tc;
     UnlhaLibrary library{UnlhaLibrary::Entries{}};
     std::unique_ptr<MainForm> main;
-
     const buildconfig::Contacts contacts{QStringLiteral("board@kennel.test"), QStringLiteral("https://kennel.test/"),
                                          QStringLiteral("保守担当"), QStringLiteral("author@kennel.test")};
 
     AboutForm* box() { return main->findChild<AboutForm*>(); }
-    QPushButton* button(const char* name) { return box()->findChild<QPushButton*>(QLatin1String(name)); }
+    AboutForm* open(const buildconfig::Contacts& configured)
+    {
+        auto* about = new AboutForm(tc->messages, configured, main.get());
+        about->show();
+        return about;
+    }
+    void click(const char* name) { QTest::mouseClick(box()->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton); }
 
 private slots:
     void init()
@@ -38,82 +41,66 @@ private slots:
         main->show();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
-
     void cleanup() { main.reset(); }
 
-    void contactLabelsCopy_data()
-    {
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<bool>("doubleClick");
-        QTest::addColumn<QString>("copied"); // empty: nothing copied, nothing said
-        QTest::newRow("board, double-click") << "LblBBS" << true << contacts.boardAddress;
-        QTest::newRow("board, single click") << "LblBBS" << false << QString();
-        QTest::newRow("home page, single click") << "LblHome" << false << contacts.homePageUrl;
-        QTest::newRow("mail, double-click") << "LblMail" << true << contacts.authorAddress;
-    }
-
+    // Each contact is copied by the click its row takes, with one confirmation for each copy.
     void contactLabelsCopy()
     {
-        QFETCH(QString, label);
-        QFETCH(bool, doubleClick);
-        QFETCH(QString, copied);
-        (new AboutForm(tc->messages, contacts, main.get()))->show();
-        auto* target = box()->findChild<QLabel*>(label);
-        QTest::mouseClick(target, Qt::LeftButton);
-        if (doubleClick)
-            QTest::mouseDClick(target, Qt::LeftButton);
-        QCOMPARE(QGuiApplication::clipboard()->text(), copied.isEmpty() ? QStringLiteral("before") : copied);
-        QCOMPARE(tc->messages.shown.size(), copied.isEmpty() ? 0 : 1); // one confirmation for each copy
+        const std::tuple<const char*, bool, QString> cases[] = {{"LblBBS", false, {}},
+                                                               {"LblBBS", true, contacts.boardAddress},
+                                                               {"LblHome", false, contacts.homePageUrl},
+                                                               {"LblMail", true, contacts.authorAddress}};
+        int copies = 0;
+        for (const auto& [label, doubleClick, copied] : cases) {
+            auto* target = open(contacts)->findChild<QLabel*>(QLatin1String(label));
+            QTest::mouseClick(target, Qt::LeftButton);
+            if (doubleClick)
+                QTest::mouseDClick(target, Qt::LeftButton);
+            copies += !copied.isEmpty();
+            QCOMPARE(QGuiApplication::clipboard()->text(), copied.isEmpty() ? QStringLiteral("before") : copied);
+            QCOMPARE(tc->messages.shown.size(), copies);
+            delete target->window();
+        }
     }
 
-    void rowsFollowTheConfiguredContacts_data()
-    {
-        QTest::addColumn<buildconfig::Contacts>("configured");
-        QTest::addColumn<QStringList>("shown");
-        QTest::newRow("all") << contacts << QStringList{"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"};
-        QTest::newRow("home page only") << buildconfig::Contacts{{}, contacts.homePageUrl, {}, {}}
-                                        << QStringList{"LblFrame", "LblAbout5", "LblHome"};
-        QTest::newRow("none") << buildconfig::Contacts{} << QStringList{};
-    }
+    // Rows of contacts not configured are hidden; without any, the log's path has a row, a file
+    // error goes into the log and the buttons move up into the frame's place.
     void rowsFollowTheConfiguredContacts()
     {
-        QFETCH(buildconfig::Contacts, configured);
-        QFETCH(QStringList, shown);
-        QTemporaryDir state; // with a log (as the program keeps one), its path has a row
-        if (shown.isEmpty())
-            logfile::start(state.filePath(QStringLiteral("kennel/kennel.log")), QStringLiteral("/host"));
-        auto* about = new AboutForm(tc->messages, configured, main.get());
-        about->show();
-        QCOMPARE(about->findChild<QLabel*>("LblLog")->isVisible(), shown.isEmpty());
-        tc->messages.fileError({QStringLiteral("/host/a（理由）")});
-        logfile::start({}, {});
-        QCOMPARE(hostfolder::read(state.filePath(QStringLiteral("kennel/kennel.log"))).contains(
-                     "/host critical: ファイルエラーが発生しました。\n    /host/a（理由）\n"),
-                 shown.isEmpty());
-        for (const char* name : {"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"})
-            QCOMPARE(about->findChild<QLabel*>(name)->isVisible(), shown.contains(QLatin1String(name)));
-        QCOMPARE(about->findChild<QLabel*>("LblAbout2")->text(), QStringLiteral("Kennel 2001 Ver.2.31"));
-        QVERIFY(about->findChild<QLabel*>("LblLicense")->text().contains(QStringLiteral("MIT")));
-        // Without contacts the buttons move up into the frame's place.
-        QCOMPARE(about->findChild<QPushButton*>("BtnClose")->y() < 160, shown.isEmpty());
+        const QStringList rows{"LblFrame", "LblAbout5", "LblBBS", "LblHome", "LblMail"};
+        const std::pair<buildconfig::Contacts, QStringList> cases[] = {
+            {contacts, rows}, {{{}, contacts.homePageUrl, {}, {}}, {"LblFrame", "LblAbout5", "LblHome"}}, {{}, {}}};
+        for (const auto& [configured, shown] : cases) {
+            QTemporaryDir state;
+            const QString log = state.filePath(QStringLiteral("kennel/kennel.log"));
+            if (shown.isEmpty())
+                logfile::start(log, QStringLiteral("/host"));
+            AboutForm* about = open(configured);
+            QCOMPARE(about->findChild<QLabel*>("LblLog")->isVisible(), shown.isEmpty());
+            tc->messages.fileError({QStringLiteral("/host/a（理由）")});
+            logfile::start({}, {});
+            QCOMPARE(hostfolder::read(log).contains("/host critical: ファイルエラーが発生しました。\n    /host/a（理由）\n"),
+                     shown.isEmpty());
+            for (const QString& name : rows)
+                QCOMPARE(about->findChild<QLabel*>(name)->isVisible(), shown.contains(name));
+            QCOMPARE(about->findChild<QPushButton*>("BtnClose")->y() < 160, shown.isEmpty());
+            delete about;
+        }
     }
 
     void oneModelessBoxThatOpensFolded()
     {
         main->MnuHelpAbout_Click();
         QCOMPARE(main->findChildren<AboutForm*>().size(), 1);
-        QVERIFY(!box()->isModal());
-        QVERIFY(QApplication::activeModalWidget() == nullptr);
-
+        QVERIFY(!box()->isModal() && !QApplication::activeModalWidget());
         const int folded = box()->height();
-        QTest::mouseClick(button("BtnMoreInfo"), Qt::LeftButton);
-        QVERIFY(box()->height() > folded);
-        QVERIFY(box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
+        click("BtnMoreInfo");
+        QVERIFY(box()->height() > folded && box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
         QTest::keyClick(box(), Qt::Key_Escape); // closes as "閉　じ　る" does
         QTRY_VERIFY(!box());
         main->MnuHelpAbout_Click();
         QCOMPARE(box()->height(), folded);
-        QTest::mouseClick(button("BtnClose"), Qt::LeftButton);
+        click("BtnClose");
         QTRY_VERIFY(!box());
     }
 };

@@ -90,11 +90,7 @@ class TestHostLaunch : public HostTest, ClockPort, WindowPort, ProcessPort, Laun
     }
     void hideAllWindows() override { log << "hide"; }
     void restoreWindows() override { log << "restore"; }
-    void TrayAdd() override
-    {
-        tray = std::make_unique<HostTray>(*launcher);
-        tray->TrayAdd();
-    }
+    void TrayAdd() override { (tray = std::make_unique<HostTray>(*launcher))->TrayAdd(); }
     void TrayRemove() override { tray.reset(); }
     void launch() { launcher->LaunchHost(*this); }
 
@@ -216,11 +212,9 @@ private slots:
         bool dialog = false;
         QTimer poll; // the dialog opens inside BtnLaunch_Click
         connect(&poll, &QTimer::timeout, this, [&] {
-            if (QWidget* w = QApplication::activeModalWidget()) {
-                poll.stop();
-                dialog = true;
-                w->findChild<QLineEdit*>(QStringLiteral("TxtNewPet"))->setText(QStringLiteral("タマ"));
-                w->findChild<QLineEdit*>(QStringLiteral("TxtNewMaster"))->setText(QStringLiteral("花子"));
+            if (QWidget* w = QApplication::activeModalWidget(); w && !std::exchange(dialog, true)) {
+                for (const auto& [box, text] : {std::pair("TxtNewPet", "タマ"), std::pair("TxtNewMaster", "花子")})
+                    w->findChild<QLineEdit*>(QLatin1String(box))->setText(QString::fromUtf8(text));
                 w->findChild<QPushButton*>(button.isEmpty() ? QStringLiteral("BtnNewNO") : button)->click();
             }
         });

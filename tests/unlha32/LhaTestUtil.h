@@ -18,8 +18,7 @@ inline void writeFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
+    f.open(QIODevice::WriteOnly) && f.write(bytes);
 }
 
 inline QByteArray readFile(const QString& path)
@@ -44,8 +43,7 @@ inline QByteArray noise(int size, quint32 seed)
 // names hold CP932 characters whose second byte is 0x5C.
 inline void makePetFolder(const QString& pet, bool names0x5c = true)
 {
-    QByteArray ini("[Backup]\r\nPet=ポチ\r\nMaster=山田\r\nDate=19991031\r\n");
-    writeFile(pet + "/BackUp.ini", ini);
+    writeFile(pet + "/BackUp.ini", "[Backup]\r\nPet=ポチ\r\nMaster=山田\r\nDate=19991031\r\n");
     writeFile(pet + "/Mewmail設定.mwc", noise(3000, 1) + QByteArray(5000, 'A'));
     QByteArray mail;
     for (int i = 0; i < 400; ++i)

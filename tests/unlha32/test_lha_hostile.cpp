@@ -3,13 +3,11 @@
 #include "LhaTestUtil.h"
 
 #include "Crc16.h"
-#include "Encoder.h"
 #include "unlha32.h"
 
 #include "backup/UnlhaLibrary.h"
 
 #include <QDateTime>
-#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,8 +34,8 @@ quint16 crcOf(const QByteArray& a)
     return unlha::crc16(reinterpret_cast<const std::uint8_t*>(a.constData()), std::size_t(a.size()));
 }
 
-// A member written field by field at any header level, so that tests can lie in any field and
-// imitate what other tools write.
+// A member written field by field at header level 1, 2 or 3, so that tests can lie in any field.
+// (The archives other tools write, levels 0 to 3, are seed files in corpus/.)
 struct Raw {
     QByteArray method = "-lh0-";
     QByteArray data;
@@ -46,43 +44,35 @@ struct Raw {
     int level = 2;
     int crcDelta = 0; // added to the data CRC
     QList<QPair<int, QByteArray>> ext;
-    int extraSize = 0;      // added to the size field that announces the last extended header
-    QByteArray name;        // levels 0 and 1: the name in the base header
-    QByteArray area;        // level 0: what follows the data CRC (OS id and its fields)
-    bool headerCrc = false; // levels 2 and 3: a leading 0x00 header holding the header CRC
+    int extraSize = 0; // added to the size field that announces the last extended header
 
     QByteArray bytes() const
     {
         const int w = level == 3 ? 4 : 2; // width of the extended header size fields
-        QList<QPair<int, QByteArray>> all = ext;
-        if (headerCrc)
-            all.prepend(qMakePair(0, QByteArray(2, '\0')));
-        auto sizeOf = [&](int i) { return i < all.size() ? 1 + all[i].second.size() + w : 0; };
+        auto sizeOf = [&](int i) { return i < ext.size() ? 1 + ext[i].second.size() + w : 0; };
         QByteArray chain;
-        for (int i = 0; i < all.size(); ++i)
-            chain += char(all[i].first) + all[i].second + le(sizeOf(i + 1) + (i + 2 == all.size() ? extraSize : 0), w);
-        const qint64 first = sizeOf(0) + (all.size() == 1 ? extraSize : 0);
+        for (int i = 0; i < ext.size(); ++i)
+            chain += char(ext[i].first) + ext[i].second + le(sizeOf(i + 1) + (i + 2 == ext.size() ? extraSize : 0), w);
+        const qint64 first = sizeOf(0) + (ext.size() == 1 ? extraSize : 0);
         const QByteArray sizes = le(packed < 0 ? data.size() + (level == 1 ? chain.size() : 0) : packed, 4) +
                                  le(original < 0 ? data.size() : original, 4);
         const QByteArray crc = le(quint16(crcOf(data) + crcDelta), 2);
-        if (level <= 1) {
-            QByteArray b = method + sizes + le(quint32(0x2821) << 16, 4) + char(0x20) + char(level) +
-                           char(name.size()) + name + crc + (level == 0 ? area : 'U' + le(first, 2));
+        if (level == 1) { // empty name in the base header, with a checksum
+            const QByteArray b = method + sizes + le(quint32(0x2821) << 16, 4) + char(0x20) + char(1) + char(0) + crc +
+                                 'U' + le(first, 2);
             int sum = 0;
             for (char c : b)
                 sum += quint8(c);
-            return QByteArray(1, char(b.size())) + char(sum) + b + (level == 1 ? chain : QByteArray()) + data;
+            return QByteArray(1, char(b.size())) + char(sum) + b + chain + data;
         }
-        QByteArray h = method + sizes + le(946684800, 4) + char(0x20) + char(level) + crc + 'U';
-        h = level == 3 ? le(4, 2) + h + le(h.size() + 10 + chain.size(), 4) + le(first, 4) + chain
-                       : le(h.size() + 4 + chain.size(), 2) + h + le(first, 2) + chain;
-        if (headerCrc) {
-            const int at = level == 3 ? 33 : 27;
-            h.replace(at, 2, le(crcOf(h), 2));
-        }
-        return h + data;
+        const QByteArray h = method + sizes + le(946684800, 4) + char(0x20) + char(level) + crc + 'U';
+        return (level == 3 ? le(4, 2) + h + le(h.size() + 10 + chain.size(), 4) + le(first, 4)
+                           : le(h.size() + 4 + chain.size(), 2) + h + le(first, 2)) +
+               chain + data;
     }
 };
+
+const QByteArray kEnd(1, '\0'); // the end mark
 
 Raw named(const QByteArray& folder, const QByteArray& name, const QByteArray& data = "payload\n")
 {
@@ -94,10 +84,19 @@ Raw named(const QByteArray& folder, const QByteArray& name, const QByteArray& da
     return r;
 }
 
-Raw withMode(int mode)
+// A folder entry.
+Raw folderEntry(const QByteArray& folder, const QByteArray& name = {})
 {
-    Raw r = named(QByteArray(), "entry");
-    r.ext << qMakePair(0x50, le(mode, 2));
+    Raw r = named(folder, name, {});
+    r.method = "-lhd-";
+    return r;
+}
+
+// A stored member of size zeros whose data a sparse file leaves as a hole (CRC 0).
+Raw zeros(const QByteArray& name, qint64 size)
+{
+    Raw r = named({}, name, {});
+    r.packed = r.original = size;
     return r;
 }
 
@@ -106,34 +105,19 @@ Raw withMode(int mode)
 // that trusted such data without limits would write without end.
 QByteArray zeroBitBlocks(int blocks, unsigned count = 65535)
 {
-    QByteArray bits;
-    auto put = [&bits](int n, unsigned v) {
-        for (int i = n - 1; i >= 0; --i)
-            bits += (v >> i) & 1 ? '1' : '0';
+    QByteArray out;
+    quint64 bits = 0;
+    int pending = 0;
+    auto put = [&](int n, unsigned v) {
+        for (bits = bits << n | v, pending += n; pending >= 8; pending -= 8)
+            out += char(bits >> (pending - 8));
     };
-    for (int b = 0; b < blocks; ++b) {
-        put(16, count);
-        put(5, 0), put(5, 0);   // pre-tree: single symbol 0
-        put(9, 0), put(9, 509); // codes: single symbol, match length 256
-        put(4, 0), put(4, 0);   // distances: single class 0 (distance 1)
-    }
-    QByteArray out((bits.size() + 7) / 8, '\0');
-    for (int i = 0; i < bits.size(); ++i)
-        if (bits[i] == '1')
-            out[i / 8] = char(out[i / 8] | (0x80 >> (i % 8)));
+    // Per block: count, pre-tree of the single symbol 0 (5 + 5 bits), code tree of the single symbol
+    // 509 = match length 256 (9 + 9), distance tree of the single class 0 = distance 1 (4 + 4).
+    for (int b = 0; b < blocks; ++b)
+        put(16, count), put(10, 0), put(9, 0), put(9, 509), put(8, 0);
+    put(7, 0); // pads the last byte
     return out;
-}
-
-QByteArray sampleArchive(UnlhaLibrary& lib, const QString& tmp)
-{
-    writeFile(tmp + "/src/a.txt", QByteArray("some text to compress, some text to compress\n").repeated(200));
-    writeFile(tmp + "/src/b.bin", noise(3000, 4));
-    const QString archive = tmp + "/sample.lzh";
-    lib.RunUnlha("a \"" + archive + "\" \"" + tmp + "/src/\" \"*.*\"");
-    const QByteArray a = readFile(archive);
-    QDir(tmp + "/src").removeRecursively();
-    QFile::remove(archive);
-    return a;
 }
 
 } // namespace
@@ -145,19 +129,12 @@ private:
     std::unique_ptr<UnlhaLibrary> lib_;
     QString outer_, target_, archive_;
 
-    // Files and folders outside the target, to prove that nothing was added there.
-    QStringList outside() const
+    // Files, folders and contents outside the target, to prove that nothing changed there.
+    QMap<QString, QByteArray> outside() const
     {
-        QStringList names;
-        QDirIterator it(outer_, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString p = it.next();
-            if (!p.startsWith(target_ + "/") && p != target_)
-                names << p;
-        }
-        names.sort();
-        return names;
+        auto all = snapshot(outer_);
+        all.removeIf([](const auto& it) { return it.key().startsWith("target/"); });
+        return all;
     }
     bool extract(const QString& archive) { return lib_->RunUnlha(unlhaExtractAllCommand(archive, target_)); }
 
@@ -175,179 +152,111 @@ private slots:
     }
     void cleanup() { QDir(outer_).removeRecursively(); }
 
-    void refused_data()
+    // One table: damaged and hostile archives, refused whole; then the sound ones other tools write.
+    void archives_data()
     {
         QTest::addColumn<QByteArray>("archive");
-        auto row = [](const char* name, const QByteArray& a) { QTest::newRow(name) << a; };
-        const QByteArray end(1, '\0');
-        row("dotdot folder", named("..\xff..\xff", "escape.txt").bytes() + end);
-        row("dotdot hidden in folder text", named("a/../../..\xff", "escape.txt").bytes() + end);
+        QTest::addColumn<QStringList>("expected"); // empty: refused; folders end in "/", files hold "payload\n"
+        auto row = [](const QString& name, const QByteArray& a) {
+            QTest::newRow(qPrintable(name)) << a << QStringList();
+        };
+        // One stored member "a.txt" changed by edit, then the end mark.
+        auto one = [](auto edit) {
+            Raw r = named({}, "a.txt");
+            edit(r);
+            return r.bytes() + kEnd;
+        };
+        row("dotdot folder", named("..\xff..\xff", "escape.txt").bytes() + kEnd);
+        row("dotdot hidden in folder text", named("a/../../..\xff", "escape.txt").bytes() + kEnd);
         row("absolute folder",
-            named("\xff" + QDir::tempPath().toUtf8().mid(1) + "\xff", "kennel-probe.txt").bytes() + end);
-        row("slash in name", named(QByteArray(), "../escape.txt").bytes() + end);
-        row("drive letter", named("C:\xff", "x.txt").bytes() + end);
-        row("dots only", named(QByteArray(), "...").bytes() + end);
-        row("control character", named(QByteArray(), "a\nb").bytes() + end);
-        row("undecodable name", named(QByteArray(), "\x81").bytes() + end);
-        row("unix link syntax", named(QByteArray(), "link|/etc/passwd").bytes() + end);
-        row("symbolic link", withMode(0120777).bytes() + end); // devices and fifos share its check
-        row("set-uid file", withMode(0104755).bytes() + end);
-        Raw badCrc = named(QByteArray(), "a.txt");
-        badCrc.crcDelta = 1;
-        row("bad data CRC", badCrc.bytes() + end);
-        Raw headerCrc = named(QByteArray(), "a.txt");
-        headerCrc.ext.prepend(qMakePair(0, le(0x1234, 2)));
-        row("bad header CRC", headerCrc.bytes() + end);
+            named("\xff" + QDir::tempPath().toUtf8().mid(1) + "\xff", "kennel-probe.txt").bytes() + kEnd);
+        row("slash in name", named({}, "../escape.txt").bytes() + kEnd);
+        row("drive letter", named("C:\xff", "x.txt").bytes() + kEnd);
+        row("dots only", named({}, "...").bytes() + kEnd);
+        row("control character", named({}, "a\nb").bytes() + kEnd);
+        row("undecodable name", named({}, "\x81").bytes() + kEnd);
+        row("unix link syntax", named({}, "link|/etc/passwd").bytes() + kEnd);
+        row("symbolic link", one([](Raw& r) { r.ext << qMakePair(0x50, le(0120777, 2)); })); // devices, fifos alike
+        row("set-uid file", one([](Raw& r) { r.ext << qMakePair(0x50, le(0104755, 2)); }));
+        row("bad data CRC", one([](Raw& r) { r.crcDelta = 1; }));
+        row("bad header CRC", one([](Raw& r) { r.ext.prepend(qMakePair(0, le(0x1234, 2))); }));
         for (int level : {1, 2, 3}) {
-            Raw pastEnd = named(QByteArray(), "a.txt");
-            pastEnd.level = level;
-            pastEnd.extraSize = 40;
-            row(qPrintable(QString("level %1 extended header past its header").arg(level)), pastEnd.bytes() + end);
-            Raw tiny = pastEnd;
-            tiny.extraSize = -10;
-            row(qPrintable(QString("level %1 extended header size below its minimum").arg(level)), tiny.bytes() + end);
+            row(QString("level %1 extended header past its header").arg(level),
+                one([level](Raw& r) { r.level = level, r.extraSize = 40; }));
+            row(QString("level %1 extended header size below its minimum").arg(level),
+                one([level](Raw& r) { r.level = level, r.extraSize = -10; }));
         }
-        Raw level4 = named(QByteArray(), "a.txt");
-        level4.level = 4;
-        row("unknown level", level4.bytes() + end);
-        Raw unknown = named(QByteArray(), "a.txt");
-        unknown.method = "-lh1-";
-        row("unsupported method", unknown.bytes() + end);
-        Raw wide = named(QByteArray(), "a.txt");
-        wide.ext << qMakePair(0x42, le(1ull << 40, 8) + le(1ull << 40, 8));
-        row("64-bit sizes", wide.bytes() + end);
-        Raw sizeMismatch = named(QByteArray(), "a.txt");
-        sizeMismatch.original = 4;
-        row("stored size mismatch", sizeMismatch.bytes() + end);
-        Raw packedPast = named(QByteArray(), "a.txt");
-        packedPast.packed = 100000;
-        row("packed size past the end", packedPast.bytes() + end);
-        Raw bomb = named(QByteArray(), "bomb.bin", zeroBitBlocks(2));
-        bomb.method = "-lh5-";
-        bomb.original = 0xFFFFFFFF;
-        row("ratio bomb", bomb.bytes() + end);
+        row("unknown level", one([](Raw& r) { r.level = 4; }));
+        row("unsupported method", one([](Raw& r) { r.method = "-lh1-"; }));
+        row("64-bit sizes", one([](Raw& r) { r.ext << qMakePair(0x42, le(1ull << 40, 8).repeated(2)); }));
+        row("stored size mismatch", one([](Raw& r) { r.original = 4; }));
+        row("packed size past the end", one([](Raw& r) { r.packed = 100000; }));
+        row("ratio bomb", one([](Raw& r) { r.method = "-lh5-", r.data = zeroBitBlocks(2), r.original = 0xFFFFFFFF; }));
         // Zero-bit codes under the ratio limit end at the claimed size; the CRC then fails.
-        Raw endless = named(QByteArray(), "big.bin", zeroBitBlocks(40) + QByteArray(4000, '\0'));
-        endless.method = "-lh5-";
-        endless.original = 20 << 20;
-        row("zero-bit codes", endless.bytes() + end);
+        row("zero-bit codes", one([](Raw& r) {
+                r.method = "-lh5-", r.data = zeroBitBlocks(40) + QByteArray(4000, '\0'), r.original = 20 << 20;
+            }));
+        row("garbage lh7 data", one([](Raw& r) { r.method = "-lh7-", r.data = noise(5000, 77), r.original = 100000; }));
         // Members of 1 MiB each, under the ratio floor of a single member, that add up to a bomb.
         QByteArray small;
         for (int i = 0; i < 200; ++i) {
-            Raw r = named(QByteArray(), "b" + QByteArray::number(i), zeroBitBlocks(1, 4096));
-            r.method = "-lh5-";
-            r.original = 1 << 20;
-            r.crcDelta = crcOf(QByteArray(1 << 20, ' ')) - crcOf(r.data);
+            Raw r = named({}, "b" + QByteArray::number(i), zeroBitBlocks(1, 4096));
+            r.method = "-lh5-", r.original = 1 << 20, r.crcDelta = crcOf(QByteArray(1 << 20, ' ')) - crcOf(r.data);
             small += r.bytes();
         }
-        row("many small members", small + end);
-        Raw folder = named(QByteArray(), "same");
-        folder.method = "-lhd-";
-        folder.data.clear();
-        const QByteArray file = named(QByteArray(), "same").bytes();
-        row("folder entry, then a file of its name", folder.bytes() + file + end);
-        row("file, then a folder entry of its name", file + folder.bytes() + end);
-        row("file, then a member below it", file + named("same\xff", "x").bytes() + end);
-        Raw garbage = named(QByteArray(), "g.bin", noise(5000, 77));
-        garbage.method = "-lh7-";
-        garbage.original = 100000;
-        row("garbage lh7 data", garbage.bytes() + end);
-        row("no end mark", named(QByteArray(), "a.txt").bytes());
-        row("empty file", QByteArray());
-        row("end mark only", end);
-        row("short header", QByteArray("\x10\x00-lh0-", 8));
-        row("not an archive", QByteArray("#!/bin/sh\nrm -rf /\n"));
+        row("many small members", small + kEnd);
+        const Raw folder = folderEntry({}, "same");
+        const QByteArray file = named({}, "same").bytes();
+        row("folder entry, then a file of its name", folder.bytes() + file + kEnd);
+        row("file, then a folder entry of its name", file + folder.bytes() + kEnd);
+        row("file, then a member below it", file + named("same\xff", "x").bytes() + kEnd);
         // Folder entry whose name says it is a link (Unix LHA writes "name|target").
-        Raw dirLink = named("sub|..\xff", QByteArray());
-        dirLink.method = "-lhd-";
-        dirLink.data.clear();
-        row("folder entry link", dirLink.bytes() + end);
-        for (const char* f : {"dotdot.lzh", "abspath.lzh", "truncated.lzh"})
+        row("folder entry link", folderEntry("sub|..\xff").bytes() + kEnd);
+        row("no end mark", named({}, "a.txt").bytes());
+        row("empty file", {});
+        row("end mark only", kEnd);
+        row("short header", QByteArray("\x10\x00-lh0-", 8));
+        row("not an archive", "#!/bin/sh\nrm -rf /\n");
+        for (const char* f : {"dotdot.lzh", "abspath.lzh", "truncated.lzh"}) // written by other tools
             row(f, readFile(qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/data/" + f));
-    }
-    void refused()
-    {
-        QFETCH(QByteArray, archive);
-        writeFile(archive_, archive);
-        const QStringList before = outside();
-        QVERIFY(!lib_->checkArchive(archive_));
-        QVERIFY(!extract(archive_));
-        QVERIFY(!lib_->RunUnlha(unlhaExtractOneCommand(archive_, target_)));
-        QCOMPARE(outside(), before);
-        QVERIFY(QDir(target_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-        QVERIFY(!QFile::exists(QDir::tempPath() + "/kennel-probe.txt"));
-    }
-
-    // What other tools write: header levels 0 to 3, folder entries with empty names, attribute,
-    // time and unknown extensions, names with backslashes. Each is sound and extracts whole.
-    void accepted_data()
-    {
-        QTest::addColumn<QByteArray>("archive");
-        QTest::addColumn<QStringList>("expected"); // folders end in "/"; every file holds "payload\n"
-        const QByteArray end(1, '\0');
-        auto legacy = [](int level, const QByteArray& method, const QByteArray& name, const QByteArray& area = {}) {
-            Raw r;
-            r.level = level, r.method = method, r.name = name, r.area = area;
-            r.data = method == "-lhd-" ? QByteArray() : QByteArray("payload\n");
-            return r;
+        // What other tools write, kept as seed files: each is sound and extracts whole.
+        auto sound = [](const char* name, const QString& file, const QStringList& expected) {
+            QTest::newRow(name) << readFile(qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/corpus/kinds-" +
+                                            file + ".lzh")
+                                << expected;
         };
-        auto unixArea = [](int mode) { return 'U' + QByteArray(1, '\0') + le(946684800, 4) + le(mode, 2) + le(0, 4); };
-        const QByteArray times = le(125911584000000000ull, 8).repeated(3); // Windows FILETIMEs, 2000-01-01
-        Raw dir = named("dir\xff", QByteArray());
-        dir.method = "-lhd-", dir.data.clear(), dir.headerCrc = true;
-        dir.ext << qMakePair(0x40, le(0x10, 2)) << qMakePair(0x41, times);
-        Raw bare = dir;
-        bare.ext = {qMakePair(2, QByteArray("\x8e\xca\x90^"))}; // no name header, no final separator
-        Raw inDir = named("dir\xff", "a.txt");
-        inDir.ext << qMakePair(0x40, le(0x20, 2)) << qMakePair(0x41, times);
-        QTest::newRow("level 2 folder entries")
-            << dir.bytes() + bare.bytes() + inDir.bytes() + end << QStringList{"dir/", "dir/a.txt", "写真/"};
-        for (const auto& [id, method] : {std::pair{"-lh5-", unlha::Method::Lh5}, std::pair{"-lh6-", unlha::Method::Lh6},
-                                         std::pair{"-lh7-", unlha::Method::Lh7}}) {
-            Raw f = legacy(0, id, "dir/f.txt", unixArea(0100644));
-            const auto p =
-                unlha::encodeLh(unlha::Bytes(reinterpret_cast<const std::uint8_t*>(f.data.data()), 8), method, {});
-            const QByteArray packed(reinterpret_cast<const char*>(p.data()), qsizetype(p.size()));
-            f.original = 8, f.crcDelta = crcOf(f.data) - crcOf(packed), f.data = packed;
-            QTest::newRow(qPrintable(QString("level 0 Unix extension ") + id))
-                << legacy(0, "-lhd-", "dir/", unixArea(040755)).bytes() + f.bytes() + end
-                << QStringList{"dir/", "dir/f.txt"};
-        }
-        Raw sub = legacy(1, "-lhd-", {});
-        sub.ext = {qMakePair(2, QByteArray("sub\xff")), qMakePair(0x50, le(040755, 2)), qMakePair(0x51, le(0, 4)),
-                   qMakePair(0x54, le(946684800, 4))};
-        Raw inSub = legacy(1, "-lh0-", "f.txt");
-        inSub.ext = sub.ext;
-        inSub.ext[1].second = le(0100777, 2); // never applied
-        QTest::newRow("level 1 folder entry") << sub.bytes() + inSub.bytes() + end << QStringList{"sub/", "sub/f.txt"};
-        Raw longName = named(QByteArray(), QByteArray("a long file name ").repeated(12) + ".txt");
-        Raw level3Dir = dir;
-        Raw level3File = named("sub\xff", "b.txt");
-        for (Raw* r : {&longName, &level3Dir, &level3File})
-            r->level = 3, r->headerCrc = true;
-        QTest::newRow("level 3") << longName.bytes() + level3Dir.bytes() + level3File.bytes() + end
-                                 << QStringList{QString("a long file name ").repeated(12) + ".txt", "dir/", "sub/",
-                                                "sub/b.txt"};
-        Raw unknown = named(QByteArray(), "u.txt");
-        unknown.ext << qMakePair(0x3F, QByteArray("comment")) << qMakePair(0x52, QByteArray("staff"))
-                    << qMakePair(0x7E, QByteArray(300, 'e')) << qMakePair(0x99, QByteArray("?"));
-        QTest::newRow("unknown extensions, comment after the name")
-            << unknown.bytes() + legacy(0, "-lh0-", QByteArray("c.txt\0a comment", 15), "A\x01\x02").bytes() + end
-            << QStringList{"c.txt", "u.txt"};
-        Raw eas = legacy(1, "-lh0-", "dir");
-        eas.data = "extended attributes";
-        eas.ext = {qMakePair(0x40, le(0x10, 2))};
-        QTest::newRow("folder member holding extended attributes")
-            << eas.bytes() + legacy(1, "-lh0-", "dir\\f.txt").bytes() + end << QStringList{"dir/", "dir/f.txt"};
-        QTest::newRow("backslash names") << named(QByteArray(), "s\\t.txt").bytes() +
-                                                legacy(0, "-lh0-", "\x95\\\\a.txt").bytes() + end
-                                         << QStringList{"s/", "s/t.txt", "表/", "表/a.txt"};
+        // Level 2: folder entries with attribute and Windows time extensions and a header CRC, one
+        // without a name header or final separator ("写真").
+        sound("level 2 folders", "level2-folders", {"dir/", "dir/a.txt", "写真/"});
+        // Level 0 with the Unix extension area (modes never applied), each method.
+        for (const char* m : {"lh5", "lh6", "lh7"})
+            sound(m, QString("level0-unix-") + m, {"dir/", "dir/f.txt"});
+        // Level 1 folder entry with Unix mode, owner and time extensions; the file's 0777 mode is not applied.
+        sound("level 1 folder", "level1-folder", {"sub/", "sub/f.txt"});
+        // Level 3 with a 216-character name, a folder entry and a file in a folder.
+        sound("level 3", "level3", {QString("a long file name ").repeated(12) + ".txt", "dir/", "sub/", "sub/b.txt"});
+        // Unknown extensions (comment, group, 300-byte, 0x99); a level 0 name with a comment after a NUL.
+        sound("unknown extensions", "unknown-extensions", {"c.txt", "u.txt"});
+        // A level 1 member with the folder attribute that holds extended attributes, then "dir\\f.txt".
+        sound("folder attributes", "folder-attributes", {"dir/", "dir/f.txt"});
+        // "s\\t.txt" at level 2 and CP932 "表\\a.txt" (trail byte 0x5C, then the separator) at level 0.
+        sound("backslash names", "backslash-names", {"s/", "s/t.txt", "表/", "表/a.txt"});
     }
-    void accepted()
+    void archives()
     {
         QFETCH(QByteArray, archive);
         QFETCH(QStringList, expected);
         writeFile(archive_, archive);
+        const auto before = outside();
+        if (expected.isEmpty()) {
+            QVERIFY(!lib_->checkArchive(archive_));
+            QVERIFY(!extract(archive_));
+            QVERIFY(!lib_->RunUnlha(unlhaExtractOneCommand(archive_, target_)));
+            QVERIFY(QDir(target_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+            QVERIFY(!QFile::exists(QDir::tempPath() + "/kennel-probe.txt"));
+            QCOMPARE(outside(), before);
+            return;
+        }
         QVERIFY(lib_->checkArchive(archive_));
         QVERIFY2(extract(archive_), qPrintable(lib_->lastOutput()));
         QMap<QString, QByteArray> want;
@@ -360,23 +269,22 @@ private slots:
             const bool exe = QFile::permissions(target_ + "/" + p) & QFileDevice::ExeOther;
             QVERIFY2(p.endsWith('/') || ((t == 946684800 || t == local) && !exe), qPrintable(p));
         }
-    }
-
-    void linkInsideTarget_isNotFollowed()
-    {
-        QVERIFY(QFile::link(outer_ + "/outside", target_ + "/sub"));
-        writeFile(archive_, named("sub\xff", "evil.txt").bytes() + QByteArray(1, '\0'));
-        const QStringList before = outside();
-        QVERIFY(!extract(archive_));
         QCOMPARE(outside(), before);
     }
 
-    void existingLinkAsFileName_isReplacedNotWrittenThrough()
+    // Links already in the target: a folder link is not followed, a file link is replaced, not written through.
+    void linksInTarget()
     {
+        QVERIFY(QFile::link(outer_ + "/outside", target_ + "/sub"));
         QVERIFY(QFile::link(outer_ + "/outside/victim.txt", target_ + "/f.txt"));
-        writeFile(archive_, named(QByteArray(), "f.txt", "archive content\n").bytes() + QByteArray(1, '\0'));
+        writeFile(archive_, named("sub\xff", "evil.txt").bytes() + kEnd);
+        auto before = outside();
+        QVERIFY(!extract(archive_));
+        QCOMPARE(outside(), before);
+        writeFile(archive_, named({}, "f.txt", "archive content\n").bytes() + kEnd);
+        before = outside();
         QVERIFY(extract(archive_));
-        QCOMPARE(readFile(outer_ + "/outside/victim.txt"), QByteArray("victim\n"));
+        QCOMPARE(outside(), before); // the victim's content included
         QVERIFY(!QFileInfo(target_ + "/f.txt").isSymLink());
         QCOMPARE(readFile(target_ + "/f.txt"), QByteArray("archive content\n"));
     }
@@ -386,9 +294,7 @@ private slots:
     // it, early in the seconds its 1 GiB take.
     void archiveShrinkingWhileRead_isRefusedCleanly()
     {
-        Raw r = named(QByteArray(), "zeros.bin"); // stored, CRC 0: a hole of 1 GiB in a sparse file
-        r.data.clear();
-        r.packed = r.original = qint64(1) << 30;
+        const Raw r = zeros("zeros.bin", qint64(1) << 30);
         writeFile(archive_, r.bytes());
         QVERIFY(QFile::resize(archive_, r.bytes().size() + r.packed + 1));
         const int events = inotify_init1(IN_CLOEXEC);
@@ -431,9 +337,7 @@ private slots:
         QVERIFY(f.open(QIODevice::WriteOnly));
         qint64 at = 0;
         for (quint64 declared = 0; declared <= quint64(fs.f_bavail) * fs.f_frsize; declared += 0xFFFF0000u) {
-            Raw r = named(QByteArray(), "part" + QByteArray::number(at)); // stored zeros, sparse
-            r.data.clear();
-            r.packed = r.original = 0xFFFF0000u;
+            const Raw r = zeros("part" + QByteArray::number(at), 0xFFFF0000u);
             QVERIFY(f.seek(at) && f.write(r.bytes()) > 0);
             at += r.bytes().size() + r.packed;
         }
@@ -441,40 +345,6 @@ private slots:
         f.close();
         QVERIFY(!extract(archive_));
         QVERIFY(QDir(target_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-    }
-
-    // Every single-byte change and every cut of a real archive: no crash, no hang, nothing
-    // outside the target; a changed archive that still checks must extract.
-    void damagedRealArchive_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::newRow("cuts") << 0;
-        QTest::newRow("byte flips") << 1;
-    }
-    void damagedRealArchive()
-    {
-        QFETCH(int, kind);
-        const QByteArray good = sampleArchive(*lib_, outer_);
-        QVERIFY(good.size() > 200);
-        writeFile(archive_, good);
-        const QStringList before = outside();
-        int refused = 0;
-        for (int i = 0; i < good.size(); i += (kind == 0 ? 7 : 3)) {
-            QByteArray bad = good;
-            if (kind == 0)
-                bad.truncate(i);
-            else
-                bad[i] = char(bad[i] ^ (1 << (i % 8)));
-            writeFile(archive_, bad);
-            const bool sound = lib_->checkArchive(archive_);
-            const bool extracted = extract(archive_);
-            if (!sound)
-                ++refused;
-            if (sound)
-                QVERIFY2(extracted, qPrintable(QString::number(i)));
-        }
-        QCOMPARE(outside(), before);
-        QVERIFY(refused > 0);
     }
 };
 

@@ -29,11 +29,6 @@ UnlhaLibrary::Entries fakeEntries()
     return e;
 }
 
-QString binDir()
-{
-    return qEnvironmentVariable("KENNEL_BIN_DIR");
-}
-
 } // namespace
 
 class TestLhaLibrary : public QObject {
@@ -54,66 +49,25 @@ private slots:
         QDir().mkpath(work_);
         QDir().mkpath(tmp_.filePath("backup"));
         makePetFolder(pet_);
-        lib_ = std::make_unique<UnlhaLibrary>(binDir());
+        lib_ = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
         QVERIFY2(lib_->isLoaded(), qPrintable(lib_->loadError()));
     }
     void cleanup()
     {
         lib_.reset();
-        QDir(tmp_.path()).removeRecursively();
-        QDir().mkpath(tmp_.path());
+        clearFolder(tmp_.path());
     }
 
-    void petFolder_roundTrip_isByteIdentical()
-    {
-        QVERIFY(lib_->version() > 0);
-        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)), qPrintable(lib_->lastOutput()));
-        QVERIFY(lib_->checkArchive(archive_));
-        QVERIFY(lib_->hasMember(archive_));
-        QVERIFY(lib_->hasMember(archive_, "BACKUP.INI"));
-        QVERIFY(!lib_->hasMember(archive_, "Kennel.ini"));
-        QVERIFY(QDir(work_).isEmpty()); // the work folder only names a base
-
-        QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
-        QCOMPARE(readFile(work_ + "BackUp.ini"), readFile(pet_ + "/BackUp.ini"));
-
-        const QString target = tmp_.filePath("restored/ポチ");
-        QVERIFY(lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)));
-        QCOMPARE(snapshot(target), snapshot(pet_));
-
-        // A second run replaces changed files without asking.
-        writeFile(target + "/宝物/random.bin", "changed");
-        writeFile(target + "/BackUp.ini", "changed");
-        QVERIFY(lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)));
-        QCOMPARE(snapshot(target), snapshot(pet_));
-    }
-
-    // Links in a pet folder are left out: the archive never holds what lies behind them.
-    void add_leavesOutTheAttachmentFolderAndLinks()
-    {
-        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
-        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
-        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
-        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
-        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
-        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
-        QVERIFY(!lib_->hasMember(archive_, "添付書類ﾌｫﾙﾀﾞ/*"));
-        for (const char* left : {"*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
-            QVERIFY2(!lib_->hasMember(archive_, left), left);
-        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
-    }
-
-    // An information file stored in upper case, or none, through extract-one: test_backup
-    // (archiveSource), where the backup check reads it.
-
-    // Kennel's progress entry: on the calling thread the bytes done grow to the total for the
-    // add, the check and the extraction; a cancel leaves no archive and no partly written file.
-    void progress_reachesTheTotalAndCancels()
+    // The pet folder goes in and comes out byte for byte, with quotes and blanks in every path.
+    // Kennel's progress entry reports on the calling thread bytes done growing to the total for
+    // the add, the check and the extraction; a cancel leaves no archive and no partly written file.
+    void roundTrip_isByteIdenticalWithProgress()
     {
         using Fn = int (*)(void*, unsigned long long, unsigned long long);
         const auto setProgress = reinterpret_cast<void (*)(Fn, void*)>(
-            dlsym(dlopen(qPrintable(binDir() + "/libunlha32.so"), RTLD_NOW | RTLD_NOLOAD), "UnlhaSetProgress"));
-        QVERIFY(setProgress);
+            dlsym(dlopen(qPrintable(qEnvironmentVariable("KENNEL_BIN_DIR") + "/libunlha32.so"), RTLD_NOW | RTLD_NOLOAD),
+                  "UnlhaSetProgress"));
+        QVERIFY(setProgress && lib_->version() > 0);
         struct Seen {
             QList<quint64> done;
             quint64 total = 0;
@@ -126,17 +80,27 @@ private slots:
                 return s->done.size() == s->cancelAt ? 1 : 0;
             },
             &seen);
-        const QString target = tmp_.filePath("restored/");
+        const QString target = tmp_.filePath("restored/ポチ");
         const auto add = [&] { return lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)); };
         const auto extract = [&] { return lib_->RunUnlha(unlhaExtractAllCommand(archive_, target)); };
         const std::function<bool()> steps[] = {add, [&] { return lib_->checkArchive(archive_); }, extract};
         for (const auto& step : steps) {
             seen.done.clear();
-            QVERIFY(step());
-            QVERIFY(seen.done.size() >= 2 && seen.done.first() == 0);
+            QVERIFY2(step(), qPrintable(lib_->lastOutput()));
+            QVERIFY(seen.done.size() >= 2 && seen.done.first() == 0 && seen.done.last() == seen.total);
             QVERIFY(std::is_sorted(seen.done.begin(), seen.done.end()));
-            QCOMPARE(seen.done.last(), seen.total);
         }
+        QCOMPARE(snapshot(target), snapshot(pet_));
+        QVERIFY(QDir(work_).isEmpty()); // the work folder only names a base
+        QVERIFY(lib_->hasMember(archive_) && lib_->hasMember(archive_, "BACKUP.INI"));
+        QVERIFY(!lib_->hasMember(archive_, "Kennel.ini"));
+        QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
+        QCOMPARE(readFile(work_ + "BackUp.ini"), readFile(pet_ + "/BackUp.ini"));
+        // A second run replaces changed files without asking.
+        writeFile(target + "/宝物/random.bin", "changed");
+        writeFile(target + "/BackUp.ini", "changed");
+        QVERIFY(extract());
+        QCOMPARE(snapshot(target), snapshot(pet_));
         // Cancelled at the second call: nothing half written stays.
         seen.cancelAt = 2;
         clearFolder(target);
@@ -151,83 +115,72 @@ private slots:
         setProgress(nullptr, nullptr);
     }
 
-    void refusedCommands_data()
+    // Links in a pet folder are left out: the archive never holds what lies behind them.
+    void add_leavesOutTheAttachmentFolderAndLinks()
     {
-        QTest::addColumn<QString>("command");
-        QTest::newRow("unknown command") << "d \"%A\" \"%P/\" \"*.*\"";
-        QTest::newRow("unknown switch") << "a -r2 \"%A\" \"%P/\" \"*.*\"";
-        QTest::newRow("switch value out of range") << "a -jm9 \"%A\" \"%P/\" \"*.*\"";
-        QTest::newRow("unbalanced quote") << "a \"%A\" \"%P/ \"*.*\"";
-        QTest::newRow("no archive") << "a -d1";
-        QTest::newRow("missing source") << "a \"%A\" \"%P/\" \"ないフォルダ\"";
-        QTest::newRow("name not in code page 932") << "a \"%A\" \"%P/\" \"犬🐶.txt\"";
+        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
+        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
+        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
+        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
+        for (const char* left : {"添付書類ﾌｫﾙﾀﾞ/*", "*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
+            QVERIFY2(!lib_->hasMember(archive_, left), left);
+        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
     }
+
+    // Refused without an archive or a temporary file left behind.
     void refusedCommands()
     {
-        QFETCH(QString, command);
         writeFile(pet_ + "/犬🐶.txt", "x");
-        command.replace("%A", archive_).replace("%P", pet_);
-        QVERIFY(!lib_->RunUnlha(command));
-        QVERIFY(!QFile::exists(archive_));
-        QVERIFY(QDir(tmp_.filePath("backup")).isEmpty()); // no temporary file left behind
-    }
-
-    void notInstalled_data()
-    {
-        QTest::addColumn<QByteArray>("fileContent"); // empty: no file at all
-        QTest::newRow("no file") << QByteArray();
-        QTest::newRow("not a library") << QByteArray("MZ this is not an ELF file");
-        QTest::newRow("entries missing") << readFile(PARTIAL_LIBRARY);
-    }
-    void notInstalled()
-    {
-        QFETCH(QByteArray, fileContent);
-        const QString folder = tmp_.filePath("program");
-        QDir().mkpath(folder);
-        if (!fileContent.isEmpty())
-            writeFile(folder + "/libunlha32.so", fileContent);
-        UnlhaLibrary lib(folder);
-        QVERIFY(!lib.isLoaded());
-        QVERIFY(!lib.loadError().isEmpty());
-        QCOMPARE(lib.version(), 0);
-        QCOMPARE(unlhaVersionLine(lib.version()), QStringLiteral("未インストールです。"));
-        QCOMPARE(unlhaVersionLine(152), QStringLiteral("Ver.1.52 がインストールされています。"));
-        QVERIFY(!lib.RunUnlha("x \"a.lzh\" \"t/\" \"*.*\""));
-        QVERIFY(!lib.checkArchive(archive_));
-        QVERIFY(!lib.hasMember(archive_));
-    }
-
-    void waitUnlhaIdle_data()
-    {
-        QTest::addColumn<int>("busyCalls");
-        QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<bool>("result");
-        QTest::addColumn<int>("messages");
-        QTest::newRow("free") << 0 << QList<int>{} << true << 0;
-        QTest::newRow("busy twice, retry twice, free")
-            << 2 << QList<int>{int(MsgAnswer::Retry), int(MsgAnswer::Retry)} << true << 2;
-        QTest::newRow("busy, cancel") << 5 << QList<int>{int(MsgAnswer::Cancel)} << false << 1;
-    }
-    void waitUnlhaIdle()
-    {
-        QFETCH(int, busyCalls);
-        QFETCH(QList<int>, answers);
-        QFETCH(bool, result);
-        QFETCH(int, messages);
-        TestContext t(tmp_.path());
-        UnlhaLibrary fake(fakeEntries());
-        for (int a : answers)
-            t.messages.answer(MsgAnswer(a));
-        g_busyCalls = busyCalls;
-        QCOMPARE(WaitUnlhaIdle(t.messages, fake), result);
-        QCOMPARE(t.messages.shown.size(), messages);
-        for (const auto& s : t.messages.shown) {
-            QCOMPARE(s.text, QStringLiteral("Unlha32.dll が使用中です。"));
-            QCOMPARE(s.icon, MsgIcon::Exclamation);
-            QCOMPARE(s.buttons, MsgButtons::RetryCancel);
+        for (QString command : {"d \"%A\" \"%P/\" \"*.*\"",          // unknown command
+                                "a -r2 \"%A\" \"%P/\" \"*.*\"",      // unknown switch
+                                "a -jm9 \"%A\" \"%P/\" \"*.*\"",     // switch value out of range
+                                "a \"%A\" \"%P/ \"*.*\"",            // unbalanced quote
+                                "a -d1",                             // no archive
+                                "a \"%A\" \"%P/\" \"ないフォルダ\"", // missing source
+                                "a \"%A\" \"%P/\" \"犬🐶.txt\""}) {   // name not in code page 932
+            QVERIFY2(!lib_->RunUnlha(command.replace("%A", archive_).replace("%P", pet_)), qPrintable(command));
+            QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());
         }
     }
 
+    // No file, not a library, or a library that lacks entries: not installed, and every call fails.
+    void notInstalled()
+    {
+        const QString folder = tmp_.filePath("program");
+        for (const QByteArray& content : {QByteArray(), QByteArray("MZ not an ELF file"), readFile(PARTIAL_LIBRARY)}) {
+            QFile::remove(folder + "/libunlha32.so");
+            if (!content.isEmpty())
+                writeFile(folder + "/libunlha32.so", content);
+            UnlhaLibrary lib(folder);
+            QVERIFY(!lib.isLoaded() && !lib.loadError().isEmpty() && lib.version() == 0);
+            QVERIFY(!lib.RunUnlha("x \"a.lzh\" \"t/\" \"*.*\"") && !lib.checkArchive(archive_) &&
+                    !lib.hasMember(archive_));
+            QCOMPARE(unlhaVersionLine(lib.version()), QStringLiteral("未インストールです。"));
+        }
+        QCOMPARE(unlhaVersionLine(152), QStringLiteral("Ver.1.52 がインストールされています。"));
+    }
+
+    // While the library is busy: one retry-or-cancel warning per busy answer, until it is free or
+    // the user cancels.
+    void waitUnlhaIdle()
+    {
+        for (const auto& [busy, answers, result] :
+             {std::tuple{0, QList<MsgAnswer>{}, true}, std::tuple{2, QList{MsgAnswer::Retry, MsgAnswer::Retry}, true},
+              std::tuple{5, QList{MsgAnswer::Cancel}, false}}) {
+            TestContext t(tmp_.path());
+            UnlhaLibrary fake(fakeEntries());
+            for (MsgAnswer a : answers)
+                t.messages.answer(a);
+            g_busyCalls = busy;
+            QCOMPARE(WaitUnlhaIdle(t.messages, fake), result);
+            QCOMPARE(t.messages.shown.size(), answers.size());
+            for (const auto& s : t.messages.shown)
+                QVERIFY(s.text == QStringLiteral("Unlha32.dll が使用中です。") && s.icon == MsgIcon::Exclamation &&
+                        s.buttons == MsgButtons::RetryCancel);
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLhaLibrary)
