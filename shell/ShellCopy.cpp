@@ -37,6 +37,7 @@ struct CopyJob {
     fs::path to;
     std::uintmax_t size = 0;
     bool link = false;
+    struct stat source {}; // as the listing found it (never through a link)
 };
 
 fs::path native(const QString& p)
@@ -291,8 +292,17 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // past the ones just freed. A target rewritten in place names its source before its bytes
 // change; its new time is the source's only once they are complete. A hard link to the
 // source or to any other file is replaced by a copy of its own.
-bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
+bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, const struct stat& listed)
 {
+    // The common case of a store: a file and its own settled copy, told apart from the
+    // listing's status and the target's without opening either.
+    if (keepUnchanged && S_ISREG(listed.st_mode)) {
+        struct stat target {};
+        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode) && sameSizeAndTime(listed, target)
+            && (target.st_dev != listed.st_dev || target.st_ino != listed.st_ino) && settled(listed, target)
+            && recorded(to.c_str(), target, from.c_str(), listed))
+            return true;
+    }
     struct stat source {};
     const Fd in(openRegular(from, source));
     if (in.fd < 0)
@@ -374,16 +384,16 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
         if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(root, from))
             return false;
         folders.push_back(to);
+        const fs::path tempName = native(fileops::kTempName);
         auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
             std::error_code e;
             fs::directory_iterator it(src, e);
             if (e)
                 return false;
             for (const auto& entry : it) {
-                std::error_code e2;
                 const fs::path name = entry.path().filename();
                 const fs::file_type type = fileops::entryType(entry);
-                if (name == native(fileops::kTempName))
+                if (name == tempName)
                     continue; // what an interrupted copy left
                 if (type == fs::file_type::directory) {
                     if (!withFolders)
@@ -394,7 +404,10 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
                 } else if (type == fs::file_type::symlink) {
                     jobs.push_back({entry.path(), dst / name, 0, true});
                 } else if (type == fs::file_type::regular) {
-                    jobs.push_back({entry.path(), dst / name, entry.file_size(e2)});
+                    CopyJob job{entry.path(), dst / name};
+                    if (::lstat(job.from.c_str(), &job.source) == 0)
+                        job.size = static_cast<std::uintmax_t>(job.source.st_size);
+                    jobs.push_back(std::move(job));
                 }
             }
             return true;
@@ -462,7 +475,7 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
             errno = 0;
-            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged))) {
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged, job.source))) {
                 ok = false; // go on with the rest, report once
                 const int error = errno ? errno : EIO;
                 // The source when it cannot be read, else the target.
@@ -496,6 +509,26 @@ bool Shell::ShellCopyChanged(const QString& source, const QString& target)
     return run(source, target, false, true);
 }
 
+namespace {
+
+// Regular files a and b, as lstat found them, hold the same bytes: a known copy, a clone, or
+// read and compared.
+bool sameRegular(const fs::path& a, const struct stat& sa, const fs::path& b, const struct stat& sb)
+{
+    if (sa.st_size != sb.st_size)
+        return false;
+    if (sameSizeAndTime(sa, sb) && settled(sa, sb) && recorded(b.c_str(), sb, a.c_str(), sa))
+        return true;
+    struct stat oa {};
+    struct stat ob {};
+    const Fd fa(openRegular(a, oa));
+    const Fd fb(openRegular(b, ob));
+    return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size
+           && (sameBlocks(fa.fd, fb.fd, oa.st_size) || sameContent(fa.fd, fb.fd, oa.st_size));
+}
+
+} // namespace
+
 bool KnownCopies(const QString& a, const QString& b)
 {
     const fs::path pa = native(a);
@@ -509,12 +542,27 @@ bool KnownCopies(const QString& a, const QString& b)
 
 bool SameBytes(const QString& a, const QString& b)
 {
-    if (KnownCopies(a, b))
-        return true;
+    const fs::path pa = native(a);
+    const fs::path pb = native(b);
     struct stat sa {};
     struct stat sb {};
-    const Fd fa(openRegular(native(a), sa));
-    const Fd fb(openRegular(native(b), sb));
-    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size
-           && (sameBlocks(fa.fd, fb.fd, sa.st_size) || sameContent(fa.fd, fb.fd, sa.st_size));
+    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
+           && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
+}
+
+bool SameCopiedFile(const QString& a, const QString& b)
+{
+    const fs::path pa = native(a);
+    const fs::path pb = native(b);
+    struct stat sa {};
+    struct stat sb {};
+    if (::lstat(pa.c_str(), &sa) != 0 || ::lstat(pb.c_str(), &sb) != 0)
+        return false;
+    if (S_ISLNK(sa.st_mode) || S_ISLNK(sb.st_mode)) {
+        std::error_code ea;
+        std::error_code eb;
+        const fs::path text = fs::read_symlink(pa, ea);
+        return !ea && text == fs::read_symlink(pb, eb) && !eb;
+    }
+    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
 }
