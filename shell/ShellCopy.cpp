@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <vector>
 
@@ -196,12 +197,24 @@ bool sameBlocks(int a, int b, off_t size)
 
 // ---- one copy --------------------------------------------------------------------------
 
+// File systems, by device, found not to share blocks between files (a clone was refused).
+std::set<dev_t>& withoutClones()
+{
+    static std::set<dev_t> devices;
+    return devices;
+}
+
 // The bytes of in (size bytes, from its start) into out: a clone where the file system shares
 // blocks between files, else a copy inside the kernel, else through a buffer.
 bool copyBytes(int in, int out, off_t size)
 {
-    if (size > 0 && ::ioctl(out, FICLONE, in) == 0)
-        return true;
+    if (size > 0) {
+        if (::ioctl(out, FICLONE, in) == 0)
+            return true;
+        struct stat st {};
+        if ((errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL) && ::fstat(out, &st) == 0)
+            withoutClones().insert(st.st_dev);
+    }
     off_t left = size;
     while (left > 0) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
@@ -242,13 +255,20 @@ bool copyBytes(int in, int out, off_t size)
 
 // Writes the source's bytes, permissions and modification time into fd; closes fd. With
 // record, fd's record names the source (before the permissions may make it read-only).
-bool writeCopy(int in, const struct stat& source, int fd, bool record = false)
+// With was, fd is an existing file rewritten in place, as it stands (its size) and stood
+// (its permissions): its bytes are overwritten from the start, what lies past the source's
+// size is cut off afterwards, and permissions it already has are not set again.
+bool writeCopy(int in, const struct stat& source, int fd, bool record = false, const struct stat* was = nullptr)
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
     bool ok = copyBytes(in, fd, source.st_size);
+    if (ok && was && was->st_size > source.st_size)
+        ok = ::ftruncate(fd, source.st_size) == 0;
     if (ok && record)
         writeRecord(fd, source);
-    ok = ok && ::fchmod(fd, source.st_mode & 07777) == 0 && ::futimens(fd, times) == 0;
+    if (ok && (!was || (was->st_mode & 07777) != (source.st_mode & 07777)))
+        ok = ::fchmod(fd, source.st_mode & 07777) == 0;
+    ok = ok && ::futimens(fd, times) == 0;
     return ::close(fd) == 0 && ok;
 }
 
@@ -334,7 +354,15 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
         const int fd = ::open(to.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             writeRecord(fd, source); // no longer the copy of anything else
-            return ::ftruncate(fd, 0) == 0 ? writeCopy(in.fd, source, fd) : (::close(fd), false);
+            // A clone takes an emptied file fastest; without clones, blocks rewritten where they
+            // lie spare the file system freeing and finding them again.
+            struct stat was = target;
+            if (!withoutClones().count(target.st_dev)) {
+                if (::ftruncate(fd, 0) != 0)
+                    return ::close(fd), false;
+                was.st_size = 0;
+            }
+            return writeCopy(in.fd, source, fd, false, &was);
         }
     }
     const fs::path temp = tempBeside(to);
