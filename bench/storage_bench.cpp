@@ -539,6 +539,8 @@ int main(int argc, char** argv)
         XorShift rng(count);
         for (const QString& name : items::kFolderOrder)
             fs::create_directories(host.folder / native(name));
+        for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup})
+            writeBytes(host.folder / native(name), mail(rng, 0, 2000));
         for (int i = 0; i < count; ++i)
             writeBytes(host.folder / native(items::kInbox) / ("mail_" + std::to_string(100000 + i) + ".mwm"),
                        mail(rng, i, 1000 + rng.below(3000)));
