@@ -149,13 +149,7 @@ bool BackupToArchive(Session& session, UnlhaLibrary& library, int index, const Q
         return false;
     // The gauge follows the bytes packed, from 0.
     ProgressReset(ctx);
-    const auto gauge = [&ctx](qint64 done, qint64 total) {
-        const int pos = static_cast<int>(100 * (static_cast<double>(done) / static_cast<double>(total)));
-        if (pos > ctx.gaugePos && pos <= 100) {
-            ctx.gaugePos = pos;
-            ctx.view->setGaugePosition(pos);
-        }
-    };
+    const auto gauge = [&ctx](qint64 done, qint64 total) { ProgressShare(ctx, done, total); };
     if (!library.RunUnlha(unlhaAddCommand(building, work.path() + QLatin1Char('/'), pet, withAttachments), nullptr,
                           UnlhaWait{nullptr, gauge})) {
         if (replacing)

@@ -103,7 +103,12 @@ bool RestoreSession::unpackArchive()
     MessagePort& messages = *session_.context().messages;
     if (!WaitUnlhaIdle(messages, library_))
         return false;
-    if (!isArchiveFile(source_.archive) || !library_.RunUnlha(unlhaExtractAllCommand(source_.archive, staging_))) {
+    // The main window's gauge follows the bytes extracted, from 0.
+    Context& ctx = session_.context();
+    ProgressReset(ctx);
+    const auto gauge = [&ctx](qint64 done, qint64 total) { ProgressShare(ctx, done, total); };
+    if (!isArchiveFile(source_.archive)
+        || !library_.RunUnlha(unlhaExtractAllCommand(source_.archive, staging_), nullptr, UnlhaWait{nullptr, gauge})) {
         messages.critical(kMsgExtractFailed);
         return false;
     }

@@ -4,7 +4,8 @@
 // files, deleting the first of 100 pets at two data sizes, and start-up to idle with 100 pets
 // with the gauge's pacing measured and taken out.
 //
-//   storage_bench [--pet-mb N] [--runs N] [--delete-mb A,B] [--parts switch,delete,startup] [--keep]
+//   storage_bench [--pet-mb N] [--runs N] [--delete-mb A,B] [--files A,B,...] [--folder DIR] [--fresh]
+//                 [--parts switch,files,delete,startup] [--keep]
 //
 // Figures, not assertions: the goals are ratios against cp, and a delete time that stays flat
 // when the pets' data grows.
@@ -104,9 +105,16 @@ std::string mail(XorShift& rng, int number, std::size_t size)
     return s;
 }
 
+// Laid-out files carry yesterday's time, as a pet's files do: a file written in the last
+// seconds is compared by content rather than trusted for its size and time (--fresh keeps
+// the time of writing, to measure that case).
+bool g_fresh = false;
+
 void writeBytes(const fs::path& p, const std::string& bytes)
 {
     std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!g_fresh)
+        fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::hours(24));
 }
 
 struct Amount {
@@ -276,21 +284,35 @@ struct Host {
     }
 };
 
-// Runs cp -r with these arguments: `-T from to` copies a folder's contents into `to`,
-// `from... to/` copies each source into the folder `to`.
-double cpR(const std::vector<std::string>& args)
+// Runs a reference program with these arguments and returns its seconds.
+double timed(std::vector<std::string> args)
 {
-    std::vector<char*> argv = {const_cast<char*>("cp"), const_cast<char*>("-r")};
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
     return seconds([&] {
         pid_t pid = 0;
         int status = 0;
-        if (posix_spawnp(&pid, "cp", nullptr, nullptr, argv.data(), environ) != 0 || waitpid(pid, &status, 0) < 0 ||
+        if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 || waitpid(pid, &status, 0) < 0 ||
             !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            std::fprintf(stderr, "cp -r %s failed\n", args.front().c_str());
+            std::fprintf(stderr, "%s %s failed\n", argv[0], argv[1]);
     });
+}
+
+// cp -r with these arguments: `-T from to` copies a folder's contents into `to`,
+// `from... to/` copies each source into the folder `to`.
+double cpR(std::vector<std::string> args)
+{
+    args.insert(args.begin(), {"cp", "-r"});
+    return timed(std::move(args));
+}
+
+// rsync -a --delete: `from... to/` brings the folder `to` up to date with the sources.
+double rsyncAD(std::vector<std::string> args)
+{
+    args.insert(args.begin(), {"rsync", "-a", "--delete"});
+    return timed(std::move(args));
 }
 
 // Pet folders 2 to 100 as hard links to the files of one laid-out pet: every operation reads
@@ -323,10 +345,28 @@ void settle()
     ::sync();
 }
 
-// ours, then cp over the previous files and cp into an empty folder, each with its ratio.
-void printRow(const char* what, double ours, double over, double fresh)
+// ours, then cp over the previous files, cp into an empty folder and rsync, each with its ratio.
+void printRow(const char* what, double ours, double over, double fresh, double rsync)
 {
-    std::printf("%-34s %9.3f %9.3f %6.2f %9.3f %6.2f\n", what, ours, over, ours / over, fresh, ours / fresh);
+    std::printf("%-34s %9.3f %9.3f %6.2f %9.3f %6.2f %9.3f %6.2f\n", what, ours, over, ours / over, fresh,
+                ours / fresh, rsync, ours / rsync);
+}
+
+// The host's places that a store copies.
+std::vector<std::string> placesOf(const fs::path& host)
+{
+    std::vector<std::string> places;
+    for (const QString& name : items::kFolderOrder)
+        places.push_back((host / native(name)).string());
+    for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup})
+        places.push_back((host / native(name)).string());
+    return places;
+}
+
+std::vector<std::string> into(std::vector<std::string> sources, const fs::path& folder)
+{
+    sources.push_back(folder.string() + "/");
+    return sources;
 }
 
 std::string mb(std::uintmax_t bytes)
@@ -348,7 +388,9 @@ int main(int argc, char** argv)
     int runs = 5;
     std::vector<double> deleteMb; // default: a quarter of a pet and a whole one
     bool keep = false;
-    std::string parts = "switch,delete,startup";
+    std::string parts = "switch,files,delete,startup";
+    std::vector<int> fileCounts = {100, 1000, 10000};
+    fs::path folder = fs::temp_directory_path(); // the file system measured
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--pet-mb" && i + 1 < argc)
@@ -361,10 +403,21 @@ int main(int argc, char** argv)
                 deleteMb = {x, y};
         } else if (a == "--parts" && i + 1 < argc)
             parts = argv[++i];
+        else if (a == "--files" && i + 1 < argc) {
+            fileCounts.clear();
+            for (const QString& n : QString::fromLocal8Bit(argv[++i]).split(QLatin1Char(',')))
+                if (n.toInt() > 0)
+                    fileCounts.push_back(n.toInt());
+        } else if (a == "--folder" && i + 1 < argc)
+            folder = argv[++i];
+        else if (a == "--fresh")
+            g_fresh = true;
         else if (a == "--keep")
             keep = true;
         else {
-            std::fprintf(stderr, "usage: %s [--pet-mb N] [--runs N] [--delete-mb A,B] [--parts LIST] [--keep]\n",
+            std::fprintf(stderr,
+                         "usage: %s [--pet-mb N] [--runs N] [--delete-mb A,B] [--files A,B,...] [--folder DIR] "
+                         "[--fresh] [--parts LIST] [--keep]\n",
                          argv[0]);
             return 2;
         }
@@ -376,9 +429,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "build Mewmail20.exe first: it must lie beside this program\n");
         return 1;
     }
-    const fs::path root = fs::temp_directory_path() / ("kennel-storage-bench-" + std::to_string(::getpid()));
+    const fs::path root = folder / ("kennel-storage-bench-" + std::to_string(::getpid()));
     const auto petBytes = static_cast<std::uintmax_t>(petMb * 1024 * 1024);
-    std::printf("Kennel storage benchmark: %d runs each, median; page cache warm for both sides\n\n", runs);
+    std::printf("Kennel storage benchmark: %d runs each, median; page cache warm for both sides\n", runs);
+    std::printf("in %s; files laid out %s\n\n", folder.string().c_str(),
+                g_fresh ? "just before (compared by content)" : "with yesterday's time");
 
     auto wanted = [&](const char* part) { return parts.find(part) != std::string::npos; };
 
@@ -392,21 +447,21 @@ int main(int argc, char** argv)
         host.registerPets(3, 0);
         std::printf("pet: %zu files, %s (mails 1-12 KB, attachments, toys and treasures up to %s)\n\n", a.files,
                     mb(a.bytes).c_str(), mb(a.largest).c_str());
-        std::printf("%-34s %9s %16s %16s\n", "", "kennel", "cp -r over old", "cp -r into empty");
-        std::printf("%-34s %9s %9s %6s %9s %6s\n", "operation", "seconds", "seconds", "ratio", "seconds", "ratio");
+        std::printf("%-34s %9s %16s %16s %16s\n", "", "kennel", "cp -r over old", "cp -r into empty",
+                    "rsync -a --del");
+        std::printf("%-34s %9s %9s %6s %9s %6s %9s %6s\n", "operation", "seconds", "seconds", "ratio", "seconds",
+                    "ratio", "seconds", "ratio");
 
         // cp's targets: `over` holds what the host's places (or the pet folder) held before,
         // as the real operation finds them; `fresh` is made empty before each copy.
+        // rsync's targets are brought up to date the same way.
         const fs::path over = root / "cp-over", storeOver = root / "cp-store-over", fresh = root / "cp-fresh";
-        cpR({"-T", host.pet(0).string(), over.string()});
-        cpR({"-T", host.pet(0).string(), storeOver.string()});
-        std::vector<std::string> places; // the host's places that a store copies
-        for (const QString& name : items::kFolderOrder)
-            places.push_back((host.folder / native(name)).string());
-        for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup})
-            places.push_back((host.folder / native(name)).string());
+        const fs::path rsyncOver = root / "rsync-over", rsyncStore = root / "rsync-store";
+        for (const fs::path& f : {over, storeOver, rsyncOver, rsyncStore})
+            cpR({"-T", host.pet(0).string(), f.string()});
+        const std::vector<std::string> places = placesOf(host.folder);
 
-        std::vector<double> sw, swOver, swFresh, st, stOver, stFresh;
+        std::vector<double> sw, swOver, swFresh, swRsync, st, stOver, stFresh, stRsync;
         int switchPoints = 0;
         int pet = 0;
         for (int r = 0; r < runs; ++r) {
@@ -431,6 +486,10 @@ int main(int argc, char** argv)
                     settle();
                     swFresh.push_back(cpR({"-T", host.pet(pet).string(), fresh.string()}));
                 },
+                [&] {
+                    settle();
+                    swRsync.push_back(rsyncAD({host.pet(pet).string() + "/", rsyncOver.string() + "/"}));
+                },
                 // Store the current pet; cp copies the host's places (the same files).
                 [&] {
                     settle();
@@ -438,34 +497,85 @@ int main(int argc, char** argv)
                 },
                 [&] {
                     settle();
-                    std::vector<std::string> args = places;
-                    args.push_back(storeOver.string() + "/");
-                    stOver.push_back(cpR(args));
+                    stOver.push_back(cpR(into(places, storeOver)));
                 },
                 [&] {
                     fs::remove_all(fresh);
                     fs::create_directories(fresh);
                     settle();
-                    std::vector<std::string> args = places;
-                    args.push_back(fresh.string() + "/");
-                    stFresh.push_back(cpR(args));
+                    stFresh.push_back(cpR(into(places, fresh)));
+                },
+                [&] {
+                    settle();
+                    stRsync.push_back(rsyncAD(into(places, rsyncStore)));
                 },
             };
             // Switch steps, then store steps; the order within each turns every run, so that
             // no side always meets the page cache as another left it.
-            for (int k = 0; k < 3; ++k)
-                steps[(k + r) % 3]();
-            for (int k = 0; k < 3; ++k)
-                steps[3 + (k + r) % 3]();
+            for (int k = 0; k < 4; ++k)
+                steps[(k + r) % 4]();
+            for (int k = 0; k < 4; ++k)
+                steps[4 + (k + r) % 4]();
         }
-        printRow("switch to another pet (file work)", median(sw), median(swOver), median(swFresh));
-        printRow("store the current pet", median(st), median(stOver), median(stFresh));
+        printRow("switch to another pet (file work)", median(sw), median(swOver), median(swFresh), median(swRsync));
+        printRow("store the current pet", median(st), median(stOver), median(stFresh), median(stRsync));
         std::printf("(the window paces each gauge point by 5 ms: %d points a switch, not counted above)\n",
                     switchPoints);
-        for (const fs::path& f : {over, storeOver, fresh})
+        for (const fs::path& f : {over, storeOver, fresh, rsyncOver, rsyncStore})
             fs::remove_all(f);
         if (!keep)
             fs::remove_all(host.folder);
+    }
+
+    // ---- storing an unchanged pet of many small files --------------------------------------
+    if (wanted("files")) {
+        std::printf("\n%-34s %9s %16s %16s\n", "store of an unchanged pet", "kennel", "rsync -a --del",
+                    "cp -r into empty");
+        std::printf("%-34s %9s %9s %6s %9s %6s\n", "mails of 1-4 KB in the inbox", "seconds", "seconds", "ratio",
+                    "seconds", "ratio");
+    }
+    for (int count : wanted("files") ? fileCounts : std::vector<int>{}) {
+        Host host(root / "files", bin);
+        XorShift rng(count);
+        for (const QString& name : items::kFolderOrder)
+            fs::create_directories(host.folder / native(name));
+        for (const QString& name : {items::kFriends, items::kSettings, items::kSettingsBackup})
+            writeBytes(host.folder / native(name), mail(rng, 0, 2000));
+        for (int i = 0; i < count; ++i)
+            writeBytes(host.folder / native(items::kInbox) / ("mail_" + std::to_string(100000 + i) + ".mwm"),
+                       mail(rng, i, 1000 + rng.below(3000)));
+        host.registerPets(1, 0);
+        (void)StorePetData(host.session, Steps::none(host.ctx)); // the first store copies every file
+        const std::vector<std::string> places = placesOf(host.folder);
+        const fs::path mirror = root / "rsync-files", fresh = root / "cp-fresh";
+        rsyncAD(into(places, mirror));
+        std::vector<double> ours, rs, cp;
+        for (int r = 0; r < runs; ++r) {
+            std::vector<std::function<void()>> steps = {
+                [&] {
+                    settle();
+                    ours.push_back(seconds([&] { (void)StorePetData(host.session, Steps::none(host.ctx)); }));
+                },
+                [&] {
+                    settle();
+                    rs.push_back(rsyncAD(into(places, mirror)));
+                },
+                [&] {
+                    fs::remove_all(fresh);
+                    fs::create_directories(fresh);
+                    settle();
+                    cp.push_back(cpR(into(places, fresh)));
+                },
+            };
+            for (int k = 0; k < 3; ++k)
+                steps[(k + r) % 3]();
+        }
+        char label[48];
+        std::snprintf(label, sizeof label, "  %d files", count);
+        std::printf("%-34s %9.3f %9.3f %6.2f %9.3f %6.2f\n", label, median(ours), median(rs),
+                    median(ours) / median(rs), median(cp), median(ours) / median(cp));
+        for (const fs::path& f : {mirror, fresh, host.folder})
+            fs::remove_all(f);
     }
 
     // ---- deleting the first of 100 pets, at two data sizes -------------------------------

@@ -37,6 +37,17 @@ void ProgressFill(Context& ctx)
     }
 }
 
+void ProgressShare(Context& ctx, long long done, long long total)
+{
+    if (total <= 0)
+        return;
+    const int pos = static_cast<int>(100 * (static_cast<double>(done) / static_cast<double>(total)));
+    if (pos > ctx.gaugePos && pos <= 100) {
+        ctx.gaugePos = pos;
+        ctx.view->setGaugePosition(pos);
+    }
+}
+
 BusyScope::BusyScope(Context& ctx, bool fromZero) : ctx_(ctx)
 {
     // Busy first: the gauge lets events through, and no command may start meanwhile.

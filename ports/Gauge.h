@@ -9,6 +9,8 @@ void ProgressReset(Context& ctx);
 void ProgressStep(Context& ctx, int n);
 // Moves the gauge to 100 point by point.
 void ProgressFill(Context& ctx);
+// Moves the gauge forward, at once, to the share done of work measured in bytes (never back).
+void ProgressShare(Context& ctx, long long done, long long total);
 
 // The gauge points each step of a storage operation is worth. A long operation declares its
 // step plan once (so many points for each of its parts) and hands every part its Steps;

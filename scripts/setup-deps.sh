@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   wine wine64 libfaketime g++-mingw-w64-x86-64 trayer
   desktop-file-utils appstream
+  btrfs-progs xfsprogs
 )
 
 missing=()

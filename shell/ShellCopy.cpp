@@ -11,12 +11,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <set>
 #include <system_error>
 #include <vector>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -35,6 +38,7 @@ struct CopyJob {
     fs::path to;
     std::uintmax_t size = 0;
     bool link = false;
+    struct stat source {}; // as the listing found it (never through a link)
 };
 
 fs::path native(const QString& p)
@@ -143,14 +147,74 @@ bool sameContent(int a, int b, off_t size)
     return true;
 }
 
+// True when the file system maps both files, [0, size) whole, onto the same blocks: a clone
+// and its source, neither written to since (a write to a shared block moves it elsewhere).
+// The file system then guarantees equal bytes without a read. Dirty pages are written out
+// first, so the mapping is the files' content; a mapping of unknown, pending, inline,
+// encoded or unwritten extents proves nothing, nor does one too long for one look.
+bool sameBlocks(int a, int b, off_t size)
+{
+    constexpr unsigned kMost = 64;
+    struct Map {
+        alignas(fiemap) unsigned char bytes[sizeof(fiemap) + kMost * sizeof(fiemap_extent)];
+        fiemap& head() { return *reinterpret_cast<fiemap*>(bytes); }
+        const fiemap_extent& extent(unsigned i) { return head().fm_extents[i]; }
+    };
+    auto map = [size](int fd, Map& m) {
+        std::memset(m.bytes, 0, sizeof m.bytes);
+        fiemap& h = m.head();
+        h.fm_length = static_cast<__u64>(size);
+        h.fm_flags = FIEMAP_FLAG_SYNC;
+        h.fm_extent_count = kMost;
+        if (::ioctl(fd, FS_IOC_FIEMAP, &h) != 0 || h.fm_mapped_extents == 0)
+            return false;
+        constexpr __u32 kProvesNothing = FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DELALLOC | FIEMAP_EXTENT_ENCODED
+                                         | FIEMAP_EXTENT_DATA_ENCRYPTED | FIEMAP_EXTENT_NOT_ALIGNED
+                                         | FIEMAP_EXTENT_DATA_INLINE | FIEMAP_EXTENT_DATA_TAIL
+                                         | FIEMAP_EXTENT_UNWRITTEN;
+        const fiemap_extent& last = m.extent(h.fm_mapped_extents - 1);
+        if (!(last.fe_flags & FIEMAP_EXTENT_LAST) && last.fe_logical + last.fe_length < static_cast<__u64>(size))
+            return false; // more extents than one look takes
+        for (unsigned i = 0; i < h.fm_mapped_extents; ++i)
+            if (m.extent(i).fe_flags & kProvesNothing)
+                return false;
+        return true;
+    };
+    if (size <= 0)
+        return false;
+    const auto ma = std::make_unique<Map>();
+    const auto mb = std::make_unique<Map>();
+    if (!map(a, *ma) || !map(b, *mb) || ma->head().fm_mapped_extents != mb->head().fm_mapped_extents)
+        return false;
+    for (unsigned i = 0; i < ma->head().fm_mapped_extents; ++i) {
+        const fiemap_extent& x = ma->extent(i);
+        const fiemap_extent& y = mb->extent(i);
+        if (x.fe_logical != y.fe_logical || x.fe_physical != y.fe_physical || x.fe_length != y.fe_length)
+            return false;
+    }
+    return true;
+}
+
 // ---- one copy --------------------------------------------------------------------------
+
+// File systems, by device, found not to share blocks between files (a clone was refused).
+std::set<dev_t>& withoutClones()
+{
+    static std::set<dev_t> devices;
+    return devices;
+}
 
 // The bytes of in (size bytes, from its start) into out: a clone where the file system shares
 // blocks between files, else a copy inside the kernel, else through a buffer.
 bool copyBytes(int in, int out, off_t size)
 {
-    if (size > 0 && ::ioctl(out, FICLONE, in) == 0)
-        return true;
+    if (size > 0) {
+        if (::ioctl(out, FICLONE, in) == 0)
+            return true;
+        struct stat st {};
+        if ((errno == EOPNOTSUPP || errno == ENOTTY || errno == EINVAL) && ::fstat(out, &st) == 0)
+            withoutClones().insert(st.st_dev);
+    }
     off_t left = size;
     while (left > 0) {
         const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, static_cast<size_t>(left), 0);
@@ -191,13 +255,20 @@ bool copyBytes(int in, int out, off_t size)
 
 // Writes the source's bytes, permissions and modification time into fd; closes fd. With
 // record, fd's record names the source (before the permissions may make it read-only).
-bool writeCopy(int in, const struct stat& source, int fd, bool record = false)
+// With was, fd is an existing file rewritten in place, as it stands (its size) and stood
+// (its permissions): its bytes are overwritten from the start, what lies past the source's
+// size is cut off afterwards, and permissions it already has are not set again.
+bool writeCopy(int in, const struct stat& source, int fd, bool record = false, const struct stat* was = nullptr)
 {
     const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
     bool ok = copyBytes(in, fd, source.st_size);
+    if (ok && was && was->st_size > source.st_size)
+        ok = ::ftruncate(fd, source.st_size) == 0;
     if (ok && record)
         writeRecord(fd, source);
-    ok = ok && ::fchmod(fd, source.st_mode & 07777) == 0 && ::futimens(fd, times) == 0;
+    if (ok && (!was || (was->st_mode & 07777) != (source.st_mode & 07777)))
+        ok = ::fchmod(fd, source.st_mode & 07777) == 0;
+    ok = ok && ::futimens(fd, times) == 0;
     return ::close(fd) == 0 && ok;
 }
 
@@ -241,8 +312,17 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // past the ones just freed. A target rewritten in place names its source before its bytes
 // change; its new time is the source's only once they are complete. A hard link to the
 // source or to any other file is replaced by a copy of its own.
-bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
+bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, const struct stat& listed)
 {
+    // The common case of a store: a file and its own settled copy, told apart from the
+    // listing's status and the target's without opening either.
+    if (keepUnchanged && S_ISREG(listed.st_mode)) {
+        struct stat target {};
+        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode) && sameSizeAndTime(listed, target)
+            && (target.st_dev != listed.st_dev || target.st_ino != listed.st_ino) && settled(listed, target)
+            && recorded(to.c_str(), target, from.c_str(), listed))
+            return true;
+    }
     struct stat source {};
     const Fd in(openRegular(from, source));
     if (in.fd < 0)
@@ -259,7 +339,8 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
             if (settled(source, target) && recorded(from.c_str(), source, to.c_str(), target))
                 return true;
             const Fd out(openRegular(to, target));
-            if (out.fd >= 0 && sameContent(in.fd, out.fd, source.st_size)) {
+            if (out.fd >= 0
+                && (sameBlocks(in.fd, out.fd, source.st_size) || sameContent(in.fd, out.fd, source.st_size))) {
                 writeRecord(out.fd, source);
                 return true;
             }
@@ -273,7 +354,15 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged)
         const int fd = ::open(to.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             writeRecord(fd, source); // no longer the copy of anything else
-            return ::ftruncate(fd, 0) == 0 ? writeCopy(in.fd, source, fd) : (::close(fd), false);
+            // A clone takes an emptied file fastest; without clones, blocks rewritten where they
+            // lie spare the file system freeing and finding them again.
+            struct stat was = target;
+            if (!withoutClones().count(target.st_dev)) {
+                if (::ftruncate(fd, 0) != 0)
+                    return ::close(fd), false;
+                was.st_size = 0;
+            }
+            return writeCopy(in.fd, source, fd, false, &was);
         }
     }
     const fs::path temp = tempBeside(to);
@@ -323,16 +412,16 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
         if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(root, from))
             return false;
         folders.push_back(to);
+        const fs::path tempName = native(fileops::kTempName);
         auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
             std::error_code e;
             fs::directory_iterator it(src, e);
             if (e)
                 return false;
             for (const auto& entry : it) {
-                std::error_code e2;
                 const fs::path name = entry.path().filename();
                 const fs::file_type type = fileops::entryType(entry);
-                if (name == native(fileops::kTempName))
+                if (name == tempName)
                     continue; // what an interrupted copy left
                 if (type == fs::file_type::directory) {
                     if (!withFolders)
@@ -343,7 +432,10 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
                 } else if (type == fs::file_type::symlink) {
                     jobs.push_back({entry.path(), dst / name, 0, true});
                 } else if (type == fs::file_type::regular) {
-                    jobs.push_back({entry.path(), dst / name, entry.file_size(e2)});
+                    CopyJob job{entry.path(), dst / name};
+                    if (::lstat(job.from.c_str(), &job.source) == 0)
+                        job.size = static_cast<std::uintmax_t>(job.source.st_size);
+                    jobs.push_back(std::move(job));
                 }
             }
             return true;
@@ -411,7 +503,7 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
             errno = 0;
-            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged))) {
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged, job.source))) {
                 ok = false; // go on with the rest, report once
                 const int error = errno ? errno : EIO;
                 // The source when it cannot be read, else the target.
@@ -445,6 +537,26 @@ bool Shell::ShellCopyChanged(const QString& source, const QString& target)
     return run(source, target, false, true);
 }
 
+namespace {
+
+// Regular files a and b, as lstat found them, hold the same bytes: a known copy, a clone, or
+// read and compared.
+bool sameRegular(const fs::path& a, const struct stat& sa, const fs::path& b, const struct stat& sb)
+{
+    if (sa.st_size != sb.st_size)
+        return false;
+    if (sameSizeAndTime(sa, sb) && settled(sa, sb) && recorded(b.c_str(), sb, a.c_str(), sa))
+        return true;
+    struct stat oa {};
+    struct stat ob {};
+    const Fd fa(openRegular(a, oa));
+    const Fd fb(openRegular(b, ob));
+    return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size
+           && (sameBlocks(fa.fd, fb.fd, oa.st_size) || sameContent(fa.fd, fb.fd, oa.st_size));
+}
+
+} // namespace
+
 bool KnownCopies(const QString& a, const QString& b)
 {
     const fs::path pa = native(a);
@@ -458,11 +570,27 @@ bool KnownCopies(const QString& a, const QString& b)
 
 bool SameBytes(const QString& a, const QString& b)
 {
-    if (KnownCopies(a, b))
-        return true;
+    const fs::path pa = native(a);
+    const fs::path pb = native(b);
     struct stat sa {};
     struct stat sb {};
-    const Fd fa(openRegular(native(a), sa));
-    const Fd fb(openRegular(native(b), sb));
-    return fa.fd >= 0 && fb.fd >= 0 && sa.st_size == sb.st_size && sameContent(fa.fd, fb.fd, sa.st_size);
+    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
+           && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
+}
+
+bool SameCopiedFile(const QString& a, const QString& b)
+{
+    const fs::path pa = native(a);
+    const fs::path pb = native(b);
+    struct stat sa {};
+    struct stat sb {};
+    if (::lstat(pa.c_str(), &sa) != 0 || ::lstat(pb.c_str(), &sb) != 0)
+        return false;
+    if (S_ISLNK(sa.st_mode) || S_ISLNK(sb.st_mode)) {
+        std::error_code ea;
+        std::error_code eb;
+        const fs::path text = fs::read_symlink(pa, ea);
+        return !ea && text == fs::read_symlink(pb, eb) && !eb;
+    }
+    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
 }

@@ -51,5 +51,10 @@ private:
 // different pets never pass for each other, whatever their times.
 bool KnownCopies(const QString& a, const QString& b);
 
-// True when a and b are regular files with the same bytes: KnownCopies, or read and compared.
+// True when a and b are regular files with the same bytes: KnownCopies, a clone whose blocks
+// are its source's, or read and compared.
 bool SameBytes(const QString& a, const QString& b);
+
+// What a copy takes is the same at a and b: two links with the same target text, or two
+// regular files with the same bytes (SameBytes). Each path is looked at once.
+bool SameCopiedFile(const QString& a, const QString& b);

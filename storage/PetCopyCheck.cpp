@@ -6,26 +6,11 @@
 
 #include <QStringList>
 
-#include <filesystem>
-#include <system_error>
-
 namespace {
 
 QString child(const QString& base, const QString& name)
 {
     return base.endsWith(QLatin1Char('/')) ? base + name : base + QLatin1Char('/') + name;
-}
-
-// Two links are the same when they hold the same target text; a link is never read through.
-bool sameContent(const QString& a, const QString& b)
-{
-    if (fileops::isLink(a) || fileops::isLink(b)) {
-        std::error_code ea;
-        std::error_code eb;
-        const auto ta = std::filesystem::read_symlink(a.toStdString(), ea);
-        return !ea && ta == std::filesystem::read_symlink(b.toStdString(), eb) && !eb;
-    }
-    return SameBytes(a, b);
 }
 
 // One root item: anything at the original's path must be a file with the same content
@@ -35,7 +20,7 @@ bool sameRootItem(const QString& original, const QString& copy)
     if (!fileops::exists(original))
         return !fileops::exists(copy);
     return !fileops::isFolder(original) && !fileops::isFolder(copy) && fileops::exists(copy)
-           && sameContent(original, copy);
+           && SameCopiedFile(original, copy);
 }
 
 bool sameItemFolder(const QString& original, const QString& copy)
@@ -57,7 +42,7 @@ bool sameItemFolder(const QString& original, const QString& copy)
     if (!readableOriginal || !readableCopy || names != list(copy, readableCopy) || !readableCopy)
         return false;
     for (const QString& name : names)
-        if (!sameContent(child(original, name), child(copy, name)))
+        if (!SameCopiedFile(child(original, name), child(copy, name)))
             return false;
     return true;
 }

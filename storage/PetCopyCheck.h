@@ -10,7 +10,7 @@
 // present in both with equal content or absent from both, and each item folder holds the
 // same files (sub-folders aside) with equal content; a missing item folder counts as empty.
 // Files in the root other than the three are not compared: the copies never carry them.
-// "Equal content" is SameBytes (ShellCopy.h) for files, the same target text for links.
+// "Equal content" is SameCopiedFile (ShellCopy.h): the same bytes, or the same link text.
 bool samePetData(const QString& original, const QString& copy);
 
 // The same test for one item, named as in items:: (a root file or an item folder).

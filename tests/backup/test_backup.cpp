@@ -160,7 +160,8 @@ private slots:
         QCOMPARE(hostfolder::read(lzh()), "earlier backup");
     }
 
-    // The library packs on another thread while this one waits; the gauge follows the bytes.
+    // The library packs and extracts on another thread while this one waits; the gauge follows
+    // the bytes of the backup and of the restore's extraction.
     void archive_gaugeFollowsBytes()
     {
         REQUIRE_LIBRARY();
@@ -172,6 +173,15 @@ private slots:
         QVERIFY(BackupToArchive(session(), library(), i, outside(), kDay));
         const QList<int>& trail = tc->view.gaugeTrail;
         QVERIFY(tc->keepAlive.waits > 0);
+        QVERIFY(std::is_sorted(trail.begin(), trail.end()));
+        QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
+
+        tc->view.gaugeTrail.clear();
+        RestoreSource archive;
+        archive.kind = RestoreSource::Kind::Archive;
+        archive.archive = lzh();
+        RestoreSession restore(session(), library(), archive);
+        QVERIFY(restore.open());
         QVERIFY(std::is_sorted(trail.begin(), trail.end()));
         QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
     }

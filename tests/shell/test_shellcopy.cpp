@@ -8,6 +8,9 @@
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
+#include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QtTest>
 
 #include <cerrno>
@@ -166,6 +169,54 @@ private slots:
         QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("S/a.pac")).toLocal8Bit().constData(), times, 0), 0);
         QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
         QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("two"));
+    }
+
+    // Where the file system shares blocks, a copy is a clone, judged the same as its source by
+    // its blocks without a read; a write to it in place, with its size and time put back, is
+    // seen at once, before it reaches the disk.
+    void clonesJudgedByTheirBlocks_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("btrfs") << QStringLiteral("btrfs");
+        QTest::newRow("xfs") << QStringLiteral("xfs");
+    }
+
+    void clonesJudgedByTheirBlocks()
+    {
+        QFETCH(QString, type);
+        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.") + type,
+                                                            {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+        if (::geteuid() != 0 || mkfs.isEmpty())
+            QSKIP("needs root and mkfs for the file system");
+        const QString image = root() + QStringLiteral("/fs.img");
+        const QString mnt = root() + QStringLiteral("/mnt");
+        QFile file(image);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(320 << 20));
+        file.close();
+        QDir().mkpath(mnt);
+        QCOMPARE(QProcess::execute(mkfs, {QStringLiteral("-q"), QStringLiteral("-f"), image}), 0);
+        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image, mnt}) != 0)
+            QSKIP("loop mounts are refused here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mnt}); });
+        QByteArray bytes(1 << 20, Qt::Uninitialized);
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            bytes[i] = char(i * 2654435761u >> 13);
+        write(mnt, QStringLiteral("S/photo.jpg"), bytes);
+        QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
+        const QString source = mnt + QStringLiteral("/S/photo.jpg");
+        const QString copy = mnt + QStringLiteral("/T/photo.jpg");
+        QVERIFY(SameBytes(source, copy));
+
+        struct stat before {};
+        QCOMPARE(::stat(copy.toLocal8Bit().constData(), &before), 0);
+        const int fd = ::open(copy.toLocal8Bit().constData(), O_WRONLY);
+        QCOMPARE(::pwrite(fd, "changed", 7, 300000), 7);
+        const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
+        QCOMPARE(::futimens(fd, times), 0);
+        ::close(fd);
+        QVERIFY(!SameBytes(source, copy));
+        QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
+        QCOMPARE(read(copy), bytes);
     }
 
     // A changed target is rewritten where it stands, unless it has another name: a hard link
