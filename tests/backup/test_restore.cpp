@@ -47,7 +47,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("rows"); // settings, friends book, snacks, toys, mail drawers, treasures
-        QTest::newRow("empty") << QStringList() << "000000";
         QTest::newRow("every kind") << QStringList{"Mewmail設定.mwc", "おともだち帳", "おやつ/a.pac", "おもちゃ/b.pty",
                                                    "受信フォルダ/c.mwm", "宝物/d.pac"} << "111111";
         QTest::newRow("outbox alone fills the drawers") << QStringList{"送信フォルダ/c.mwm"} << "000010";
@@ -84,17 +83,6 @@ private slots:
         QCOMPARE(table().CurrentUser, -1);
         QVERIFY(s.registered());
         QCOMPARE(hostfolder::snapshot(folderOf(0)), expected); // copied whole, information file too, kept after close
-    }
-
-    void folder_plainCopyWithoutInfo_getsAllItemFolders()
-    {
-        const QString backup = outside() + QStringLiteral("/plain/");
-        hostfolder::write(backup, items::kSettings, "s");
-        hostfolder::write(backup, QStringLiteral("extra/sub/file"), "e");
-        RestoreSession s(session(), library(), source(backup));
-        QVERIFY(s.open());
-        verifyAllItemFolders(s.stagingFolder());
-        QCOMPARE(hostfolder::read(s.stagingFolder() + QStringLiteral("extra/sub/file")), "e");
     }
 
     // A stale staging folder is cleared first and a cancel removes it whole; a folder left
