@@ -64,9 +64,8 @@ private slots:
     void infoFile_reading()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, fields);
         const auto info = parseBackupInfo(file);
-        QCOMPARE(info ? (QStringList{info->pet, info->master, info->date}.join(u'|')) : QString(), fields);
+        QTEST(info ? (QStringList{info->pet, info->master, info->date}.join(u'|')) : QString(), "fields");
     }
 
     void baseName_staysInDestination()
@@ -199,7 +198,6 @@ private slots:
         QTest::newRow("folder: nothing of a pet") << false << "-" << QByteArray() << kMsgNoBackupInFolder << "";
         QTest::newRow("archive: information file in upper case") << true << "BACKUP.INI" << good << "" << ok;
         QTest::newRow("archive: no information file") << true << "" << QByteArray() << kMsgNotBackupFile << "";
-        QTest::newRow("archive: broken information file") << true << "BackUp.ini" << broken << kMsgNotBackupFile << "";
         QTest::newRow("archive: not an archive at all") << true << "-" << QByteArray() << kMsgNotLhaArchive << "";
         QTest::newRow("archive: a FIFO, never waited on") << true << "|" << QByteArray() << kMsgNotLhaArchive << "";
     }
