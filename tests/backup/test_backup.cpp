@@ -180,8 +180,8 @@ private slots:
         QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
     }
 
-    // The source checks of the restore page. An archive is read through a private folder below
-    // TMPDIR, gone on every path.
+    // The source checks of the restore page (a plain copy of a pet: test_backupform). An archive
+    // is read through a private folder below TMPDIR, gone on every path.
     void sourceCheck_data()
     {
         QTest::addColumn<bool>("archive");
@@ -193,7 +193,6 @@ private slots:
         const QByteArray broken = "Kennel 2001 Pet Backup File\r\nPet = B\r\n";
         const QString ok = QStringLiteral("B 1999年10月31日");
         QTest::newRow("folder: information file in lower case") << false << "backup.ini" << good << "" << ok;
-        QTest::newRow("folder: plain copy of a pet") << false << "" << QByteArray() << "" << "未設定 不明";
         QTest::newRow("folder: broken file beats settings file") << false << "Backup.ini" << broken << kMsgBrokenFolderInfo << "";
         QTest::newRow("folder: nothing of a pet") << false << "-" << QByteArray() << kMsgNoBackupInFolder << "";
         QTest::newRow("archive: information file in upper case") << true << "BACKUP.INI" << good << "" << ok;
