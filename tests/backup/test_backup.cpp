@@ -57,24 +57,19 @@ private slots:
             << magic + "Master = Pet = Tama\r\nPet = Pochi\r\nBackup Date = 4\r\n" << "Tama|Pet = Tama|4";
         QTest::newRow("empty owner") << magic + "Master = \r\nPet = B\r\nBackup Date = 5\r\n" << "B||5";
         QTest::newRow("no magic") << QByteArray("Pet = B\r\nMaster = A\r\nBackup Date = 7\r\n") << "";
-        QTest::newRow("no pet") << magic + "Master = A\r\nBackup Date = 7\r\n" << "";
-        QTest::newRow("no owner") << magic + "Pet = B\r\nBackup Date = 7\r\n" << "";
         QTest::newRow("no date") << magic + "Pet = B\r\nMaster = A\r\n" << "";
         QTest::newRow("key without its blank") << magic + "Pet =B\r\nMaster = A\r\nBackup Date = 7\r\n" << "";
-        QTest::newRow("empty file") << QByteArray() << "";
     }
 
     void infoFile_reading()
     {
         QFETCH(QByteArray, file);
-        QFETCH(QString, fields);
         const auto info = parseBackupInfo(file);
-        QCOMPARE(info ? (QStringList{info->pet, info->master, info->date}.join(u'|')) : QString(), fields);
+        QTEST(info ? (QStringList{info->pet, info->master, info->date}.join(u'|')) : QString(), "fields");
     }
 
     void baseName_staysInDestination()
     {
-        QCOMPARE(backupBaseName(QStringLiteral("ポチ"), kDay), QStringLiteral("ポチ991031"));
         QCOMPARE(backupBaseName(QStringLiteral("../a/b"), QDate(2005, 3, 7)), QStringLiteral(".._a_b050307"));
     }
 
@@ -93,14 +88,13 @@ private slots:
     }
 
     // An existing backup of the day: asked first; yes replaces it (a folder's sub-folders stay),
-    // no leaves it untouched.
+    // no leaves it untouched (an archive's "no" is in the end-to-end backup journey).
     void overwrite_data()
     {
         QTest::addColumn<bool>("archive");
         QTest::addColumn<bool>("agree");
-        for (bool archive : {false, true})
-            for (bool agree : {true, false})
-                QTest::addRow("%s, %s", archive ? "archive" : "folder", agree ? "yes" : "no") << archive << agree;
+        for (const auto& [archive, agree] : {std::pair(false, true), std::pair(false, false), std::pair(true, true)})
+            QTest::addRow("%s, %s", archive ? "archive" : "folder", agree ? "yes" : "no") << archive << agree;
     }
 
     void overwrite()
@@ -186,8 +180,8 @@ private slots:
         QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
     }
 
-    // The source checks of the restore page. An archive is read through a private folder below
-    // TMPDIR, gone on every path.
+    // The source checks of the restore page (a plain copy of a pet: test_backupform). An archive
+    // is read through a private folder below TMPDIR, gone on every path.
     void sourceCheck_data()
     {
         QTest::addColumn<bool>("archive");
@@ -199,12 +193,10 @@ private slots:
         const QByteArray broken = "Kennel 2001 Pet Backup File\r\nPet = B\r\n";
         const QString ok = QStringLiteral("B 1999年10月31日");
         QTest::newRow("folder: information file in lower case") << false << "backup.ini" << good << "" << ok;
-        QTest::newRow("folder: plain copy of a pet") << false << "" << QByteArray() << "" << "未設定 不明";
         QTest::newRow("folder: broken file beats settings file") << false << "Backup.ini" << broken << kMsgBrokenFolderInfo << "";
         QTest::newRow("folder: nothing of a pet") << false << "-" << QByteArray() << kMsgNoBackupInFolder << "";
         QTest::newRow("archive: information file in upper case") << true << "BACKUP.INI" << good << "" << ok;
         QTest::newRow("archive: no information file") << true << "" << QByteArray() << kMsgNotBackupFile << "";
-        QTest::newRow("archive: broken information file") << true << "BackUp.ini" << broken << kMsgNotBackupFile << "";
         QTest::newRow("archive: not an archive at all") << true << "-" << QByteArray() << kMsgNotLhaArchive << "";
         QTest::newRow("archive: a FIFO, never waited on") << true << "|" << QByteArray() << kMsgNotLhaArchive << "";
     }

@@ -1,4 +1,4 @@
-// The backup dialog and the restore dialog through their controls: what opens enabled, the
+// The backup dialog and the restore dialog through their controls: the
 // refusals before anything is read or staged, a plain copy's restore cancelled. What the
 // checks and the restore decide is tested in test_backup and test_restore; backing up and
 // restoring both ways is driven in the end-to-end backup journey.
@@ -6,12 +6,9 @@
 #include "backup/Backup.h"
 #include "ui/backup/RestoreForm.h"
 #include "ui/controls/cCommonDlg.h"
-#include "ui/controls/cTabStrip.h"
 #include "registry/Texts.h"
 #include "tests/support/HostTest.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,7 +29,6 @@ class TestBackUpForm : public HostTest {
         return w;
     }
     bool enabled(const char* name) { return child(name)->isEnabled(); }
-    bool checkedAndEnabled(const char* name) { return child<QAbstractButton>(name)->isChecked() && enabled(name); }
     QLineEdit* archiveText() { return child<QLineEdit>("TxtRestoreFile"); }
     QString info()
     {
@@ -59,39 +55,6 @@ private slots:
         form.reset();
         BackUpForm::setRestoreRunner({});
         cCommonDlg::setChooser({});
-    }
-
-    // Without the library only folders: no compression, no archive source. Without pets only restoring.
-    void opening_data()
-    {
-        QTest::addColumn<int>("tab");
-        QTest::addColumn<bool>("installed");
-        QTest::addColumn<int>("pets");
-        QTest::newRow("backup tab, library installed") << 1 << true << 2;
-        QTest::newRow("restore tab, library missing") << 2 << false << 2;
-        QTest::newRow("no pet: restore tab, backup disabled") << 1 << true << 0;
-    }
-
-    void opening()
-    {
-        QFETCH(int, tab);
-        QFETCH(bool, installed);
-        QFETCH(int, pets);
-        for (int i = 0; i < pets; ++i)
-            addPet(QStringLiteral("p%1").arg(i), QStringLiteral("o"));
-        QVERIFY(!installed || loadLibrary());
-        form = std::make_unique<BackUpForm>(session(), library(), tab);
-        form->Form_Load();
-        form->show();
-        QCOMPARE(form->tabStrip().SelectedItem(), pets ? tab : 2);
-        QCOMPARE(child("FrmTabSheet_1")->isVisible(), !pets || tab == 2);
-        QCOMPARE(child<QComboBox>("CmbPetSel")->count(), pets);
-        QCOMPARE(enabled("CmbPetSel") && enabled("BtnRefer_0"), pets > 0);
-        QVERIFY(!enabled("BtnBackup"));
-        for (bool on : {checkedAndEnabled("ChkLha"), checkedAndEnabled("OptRestore_0"), enabled("BtnReferFile")})
-            QCOMPARE(on, installed);
-        QCOMPARE(enabled("BtnRefer_1"), !installed);
-        QCOMPARE(tc->messages.shown.size(), pets ? 0 : 1); // told there is no pet to back up
     }
 
     // Checks that stop before looking at any file or folder.
@@ -158,7 +121,6 @@ private slots:
         QCOMPARE(info(), QStringLiteral(" 未設定 未設定 不明"));
         BackUpForm::setRestoreRunner([&](RestoreForm& r) {
             r.show();
-            QCOMPARE(child<QLineEdit>("TxtNewPet", &r)->text(), QStringLiteral("未設定"));
             for (int row = 0; row < kPresenceRows; ++row)
                 QCOMPARE(r.rowPresent(row), row == 0 || row == 4);
             child<QPushButton>("BtnNewNO", &r)->click();

@@ -56,13 +56,12 @@ private slots:
     void commandForHost()
     {
         QFETCH(QStringList, environment);
-        QFETCH(QString, runs);
         QProcessEnvironment env;
         for (const QString& entry : environment)
             env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         const HostCommand c =
             ::commandForHost(program(dir.filePath(QStringLiteral("prefix/drive_c/M")), QStringLiteral("M.exe"), "MZ"), env);
-        QCOMPARE(c.error.isEmpty() ? c.program + ' ' + c.environment.value(QStringLiteral("WINEPREFIX")) : c.error, runs);
+        QTEST(c.error.isEmpty() ? c.program + ' ' + c.environment.value(QStringLiteral("WINEPREFIX")) : c.error, "runs");
     }
 
     // A file that cannot run is told at once: not executable, or of a format the system refuses.

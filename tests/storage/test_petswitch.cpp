@@ -52,7 +52,6 @@ private slots:
         QTest::newRow("nothing shared") << 0;
         QTest::newRow("snacks and friends book shared") << 5;
         QTest::newRow("treasures, toys and mail drawers shared") << 26;
-        QTest::newRow("all five shared") << 31;
     }
 
     void switchReplacesOnlyUnsharedKinds()

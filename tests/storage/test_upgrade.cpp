@@ -1,5 +1,6 @@
 // Upgrade of version 1.0 mailboxes on real temporary folders: recognition, renames, removal of unused mailboxes, and
 // that a failure leaves everything as it was.
+#include "registry/Texts.h"
 #include "storage/Upgrade.h"
 #include "tests/support/HostTest.h"
 
@@ -31,7 +32,6 @@ private slots:
         QTest::addColumn<int>("lastUser");
         QTest::addColumn<QList<int>>("petFrom"); // mailbox number of each new pet folder
         QTest::addColumn<int>("currentUser");
-        QTest::newRow("three mailboxes") << QList<int>{1, 2, 3} << 2 << QList<int>{1, 2, 3} << 2;
         QTest::newRow("mailbox 3 without mailbox 2 becomes pet 2") << QList<int>{1, -2, 3} << 2 << QList<int>{1, 3} << 1;
         QTest::newRow("last used mailbox without settings file is kept")
             << QList<int>{1, -2, -3} << 1 << QList<int>{1, 2} << 1;
@@ -68,6 +68,18 @@ private slots:
         if (petFrom.size() > 1)
             QCOMPARE(reg.table.Pet[1], petFrom[1] == 3 ? QStringLiteral("ミケ") : QStringLiteral("タマ"));
         QVERIFY(tc->messages.shown.isEmpty());
+    }
+
+    // A missing name and the reserved name are both told, in order, and no duplicate is looked
+    // for. The dialog that shows them, and the other refusals, are in the end-to-end upgrade.
+    void names_emptyAndReservedBothTold()
+    {
+        MailboxPlan plan;
+        plan.inUse = {true, true, true};
+        const UpgradeNames typed{{QStringLiteral("ポチ"), texts::kNewPetEntry, QStringLiteral("ポチ")},
+                                 {QString(), QStringLiteral("花子"), QStringLiteral("花子")}};
+        QVERIFY(!checkUpgradeNames(*ctx().messages, plan, typed));
+        QCOMPARE(messages(), (QStringList{texts::kMsgEnterNames, texts::kMsgReservedName}));
     }
 
     void failure_leavesEverythingAsItWas_data()
