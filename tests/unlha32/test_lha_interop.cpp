@@ -22,6 +22,8 @@ enum class Names { Utf8, RawCp932, Latin1OfCp932 };
 
 QString decodeAs(Names how, const std::string& raw)
 {
+    if (how == Names::Utf8)
+        return QString::fromStdString(raw);
     std::string bytes = raw;
     if (how == Names::Latin1OfCp932) {
         const QString text = QString::fromUtf8(raw.c_str());
@@ -29,11 +31,8 @@ QString decodeAs(Names how, const std::string& raw)
             return text;
         bytes = text.toLatin1().toStdString();
     }
-    if (how != Names::Utf8) {
-        const auto decoded = unlha::decodeCp932(bytes);
-        return decoded ? QString::fromStdString(*decoded) : QStringLiteral("<undecodable>");
-    }
-    return QString::fromStdString(bytes);
+    const auto decoded = unlha::decodeCp932(bytes);
+    return decoded ? QString::fromStdString(*decoded) : QStringLiteral("<undecodable>");
 }
 
 // Runs a tool with a UTF-8 locale and, for the Java tool, a Japanese default so that it

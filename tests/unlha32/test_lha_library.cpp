@@ -46,17 +46,12 @@ private slots:
         pet_ = tmp_.filePath("pets/\"ポチ\" 2");
         work_ = tmp_.filePath("temp/");
         archive_ = tmp_.filePath("backup/\"ポチ\" 2991031.lzh");
-        QDir().mkpath(work_);
-        QDir().mkpath(tmp_.filePath("backup"));
+        QVERIFY(QDir().mkpath(work_) && QDir().mkpath(tmp_.filePath("backup")));
         makePetFolder(pet_);
         lib_ = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
         QVERIFY2(lib_->isLoaded(), qPrintable(lib_->loadError()));
     }
-    void cleanup()
-    {
-        lib_.reset();
-        clearFolder(tmp_.path());
-    }
+    void cleanup() { lib_.reset(), clearFolder(tmp_.path()); }
 
     // The pet folder goes in and comes out byte for byte, with quotes and blanks in every path.
     // Kennel's progress entry reports on the calling thread bytes done growing to the total for
@@ -115,22 +110,9 @@ private slots:
         setProgress(nullptr, nullptr);
     }
 
-    // Links in a pet folder are left out: the archive never holds what lies behind them.
-    void add_leavesOutTheAttachmentFolderAndLinks()
-    {
-        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
-        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
-        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
-        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
-        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
-        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
-        for (const char* left : {"添付書類ﾌｫﾙﾀﾞ/*", "*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
-            QVERIFY2(!lib_->hasMember(archive_, left), left);
-        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
-    }
-
-    // Refused without an archive or a temporary file left behind.
-    void refusedCommands()
+    // Bad commands are refused without an archive or a temporary file left behind; links in a
+    // pet folder are left out: the archive never holds what lies behind them.
+    void add_refusesBadCommandsAndLeavesOutLinks()
     {
         writeFile(pet_ + "/犬🐶.txt", "x");
         for (QString command : {"d \"%A\" \"%P/\" \"*.*\"",          // unknown command
@@ -143,6 +125,16 @@ private slots:
             QVERIFY2(!lib_->RunUnlha(command.replace("%A", archive_).replace("%P", pet_)), qPrintable(command));
             QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());
         }
+        QVERIFY(QFile::remove(pet_ + "/犬🐶.txt"));
+        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
+        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
+        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
+        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
+        for (const char* left : {"添付書類ﾌｫﾙﾀﾞ/*", "*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
+            QVERIFY2(!lib_->hasMember(archive_, left), left);
+        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
     }
 
     // No file, not a library, or a library that lacks entries: not installed, and every call fails.
