@@ -17,20 +17,6 @@ class TestCCommonDlg : public QObject {
 private slots:
     void cleanup() { cCommonDlg::setChooser({}); }
 
-    // The "description|pattern|" pairs become the chooser's name filters; a final "|" may be missing.
-    void filterConversion()
-    {
-        const std::pair<QString, QStringList> cases[] = {
-            {"LHA Archive (*.lzh)|*.lzh|", {"LHA Archive (*.lzh)"}},
-            {"LHA Archive (*.lzh)|*.lzh", {"LHA Archive (*.lzh)"}},
-            {"Text|*.txt|All|*.*|", {"Text (*.txt)", "All (*.*)"}}}; // plain descriptions get the pattern
-        for (const auto& [filter, nameFilters] : cases) {
-            cCommonDlg dlg;
-            dlg.setFilter(filter);
-            QCOMPARE(dlg.nameFilters(), nameFilters);
-        }
-    }
-
     // Whatever the machine's language (the tests run in the C locale): labels, column titles,
     // types, sizes and dates, which Qt writes in the system's locale or has no Japanese for.
     void qtChooser_speaksJapanese()
@@ -65,10 +51,20 @@ private slots:
         QCOMPARE(rows.last().section(QLatin1Char('|'), 3, 3), QStringLiteral("1999/10/31 9:05"));
     }
 
-    // A choice is taken as given; a cancel empties the name and stays reported after a
+    // The "description|pattern|" pairs become the chooser's name filters; a final "|" may be
+    // missing. A choice is taken as given; a cancel empties the name and stays reported after a
     // later choice.
-    void choiceAndCancel()
+    void filtersChoiceAndCancel()
     {
+        const std::pair<QString, QStringList> cases[] = {
+            {"LHA Archive (*.lzh)|*.lzh|", {"LHA Archive (*.lzh)"}},
+            {"LHA Archive (*.lzh)|*.lzh", {"LHA Archive (*.lzh)"}},
+            {"Text|*.txt|All|*.*|", {"Text (*.txt)", "All (*.*)"}}}; // plain descriptions get the pattern
+        for (const auto& [filter, nameFilters] : cases) {
+            cCommonDlg dlg;
+            dlg.setFilter(filter);
+            QCOMPARE(dlg.nameFilters(), nameFilters);
+        }
         cCommonDlg dlg;
         dlg.setForm(&owner);
         const auto open = [&dlg](std::optional<QString> answer) {
