@@ -29,8 +29,7 @@ private slots:
         QTest::mouseClick(strip.tabBar(), Qt::LeftButton, {}, strip.tabBar()->tabRect(1).center());
         QVERIFY(clicks == 1 && strip.SelectedItem() == 2);
         strip.setSelectedItem(1);
-        QCOMPARE(strip.SelectedItem(), 1);
-        strip.setSelectedItem(7);
+        strip.setSelectedItem(7); // out of range: ignored
         QCOMPARE(strip.SelectedItem(), 1);
         strip.setSelectedItem(2);
         QVERIFY(clicks == 1 && strip.SelectedItem() == 2);

@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const PetTable& t = c.table;
     FUZZ_CHECK(t.MaxUser >= -1 && t.MaxUser < kMaxPets && t.CurrentUser >= -1 && t.CurrentUser <= t.MaxUser);
-    bool storable = true; // names that decoding marked as damaged, or with NUL, cannot be written
-    bool keyed = false;
+    // Names that decoding marked as damaged, or with NUL, cannot be written.
+    bool storable = true, keyed = false;
     for (int i = 0; i <= t.MaxUser; ++i)
         for (const QString& name : {t.Pet[i], t.Master[i]}) {
             FUZZ_CHECK(!name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r')));

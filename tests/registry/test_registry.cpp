@@ -16,10 +16,8 @@ PetTable tableOf(int count, int current)
     PetTable t;
     t.MaxUser = count - 1;
     t.CurrentUser = current;
-    for (int i = 0; i < count; ++i) {
-        t.Pet[i] = QStringLiteral("ペット%1").arg(i);
-        t.Master[i] = QStringLiteral("飼い主%1").arg(i);
-    }
+    for (int i = 0; i < count; ++i)
+        t.Pet[i] = QStringLiteral("ペット%1").arg(i), t.Master[i] = QStringLiteral("飼い主%1").arg(i);
     return t;
 }
 } // namespace
@@ -57,10 +55,8 @@ private slots:
         QFETCH(QString, pet);
         QFETCH(QString, master);
         PetTable t = tableOf(12, 10); // indices 9 and 10 use keys of different lengths
-        t.Pet[9] = pet;
-        t.Master[9] = master;
-        t.Pet[10] = pet + QStringLiteral("10");
-        t.Master[10] = master;
+        t.Pet[9] = pet, t.Master[9] = master;
+        t.Pet[10] = pet + QStringLiteral("10"), t.Master[10] = master;
         t.Mails = t.Toys = true;
         const RegistryContent back = parseRegistry(formatRegistry(t).value());
         QCOMPARE(back.kind, RegistryContent::Kind::Version2);

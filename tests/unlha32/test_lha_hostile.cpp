@@ -73,7 +73,8 @@ struct Raw {
     }
 };
 
-const QByteArray kEnd(1, '\0'); // the end mark
+const QByteArray kEnd(1, '\0');                                                        // the end mark
+const QString kSource = qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/"; // seed files
 
 // A member in folder (null: none) named name; method "-lhd-" makes it a folder entry.
 Raw named(const QByteArray& folder, const QByteArray& name, const QByteArray& data = "payload\n",
@@ -175,12 +176,10 @@ private slots:
         row("set-uid file", one([](Raw& r) { r.ext << qMakePair(0x50, le(0104755, 2)); }));
         row("bad data CRC", one([](Raw& r) { r.crcDelta = 1; }));
         row("bad header CRC", one([](Raw& r) { r.ext.prepend(qMakePair(0, le(0x1234, 2))); }));
-        for (int level : {1, 2, 3}) {
-            row(QString("level %1 extended header past its header").arg(level),
-                one([level](Raw& r) { r.level = level, r.extraSize = 40; }));
-            row(QString("level %1 extended header size below its minimum").arg(level),
-                one([level](Raw& r) { r.level = level, r.extraSize = -10; }));
-        }
+        for (int level : {1, 2, 3}) // extended header past its header, or its size below its minimum
+            for (int extra : {40, -10})
+                row(QString("level %1 extended header size off by %2").arg(level).arg(extra),
+                    one([=](Raw& r) { r.level = level, r.extraSize = extra; }));
         row("unknown level", one([](Raw& r) { r.level = 4; }));
         row("unsupported method", one([](Raw& r) { r.method = "-lh1-"; }));
         row("64-bit sizes", one([](Raw& r) { r.ext << qMakePair(0x42, le(1ull << 40, 8).repeated(2)); }));
@@ -213,12 +212,10 @@ private slots:
         row("short header", QByteArray("\x10\x00-lh0-", 8));
         row("not an archive", "#!/bin/sh\nrm -rf /\n");
         for (const char* f : {"dotdot.lzh", "abspath.lzh", "truncated.lzh"}) // written by other tools
-            row(f, readFile(qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/data/" + f));
+            row(f, readFile(kSource + "data/" + f));
         // What other tools write, kept as seed files: each is sound and extracts whole.
         auto sound = [](const char* name, const QString& file, const QStringList& expected) {
-            QTest::newRow(name) << readFile(qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/corpus/kinds-" +
-                                            file + ".lzh")
-                                << expected;
+            QTest::newRow(name) << readFile(kSource + "corpus/kinds-" + file + ".lzh") << expected;
         };
         // Level 2: folder entries with attribute and Windows time extensions and a header CRC, one
         // without a name header or final separator ("写真").
@@ -278,8 +275,7 @@ private slots:
         before = outside();
         QVERIFY(extract(archive_));
         QCOMPARE(outside(), before); // the victim's content included
-        QVERIFY(!QFileInfo(target_ + "/f.txt").isSymLink());
-        QCOMPARE(readFile(target_ + "/f.txt"), QByteArray("archive content\n"));
+        QVERIFY(!QFileInfo(target_ + "/f.txt").isSymLink() && readFile(target_ + "/f.txt") == "archive content\n");
     }
 
     // An archive that is not a steady file. It shrinks while it is checked (a stick pulled, a
@@ -340,10 +336,9 @@ private slots:
     // damaged archive that still checks extracts.
     void seedReplay()
     {
-        const QString src = qEnvironmentVariable("KENNEL_SOURCE_DIR") + "/tests/unlha32/";
         const auto before = outside();
         int seeds = 0;
-        for (const QString& folder : {src + "corpus", src + "data"})
+        for (const QString& folder : {kSource + "corpus", kSource + "data"})
             for (const QFileInfo& file : QDir(folder).entryInfoList({"*.lzh"}, QDir::Files)) {
                 const QByteArray seed = readFile(file.filePath());
                 QVERIFY(!seed.isEmpty());
