@@ -6,8 +6,8 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLabel>
-#include <QtTest>
 #include <QWidget>
+#include <QtTest>
 
 class TestCCommonDlg : public QObject {
     Q_OBJECT
@@ -16,25 +16,6 @@ class TestCCommonDlg : public QObject {
 
 private slots:
     void cleanup() { cCommonDlg::setChooser({}); }
-
-    // The "description|pattern|" pairs become the chooser's name filters; a final "|" may be missing.
-    void filterConversion_data()
-    {
-        QTest::addColumn<QString>("filter");
-        QTest::addColumn<QStringList>("nameFilters");
-        QTest::newRow("ends with |") << "LHA Archive (*.lzh)|*.lzh|" << QStringList{"LHA Archive (*.lzh)"};
-        QTest::newRow("no final |") << "LHA Archive (*.lzh)|*.lzh" << QStringList{"LHA Archive (*.lzh)"};
-        QTest::newRow("two pairs, plain descriptions")
-            << "Text|*.txt|All|*.*|" << QStringList{"Text (*.txt)", "All (*.*)"};
-    }
-
-    void filterConversion()
-    {
-        QFETCH(QString, filter);
-        cCommonDlg dlg;
-        dlg.setFilter(filter);
-        QTEST(dlg.nameFilters(), "nameFilters");
-    }
 
     // Whatever the machine's language (the tests run in the C locale): labels, column titles,
     // types, sizes and dates, which Qt writes in the system's locale or has no Japanese for.
@@ -70,22 +51,33 @@ private slots:
         QCOMPARE(rows.last().section(QLatin1Char('|'), 3, 3), QStringLiteral("1999/10/31 9:05"));
     }
 
-    // A choice is taken as given; a cancel empties the name and stays reported after a
+    // The "description|pattern|" pairs become the chooser's name filters; a final "|" may be
+    // missing. A choice is taken as given; a cancel empties the name and stays reported after a
     // later choice.
-    void choiceAndCancel()
+    void filtersChoiceAndCancel()
     {
+        const std::pair<QString, QStringList> cases[] = {
+            {"LHA Archive (*.lzh)|*.lzh|", {"LHA Archive (*.lzh)"}},
+            {"LHA Archive (*.lzh)|*.lzh", {"LHA Archive (*.lzh)"}},
+            {"Text|*.txt|All|*.*|", {"Text (*.txt)", "All (*.*)"}}}; // plain descriptions get the pattern
+        for (const auto& [filter, nameFilters] : cases) {
+            cCommonDlg dlg;
+            dlg.setFilter(filter);
+            QCOMPARE(dlg.nameFilters(), nameFilters);
+        }
         cCommonDlg dlg;
         dlg.setForm(&owner);
-        cCommonDlg::setChooser([](const cCommonDlg&) { return std::optional<QString>(QStringLiteral("/b/ポチ991031.lzh")); });
-        dlg.ShowOpen();
+        const auto open = [&dlg](std::optional<QString> answer) {
+            cCommonDlg::setChooser([answer](const cCommonDlg&) { return answer; });
+            dlg.ShowOpen();
+        };
+        open(QStringLiteral("/b/ポチ991031.lzh"));
         QVERIFY(!dlg.CancelButton());
         QCOMPARE(dlg.FileName(), QStringLiteral("/b/ポチ991031.lzh"));
-        cCommonDlg::setChooser([](const cCommonDlg&) { return std::optional<QString>(); });
-        dlg.ShowOpen();
+        open(std::nullopt);
         QVERIFY(dlg.CancelButton());
         QCOMPARE(dlg.FileName(), QString());
-        cCommonDlg::setChooser([](const cCommonDlg&) { return std::optional<QString>(QStringLiteral("/x.lzh")); });
-        dlg.ShowOpen();
+        open(QStringLiteral("/x.lzh"));
         QVERIFY(dlg.CancelButton());
     }
 };

@@ -11,8 +11,7 @@ namespace {
 
 bool sameTable(const PetTable& a, const PetTable& b)
 {
-    if (a.CurrentUser != b.CurrentUser || a.MaxUser != b.MaxUser || a.Oyatsu != b.Oyatsu
-        || a.Treasures != b.Treasures || a.Friends != b.Friends || a.Toys != b.Toys || a.Mails != b.Mails)
+    if (a.CurrentUser != b.CurrentUser || a.MaxUser != b.MaxUser || a.sharing() != b.sharing())
         return false;
     for (int i = 0; i <= a.MaxUser; ++i)
         if (a.Pet[i] != b.Pet[i] || a.Master[i] != b.Master[i])
@@ -20,7 +19,7 @@ bool sameTable(const PetTable& a, const PetTable& b)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -31,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const PetTable& t = c.table;
     FUZZ_CHECK(t.MaxUser >= -1 && t.MaxUser < kMaxPets && t.CurrentUser >= -1 && t.CurrentUser <= t.MaxUser);
-    bool storable = true; // names that decoding marked as damaged, or with NUL, cannot be written
-    bool keyed = false;
+    // Names that decoding marked as damaged, or with NUL, cannot be written.
+    bool storable = true, keyed = false;
     for (int i = 0; i <= t.MaxUser; ++i)
         for (const QString& name : {t.Pet[i], t.Master[i]}) {
             FUZZ_CHECK(!name.contains(QLatin1Char('\n')) && !name.contains(QLatin1Char('\r')));

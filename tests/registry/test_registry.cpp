@@ -16,10 +16,8 @@ PetTable tableOf(int count, int current)
     PetTable t;
     t.MaxUser = count - 1;
     t.CurrentUser = current;
-    for (int i = 0; i < count; ++i) {
-        t.Pet[i] = QStringLiteral("ペット%1").arg(i);
-        t.Master[i] = QStringLiteral("飼い主%1").arg(i);
-    }
+    for (int i = 0; i < count; ++i)
+        t.Pet[i] = QStringLiteral("ペット%1").arg(i), t.Master[i] = QStringLiteral("飼い主%1").arg(i);
     return t;
 }
 } // namespace
@@ -33,10 +31,10 @@ private slots:
         PetTable t = tableOf(2, 1);
         t.Oyatsu = true;
         QCOMPARE(formatRegistry(t).value(),
-                 "Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 1\r\nMaster 0 = " + sjis(QStringLiteral("飼い主0"))
-                     + "\r\nPet 0 = " + sjis(QStringLiteral("ペット0")) + "\r\nMaster 1 = " + sjis(QStringLiteral("飼い主1"))
-                     + "\r\nPet 1 = " + sjis(QStringLiteral("ペット1"))
-                     + "\r\nOyatsu = -1\r\nTreasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n");
+                 "Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 1\r\nMaster 0 = " + sjis(QStringLiteral("飼い主0")) +
+                     "\r\nPet 0 = " + sjis(QStringLiteral("ペット0")) + "\r\nMaster 1 = " +
+                     sjis(QStringLiteral("飼い主1")) + "\r\nPet 1 = " + sjis(QStringLiteral("ペット1")) +
+                     "\r\nOyatsu = -1\r\nTreasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n");
         QCOMPARE(formatRegistry(PetTable{}).value(), "Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =-1\r\nOyatsu = 0\r\n"
                                                      "Treasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n");
     }
@@ -57,10 +55,8 @@ private slots:
         QFETCH(QString, pet);
         QFETCH(QString, master);
         PetTable t = tableOf(12, 10); // indices 9 and 10 use keys of different lengths
-        t.Pet[9] = pet;
-        t.Master[9] = master;
-        t.Pet[10] = pet + QStringLiteral("10");
-        t.Master[10] = master;
+        t.Pet[9] = pet, t.Master[9] = master;
+        t.Pet[10] = pet + QStringLiteral("10"), t.Master[10] = master;
         t.Mails = t.Toys = true;
         const RegistryContent back = parseRegistry(formatRegistry(t).value());
         QCOMPARE(back.kind, RegistryContent::Kind::Version2);
@@ -79,43 +75,38 @@ private slots:
         QTest::addColumn<int>("number"); // CurrentUser, or LastUser of version 1.0
         QTest::addColumn<bool>("oyatsu");
         using K = RegistryContent::Kind;
+        auto row = [](const char* name, const QByteArray& file, K kind = K::Broken, int number = -1,
+                      bool oyatsu = false) { QTest::newRow(name) << file << kind << number << oyatsu; };
         const QByteArray pet = "Master 0 = m\r\nPet 0 = p\r\n";
         const QByteArray flags = "Treasures = 0\r\nFriends = 0\r\nToys = 0\r\nMails = 0\r\n";
         const QByteArray v2 = "Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 0\r\n" + pet;
-        QTest::newRow("lower-case keys, any order")
-            << QByteArray("mails = 0\r\nmaxuser = 0\r\nversion = 2.0\r\ncurrentuser = 0\r\nmaster 0 = m\r\npet 0 = p\r\n"
-                          "oyatsu = -1\r\ntreasures = 0\r\nfriends = 0\r\ntoys = 0\r\n")
-            << K::Version2 << 0 << true;
-        QTest::newRow("snack value 1 is not shared") << v2 + "Oyatsu = 1\r\n" + flags << K::Version2 << 0 << false;
-        QTest::newRow("lenient numbers")
-            << QByteArray("Version = 2.0\r\nCurrentUser =  0abc\r\nMaxUser = +0\r\n") + pet + "Oyatsu = -1x\r\n" + flags
-            << K::Version2 << 0 << true;
-        QTest::newRow("LF line ends") << QByteArray(v2 + "Oyatsu = 0\r\n" + flags).replace("\r\n", "\n") << K::Version2 << 0
-                                      << false;
-        QTest::newRow("version 1.0") << QByteArray("[Kennel]\r\nLastUser = 1\r\n") << K::Version1 << 1 << false;
+        row("lower-case keys, any order",
+            "mails = 0\r\nmaxuser = 0\r\nversion = 2.0\r\ncurrentuser = 0\r\nmaster 0 = m\r\npet 0 = p\r\n"
+            "oyatsu = -1\r\ntreasures = 0\r\nfriends = 0\r\ntoys = 0\r\n",
+            K::Version2, 0, true);
+        row("snack value 1 is not shared", v2 + "Oyatsu = 1\r\n" + flags, K::Version2, 0, false);
+        row("lenient numbers",
+            "Version = 2.0\r\nCurrentUser =  0abc\r\nMaxUser = +0\r\n" + pet + "Oyatsu = -1x\r\n" + flags, K::Version2,
+            0, true);
+        row("LF line ends", QByteArray(v2 + "Oyatsu = 0\r\n" + flags).replace("\r\n", "\n"), K::Version2, 0, false);
+        row("version 1.0", "[Kennel]\r\nLastUser = 1\r\n", K::Version1, 1, false);
         const QByteArray allFlags = "Oyatsu = 0\r\n" + flags;
-        QTest::newRow("missing flag") << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =-1\r\nOyatsu = 0\r\n")
-                                      << K::Broken << -1 << false;
-        QTest::newRow("missing pet line")
-            << QByteArray("Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 1\r\n") + pet + "Master 1 = c\r\n" + allFlags
-            << K::Broken << -1 << false;
-        QTest::newRow("MaxUser above 99") << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser = 100\r\n") + allFlags
-                                          << K::Broken << -1 << false;
-        QTest::newRow("MaxUser below -1") << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =-2\r\n") + allFlags
-                                          << K::Broken << -1 << false;
-        QTest::newRow("CurrentUser above MaxUser")
-            << QByteArray("Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 0\r\n") + pet + allFlags << K::Broken << -1 << false;
-        QTest::newRow("huge number")
-            << QByteArray("Version = 2.0\r\nCurrentUser =-1\r\nMaxUser = 99999999999999999999\r\n") + allFlags << K::Broken
-            << -1 << false;
-        QTest::newRow("version 1.0 without LastUser") << QByteArray("User = 1\r\n") << K::Broken << -1 << false;
-        QTest::newRow("version 1.0 LastUser 3") << QByteArray("LastUser = 3\r\n") << K::Broken << -1 << false;
-        QTest::newRow("version 1.0 LastUser -1") << QByteArray("LastUser = -1\r\n") << K::Broken << -1 << false;
+        const QByteArray none = "Version = 2.0\r\nCurrentUser =-1\r\nMaxUser =";
+        row("missing flag", none + "-1\r\nOyatsu = 0\r\n");
+        row("missing pet line",
+            "Version = 2.0\r\nCurrentUser = 0\r\nMaxUser = 1\r\n" + pet + "Master 1 = c\r\n" + allFlags);
+        row("MaxUser above 99", none + " 100\r\n" + allFlags);
+        row("MaxUser below -1", none + "-2\r\n" + allFlags);
+        row("CurrentUser above MaxUser", "Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 0\r\n" + pet + allFlags);
+        row("huge number", none + " 99999999999999999999\r\n" + allFlags);
+        row("version 1.0 without LastUser", "User = 1\r\n");
+        row("version 1.0 LastUser 3", "LastUser = 3\r\n");
+        row("version 1.0 LastUser -1", "LastUser = -1\r\n");
         QByteArray garbage(4096, '\0');
         for (int i = 0; i < garbage.size(); ++i)
             garbage[i] = static_cast<char>((i * 7919) % 251);
-        QTest::newRow("binary garbage") << garbage << K::Broken << -1 << false;
-        QTest::newRow("empty file") << QByteArray() << K::Broken << -1 << false;
+        row("binary garbage", garbage);
+        row("empty file", {});
     }
 
     void reading()
@@ -132,32 +123,24 @@ private slots:
             QCOMPARE(c.table.Pet[0], QStringLiteral("p"));
     }
 
-    // Names the file cannot hold, and a file that cannot be replaced: the old file stays.
-    void failedWritesKeepOldFile_data()
-    {
-        QTest::addColumn<QString>("name"); // empty: Kennel.ini is a folder
-        QTest::newRow("line feed") << QStringLiteral("a\nb");
-        QTest::newRow("carriage return") << QStringLiteral("a\rPet 0 = x");
-        QTest::newRow("emoji") << QStringLiteral("犬🐶");
-        QTest::newRow("file not replaceable") << QString();
-    }
-
+    // Names the file cannot hold, and a file that cannot be replaced (empty: Kennel.ini is a
+    // folder): the old file stays.
     void failedWritesKeepOldFile()
     {
-        QFETCH(QString, name);
-        newHost();
-        table() = tableOf(1, 0);
-        QVERIFY(session().WriteRegistry(Steps::none(ctx())));
-        if (name.isEmpty()) {
-            QFile::remove(ini());
-            QDir().mkpath(ini() + QStringLiteral("/blocker"));
-        } else {
-            table().Pet[0] = name;
+        for (const QString& name :
+             {QStringLiteral("a\nb"), QStringLiteral("a\rPet 0 = x"), QStringLiteral("犬🐶"), QString()}) {
+            newHost();
+            table() = tableOf(1, 0);
+            QVERIFY(session().WriteRegistry(none()));
+            if (name.isEmpty())
+                QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini() + QStringLiteral("/blocker")));
+            else
+                table().Pet[0] = name;
+            const auto before = hostfolder::snapshot(host());
+            QVERIFY(!session().WriteRegistry(none()));
+            QCOMPARE(messages(), QStringList{kMsgRegistryWriteFailed});
+            QCOMPARE(hostfolder::snapshot(host()), before);
         }
-        const auto before = hostfolder::snapshot(host());
-        QVERIFY(!session().WriteRegistry(Steps::none(ctx())));
-        QCOMPARE(messages(), QStringList{kMsgRegistryWriteFailed});
-        QCOMPARE(hostfolder::snapshot(host()), before);
     }
 };
 

@@ -31,15 +31,26 @@ class TestShellCopy : public HostTest {
 
     QString p(const QString& rel) const { return host() + '/' + rel; }
     Shell& shell() { return session().shell(); }
+    static struct stat statOf(const QString& path)
+    {
+        struct stat st {};
+        ::stat(QFile::encodeName(path).constData(), &st);
+        return st;
+    }
+    static int setTime(const QString& path, const timespec& mtime)
+    {
+        const struct timespec times[2] = {{0, UTIME_OMIT}, mtime};
+        return ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
+    }
 
 private slots:
     void init()
     {
         newHost();
-        write(host(), QStringLiteral("X/おやつ/a.pac"), "a");
-        write(host(), QStringLiteral("X/おやつ/noext"), "n");
-        write(host(), QStringLiteral("X/おやつ/sub/b.pac"), "b");
-        write(host(), QStringLiteral("N/") + kLongName, "l");
+        write(host(), "X/おやつ/a.pac", "a");
+        write(host(), "X/おやつ/noext", "n");
+        write(host(), "X/おやつ/sub/b.pac", "b");
+        write(host(), "N/" + kLongName, "l");
     }
 
     // What a copy that succeeds leaves in the folder it fills, as "name=content" joined by ","
@@ -52,15 +63,17 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("files");
         const QString whole = QStringLiteral("a.pac=a,noext=n,sub/=,sub/b.pac=b");
-        QTest::newRow("wildcard: files only, into a new folder") << false << "X/おやつ/*.*" << "Y/new/" << "Y/new"
-                                                                << "a.pac=a,noext=n";
-        QTest::newRow("all: sub-folders, an existing file overwritten") << true << "X/おやつ/*.*" << "Z" << "Z" << whole;
-        QTest::newRow("one file to a new name") << false << "X/おやつ/a.pac" << "F/renamed.pac" << "F" << "renamed.pac=a";
-        QTest::newRow("one file into a folder") << false << "X/おやつ/a.pac" << "G/" << "G" << "a.pac=a";
-        QTest::newRow("one file onto itself") << false << "X/おやつ/a.pac" << "X/おやつ/a.pac" << "X/おやつ" << whole;
-        QTest::newRow("wildcard onto itself") << false << "X/おやつ/*.*" << "X/おやつ/" << "X/おやつ" << whole;
-        QTest::newRow("empty source folder: the target is made") << false << "E/*.*" << "E2/" << "E2" << "";
-        QTest::newRow("a name of 253 bytes") << false << "N/*.*" << "N2/" << "N2" << kLongName + "=l";
+        auto row = [](const char* name, bool all, QString from, QString to, QString folder, QString files) {
+            QTest::newRow(name) << all << from << to << folder << files;
+        };
+        row("wildcard: files only, into a new folder", false, "X/おやつ/*.*", "Y/new/", "Y/new", "a.pac=a,noext=n");
+        row("all: sub-folders, an existing file overwritten", true, "X/おやつ/*.*", "Z", "Z", whole);
+        row("one file to a new name", false, "X/おやつ/a.pac", "F/renamed.pac", "F", "renamed.pac=a");
+        row("one file into a folder", false, "X/おやつ/a.pac", "G/", "G", "a.pac=a");
+        row("one file onto itself", false, "X/おやつ/a.pac", "X/おやつ/a.pac", "X/おやつ", whole);
+        row("wildcard onto itself", false, "X/おやつ/*.*", "X/おやつ/", "X/おやつ", whole);
+        row("empty source folder: the target is made", false, "E/*.*", "E2/", "E2", "");
+        row("a name of 253 bytes", false, "N/*.*", "N2/", "N2", kLongName + "=l");
     }
 
     void copies()
@@ -69,8 +82,8 @@ private slots:
         QFETCH(QString, from);
         QFETCH(QString, to);
         QFETCH(QString, folder);
-        write(host(), QStringLiteral("Z/a.pac"), "old and longer");
-        QDir().mkpath(p(QStringLiteral("E")));
+        write(host(), "Z/a.pac", "old and longer");
+        QDir().mkpath(p("E"));
         QVERIFY(all ? shell().ShellCopyAll(p(from), p(to)) : shell().ShellCopy(p(from), p(to)));
         QStringList files;
         const auto made = hostfolder::snapshot(p(folder));
@@ -84,57 +97,50 @@ private slots:
     // lies behind one, is not entered: nothing outside changes.
     void linksNeverFollowed()
     {
-        write(host(), QStringLiteral("outside/private.txt"), "private");
-        QDir().mkpath(p(QStringLiteral("S/sub")));
-        QVERIFY(QFile::link(p(QStringLiteral("outside/private.txt")), p(QStringLiteral("S/mail.mwm"))));
-        QVERIFY(QFile::link(p(QStringLiteral("outside")), p(QStringLiteral("S/sub/folder"))));
-        QVERIFY(QFile::link(p(QStringLiteral("outside")), p(QStringLiteral("L"))));
-        QVERIFY(shell().ShellCopyAll(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
-        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
-        QCOMPARE(QFileInfo(p(QStringLiteral("T/mail.mwm"))).symLinkTarget(), p(QStringLiteral("outside/private.txt")));
-        QCOMPARE(QFileInfo(p(QStringLiteral("T/sub/folder"))).symLinkTarget(), p(QStringLiteral("outside")));
-        const auto outside = hostfolder::snapshot(p(QStringLiteral("outside")));
-        QVERIFY(!shell().ShellCopy(p(QStringLiteral("X/おやつ/*.*")), p(QStringLiteral("L/"))));
-        QVERIFY(!shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("L/sub/"))));
-        QVERIFY(!shell().ShellCopy(p(QStringLiteral("L/*.*")), p(QStringLiteral("U/"))));
-        QCOMPARE(hostfolder::snapshot(p(QStringLiteral("outside"))), outside);
-        QVERIFY(!hostfolder::exists(p(QStringLiteral("U/private.txt"))));
+        write(host(), "outside/private.txt", "private");
+        QDir().mkpath(p("S/sub"));
+        QVERIFY(QFile::link(p("outside/private.txt"), p("S/mail.mwm")));
+        QVERIFY(QFile::link(p("outside"), p("S/sub/folder")));
+        QVERIFY(QFile::link(p("outside"), p("L")));
+        QVERIFY(shell().ShellCopyAll(p("S/*.*"), p("T/")) && shell().ShellCopyChanged(p("S/*.*"), p("T/")));
+        QCOMPARE(QFileInfo(p("T/mail.mwm")).symLinkTarget(), p("outside/private.txt"));
+        QCOMPARE(QFileInfo(p("T/sub/folder")).symLinkTarget(), p("outside"));
+        const auto outside = hostfolder::snapshot(p("outside"));
+        QVERIFY(!shell().ShellCopy(p("X/おやつ/*.*"), p("L/")));
+        QVERIFY(!shell().ShellCopy(p("X/おやつ/a.pac"), p("L/sub/")));
+        QVERIFY(!shell().ShellCopy(p("L/*.*"), p("U/")));
+        QCOMPARE(hostfolder::snapshot(p("outside")), outside);
+        QVERIFY(!hostfolder::exists(p("U/private.txt")));
     }
 
+    // One box per operation naming every file and why; a file that fails leaves the others
+    // copied; the next copy runs.
     void failuresReportOnceAndNextCopyRuns()
     {
-        QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing/*.*")), p(QStringLiteral("T/"))));
+        QVERIFY(!shell().ShellCopy(p("missing/*.*"), p("T/")));
         {
             const FileErrorGroup oneBox(tc->messages); // one operation: one box naming every file
-            QVERIFY(!shell().ShellCopy(p(QStringLiteral("missing.pac")), p(QStringLiteral("T/"))));
-            write(host(), QStringLiteral("S/a.pac"), "a");
+            QVERIFY(!shell().ShellCopy(p("missing.pac"), p("T/")));
+            write(host(), "S/a.pac", "a");
             fault::setHandler([](const char*, const QString& path) {
                 return path.endsWith(QStringLiteral("a.pac")) ? fault::Action::Fail : fault::Action::Proceed;
             });
-            QVERIFY(!shell().ShellCopy(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
+            QVERIFY(!shell().ShellCopy(p("S/*.*"), p("T/")));
             fault::setHandler(nullptr);
             QCOMPARE(tc->messages.texts().size(), 1);
         }
         const QString file = texts::kMsgFileError + QLatin1Char('\n');
-        QCOMPARE(tc->messages.fullTexts(),
-                 (QStringList{file + causes::line(p(QStringLiteral("missing")), ENOENT),
-                              file + causes::line(p(QStringLiteral("missing.pac")), ENOENT) + QLatin1Char('\n')
-                                  + causes::line(p(QStringLiteral("T/a.pac")), ENOSPC)}));
-        QVERIFY(shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
-    }
-
-    void partialFailureReportsOnceAndKeepsTheRest()
-    {
-        write(host(), QStringLiteral("S/1.pac"), "1");
-        write(host(), QStringLiteral("S/2.pac"), "2");
-        write(host(), QStringLiteral("S/3.pac"), "3");
-        write(host(), QStringLiteral("D/2.pac"), "old two");
-        // A folder where a file should go makes exactly that file fail.
-        QDir().mkpath(p(QStringLiteral("D/3.pac")));
-        QVERIFY(!shell().ShellCopy(p(QStringLiteral("S/*.*")), p(QStringLiteral("D/"))));
-        QCOMPARE(tc->messages.shown.size(), 1);
-        QCOMPARE(read(p(QStringLiteral("D/1.pac"))), QByteArray("1"));
-        QCOMPARE(read(p(QStringLiteral("D/2.pac"))), QByteArray("2"));
+        QCOMPARE(tc->messages.fullTexts(), (QStringList{file + causes::line(p("missing"), ENOENT),
+                                                        file + causes::line(p("missing.pac"), ENOENT) +
+                                                            QLatin1Char('\n') + causes::line(p("T/a.pac"), ENOSPC)}));
+        QVERIFY(shell().ShellCopy(p("X/おやつ/a.pac"), p("T/")));
+        for (const char* n : {"1", "2", "3"})
+            write(host(), QStringLiteral("P/%1.pac").arg(n), n);
+        write(host(), "D/2.pac", "old two");
+        QDir().mkpath(p("D/3.pac")); // a folder where a file should go makes exactly that file fail
+        QVERIFY(!shell().ShellCopy(p("P/*.*"), p("D/")));
+        QCOMPARE(tc->messages.shown.size(), 3);
+        QVERIFY(read(p("D/1.pac")) == "1" && read(p("D/2.pac")) == "2");
     }
 
     // A file of several megabytes arrives whole and keeps its permissions and modification time.
@@ -143,32 +149,14 @@ private slots:
         QByteArray big(3 * 1024 * 1024 + 17, '\0');
         for (qsizetype i = 0; i < big.size(); ++i)
             big[i] = char(i * 7919 >> 3);
-        write(host(), QStringLiteral("L/big.bin"), big);
-        QCOMPARE(::chmod(p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), 0640), 0);
-        const struct timespec times[2] = {{0, UTIME_OMIT}, {1'500'000'000, 123'456'789}};
-        QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("L/big.bin")).toLocal8Bit().constData(), times, 0), 0);
-        QVERIFY(shell().ShellCopy(p(QStringLiteral("L/*.*")), p(QStringLiteral("M/"))));
-        QCOMPARE(read(p(QStringLiteral("M/big.bin"))), big);
-        struct stat st {};
-        QCOMPARE(::stat(p(QStringLiteral("M/big.bin")).toLocal8Bit().constData(), &st), 0);
+        write(host(), "L/big.bin", big);
+        QCOMPARE(::chmod(QFile::encodeName(p("L/big.bin")).constData(), 0640), 0);
+        QCOMPARE(setTime(p("L/big.bin"), {1'500'000'000, 123'456'789}), 0);
+        QVERIFY(shell().ShellCopy(p("L/*.*"), p("M/")));
+        QCOMPARE(read(p("M/big.bin")), big);
+        const struct stat st = statOf(p("M/big.bin"));
         QCOMPARE(st.st_mode & 07777, 0640u);
-        QCOMPARE(st.st_mtim.tv_sec, times[1].tv_sec);
-        QCOMPARE(st.st_mtim.tv_nsec, times[1].tv_nsec);
-    }
-
-    // A file rewritten right after it was copied, with the same size and the copy's time, is
-    // copied again: the size and time of so recent a copy are not trusted.
-    void rewriteInTheCopysTickIsCopied()
-    {
-        write(host(), QStringLiteral("S/a.pac"), "one");
-        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
-        write(host(), QStringLiteral("S/a.pac"), "two");
-        struct stat copy {};
-        QCOMPARE(::stat(p(QStringLiteral("T/a.pac")).toLocal8Bit().constData(), &copy), 0);
-        const struct timespec times[2] = {{0, UTIME_OMIT}, copy.st_mtim};
-        QCOMPARE(::utimensat(AT_FDCWD, p(QStringLiteral("S/a.pac")).toLocal8Bit().constData(), times, 0), 0);
-        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
-        QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("two"));
+        QVERIFY(st.st_mtim.tv_sec == 1'500'000'000 && st.st_mtim.tv_nsec == 123'456'789);
     }
 
     // Where the file system shares blocks, a copy is a clone, judged the same as its source by
@@ -188,12 +176,9 @@ private slots:
                                                             {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
         if (::geteuid() != 0 || mkfs.isEmpty())
             QSKIP("needs root and mkfs for the file system");
-        const QString image = root() + QStringLiteral("/fs.img");
-        const QString mnt = root() + QStringLiteral("/mnt");
-        QFile file(image);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(320 << 20));
-        file.close();
-        QDir().mkpath(mnt);
+        const QString image = root() + QStringLiteral("/fs.img"), mnt = root() + QStringLiteral("/mnt");
+        write(root(), QStringLiteral("fs.img"), {});
+        QVERIFY(QFile::resize(image, 320 << 20) && QDir().mkpath(mnt));
         QCOMPARE(QProcess::execute(mkfs, {QStringLiteral("-q"), QStringLiteral("-f"), image}), 0);
         if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image, mnt}) != 0)
             QSKIP("loop mounts are refused here");
@@ -203,73 +188,62 @@ private slots:
             bytes[i] = char(i * 2654435761u >> 13);
         write(mnt, QStringLiteral("S/photo.jpg"), bytes);
         QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
-        const QString source = mnt + QStringLiteral("/S/photo.jpg");
-        const QString copy = mnt + QStringLiteral("/T/photo.jpg");
+        const QString source = mnt + QStringLiteral("/S/photo.jpg"), copy = mnt + QStringLiteral("/T/photo.jpg");
         QVERIFY(SameBytes(source, copy));
-
-        struct stat before {};
-        QCOMPARE(::stat(copy.toLocal8Bit().constData(), &before), 0);
-        const int fd = ::open(copy.toLocal8Bit().constData(), O_WRONLY);
+        const struct stat before = statOf(copy);
+        const int fd = ::open(QFile::encodeName(copy).constData(), O_WRONLY);
         QCOMPARE(::pwrite(fd, "changed", 7, 300000), 7);
-        const struct timespec times[2] = {{0, UTIME_OMIT}, before.st_mtim};
-        QCOMPARE(::futimens(fd, times), 0);
         ::close(fd);
+        QCOMPARE(setTime(copy, before.st_mtim), 0);
         QVERIFY(!SameBytes(source, copy));
         QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
         QCOMPARE(read(copy), bytes);
     }
 
-    // A changed target is rewritten where it stands, unless it has another name: a hard link
-    // is never written through, and a read-only target is still replaced.
+    // A file rewritten right after it was copied, with the same size and the copy's time, is
+    // copied again: the size and time of so recent a copy are not trusted. A changed target is
+    // rewritten where it stands, unless it has another name: a hard link is never written
+    // through, and a read-only target is still replaced.
     void changedTargetRewrittenOnlyWhenItIsItsOwn()
     {
-        write(host(), QStringLiteral("S/own.pac"), "new own");
-        write(host(), QStringLiteral("S/linked.pac"), "new linked");
-        write(host(), QStringLiteral("S/locked.pac"), "new locked");
-        for (const char* name : {"own.pac", "linked.pac", "locked.pac"})
-            write(host(), QStringLiteral("T/") + QLatin1String(name), "old");
-        QCOMPARE(::link(p(QStringLiteral("T/linked.pac")).toLocal8Bit().constData(),
-                        p(QStringLiteral("elsewhere.pac")).toLocal8Bit().constData()), 0);
-        QVERIFY(QFile::setPermissions(p(QStringLiteral("T/locked.pac")), QFile::ReadOwner));
-        auto inode = [this](const char* name) {
-            struct stat st {};
-            ::stat(p(QStringLiteral("T/") + QLatin1String(name)).toLocal8Bit().constData(), &st);
-            return st.st_ino;
-        };
-        const ino_t own = inode("own.pac");
-        QVERIFY(shell().ShellCopyChanged(p(QStringLiteral("S/*.*")), p(QStringLiteral("T/"))));
-        QCOMPARE(inode("own.pac"), own);
-        for (const char* name : {"own.pac", "linked.pac", "locked.pac"})
-            QCOMPARE(read(p(QStringLiteral("T/") + QLatin1String(name))), read(p(QStringLiteral("S/") + QLatin1String(name))));
-        QCOMPARE(read(p(QStringLiteral("elsewhere.pac"))), QByteArray("old"));
+        write(host(), "S/a.pac", "one");
+        QVERIFY(shell().ShellCopyChanged(p("S/*.*"), p("T/")));
+        write(host(), "S/a.pac", "two");
+        QCOMPARE(setTime(p("S/a.pac"), statOf(p("T/a.pac")).st_mtim), 0);
+        QVERIFY(shell().ShellCopyChanged(p("S/*.*"), p("T/")));
+        QCOMPARE(read(p("T/a.pac")), QByteArray("two"));
+        const QStringList names{"own.pac", "linked.pac", "locked.pac"};
+        for (const QString& name : names)
+            write(host(), "S/" + name, "new " + name.toUtf8()), write(host(), "T/" + name, "old");
+        QCOMPARE(::link(qPrintable(p("T/linked.pac")), qPrintable(p("elsewhere.pac"))), 0);
+        QVERIFY(QFile::setPermissions(p("T/locked.pac"), QFile::ReadOwner));
+        const ino_t own = statOf(p("T/own.pac")).st_ino;
+        QVERIFY(shell().ShellCopyChanged(p("S/*.*"), p("T/")));
+        QCOMPARE(statOf(p("T/own.pac")).st_ino, own);
+        for (const QString& name : names)
+            QCOMPARE(read(p("T/" + name)), read(p("S/" + name)));
+        QCOMPARE(read(p("elsewhere.pac")), QByteArray("old"));
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
     // What an earlier run left under the temporary name does not stop the copy, and a link
     // there is never written through.
-    void leftoverTemporaryIsReplaced_data()
-    {
-        QTest::addColumn<bool>("asLink");
-        QTest::newRow("file") << false;
-        QTest::newRow("link to a file elsewhere") << true;
-    }
     void leftoverTemporaryIsReplaced()
     {
-        QFETCH(bool, asLink);
-        write(host(), QStringLiteral("outside.txt"), "keep");
-        const QString temp = p(QStringLiteral("T/.kennel-copy"));
-        write(host(), QStringLiteral("T/other"), "");
-        if (asLink)
-            QVERIFY(QFile::link(p(QStringLiteral("outside.txt")), temp));
-        else
-            write(host(), QStringLiteral("T/.kennel-copy"), "stale and longer");
-        QVERIFY(shell().ShellCopy(p(QStringLiteral("X/おやつ/a.pac")), p(QStringLiteral("T/"))));
-        QCOMPARE(read(p(QStringLiteral("T/a.pac"))), QByteArray("a"));
-        QCOMPARE(read(p(QStringLiteral("outside.txt"))), QByteArray("keep"));
-        QVERIFY(!QFileInfo(temp).exists() && !QFileInfo(temp).isSymLink());
+        write(host(), "outside.txt", "keep");
+        const QString temp = p("T/.kennel-copy");
+        for (bool asLink : {false, true}) { // a stale file, then a link to a file elsewhere
+            write(host(), "T/other", "");
+            if (asLink)
+                QVERIFY(QFile::remove(p("T/a.pac")) && QFile::link(p("outside.txt"), temp));
+            else
+                write(host(), "T/.kennel-copy", "stale and longer");
+            QVERIFY(shell().ShellCopy(p("X/おやつ/a.pac"), p("T/")));
+            QVERIFY(read(p("T/a.pac")) == "a" && read(p("outside.txt")) == "keep");
+            QVERIFY(!QFileInfo(temp).exists() && !QFileInfo(temp).isSymLink());
+        }
         QVERIFY(tc->messages.shown.isEmpty());
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestShellCopy)

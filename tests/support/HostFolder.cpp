@@ -14,8 +14,7 @@ void write(const QString& base, const QString& relative, const QByteArray& bytes
     const QString path = base + QLatin1Char('/') + relative;
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(bytes);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes);
 }
 
 QByteArray read(const QString& path)
@@ -35,12 +34,9 @@ QMap<QString, QByteArray> snapshot(const QString& folder)
     QDir base(folder);
     QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = base.relativeFilePath(path);
-        if (it.fileInfo().isDir())
-            out.insert(rel + QLatin1Char('/'), QByteArray());
-        else
-            out.insert(rel, read(path));
+        const QString rel = base.relativeFilePath(it.next());
+        const bool isDir = it.fileInfo().isDir();
+        out.insert(isDir ? rel + QLatin1Char('/') : rel, isDir ? QByteArray() : read(it.filePath()));
     }
     return out;
 }
@@ -77,4 +73,4 @@ QMap<QString, QByteArray> dataOf(const QString& folder)
     return files;
 }
 
-}  // namespace hostfolder
+} // namespace hostfolder

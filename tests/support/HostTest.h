@@ -51,10 +51,8 @@ protected:
     // Registers "ペット0"... with owners "飼い主0"...; `current` is current.
     void addPets(int count, int current)
     {
-        for (int i = 0; i < count; ++i) {
-            table().Pet[i] = petName(i);
-            table().Master[i] = QStringLiteral("飼い主%1").arg(i);
-        }
+        for (int i = 0; i < count; ++i)
+            table().Pet[i] = petName(i), table().Master[i] = QStringLiteral("飼い主%1").arg(i);
         table().MaxUser = count - 1;
         table().CurrentUser = current;
     }
@@ -63,8 +61,7 @@ protected:
     int addPet(const QString& name, const QString& master, bool withAttachments = true)
     {
         const int i = ++table().MaxUser;
-        table().Pet[i] = name;
-        table().Master[i] = master;
+        table().Pet[i] = name, table().Master[i] = master;
         hostfolder::makePet(pet(i + 1), name, withAttachments);
         return i;
     }
@@ -103,6 +100,6 @@ private:
 };
 
 // Archive tests need the library from the build; they skip until it is built.
-#define REQUIRE_LIBRARY() \
-    if (!loadLibrary()) \
+#define REQUIRE_LIBRARY()                                                                                              \
+    if (!loadLibrary())                                                                                                \
     QSKIP("libunlha32.so is not built in KENNEL_BIN_DIR yet")

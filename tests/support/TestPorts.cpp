@@ -8,20 +8,16 @@ MsgAnswer ScriptedMessages::ask(const QString& caption, const QString& text, Msg
         answers_.pop_front();
         return a;
     }
-    switch (buttons) {
-    case MsgButtons::YesNo: return MsgAnswer::Yes;
-    case MsgButtons::RetryCancel: return MsgAnswer::Cancel;
-    default: return MsgAnswer::Ok;
-    }
+    return buttons == MsgButtons::YesNo         ? MsgAnswer::Yes
+           : buttons == MsgButtons::RetryCancel ? MsgAnswer::Cancel
+                                                : MsgAnswer::Ok;
 }
 
 QStringList ScriptedMessages::texts() const
 {
     QStringList out;
-    for (const auto& s : shown) {
-        const qsizetype causes = s.text.indexOf(QLatin1String("\n/"));
-        out << (causes < 0 ? s.text : s.text.left(causes));
-    }
+    for (const auto& s : shown)
+        out << s.text.left(s.text.indexOf(QLatin1String("\n/"))); // no cause lines: all of it
     return out;
 }
 
@@ -43,7 +39,4 @@ static Context wired(TestContext& tc)
     return ctx;
 }
 
-TestContext::TestContext(const QString& programFolder)
-    : ctx(wired(*this)), session(ctx, HostLayout(programFolder))
-{
-}
+TestContext::TestContext(const QString& programFolder) : ctx(wired(*this)), session(ctx, HostLayout(programFolder)) {}

@@ -16,8 +16,7 @@
 class ScriptedMessages : public MessagePort {
 public:
     struct Shown {
-        QString caption;
-        QString text;
+        QString caption, text;
         MsgIcon icon;
         MsgButtons buttons;
     };
@@ -53,26 +52,16 @@ class RecordingView : public MainView {
 public:
     void BusyOn() override { ++busyOnCount; }
     void BusyOff() override { ++busyOffCount; }
-    void setGaugePosition(int pos) override
-    {
-        gauge = pos;
-        gaugeTrail << pos;
-    }
+    void setGaugePosition(int pos) override { gauge = pos, gaugeTrail << pos; }
     void delayGauge(int) override {}
-    int busyOnCount = 0;
-    int busyOffCount = 0;
-    int gauge = 0;
+    int busyOnCount = 0, busyOffCount = 0, gauge = 0;
     QList<int> gaugeTrail; // every position set, in order
 };
 
 // Counts the waits for work on another thread; each lasts a millisecond.
 class CountingKeepAlive : public KeepAlivePort {
 public:
-    void keepAlive(int) override
-    {
-        ++waits;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    void keepAlive(int) override { ++waits, std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
     int waits = 0;
 };
 

@@ -1,10 +1,9 @@
 #pragma once
 
-#include <QByteArray>
+#include "tests/support/HostFolder.h"
+
 #include <QDir>
-#include <QFile>
-#include <QMap>
-#include <QString>
+#include <QFileInfo>
 
 #include <filesystem>
 #include <fstream>
@@ -16,16 +15,9 @@ namespace lhatest {
 
 inline void writeFile(const QString& path, const QByteArray& bytes)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    f.open(QIODevice::WriteOnly) && f.write(bytes);
+    hostfolder::write(QFileInfo(path).absolutePath(), QFileInfo(path).fileName(), bytes);
 }
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+inline constexpr auto* readFile = &hostfolder::read;
 
 // Deterministic pseudo-random bytes.
 inline QByteArray noise(int size, quint32 seed)

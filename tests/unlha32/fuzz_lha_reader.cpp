@@ -1,5 +1,5 @@
-// libFuzzer entry for the reading side: header walk, name checks, decoding and CRC. The
-// replay test compiles this same file and feeds it the seed corpus.
+// libFuzzer entry for the reading side: header walk, name checks, decoding and CRC.
+// test_lha_hostile compiles this same file and feeds it the seed corpus.
 #include "Archive.h"
 
 #include <cstddef>

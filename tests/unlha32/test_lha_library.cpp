@@ -1,10 +1,16 @@
 // The library as Kennel uses it: loaded by UnlhaLibrary from the program folder, driven by the
-// three command strings.
+// three command strings. Then interoperability with the independent LHA tools of Debian, both
+// ways: archives we write are extracted byte for byte (names included, after decoding code page
+// 932) by lhasa, bsdtar, 7z and jlha; archives jlha writes are checked, searched and extracted by us.
 #include "LhaTestUtil.h"
+
+#include "NameCodec.h"
 
 #include "backup/UnlhaLibrary.h"
 #include "tests/support/TestPorts.h"
 
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,17 +22,49 @@ namespace {
 
 int g_busyCalls = 0; // how many more UnlhaGetRunning calls answer "busy"
 // A library whose only behaviour is a busy state for g_busyCalls calls.
-UnlhaLibrary::Entries fakeEntries()
+const UnlhaLibrary::Entries kFakeEntries{
+    .getVersion = [] { return 152; },
+    .getRunning = [] { return g_busyCalls-- > 0 ? -1 : 0; },
+    .run = [](void*, const char*, char*, unsigned long) { return 0; },
+    .checkArchive = [](const char*, int) { return 1; },
+    .openArchive = [](void*, const char*, unsigned long) -> void* { return nullptr; },
+    .findFirst = [](void*, const char*, void*) { return -1; },
+    .closeArchive = [](void*) { return 0; }};
+
+// How a tool hands out the names it read.
+// lhasa writes each byte of a name as one Latin-1 character unless it decoded the name itself.
+enum class Names { Utf8, RawCp932, Latin1OfCp932 };
+
+QString decodeAs(Names how, const std::string& raw)
 {
-    UnlhaLibrary::Entries e;
-    e.getVersion = [] { return 152; };
-    e.getRunning = [] { return g_busyCalls-- > 0 ? -1 : 0; };
-    e.run = [](void*, const char*, char*, unsigned long) { return 0; };
-    e.checkArchive = [](const char*, int) { return 1; };
-    e.openArchive = [](void*, const char*, unsigned long) -> void* { return nullptr; };
-    e.findFirst = [](void*, const char*, void*) { return -1; };
-    e.closeArchive = [](void*) { return 0; };
-    return e;
+    if (how == Names::Utf8)
+        return QString::fromStdString(raw);
+    std::string bytes = raw;
+    if (how == Names::Latin1OfCp932) {
+        const QString text = QString::fromUtf8(raw.c_str());
+        if (std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0xFF; }))
+            return text;
+        bytes = text.toLatin1().toStdString();
+    }
+    const auto decoded = unlha::decodeCp932(bytes);
+    return decoded ? QString::fromStdString(*decoded) : QStringLiteral("<undecodable>");
+}
+
+// Runs a tool with a UTF-8 locale and, for the Java tool, a Japanese default so that it
+// reads and writes Shift-JIS names.
+bool runTool(const QString& program, const QStringList& args, const QString& cwd, QString* log)
+{
+    QProcess p;
+    p.setEnvironment(QProcess::systemEnvironment() << "LC_ALL=C.UTF-8"
+                                                   << "JAVA_TOOL_OPTIONS=-Duser.language=ja -Duser.country=JP");
+    p.setWorkingDirectory(cwd);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    const bool finished = p.waitForFinished(120000);
+    if (!finished)
+        p.kill(), p.waitForFinished();
+    *log = finished ? QString::fromLocal8Bit(p.readAll()) : QStringLiteral("timed out");
+    return finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 } // namespace
@@ -46,17 +84,12 @@ private slots:
         pet_ = tmp_.filePath("pets/\"ポチ\" 2");
         work_ = tmp_.filePath("temp/");
         archive_ = tmp_.filePath("backup/\"ポチ\" 2991031.lzh");
-        QDir().mkpath(work_);
-        QDir().mkpath(tmp_.filePath("backup"));
+        QVERIFY(QDir().mkpath(work_) && QDir().mkpath(tmp_.filePath("backup")));
         makePetFolder(pet_);
         lib_ = std::make_unique<UnlhaLibrary>(qEnvironmentVariable("KENNEL_BIN_DIR"));
         QVERIFY2(lib_->isLoaded(), qPrintable(lib_->loadError()));
     }
-    void cleanup()
-    {
-        lib_.reset();
-        clearFolder(tmp_.path());
-    }
+    void cleanup() { lib_.reset(), clearFolder(tmp_.path()); }
 
     // The pet folder goes in and comes out byte for byte, with quotes and blanks in every path.
     // Kennel's progress entry reports on the calling thread bytes done growing to the total for
@@ -102,9 +135,8 @@ private slots:
         QVERIFY(extract());
         QCOMPARE(snapshot(target), snapshot(pet_));
         // Cancelled at the second call: nothing half written stays.
-        seen.cancelAt = 2;
+        seen.cancelAt = 2, seen.done.clear();
         clearFolder(target);
-        seen.done.clear();
         QVERIFY(!extract());
         QCOMPARE(lib_->lastOutput(), QStringLiteral("cancelled"));
         QVERIFY(snapshot(target).keys().filter(".unlha-").isEmpty());
@@ -115,22 +147,9 @@ private slots:
         setProgress(nullptr, nullptr);
     }
 
-    // Links in a pet folder are left out: the archive never holds what lies behind them.
-    void add_leavesOutTheAttachmentFolderAndLinks()
-    {
-        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
-        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
-        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
-        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
-        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
-        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
-        for (const char* left : {"添付書類ﾌｫﾙﾀﾞ/*", "*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
-            QVERIFY2(!lib_->hasMember(archive_, left), left);
-        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
-    }
-
-    // Refused without an archive or a temporary file left behind.
-    void refusedCommands()
+    // Bad commands are refused without an archive or a temporary file left behind; links in a
+    // pet folder are left out: the archive never holds what lies behind them.
+    void add_refusesBadCommandsAndLeavesOutLinks()
     {
         writeFile(pet_ + "/犬🐶.txt", "x");
         for (QString command : {"d \"%A\" \"%P/\" \"*.*\"",          // unknown command
@@ -143,10 +162,20 @@ private slots:
             QVERIFY2(!lib_->RunUnlha(command.replace("%A", archive_).replace("%P", pet_)), qPrintable(command));
             QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());
         }
+        QVERIFY(QFile::remove(pet_ + "/犬🐶.txt"));
+        writeFile(tmp_.filePath("private/secret.txt"), "secret\n");
+        QVERIFY(QFile::link(tmp_.filePath("private/secret.txt"), pet_ + "/link.mwc"));
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/宝物/linked"));
+        QVERIFY(QDir(pet_ + "/おもちゃ").removeRecursively());
+        QVERIFY(QFile::link(tmp_.filePath("private"), pet_ + "/おもちゃ"));
+        QVERIFY2(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, false)), qPrintable(lib_->lastOutput()));
+        for (const char* left : {"添付書類ﾌｫﾙﾀﾞ/*", "*secret*", "link.mwc", "宝物/linked", "おもちゃ*"})
+            QVERIFY2(!lib_->hasMember(archive_, left), left);
+        QVERIFY(lib_->hasMember(archive_, "おやつ/sub/深い/bone.txt"));
     }
 
     // No file, not a library, or a library that lacks entries: not installed, and every call fails.
-    void notInstalled()
+    void notInstalledOrBusy()
     {
         const QString folder = tmp_.filePath("program");
         for (const QByteArray& content : {QByteArray(), QByteArray("MZ not an ELF file"), readFile(PARTIAL_LIBRARY)}) {
@@ -160,17 +189,13 @@ private slots:
             QCOMPARE(unlhaVersionLine(lib.version()), QStringLiteral("未インストールです。"));
         }
         QCOMPARE(unlhaVersionLine(152), QStringLiteral("Ver.1.52 がインストールされています。"));
-    }
-
-    // While the library is busy: one retry-or-cancel warning per busy answer, until it is free or
-    // the user cancels.
-    void waitUnlhaIdle()
-    {
+        // While the library is busy: one retry-or-cancel warning per busy answer, until it is
+        // free or the user cancels.
         for (const auto& [busy, answers, result] :
              {std::tuple{0, QList<MsgAnswer>{}, true}, std::tuple{2, QList{MsgAnswer::Retry, MsgAnswer::Retry}, true},
               std::tuple{5, QList{MsgAnswer::Cancel}, false}}) {
             TestContext t(tmp_.path());
-            UnlhaLibrary fake(fakeEntries());
+            UnlhaLibrary fake(kFakeEntries);
             for (MsgAnswer a : answers)
                 t.messages.answer(a);
             g_busyCalls = busy;
@@ -179,6 +204,65 @@ private slots:
             for (const auto& s : t.messages.shown)
                 QVERIFY(s.text == QStringLiteral("Unlha32.dll が使用中です。") && s.icon == MsgIcon::Exclamation &&
                         s.buttons == MsgButtons::RetryCancel);
+        }
+    }
+
+    void oursReadByPeer_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("names");
+        QTest::addColumn<bool>("names0x5c");
+        QTest::newRow("lhasa") << "lha" << QStringList{"xq", "%A"} << int(Names::Latin1OfCp932) << true;
+        QTest::newRow("bsdtar") << "bsdtar" << QStringList{"-xf", "%A"} << int(Names::Utf8) << true;
+        // 7z splits names at every 0x5C byte, so its row keeps to names without one.
+        QTest::newRow("7z") << "7z" << QStringList{"x", "-y", "%A"} << int(Names::RawCp932) << false;
+        QTest::newRow("jlha") << "jlha" << QStringList{"x", "%A"} << int(Names::Utf8) << true;
+    }
+    void oursReadByPeer()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, args);
+        QFETCH(int, names);
+        QFETCH(bool, names0x5c);
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            QSKIP(qPrintable(program +
+                             " is not installed (CI installs it: lhasa, libarchive-tools, p7zip-full, jlha-utils)"));
+        QVERIFY(names0x5c || QFile::remove(pet_ + "/おもちゃ/ソ表予能.txt")); // the fixture's pet folder
+        QVERIFY(lib_->RunUnlha(unlhaAddCommand(archive_, work_, pet_, true)));
+        const QString dest = tmp_.filePath("out");
+        QDir().mkpath(dest);
+        QString log;
+        QVERIFY2(runTool(program, args.replaceInStrings("%A", archive_), dest, &log), qPrintable(log));
+        // Empty folders count too: every tool recreates them.
+        const auto got = snapshot(dest, [names](const std::string& raw) { return decodeAs(Names(names), raw); });
+        const auto want = snapshot(pet_);
+        QStringList differ;
+        for (const QString& k : want.keys() + got.keys())
+            if (got.value(k, "<missing>") != want.value(k, "<missing>"))
+                differ << k;
+        QVERIFY2(differ.isEmpty(), qPrintable(differ.join(", ")));
+    }
+
+    // jlha's header levels 0 to 2 and methods lh5 to lh7 and stored: checked, searched, extracted.
+    void peerReadByUs()
+    {
+        if (QStandardPaths::findExecutable("jlha").isEmpty())
+            QSKIP("jlha is not installed (CI installs jlha-utils)");
+        const QString pet = pet_, archive = tmp_.filePath("jlha.lzh"), work = work_;
+        for (QString switches : {"c2o5", "c2o7", "c1o6", "c0o5", "c2z"}) {
+            QFile::remove(archive);
+            QString log;
+            const QStringList args =
+                QStringList{switches, archive} + QDir(pet).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+            QVERIFY2(runTool("jlha", args, pet, &log), qPrintable(log));
+            QVERIFY2(lib_->checkArchive(archive), qPrintable(switches));
+            QVERIFY(lib_->hasMember(archive, "Backup.ini") && lib_->hasMember(archive, "おもちゃ/ソ表予能.txt"));
+            QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive, work)));
+            QCOMPARE(readFile(work + "BackUp.ini"), readFile(pet + "/BackUp.ini"));
+            const QString dest = tmp_.filePath("restored/") + switches;
+            QVERIFY2(lib_->RunUnlha(unlhaExtractAllCommand(archive, dest)), qPrintable(lib_->lastOutput()));
+            QCOMPARE(snapshot(dest), snapshot(pet)); // folder entries too, the empty one included
         }
     }
 };
