@@ -268,20 +268,12 @@ bool E2eSession::send(unsigned long w, const QString& script)
             const KeyCode code = XKeysymToKeycode(d_, XStringToKeysym(parts.last().toLatin1().constData()));
             if (!code)
                 return false;
-            press(code, parts.size() < 2 ? 0
-                                         : XKeysymToKeycode(d_, parts[0] == QLatin1String("Ctrl")  ? XK_Control_L
-                                                                : parts[0] == QLatin1String("Alt") ? XK_Alt_L
-                                                                                                   : XK_Shift_L));
+            const QByteArray modifier =
+                QString(parts[0]).replace(QLatin1String("Ctrl"), QLatin1String("Control")).toLatin1() + "_L";
+            press(code, parts.size() < 2 ? 0 : XKeysymToKeycode(d_, XStringToKeysym(modifier.constData())));
             continue;
         }
         for (const uint c : m.captured(1).toUcs4()) {
-            // Printable ASCII has keys of its own (shifted or not): long paths then need few spare keys.
-            const KeyCode own = c >= 0x20 && c < 0x7f ? XKeysymToKeycode(d_, KeySym(c)) : 0;
-            const bool plain = own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c);
-            if (plain || (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c))) {
-                press(own, plain ? 0 : XKeysymToKeycode(d_, XK_Shift_L));
-                continue;
-            }
             // Each character keeps its key for the session: the program may read the keyboard
             // map after later changes, so a key is only given a new character when all are used.
             auto it = typed_.find(c);
