@@ -274,6 +274,13 @@ bool E2eSession::send(unsigned long w, const QString& script)
             continue;
         }
         for (const uint c : m.captured(1).toUcs4()) {
+            // Printable ASCII has keys of its own (shifted or not): long paths then need few spare keys.
+            const KeyCode own = c >= 0x20 && c < 0x7f ? XKeysymToKeycode(d_, KeySym(c)) : 0;
+            const bool plain = own && XkbKeycodeToKeysym(d_, own, 0, 0) == KeySym(c);
+            if (plain || (own && XkbKeycodeToKeysym(d_, own, 0, 1) == KeySym(c))) {
+                press(own, plain ? 0 : XKeysymToKeycode(d_, XK_Shift_L));
+                continue;
+            }
             // Each character keeps its key for the session: the program may read the keyboard
             // map after later changes, so a key is only given a new character when all are used.
             auto it = typed_.find(c);
