@@ -115,10 +115,8 @@ int main(int argc, char* argv[])
     const QStringList args = app.arguments();
     if (args.size() < 3)
         return 2; // usage above
-    if (args.size() >= 5 && args[3] != QLatin1String("none")) {
-        g_kill = args[3] == QLatin1String("kill");
-        g_target = args[4].toInt();
-    }
+    g_kill = args.value(3) == QLatin1String("kill");
+    g_target = args.value(3) == QLatin1String("none") ? 0 : args.value(4).toInt();
     TestContext tc(args[2]);
     fault::setHandler(onPoint);
     int code = 0;

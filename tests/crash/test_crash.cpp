@@ -26,6 +26,7 @@
 #include <optional>
 #include <sys/statvfs.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using namespace items;
@@ -36,8 +37,7 @@ using Files = QMap<QString, QByteArray>;
 // "pet <name>", "shared <kind>", "stray <folder>" -> files by relative path; "~Kennel.ini".
 using State = QMap<QString, Files>;
 
-const QStringList kPets = {QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ハナ"),
-                           QStringLiteral("クロ")};
+const QStringList kPets = {"ポチ", "タマ", "ハナ", "クロ"};
 
 // ---- scenes ---------------------------------------------------------------------------
 
@@ -94,16 +94,6 @@ void layScene(const QString& host, int scene)
         QDir(paths.PetFolder(1)).removeRecursively();
 }
 
-struct Operation {
-    const char* name;
-    const char* driverOp;
-    int scene;
-    QString source; // the backup restored from
-};
-} // namespace
-Q_DECLARE_METATYPE(Operation)
-namespace {
-
 // ---- what each pet holds ---------------------------------------------------------------
 
 // The kinds of data a pet holds, with the flag that shares each (nullptr: never shared).
@@ -139,35 +129,30 @@ Files kindFiles(const QString& place, const QStringList& wanted)
 
 State capture(const QString& host)
 {
-    State s;
     const HostLayout paths(host);
-    const RegistryContent reg = parseRegistry(hostfolder::read(paths.registryFile()));
-    PetTable t = reg.table;
-    int listed = 0;
-    if (!QFileInfo::exists(paths.registryFile()) || reg.kind == RegistryContent::Kind::Broken) {
+    const QByteArray ini = hostfolder::read(paths.registryFile());
+    const RegistryContent reg = parseRegistry(ini);
+    const bool v1 = reg.kind == RegistryContent::Kind::Version1, v2 = reg.kind == RegistryContent::Kind::Version2;
+    const PetTable t = v2 ? reg.table : PetTable();
+    const int listed = v2 ? t.count() : 0;
+    State s{{QStringLiteral("~Kennel.ini"), {{QString(), ini}}}};
+    if (!v1 && !v2)
         s.insert(QStringLiteral("Kennel.ini missing or broken"), {});
-    } else if (reg.kind == RegistryContent::Kind::Version1) {
-        // The mailboxes, under the names the upgrade gives them.
-        t = PetTable();
-        for (int n = 1; n <= 3; ++n)
-            s.insert(QStringLiteral("pet 旧%1").arg(n),
-                     kindFiles(n - 1 == reg.lastUser ? host : paths.OldPetFolder(n), kinds(t, false)));
-    } else {
-        listed = t.count();
-        for (int i = 0; i < listed; ++i)
-            s.insert(QStringLiteral("pet ") + t.Pet[i],
-                     kindFiles(i == t.CurrentUser ? host : paths.PetFolder(i), kinds(t, false)));
-        for (int n = 1; n <= 3; ++n)
-            if (QFileInfo::exists(paths.OldPetFolder(n)))
-                s.insert(QStringLiteral("stray ") + QFileInfo(paths.OldPetFolder(n)).fileName(), {});
-    }
+    // Version 1.0 mailboxes under the names the upgrade gives them.
+    for (int i = 0; i < (v1 ? 3 : listed); ++i)
+        s.insert(v1 ? QStringLiteral("pet 旧%1").arg(i + 1) : QStringLiteral("pet ") + t.Pet[i],
+                 kindFiles(i == (v1 ? reg.lastUser : t.CurrentUser) ? host
+                           : v1                                     ? paths.OldPetFolder(i + 1)
+                                                                    : paths.PetFolder(i),
+                           kinds(t, false)));
     for (const QString& kind : kinds(t, true))
         s.insert(QStringLiteral("shared ") + kind, kindFiles(host, {kind}));
-    for (int n = listed + 1; n <= kMaxPets; ++n)
-        if (QFileInfo::exists(paths.PetFolder(n - 1)))
-            s.insert(QStringLiteral("stray ") + QFileInfo(paths.PetFolder(n - 1)).fileName(),
-                     kindFiles(paths.PetFolder(n - 1), kinds(PetTable(), false)));
-    s.insert(QStringLiteral("~Kennel.ini"), {{QString(), hostfolder::read(paths.registryFile())}});
+    for (int n = 1; n <= kMaxPets; ++n) // pet folders not listed, mailboxes left after an upgrade
+        for (const QString& folder :
+             {n > listed ? paths.PetFolder(n - 1) : QString(), v2 && n <= 3 ? paths.OldPetFolder(n) : QString()})
+            if (QFileInfo::exists(folder))
+                s.insert(QStringLiteral("stray ") + QFileInfo(folder).fileName(),
+                         kindFiles(folder, kinds(PetTable(), false)));
     return s;
 }
 
@@ -200,8 +185,7 @@ Run drive(const QStringList& args)
     QProcess p;
     p.start(QStringLiteral(KENNEL_CRASH_DRIVER), args);
     p.waitForFinished(60000);
-    Run r;
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    Run r{p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, {}, {}};
     for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         if (line.startsWith(QLatin1String("point ")))
             r.points << line.section(QLatin1Char(' '), 2);
@@ -213,9 +197,8 @@ Run drive(const QStringList& args)
 
 void copyTree(const QString& from, const QString& to)
 {
-    namespace fs = std::filesystem;
-    fs::create_directories(to.toStdString());
-    fs::copy(from.toStdString(), to.toStdString(), fs::copy_options::recursive);
+    std::filesystem::create_directories(to.toStdString());
+    std::filesystem::copy(from.toStdString(), to.toStdString(), std::filesystem::copy_options::recursive);
 }
 
 } // namespace
@@ -235,20 +218,6 @@ class CrashTest : public QObject {
         Run run;
     };
     QMap<QString, Baseline> baselines;
-    const Baseline& baseline(const Operation& op)
-    {
-        Baseline& b = baselines[QLatin1String(op.name)];
-        if (b.scene.isEmpty()) {
-            b.scene = path(QStringLiteral("scene/") + QLatin1String(op.name) + QStringLiteral("/host"));
-            layScene(b.scene, op.scene);
-            b.before = capture(b.scene);
-            const QString whole = b.scene + QStringLiteral("-whole");
-            copyTree(b.scene, whole);
-            b.run = drive({QLatin1String(op.driverOp), whole, QStringLiteral("none"), QStringLiteral("0"), op.source});
-            b.after = capture(whole);
-        }
-        return b;
-    }
 
 private slots:
     void initTestCase()
@@ -277,8 +246,10 @@ private slots:
     void sweep_data()
     {
         QTest::addColumn<QString>("mode"); // the driver's: kill, fail, none (on a full tmpfs)
-        QTest::addColumn<Operation>("op");
-        const Operation ops[] = {
+        QTest::addColumn<QString>("op");   // the driver's
+        QTest::addColumn<int>("scene");
+        QTest::addColumn<QString>("source"); // the backup restored from
+        const std::tuple<const char*, const char*, int, QString> ops[] = {
             {"switch", "switch", Stored, {}},
             {"switch from unstored", "switch", Unstored, {}},
             {"store", "restart", HostRan, {}},
@@ -289,9 +260,10 @@ private slots:
             {"upgrade", "restart", VersionOne, {}},
         };
         for (const char* mode : {"kill", "fail", "none"})
-            for (const Operation& op : ops)
-                if (!op.source.isNull() || qstrcmp(op.driverOp, "restore"))
-                    QTest::addRow("%s, %s", op.name, mode) << QString::fromLatin1(mode) << op;
+            for (const auto& [name, op, scene, source] : ops)
+                if (!source.isNull() || qstrcmp(op, "restore"))
+                    QTest::addRow("%s, %s", name, mode)
+                        << QString::fromLatin1(mode) << QString::fromLatin1(op) << scene << source;
     }
     // A trial per item on two workers, each in a fresh copy of the scene: the operation run
     // interrupted or failed, then a restart; a departure from the whole run's result must have
@@ -305,28 +277,40 @@ private slots:
     void sweep()
     {
         QFETCH(QString, mode);
-        QFETCH(Operation, op);
-        if (mode == QLatin1String("none") && geteuid() != 0)
+        QFETCH(QString, op);
+        QFETCH(int, scene);
+        QFETCH(QString, source);
+        const QString name = QString::fromUtf8(QTest::currentDataTag()).section(QStringLiteral(", "), 0, 0);
+        const bool kill = mode == QLatin1String("kill"), tmpfs = mode == QLatin1String("none");
+        if (tmpfs && geteuid() != 0)
             QSKIP("mounting a tmpfs needs root");
-        const Baseline& b = baseline(op);
+        Baseline& b = baselines[name];
+        if (b.scene.isEmpty()) {
+            b.scene = path(QStringLiteral("scene/") + name + QStringLiteral("/host"));
+            layScene(b.scene, scene);
+            b.before = capture(b.scene);
+            copyTree(b.scene, b.scene + QStringLiteral("-whole"));
+            b.run =
+                drive({op, b.scene + QStringLiteral("-whole"), QStringLiteral("none"), QStringLiteral("0"), source});
+            b.after = capture(b.scene + QStringLiteral("-whole"));
+        }
         QCOMPARE(b.run.exitCode, 0);
         const int total = int(b.run.points.size());
         QList<int> items;
-        for (int n = 1; n <= total && mode != QLatin1String("none"); ++n)
-            if (mode == QLatin1String("kill") || !b.run.points[n - 1].contains(QRegularExpression("^(delete|rmdir)")))
+        for (int n = 1; n <= total && !tmpfs; ++n)
+            if (kill || !b.run.points[n - 1].contains(QRegularExpression("^(delete|rmdir)")))
                 items << n;
         const int sample = qEnvironmentVariableIntValue("KENNEL_CRASH_SAMPLE");
-        if (mode == QLatin1String("kill") && sample > 0 && sample < total) {
+        if (kill && sample > 0 && sample < total) {
             std::shuffle(items.begin(), items.end(), QRandomGenerator(20261206));
             items.resize(sample);
         }
-        QRandomGenerator random(qHash(QByteArray(op.name)));
-        for (int k = 0; k < 16 && mode == QLatin1String("kill"); ++k)
+        QRandomGenerator random(qHash(name.toUtf8()));
+        for (int k = 0; k < 16 && kill; ++k)
             items << 1 + random.bounded(total) + 1000 * (1 + random.bounded(30));
-        if (mode == QLatin1String("none"))
+        if (tmpfs)
             items = {0, 1, 2, 3, 5, 8, 12, 18, 26, 40};
 
-        const bool tmpfs = mode == QLatin1String("none");
         int tried = 0, twice = 0;
         QStringList failures;
         std::mutex lock;
@@ -335,7 +319,7 @@ private slots:
         const auto worker = [&] {
             for (int i; (i = next++) < items.size();) {
                 const int n = items[i] % 1000, recoveryKill = items[i] / 1000;
-                const QString mount = path(QStringLiteral("work/%1/%2/%3").arg(mode, op.name).arg(items[i]));
+                const QString mount = path(QStringLiteral("work/%1/%2/%3").arg(mode, name).arg(items[i]));
                 const QString work = tmpfs ? mount + QStringLiteral("/host") : mount;
                 if (tmpfs &&
                     (!QDir().mkpath(mount) ||
@@ -351,7 +335,7 @@ private slots:
                     filler.write(QByteArray(qMax<qint64>(0, qint64(fs.f_bavail) * qint64(fs.f_bsize) - n * 4096), 'x'));
                 filler.close();
 
-                Run run = drive({QLatin1String(op.driverOp), work, mode, QString::number(n), op.source});
+                Run run = drive({op, work, mode, QString::number(n), source});
                 // The start-up that finishes the work is killed too (when it gets that far).
                 const bool killedTwice =
                     recoveryKill > 0 && drive({"restart", work, "kill", QString::number(recoveryKill)}).exitCode == 137;
@@ -364,8 +348,7 @@ private slots:
                 QStringList wrong = judge(b.before, b.after, got);
                 if (restart.exitCode != 0)
                     wrong << "restart ended the program: " + restart.messages.join(QLatin1String(" / "));
-                if (got != b.after && run.messages == b.run.messages && restart.messages.isEmpty() &&
-                    mode != QLatin1String("kill"))
+                if (got != b.after && run.messages == b.run.messages && restart.messages.isEmpty() && !kill)
                     wrong << QStringLiteral("the operation did not complete and nothing was said");
                 QDir(work).removeRecursively();
                 if (tmpfs)
@@ -375,11 +358,9 @@ private slots:
                 twice += killedTwice;
                 if (!wrong.isEmpty()) // the change (or pages free), the start-up's change it was killed at too
                     failures << QStringLiteral("%1 %2 (%3), %4: %5")
-                                    .arg(mode)
-                                    .arg(n)
-                                    .arg(tmpfs ? QStringLiteral("pages free") : b.run.points.value(n - 1))
-                                    .arg(recoveryKill)
-                                    .arg(wrong.join(QLatin1String("; ")));
+                                    .arg(mode, QString::number(n),
+                                         tmpfs ? QStringLiteral("pages free") : b.run.points.value(n - 1),
+                                         QString::number(recoveryKill), wrong.join(QLatin1String("; ")));
             }
         };
         std::thread other(worker);

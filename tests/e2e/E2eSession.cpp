@@ -268,10 +268,9 @@ bool E2eSession::send(unsigned long w, const QString& script)
             const KeyCode code = XKeysymToKeycode(d_, XStringToKeysym(parts.last().toLatin1().constData()));
             if (!code)
                 return false;
-            press(code, parts.size() < 2 ? 0
-                                         : XKeysymToKeycode(d_, parts[0] == QLatin1String("Ctrl")  ? XK_Control_L
-                                                                : parts[0] == QLatin1String("Alt") ? XK_Alt_L
-                                                                                                   : XK_Shift_L));
+            const QByteArray modifier =
+                QString(parts[0]).replace(QLatin1String("Ctrl"), QLatin1String("Control")).toLatin1() + "_L";
+            press(code, parts.size() < 2 ? 0 : XKeysymToKeycode(d_, XStringToKeysym(modifier.constData())));
             continue;
         }
         for (const uint c : m.captured(1).toUcs4()) {

@@ -62,24 +62,23 @@ QStringList execArguments(const QString& entryFile)
 class TestE2EPackage : public E2eTest {
     Q_OBJECT
 
-    QString root;  // the unpacked package
-    QString entry; // the package's desktop entry
-
 private slots:
-    void unpacked_validAndAnswersWithoutDisplay()
+    // Unpacked: valid, answering without a display. Then `kennel --setup` refuses a folder
+    // without the host and copies the programs into a host whose name holds what an Exec line
+    // must quote; last the package's menu entry chooses the folder in a window (it opens in the
+    // Wine prefix's drive C) and starts the copy: a process runs from the copy's file.
+    void unpacked_setUpAndStartedFromTheMenu()
     {
         const QDir packages(qEnvironmentVariable("KENNEL_PACKAGE_DIR"));
         const QStringList debs = packages.entryList({QStringLiteral("kennel_*.deb")}, QDir::Files, QDir::Time);
         QVERIFY2(!debs.isEmpty(), "no package: cpack first (the test fixture kennel_package does)");
-        root = s.path(QStringLiteral("root"));
+        const QString root = s.path(QStringLiteral("root")), kennel = root + QStringLiteral("/usr/bin/kennel");
         QCOMPARE(QProcess::execute(QStringLiteral("dpkg-deb"), {"-x", packages.filePath(debs.first()), root}), 0);
 
         const QStringList entries = QDir(root + QStringLiteral("/usr/share/applications")).entryList(QDir::Files);
         QCOMPARE(entries.size(), 1);
-        entry = entries.first();
-        QCOMPARE(QProcess::execute(QStringLiteral("desktop-file-validate"),
-                                   {root + QStringLiteral("/usr/share/applications/") + entry}),
-                 0);
+        const QString entry = entries.first(), menuEntry = root + QStringLiteral("/usr/share/applications/") + entry;
+        QCOMPARE(QProcess::execute(QStringLiteral("desktop-file-validate"), {menuEntry}), 0);
         const QString metainfo =
             QStringLiteral("/usr/share/metainfo/") + entry.chopped(8) + QStringLiteral(".metainfo.xml");
         QCOMPARE(QProcess::execute(QStringLiteral("appstreamcli"), {"validate", "--no-net", root + metainfo}), 0);
@@ -92,20 +91,13 @@ private slots:
         const std::tuple<const char*, int, const char*, int> answers[] = {
             {"--version", 0, "Kennel 2001 Ver.2.31\n", 0}, {"-h", 0, "使い方: kennel", 0}, {"--bogus", 2, "", 1}};
         for (const auto& [option, code, out, errLines] : answers) {
-            const Run run = runHeadless(root + QStringLiteral("/usr/bin/kennel"), {QLatin1String(option)});
+            const Run run = runHeadless(kennel, {QLatin1String(option)});
             QCOMPARE(run.code, code);
             QVERIFY2(*out ? run.out.startsWith(QString::fromUtf8(out)) : run.out.isEmpty(), option);
             QCOMPARE(run.err.count(QLatin1Char('\n')), errLines);
         }
-    }
 
-    // The host folder's name holds what an Exec line must quote.
-    void setup_copiesProgramsOnlyAndItsEntryNamesTheCopy()
-    {
-        QVERIFY(!root.isEmpty());
-        const QString kennel = root + QStringLiteral("/usr/bin/kennel");
         const QString entryFile = s.path(QStringLiteral("data/applications/")) + entry;
-
         const QString notHost = s.path(QStringLiteral("not a host"));
         QVERIFY(QDir().mkpath(notHost));
         const Run refused = runHeadless(kennel, {"--setup", notHost});
@@ -124,7 +116,6 @@ private slots:
             return all;
         };
         const auto before = withoutPrograms(host);
-
         const Run setup = runHeadless(kennel, {"--setup", host});
         QVERIFY2(setup.code == 0, qPrintable(setup.err));
         QCOMPARE(withoutPrograms(host), before);
@@ -133,37 +124,26 @@ private slots:
                      hostfolder::read(root + QStringLiteral("/usr/lib/kennel/") + QLatin1String(file)));
         QCOMPARE(QProcess::execute(QStringLiteral("desktop-file-validate"), {entryFile}), 0);
         QVERIFY(QFileInfo(s.path(QStringLiteral("data/icons/hicolor/48x48/apps/kennel.png"))).isFile());
-
-        // That the copy then runs as itself is the menu entry's journey below.
         QCOMPARE(execArguments(entryFile), QStringList{host + QStringLiteral("/kennel")});
-    }
 
-    // The package's menu entry runs `kennel --setup`: the host folder is chosen in a window
-    // (it opens in the Wine prefix's drive C), the copy is made and started: a process runs
-    // from the copy's file.
-    void menuEntry_choosesTheFolderAndStartsTheCopy()
-    {
-        QVERIFY(!root.isEmpty());
-        const QStringList exec = execArguments(root + QStringLiteral("/usr/share/applications/") + entry);
+        // The package's menu entry runs `kennel --setup`.
+        const QStringList exec = execArguments(menuEntry);
         QCOMPARE(exec, (QStringList{"kennel", "--setup"}));
-        const QString prefix = s.path(QStringLiteral("prefix"));
-        const QString host = s.newHost(QStringLiteral("prefix/drive_c/Mewmail"), QStringLiteral("mike"));
-        QFile::remove(host + QStringLiteral("/kennel"));
-        qputenv("WINEPREFIX", QFile::encodeName(prefix));
-        QProcess& setup = s.startProgram({root + QStringLiteral("/usr/bin/") + exec[0], exec[1]});
+        const QString copy = s.newHost(QStringLiteral("prefix/drive_c/Mewmail"), QStringLiteral("mike"));
+        QFile::remove(copy + QStringLiteral("/kennel"));
+        qputenv("WINEPREFIX", QFile::encodeName(s.path(QStringLiteral("prefix"))));
+        QProcess& chosen = s.startProgram({root + QStringLiteral("/usr/bin/") + exec[0], exec[1]});
         qunsetenv("WINEPREFIX");
-
-        const QString chooser =
-            QStringLiteral("Kennel 2001 - ミューメール（Mewmail20.exe）のフォルダを選択してください");
-        QVERIFY(s.keys(chooser, "'Mewmail' Return"));
-        QVERIFY(s.reply(QStringLiteral("Kennel 2001 | information | Kennel を %1 に用意しました。").arg(host)));
-        QCOMPARE(s.waitEnd(setup), 0);
+        QVERIFY(s.keys(QStringLiteral("Kennel 2001 - ミューメール（Mewmail20.exe）のフォルダを選択してください"),
+                       "'Mewmail' Return"));
+        QVERIFY(s.reply(QStringLiteral("Kennel 2001 | information | Kennel を %1 に用意しました。").arg(copy)));
+        QCOMPARE(s.waitEnd(chosen), 0);
         QVERIFY(s.waitWindow(kConfig)); // the copy's first run
         // The copy runs on its own; it is ended here.
         int copies = 0;
         for (QDirIterator it(QStringLiteral("/proc")); it.hasNext();) {
             const QString process = it.next();
-            if (QFileInfo(process + QStringLiteral("/exe")).symLinkTarget() == host + QStringLiteral("/kennel"))
+            if (QFileInfo(process + QStringLiteral("/exe")).symLinkTarget() == copy + QStringLiteral("/kennel"))
                 copies += ::kill(process.section(QLatin1Char('/'), -1).toInt(), SIGKILL) == 0;
         }
         QCOMPARE(copies, 1);
