@@ -170,6 +170,8 @@ private slots:
         QVERIFY(std::is_sorted(trail.begin(), trail.end()));
         QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
 
+        // Extracting the stored member takes a few milliseconds: the points between depend on
+        // when the waiting thread looks, the reset and the full gauge do not.
         tc->view.gaugeTrail.clear();
         RestoreSource archive;
         archive.kind = RestoreSource::Kind::Archive;
@@ -177,7 +179,7 @@ private slots:
         RestoreSession restore(session(), library(), archive);
         QVERIFY(restore.open());
         QVERIFY(std::is_sorted(trail.begin(), trail.end()));
-        QVERIFY(trail.size() > 2 && trail.front() == 0 && trail.back() == 100);
+        QVERIFY(trail.size() >= 2 && trail.front() == 0 && trail.back() == 100);
     }
 
     // The source checks of the restore page (a plain copy of a pet: test_backupform). An archive
