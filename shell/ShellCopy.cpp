@@ -133,6 +133,12 @@ bool settled(const struct stat& a, const struct stat& b)
     return std::max(a.st_ctim.tv_sec, b.st_ctim.tv_sec) - a.st_mtim.tv_sec > kMargin;
 }
 
+// A file and its own copy, neither changed since (see KnownCopies): equal without a read.
+bool knownPair(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
+{
+    return sameSizeAndTime(sa, sb) && settled(sa, sb) && recorded(a, sa, b, sb);
+}
+
 bool sameContent(int a, int b, off_t size)
 {
     std::vector<char> ba(1 << 16), bb(1 << 16);
@@ -193,6 +199,13 @@ bool sameBlocks(int a, int b, off_t size)
             return false;
     }
     return true;
+}
+
+// Two open regular files of size bytes hold the same bytes: on the same blocks, or read and
+// compared.
+bool equalBytes(int a, int b, off_t size)
+{
+    return sameBlocks(a, b, size) || sameContent(a, b, size);
 }
 
 // ---- one copy --------------------------------------------------------------------------
@@ -318,9 +331,9 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
     // listing's status and the target's without opening either.
     if (keepUnchanged && S_ISREG(listed.st_mode)) {
         struct stat target {};
-        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode) && sameSizeAndTime(listed, target)
-            && (target.st_dev != listed.st_dev || target.st_ino != listed.st_ino) && settled(listed, target)
-            && recorded(to.c_str(), target, from.c_str(), listed))
+        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode)
+            && (target.st_dev != listed.st_dev || target.st_ino != listed.st_ino)
+            && knownPair(to.c_str(), target, from.c_str(), listed))
             return true;
     }
     struct stat source {};
@@ -336,11 +349,10 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
     if (keepUnchanged && regularTarget && !sameFile) {
         if (sameSizeAndTime(source, target)) {
             // A store follows a load, which left the record on the host's file: its source.
-            if (settled(source, target) && recorded(from.c_str(), source, to.c_str(), target))
+            if (knownPair(from.c_str(), source, to.c_str(), target))
                 return true;
             const Fd out(openRegular(to, target));
-            if (out.fd >= 0
-                && (sameBlocks(in.fd, out.fd, source.st_size) || sameContent(in.fd, out.fd, source.st_size))) {
+            if (out.fd >= 0 && equalBytes(in.fd, out.fd, source.st_size)) {
                 writeRecord(out.fd, source);
                 return true;
             }
@@ -545,14 +557,13 @@ bool sameRegular(const fs::path& a, const struct stat& sa, const fs::path& b, co
 {
     if (sa.st_size != sb.st_size)
         return false;
-    if (sameSizeAndTime(sa, sb) && settled(sa, sb) && recorded(b.c_str(), sb, a.c_str(), sa))
+    if (knownPair(b.c_str(), sb, a.c_str(), sa))
         return true;
     struct stat oa {};
     struct stat ob {};
     const Fd fa(openRegular(a, oa));
     const Fd fb(openRegular(b, ob));
-    return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size
-           && (sameBlocks(fa.fd, fb.fd, oa.st_size) || sameContent(fa.fd, fb.fd, oa.st_size));
+    return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size && equalBytes(fa.fd, fb.fd, oa.st_size);
 }
 
 } // namespace
@@ -564,8 +575,7 @@ bool KnownCopies(const QString& a, const QString& b)
     struct stat sa {};
     struct stat sb {};
     return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
-           && S_ISREG(sb.st_mode) && sameSizeAndTime(sa, sb) && settled(sa, sb)
-           && recorded(pb.c_str(), sb, pa.c_str(), sa);
+           && S_ISREG(sb.st_mode) && knownPair(pb.c_str(), sb, pa.c_str(), sa);
 }
 
 bool SameBytes(const QString& a, const QString& b)
