@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -338,11 +339,37 @@ Amount layOutHundredPets(Host& host, double mbPerPet)
     return a;
 }
 
-// Every measurement starts with nothing dirty waiting to be written; the data read is in the
-// page cache for both sides (just written or just read).
-void settle()
+// Every measurement starts with nothing dirty waiting to be written. With a root, every file
+// under it leaves the page cache and then the sources are read into it: every side finds what
+// it copies in memory and what it replaces out of it, as a switch leaves the host's files
+// (a clone is never read). Without it a side whose targets another side happened to read
+// (rsync reads the host's places) pays for dropping their pages and the others do not.
+void forEachFile(const fs::path& top, const std::function<void(int)>& use)
+{
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(top, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec))
+            continue;
+        const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0)
+            use(fd);
+        if (fd >= 0)
+            ::close(fd);
+    }
+}
+
+void settle(const fs::path& root = {}, const std::vector<std::string>& sources = {})
 {
     ::sync();
+    if (root.empty())
+        return;
+    forEachFile(root, [](int fd) { ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED); });
+    static std::vector<char> buffer(1 << 20);
+    for (const std::string& source : sources)
+        forEachFile(source, [](int fd) {
+            while (::read(fd, buffer.data(), buffer.size()) > 0) {
+            }
+        });
 }
 
 // ours, then cp over the previous files, cp into an empty folder and rsync, each with its ratio.
@@ -469,7 +496,7 @@ int main(int argc, char** argv)
             pet = (pet + 1) % 3;
             std::vector<std::function<void()>> steps = {
                 [&] {
-                    settle();
+                    settle(root, {host.pet(pet).string()});
                     SwitchResult res = SwitchResult::Refused;
                     const int points = host.view.points;
                     sw.push_back(seconds([&] { res = host.session.switchTo(pet); }));
@@ -478,40 +505,39 @@ int main(int argc, char** argv)
                         std::fprintf(stderr, "the switch did not complete\n");
                 },
                 [&] {
-                    settle();
+                    settle(root, {host.pet(pet).string()});
                     swOver.push_back(cpR({"-T", host.pet(pet).string(), over.string()}));
                 },
                 [&] {
                     fs::remove_all(fresh);
-                    settle();
+                    settle(root, {host.pet(pet).string()});
                     swFresh.push_back(cpR({"-T", host.pet(pet).string(), fresh.string()}));
                 },
                 [&] {
-                    settle();
+                    settle(root, {host.pet(pet).string()});
                     swRsync.push_back(rsyncAD({host.pet(pet).string() + "/", rsyncOver.string() + "/"}));
                 },
                 // Store the current pet; cp copies the host's places (the same files).
                 [&] {
-                    settle();
+                    settle(root, places);
                     st.push_back(seconds([&] { (void)StorePetData(host.session, Steps::none(host.ctx)); }));
                 },
                 [&] {
-                    settle();
+                    settle(root, places);
                     stOver.push_back(cpR(into(places, storeOver)));
                 },
                 [&] {
                     fs::remove_all(fresh);
                     fs::create_directories(fresh);
-                    settle();
+                    settle(root, places);
                     stFresh.push_back(cpR(into(places, fresh)));
                 },
                 [&] {
-                    settle();
+                    settle(root, places);
                     stRsync.push_back(rsyncAD(into(places, rsyncStore)));
                 },
             };
-            // Switch steps, then store steps; the order within each turns every run, so that
-            // no side always meets the page cache as another left it.
+            // Switch steps, then store steps, in an order that turns every run.
             for (int k = 0; k < 4; ++k)
                 steps[(k + r) % 4]();
             for (int k = 0; k < 4; ++k)
