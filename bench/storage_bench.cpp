@@ -339,11 +339,7 @@ Amount layOutHundredPets(Host& host, double mbPerPet)
     return a;
 }
 
-// Every measurement starts with nothing dirty waiting to be written. With a root, every file
-// under it leaves the page cache and then the sources are read into it: every side finds what
-// it copies in memory and what it replaces out of it, as a switch leaves the host's files
-// (a clone is never read). Without it a side whose targets another side happened to read
-// (rsync reads the host's places) pays for dropping their pages and the others do not.
+// Each regular file under top, opened for reading.
 void forEachFile(const fs::path& top, const std::function<void(int)>& use)
 {
     std::error_code ec;
@@ -351,13 +347,18 @@ void forEachFile(const fs::path& top, const std::function<void(int)>& use)
         if (!it->is_regular_file(ec))
             continue;
         const int fd = ::open(it->path().c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0)
-            use(fd);
-        if (fd >= 0)
-            ::close(fd);
+        if (fd < 0)
+            continue;
+        use(fd);
+        ::close(fd);
     }
 }
 
+// Every measurement starts with nothing dirty waiting to be written. With a root, every file
+// under it leaves the page cache and then the sources are read into it: every side finds what
+// it copies in memory and what it replaces out of it, as a switch leaves the host's files
+// (a clone is never read). Without it a side whose targets another side happened to read
+// (rsync reads the host's places) pays for dropping their pages and the others do not.
 void settle(const fs::path& root = {}, const std::vector<std::string>& sources = {})
 {
     ::sync();
