@@ -1,8 +1,7 @@
-// Start-up where the end-to-end journeys do not reach: a program folder at the root gives no
-// doubled separators, and a FIFO in place of Kennel.ini or the journal is never waited on. The
-// refusals (the host's window by its title matched exactly: test_x11windowport), the
-// first runs and the store at start-up are driven end to end; storing and loading a pet's data
-// are checked in tests/storage. The command line is read before all that.
+// Start-up where the end-to-end journeys do not reach: a FIFO in place of Kennel.ini or the
+// journal is never waited on. The refusals (the host's window by its exact title:
+// test_x11windowport), the first runs and the store at start-up are driven end to end; storing
+// and loading a pet's data are checked in tests/storage. The command line is read before all that.
 #include "app/CommandLine.h"
 #include "app/Startup.h"
 #include "tests/support/HostTest.h"
@@ -33,14 +32,6 @@ private slots:
                 QVERIFY_THROWS_EXCEPTION(ProgramEnded, StartupCheck(session(), window));
         }
         QCOMPARE(tc->messages.texts(), QStringList{kMsgRegistryError});
-    }
-
-    void pathsAtTheRoot()
-    {
-        const HostLayout root(QStringLiteral("/"));
-        QCOMPARE(root.PetFolder(9), QStringLiteral("/ユーザー10"));
-        QCOMPARE(root.OldPetFolder(2), QStringLiteral("/ユーザー 2"));
-        QCOMPARE(root.registryFile(), QStringLiteral("/Kennel.ini"));
     }
 
     // What is asked for; Qt's own options pass; a wrong word names itself. (The answers and
