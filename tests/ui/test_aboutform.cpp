@@ -1,24 +1,19 @@
 // The about box: the fold-out, the contact rows (copies, hidden when not configured), the
 // log's row, one modeless box.
 #include "ports/LogFile.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 #include "ui/main/AboutForm.h"
-#include "backup/UnlhaLibrary.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
-class TestAboutForm : public QObject {
+class TestAboutForm : public HostTest {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
-    UnlhaLibrary library{UnlhaLibrary::Entries{}};
     std::unique_ptr<MainForm> main;
     const buildconfig::Contacts contacts{QStringLiteral("board@kennel.test"), QStringLiteral("https://kennel.test/"),
                                          QStringLiteral("保守担当"), QStringLiteral("author@kennel.test")};
@@ -35,8 +30,8 @@ class TestAboutForm : public QObject {
 private slots:
     void init()
     {
-        tc = std::make_unique<TestContext>(dir.path());
-        main = std::make_unique<MainForm>(tc->session, library, InstanceLock::Held);
+        newHost();
+        main = std::make_unique<MainForm>(session(), library(), InstanceLock::Held);
         main->show();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
