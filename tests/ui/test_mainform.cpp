@@ -67,12 +67,12 @@ private slots:
         }
     }
 
+    // A close request while busy is refused. (Ctrl+Q while busy: the end-to-end pets journey.)
     void closeGuardWhileBusy()
     {
         main->BusyOn();
-        action(QStringLiteral("MnuFileExit"))->trigger(); // Ctrl+Q: the end-to-end pets journey
         main->close();
-        QCOMPARE(tc->messages.shown.size(), 2); // each way out refused
+        QCOMPARE(tc->messages.shown.size(), 1);
         QVERIFY(main->isVisible());
     }
 
