@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QtTest>
 
 class TestMainForm : public HostTest {
