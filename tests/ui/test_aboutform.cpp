@@ -25,7 +25,6 @@ class TestAboutForm : public HostTest {
         about->show();
         return about;
     }
-    void click(const char* name) { QTest::mouseClick(box()->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton); }
 
 private slots:
     void init()
@@ -84,13 +83,13 @@ private slots:
         QCOMPARE(main->findChildren<AboutForm*>().size(), 1);
         QVERIFY(!box()->isModal() && !QApplication::activeModalWidget());
         const int folded = box()->height();
-        click("BtnMoreInfo");
+        QTest::mouseClick(box()->findChild<QPushButton*>(QStringLiteral("BtnMoreInfo")), Qt::LeftButton);
         QVERIFY(box()->height() > folded && box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
         QTest::keyClick(box(), Qt::Key_Escape); // closes as "閉　じ　る" does
         QTRY_VERIFY(!box());
         main->MnuHelpAbout_Click();
         QCOMPARE(box()->height(), folded);
-        click("BtnClose");
+        QTest::mouseClick(box()->findChild<QPushButton*>(QStringLiteral("BtnClose")), Qt::LeftButton);
         QTRY_VERIFY(!box());
     }
 };
