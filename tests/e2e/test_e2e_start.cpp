@@ -84,10 +84,8 @@ private slots:
     {
         const QString host = s.newHost(QStringLiteral("upgrade"), QStringLiteral("B"));
         const QString old = host + QStringLiteral("/ユーザー ");
-        for (int k = 1; k <= 3; ++k) {
-            hostfolder::makeHost(old + QString::number(k), QStringLiteral("ABC").mid(k - 1, 1), k != 3);
-            QFile::remove(old + QString::number(k) + QStringLiteral("/Mewmail20.exe"));
-        }
+        for (int k = 1; k <= 3; ++k)
+            hostfolder::makePet(old + QString::number(k), QStringLiteral("ABC").mid(k - 1, 1), true, k != 3);
         hostfolder::write(host, QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
         const auto before = hostfolder::snapshot(host);
         const auto mailbox1 = s.itemData(old + QLatin1Char('1'));
