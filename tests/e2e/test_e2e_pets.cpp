@@ -121,8 +121,7 @@ private slots:
 
         // The selector now reads 新規ペット, ミケ, ポチ: the second entry loads the third pet's data.
         for (int pet : {0, 1}) {
-            QVERIFY(s.keys(kMain, "Down"));
-            QVERIFY(s.waitIdle());
+            QVERIFY(s.keys(kMain, "Down") && s.waitIdle());
             after.CurrentUser = pet;
             QCOMPARE(s.ini(host), s.ini(after));
             QCOMPARE(s.itemData(host), withKind(stored[pet * 2], items::kToys, live));
@@ -181,8 +180,7 @@ private slots:
         // Ctrl+R: the restore page on the archive, its path typed; 情報読込 reads it. The name
         // found in the backup is taken already, so the pet is registered under another.
         QVERIFY(open("Ctrl+r", kBackup, "Tab '" + archive + "' Tab Tab space Tab space"));
-        QVERIFY(s.keys(kRestore, "Return"));
-        QVERIFY(s.reply("Kennel 2001 | critical | 同名のペットがすでに存在します。"));
+        QVERIFY(s.keys(kRestore, "Return") && s.reply("Kennel 2001 | critical | 同名のペットがすでに存在します。"));
         QVERIFY(s.keys(kRestore, "Ctrl+a 'ミケ二世' Return"));
         QVERIFY(restored());
         QCOMPARE(hostfolder::snapshot(s.pet(host, 1)), source);

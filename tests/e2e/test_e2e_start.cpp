@@ -26,10 +26,8 @@ private slots:
         // Snacks and toys shared: Tab moves from one pair to the next, onto "する".
         QVERIFY(s.keys(kConfig, "space Tab Tab Tab space Return"));
         const QString initialize = QStringLiteral("Kennel 2001 - 新規登録");
-        QVERIFY(s.keys(initialize, "'ミケ' Return"));
-        QVERIFY(s.reply("Kennel 2001 | critical | 名前を入力してください。"));
-        QVERIFY(s.keys(initialize, "Tab '山田 太郎' Return"));
-        QVERIFY(s.waitIdle());
+        QVERIFY(s.keys(initialize, "'ミケ' Return") && s.reply("Kennel 2001 | critical | 名前を入力してください。"));
+        QVERIFY(s.keys(initialize, "Tab '山田 太郎' Return") && s.waitIdle());
 
         PetTable expected = s.table({{"ミケ", "山田 太郎"}});
         expected.Oyatsu = expected.Toys = true;
@@ -52,8 +50,7 @@ private slots:
         const QString newPet = QStringLiteral("Kennel 2001 - 新規ペット登録");
         QProcess& cancelled = s.startKennel(host);
         QVERIFY(s.keys(kConfig, "Return"));
-        QVERIFY(s.keys(newPet, "Escape"));
-        QVERIFY(s.waitIdle());
+        QVERIFY(s.keys(newPet, "Escape") && s.waitIdle());
         QVERIFY(!hostfolder::exists(host + QStringLiteral("/Kennel.ini")));
         QVERIFY(s.keys(kMain, "Alt+f x")); // ﾌｧｲﾙ(&F), 閉じる(&X)
         QCOMPARE(s.waitEnd(cancelled), 0);
@@ -121,8 +118,7 @@ private slots:
             QVERIFY(!hostfolder::exists(old + QString::number(k)));
 
         // Up in the pet selector switches to the first pet: mailbox 1's data comes back.
-        QVERIFY(s.keys(kMain, "Up"));
-        QVERIFY(s.waitIdle());
+        QVERIFY(s.keys(kMain, "Up") && s.waitIdle());
         QCOMPARE(s.itemData(host), mailbox1);
         QCOMPARE(s.quit(kennel), 0);
     }
