@@ -64,10 +64,8 @@ private slots:
         const std::pair<buildconfig::Contacts, QStringList> cases[] = {
             {contacts, rows}, {{{}, contacts.homePageUrl, {}, {}}, {"LblFrame", "LblAbout5", "LblHome"}}, {{}, {}}};
         for (const auto& [configured, shown] : cases) {
-            QTemporaryDir state;
-            const QString log = state.filePath(QStringLiteral("kennel/kennel.log"));
             if (shown.isEmpty())
-                logfile::start(log, QStringLiteral("/host"));
+                logfile::start(root() + QStringLiteral("/state/kennel.log"), QStringLiteral("/host"));
             AboutForm* about = open(configured);
             QCOMPARE(about->findChild<QLabel*>("LblLog")->isVisible(), shown.isEmpty());
             logfile::start({}, {});

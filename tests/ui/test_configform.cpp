@@ -67,7 +67,7 @@ private slots:
         QFETCH(int, chosen);
         QFETCH(int, key);
         open(before);
-        auto folders = hostfolder::snapshot(host());
+        auto expected = hostfolder::snapshot(host());
         for (int k = 0; k < 5; ++k)
             QVERIFY(option(k, (before >> k) & 1 ? 0 : 1)->isChecked());
         choose(chosen);
@@ -76,10 +76,9 @@ private slots:
         const bool ok = key == Qt::Key_Return;
         QCOMPARE(form->result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(flags(), ok ? chosen : before);
-        auto after = hostfolder::snapshot(host());
-        after.insert(QStringLiteral("Kennel.ini"), folders.value(QStringLiteral("Kennel.ini")));
-        QCOMPARE(after, folders); // no pet data moves
-        QCOMPARE(hostfolder::read(ini()), ok ? *formatRegistry(table()) : *formatRegistry(table()) + "; test\r\n");
+        if (ok) // Kennel.ini rewritten whole (the extra line goes); no pet data moves either way
+            expected.insert(QStringLiteral("Kennel.ini"), *formatRegistry(table()));
+        QCOMPARE(hostfolder::snapshot(host()), expected);
     }
 
     // A first run cannot be cancelled and starts from "しない". (Its OK keeps the choice for the
