@@ -161,10 +161,9 @@ private slots:
         }
         const auto before = hostfolder::snapshot(host);
 
-        QMap<QString, QString> env; // another session: another user's or session's runtime folder
-        if (situation.endsWith(QLatin1String("another session")))
-            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), s.path(QStringLiteral("run2")));
-        QProcess& kennel = s.startKennel(host, {}, env);
+        // Another session: another user's or session's runtime folder instead of the session's own.
+        const QString runtime = s.path(situation.endsWith(QLatin1String("another session")) ? "run2" : "run");
+        QProcess& kennel = s.startKennel(host, {}, {{QStringLiteral("XDG_RUNTIME_DIR"), runtime}});
         QVERIFY(s.reply("Kennel 2001 | " + message)); // the box stays until answered
         QCOMPARE(s.waitEnd(kennel), 0);
         QCOMPARE(hostfolder::snapshot(host), before);
