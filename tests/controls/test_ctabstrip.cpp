@@ -30,9 +30,7 @@ private slots:
         QVERIFY(clicks == 1 && strip.SelectedItem() == 2);
         strip.setSelectedItem(1);
         strip.setSelectedItem(7); // out of range: ignored
-        QCOMPARE(strip.SelectedItem(), 1);
-        strip.setSelectedItem(2);
-        QVERIFY(clicks == 1 && strip.SelectedItem() == 2);
+        QVERIFY(clicks == 1 && strip.SelectedItem() == 1);
 
         const int tabs = strip.tabBar()->height();
         QVERIFY(tabs > 0);

@@ -54,10 +54,7 @@ std::vector<std::pair<Window, QString>> mapped(Display* d)
 
 E2eSession::E2eSession() : server_(std::make_unique<XvfbServer>()) {}
 
-E2eSession::~E2eSession()
-{
-    runs_.clear(); // the programs end before their folders go
-}
+E2eSession::~E2eSession() = default;
 
 bool E2eSession::start()
 {
@@ -105,20 +102,16 @@ QString E2eSession::newHost(const QString& name, const QString& tag, const PetTa
     }
     if (table.count() > 0)
         hostfolder::write(host, QStringLiteral("Kennel.ini"), ini(table));
-    for (int i = 0; i < petTags.size(); ++i) {
-        hostfolder::makeHost(pet(host, i), petTags[i]);
-        QFile::remove(pet(host, i) + QStringLiteral("/Mewmail20.exe"));
-    }
+    for (int i = 0; i < petTags.size(); ++i)
+        hostfolder::makePet(pet(host, i), petTags[i]);
     return host;
 }
 
 PetTable E2eSession::table(const QList<std::pair<QString, QString>>& pets, int current)
 {
     PetTable t;
-    for (const auto& [name, owner] : pets) {
-        t.Pet[++t.MaxUser] = name;
-        t.Master[t.MaxUser] = owner;
-    }
+    for (const auto& [name, owner] : pets)
+        t.Pet[++t.MaxUser] = name, t.Master[t.MaxUser] = owner;
     t.CurrentUser = current;
     return t;
 }

@@ -117,7 +117,7 @@ private:
     std::unique_ptr<XvfbServer> server_;
     _XDisplay* d_ = nullptr;
     QTemporaryDir dir_;
-    std::vector<std::unique_ptr<QProcess>> runs_;
+    std::vector<std::unique_ptr<QProcess>> runs_; // after dir_: the programs end before their folders go
     QByteArray said_;
     QStringList messages_;
     qsizetype taken_ = 0;

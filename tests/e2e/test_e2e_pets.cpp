@@ -47,6 +47,7 @@ class TestE2EPets : public E2eTest {
     {
         return open("Ctrl+b", kBackup, "Tab space", "バックアップ先のフォルダを選択してください", keys);
     }
+    bool restored() { return s.reply(kRestored) && s.waitNoWindow(kBackup); }
     // Ctrl+I, every snack selected, then the target keys; then the message boxes, in order,
     // each "icon | text" and the keys that answer it.
     bool importAll(const QString& targetKeys, const QList<std::pair<QString, QString>>& boxes)
@@ -104,13 +105,11 @@ private slots:
         // The delete button is the second of the six across the window, in the row above the gauge.
         const QString question = QStringLiteral("Kennel 2001 - 削除の確認 | exclamation | ペット : タマ を削除します。"
                                                 "共有していないすべての情報が消去されますが、よろしいですか？");
-        QVERIFY(s.click(kMain, 3.0 / 12, -60));
-        QVERIFY(s.reply(question, "Escape"));
+        QVERIFY(s.click(kMain, 3.0 / 12, -60) && s.reply(question, "Escape"));
         QCOMPARE(s.ini(host), s.ini(table));
         QVERIFY(hostfolder::exists(s.pet(host, 2)));
         const Files live = s.itemData(host);
-        QVERIFY(s.click(kMain, 3.0 / 12, -60));
-        QVERIFY(s.reply(question));
+        QVERIFY(s.click(kMain, 3.0 / 12, -60) && s.reply(question));
         QVERIFY(s.waitIdle());
         PetTable after = s.table({{"ミケ", "太郎"}, {"ポチ", "次郎"}}, -1);
         after.Toys = true; // the sharing stays
@@ -122,8 +121,7 @@ private slots:
 
         // The selector now reads 新規ペット, ミケ, ポチ: the second entry loads the third pet's data.
         for (int pet : {0, 1}) {
-            QVERIFY(s.keys(kMain, "Down"));
-            QVERIFY(s.waitIdle());
+            QVERIFY(s.keys(kMain, "Down") && s.waitIdle());
             after.CurrentUser = pet;
             QCOMPARE(s.ini(host), s.ini(after));
             QCOMPARE(s.itemData(host), withKind(stored[pet * 2], items::kToys, live));
@@ -160,10 +158,8 @@ private slots:
 
         // Ctrl+B: the backup page, the pet list first; the archive box is checked. Then the
         // same with the box cleared: a plain folder beside the archive.
-        QVERIFY(backUp("Tab Tab space"));
-        QVERIFY(s.reply(kDone));
-        QVERIFY(backUp("Tab space Tab space"));
-        QVERIFY(s.reply(kDone));
+        for (const char* keys : {"Tab Tab space", "Tab space Tab space"})
+            QVERIFY(backUp(keys) && s.reply(kDone));
         const QStringList made = QDir(destination).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         const QString base = made.value(0); // the pet's name and the day, yymmdd
         QCOMPARE(made, (QStringList{base, base + QStringLiteral(".lzh")}));
@@ -184,11 +180,9 @@ private slots:
         // Ctrl+R: the restore page on the archive, its path typed; 情報読込 reads it. The name
         // found in the backup is taken already, so the pet is registered under another.
         QVERIFY(open("Ctrl+r", kBackup, "Tab '" + archive + "' Tab Tab space Tab space"));
-        QVERIFY(s.keys(kRestore, "Return"));
-        QVERIFY(s.reply("Kennel 2001 | critical | 同名のペットがすでに存在します。"));
+        QVERIFY(s.keys(kRestore, "Return") && s.reply("Kennel 2001 | critical | 同名のペットがすでに存在します。"));
         QVERIFY(s.keys(kRestore, "Ctrl+a 'ミケ二世' Return"));
-        QVERIFY(s.reply(kRestored));
-        QVERIFY(s.waitNoWindow(kBackup));
+        QVERIFY(restored());
         QCOMPARE(hostfolder::snapshot(s.pet(host, 1)), source);
         QCOMPARE(s.quit(kennel), 0);
 
@@ -200,8 +194,7 @@ private slots:
         QVERIFY(open("Ctrl+r", kBackup, "Tab Shift+Tab space Tab space",
                      "リストアしたいペットのバックアップフォルダを指定してください。", "Tab Tab space"));
         QVERIFY(s.keys(kRestore, "Ctrl+a 'ミケ三世' Tab Ctrl+a '花子' Return"));
-        QVERIFY(s.reply(kRestored));
-        QVERIFY(s.waitNoWindow(kBackup));
+        QVERIFY(restored());
         QCOMPARE(hostfolder::snapshot(s.pet(host, 2)), source);
 
         QCOMPARE(s.ini(host), s.ini(s.table({{"ミケ", "山田 太郎"}, {"ミケ二世", "山田 太郎"}, {"ミケ三世", "花子"}})));

@@ -26,10 +26,8 @@ private slots:
         // Snacks and toys shared: Tab moves from one pair to the next, onto "する".
         QVERIFY(s.keys(kConfig, "space Tab Tab Tab space Return"));
         const QString initialize = QStringLiteral("Kennel 2001 - 新規登録");
-        QVERIFY(s.keys(initialize, "'ミケ' Return"));
-        QVERIFY(s.reply("Kennel 2001 | critical | 名前を入力してください。"));
-        QVERIFY(s.keys(initialize, "Tab '山田 太郎' Return"));
-        QVERIFY(s.waitIdle());
+        QVERIFY(s.keys(initialize, "'ミケ' Return") && s.reply("Kennel 2001 | critical | 名前を入力してください。"));
+        QVERIFY(s.keys(initialize, "Tab '山田 太郎' Return") && s.waitIdle());
 
         PetTable expected = s.table({{"ミケ", "山田 太郎"}});
         expected.Oyatsu = expected.Toys = true;
@@ -52,8 +50,7 @@ private slots:
         const QString newPet = QStringLiteral("Kennel 2001 - 新規ペット登録");
         QProcess& cancelled = s.startKennel(host);
         QVERIFY(s.keys(kConfig, "Return"));
-        QVERIFY(s.keys(newPet, "Escape"));
-        QVERIFY(s.waitIdle());
+        QVERIFY(s.keys(newPet, "Escape") && s.waitIdle());
         QVERIFY(!hostfolder::exists(host + QStringLiteral("/Kennel.ini")));
         QVERIFY(s.keys(kMain, "Alt+f x")); // ﾌｧｲﾙ(&F), 閉じる(&X)
         QCOMPARE(s.waitEnd(cancelled), 0);
@@ -84,10 +81,8 @@ private slots:
     {
         const QString host = s.newHost(QStringLiteral("upgrade"), QStringLiteral("B"));
         const QString old = host + QStringLiteral("/ユーザー ");
-        for (int k = 1; k <= 3; ++k) {
-            hostfolder::makeHost(old + QString::number(k), QStringLiteral("ABC").mid(k - 1, 1), k != 3);
-            QFile::remove(old + QString::number(k) + QStringLiteral("/Mewmail20.exe"));
-        }
+        for (int k = 1; k <= 3; ++k)
+            hostfolder::makePet(old + QString::number(k), QStringLiteral("ABC").mid(k - 1, 1), true, k != 3);
         hostfolder::write(host, QStringLiteral("Kennel.ini"), "LastUser = 1\r\n");
         const auto before = hostfolder::snapshot(host);
         const auto mailbox1 = s.itemData(old + QLatin1Char('1'));
@@ -123,8 +118,7 @@ private slots:
             QVERIFY(!hostfolder::exists(old + QString::number(k)));
 
         // Up in the pet selector switches to the first pet: mailbox 1's data comes back.
-        QVERIFY(s.keys(kMain, "Up"));
-        QVERIFY(s.waitIdle());
+        QVERIFY(s.keys(kMain, "Up") && s.waitIdle());
         QCOMPARE(s.itemData(host), mailbox1);
         QCOMPARE(s.quit(kennel), 0);
     }
@@ -167,10 +161,9 @@ private slots:
         }
         const auto before = hostfolder::snapshot(host);
 
-        QMap<QString, QString> env; // another session: another user's or session's runtime folder
-        if (situation.endsWith(QLatin1String("another session")))
-            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), s.path(QStringLiteral("run2")));
-        QProcess& kennel = s.startKennel(host, {}, env);
+        // Another session: another user's or session's runtime folder instead of the session's own.
+        const QString runtime = s.path(situation.endsWith(QLatin1String("another session")) ? "run2" : "run");
+        QProcess& kennel = s.startKennel(host, {}, {{QStringLiteral("XDG_RUNTIME_DIR"), runtime}});
         QVERIFY(s.reply("Kennel 2001 | " + message)); // the box stays until answered
         QCOMPARE(s.waitEnd(kennel), 0);
         QCOMPARE(hostfolder::snapshot(host), before);

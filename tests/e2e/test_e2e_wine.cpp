@@ -4,7 +4,6 @@
 // tray runs, finds the host's Wine window and moves only the date the host sees; with no Wine,
 // Kennel says so and stays.
 #include "app/HostLaunch.h"
-#include "app/HostLaunch.h"
 #include "platform/HostClock.h"
 #include "platform/HostCommand.h"
 #include "tests/e2e/E2eSession.h"
@@ -31,14 +30,9 @@ class TestE2EWine : public E2eTest {
     bool booted() const { return QFileInfo::exists(prefix_ + QStringLiteral("/system.reg")); }
 
     // Runs a Wine program in this run's prefix to its end.
-    bool wine(const QString& program, const QStringList& arguments = {})
+    bool wine(const QString& command)
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("WINEPREFIX"), prefix_);
-        p.setProcessEnvironment(env);
-        p.start(program, arguments);
-        return p.waitForFinished(180000);
+        return s.waitEnd(s.startProgram(command.split(' '), {{QStringLiteral("WINEPREFIX"), prefix_}}), 180000) != -1;
     }
 
     // A host folder with one pet registered and current, out until tomorrow; inside this run's
@@ -49,9 +43,9 @@ class TestE2EWine : public E2eTest {
     {
         if (QStandardPaths::findExecutable(QStringLiteral("wine")).isEmpty() ||
             !QFileInfo::exists(qEnvironmentVariable("KENNEL_WIN_HOST")) || HostClock::findFakeTimeLibrary().isEmpty() ||
-            (!booted() && !wine(QStringLiteral("wineboot"), {QStringLiteral("-i")})))
+            (!booted() && !wine(QStringLiteral("wineboot -i"))))
             return {};
-        wine(QStringLiteral("wineserver"), {QStringLiteral("-k")});
+        wine(QStringLiteral("wineserver -k"));
         const QString host = s.newHost("wine/drive_c/" + name, QStringLiteral("mike"), s.table({{"ミケ", "太郎"}}));
         QFile::remove(host + QStringLiteral("/Mewmail20.exe"));
         QFile::copy(qEnvironmentVariable("KENNEL_WIN_HOST"), host + QStringLiteral("/Mewmail20.exe"));
@@ -69,26 +63,23 @@ class TestE2EWine : public E2eTest {
         return opened && s.keys(kHost, chord);
     }
 
-    static qsizetype mails(const QString& host, const QString& stem)
-    {
-        return QDir(host + QStringLiteral("/受信フォルダ")).entryList({stem + '*'}, QDir::Files).size();
-    }
     // The date in the newest mail named stem* in the host's inbox, once a new one is there and
     // the host has written it; invalid on timeout. With a chord, the host's menu is sent it
     // until the mail arrives (a window that has only just mapped may miss keys on a busy machine).
     QDate newMail(const QString& host, const QString& stem, const QString& chord = {})
     {
-        const qsizetype before = chord.isEmpty() ? 0 : mails(host, stem);
-        for (int i = 0; i < 5 && !chord.isEmpty() && mails(host, stem) == before; ++i)
+        const QString inbox = host + QStringLiteral("/受信フォルダ/");
+        const auto mails = [&] { return QDir(inbox).entryList({stem + '*'}, QDir::Files, QDir::Time); };
+        const qsizetype before = chord.isEmpty() ? 0 : mails().size();
+        for (int i = 0; i < 5 && !chord.isEmpty() && mails().size() == before; ++i)
             if (menu(chord))
-                (void)QTest::qWaitFor([&] { return mails(host, stem) > before; }, 5000);
+                (void)QTest::qWaitFor([&] { return mails().size() > before; }, 5000);
         QDate date;
         static const QRegularExpression dated(QStringLiteral("日付: (\\S+)"));
         (void)QTest::qWaitFor(
             [&] {
-                const QDir inbox(host + QStringLiteral("/受信フォルダ"));
-                const QStringList all = inbox.entryList({stem + '*'}, QDir::Files, QDir::Time);
-                const QString text = all.size() > before ? hostfolder::read(inbox.filePath(all.first())) : "";
+                const QStringList all = mails();
+                const QString text = all.size() > before ? hostfolder::read(inbox + all.first()) : "";
                 date = QDate::fromString(dated.match(text).captured(1), QStringLiteral("yyyy/MM/dd"));
                 return date.isValid();
             },
@@ -106,7 +97,7 @@ private slots:
     void cleanupTestCase()
     {
         if (booted()) // Wine's own processes end before the prefix goes
-            wine(QStringLiteral("wineserver"), {QStringLiteral("-k")});
+            wine(QStringLiteral("wineserver -k"));
     }
 
     // The pet is out until tomorrow. Kennel, without the right to set the clock, starts the
@@ -175,14 +166,13 @@ private slots:
     void noWine_toldAndWindowUsable()
     {
         if (booted()) // a host left running by a failed journey would refuse Kennel
-            wine(QStringLiteral("wineserver"), {QStringLiteral("-k")});
+            wine(QStringLiteral("wineserver -k"));
         const QString host = s.newHost(QStringLiteral("nowine"), QStringLiteral("mike"), s.table({{"ミケ", "太郎"}}));
         hostfolder::write(host, QStringLiteral("Mewmail20.exe"), "MZ, a Windows program");
         QProcess& kennel = s.startKennel(host, {}, {{QStringLiteral("PATH"), s.path(QStringLiteral("home"))}});
         QVERIFY(s.waitIdle());
         const auto before = hostfolder::snapshot(host);
-        QVERIFY(s.keys(kMain, "Ctrl+p"));
-        QVERIFY(s.reply("Kennel 2001 | critical | " + kMsgHostNotStarted));
+        QVERIFY(s.keys(kMain, "Ctrl+p") && s.reply("Kennel 2001 | critical | " + kMsgHostNotStarted));
         QVERIFY(s.output().contains(hosttexts::kNoWine.toUtf8()));
         QCOMPARE(hostfolder::snapshot(host), before);
         QCOMPARE(s.quit(kennel), 0);

@@ -4,45 +4,26 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
-
-Q_DECLARE_METATYPE(MsgIcon)
-Q_DECLARE_METATYPE(MsgButtons)
-Q_DECLARE_METATYPE(MsgAnswer)
 
 class TestQtPorts : public QObject {
     Q_OBJECT
 
 private slots:
-    void messageBox_data()
+    // Enter retries, Escape cancels. (The OK/cancel question is answered both ways at the delete
+    // in the end-to-end pets journey; the yes/no and OK boxes, and the caption, in the others.)
+    void retryCancelBox()
     {
-        QTest::addColumn<MsgIcon>("icon");
-        QTest::addColumn<MsgButtons>("buttons");
-        QTest::addColumn<MsgAnswer>("onEnter");
-        QTest::addColumn<MsgAnswer>("onEscape");
-        // The yes/no and OK boxes, and the caption, are answered and read in the end-to-end journeys.
-        QTest::newRow("ok/cancel") << MsgIcon::Exclamation << MsgButtons::OkCancel << MsgAnswer::Ok << MsgAnswer::Cancel;
-        QTest::newRow("retry/cancel") << MsgIcon::Information << MsgButtons::RetryCancel << MsgAnswer::Retry
-                                      << MsgAnswer::Cancel;
-    }
-
-    void messageBox()
-    {
-        QFETCH(MsgIcon, icon);
-        QFETCH(MsgButtons, buttons);
-        QFETCH(MsgAnswer, onEnter);
-        QFETCH(MsgAnswer, onEscape);
         QtMessagePort port;
-        for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
-            QTimer::singleShot(0, this, [&] {
+        for (const auto& [key, answer] :
+             {std::pair(Qt::Key_Return, MsgAnswer::Retry), std::pair(Qt::Key_Escape, MsgAnswer::Cancel)}) {
+            QTimer::singleShot(0, this, [&, key = key] {
                 auto* seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 QVERIFY(seen);
                 QTest::keyClick(seen, key);
             });
-            const MsgAnswer answer = port.show(QStringLiteral("本文"), icon, buttons);
-            QCOMPARE(answer, key == Qt::Key_Return ? onEnter : onEscape);
+            QCOMPARE(port.show(QStringLiteral("本文"), MsgIcon::Information, MsgButtons::RetryCancel), answer);
         }
     }
 

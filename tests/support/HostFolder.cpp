@@ -58,9 +58,9 @@ void makeHost(const QString& folder, const QString& tag, bool withSettings)
     }
 }
 
-void makePet(const QString& folder, const QString& tag, bool withAttachments)
+void makePet(const QString& folder, const QString& tag, bool withAttachments, bool withSettings)
 {
-    makeHost(folder, tag);
+    makeHost(folder, tag, withSettings);
     QFile::remove(folder + QStringLiteral("/Mewmail20.exe"));
     if (!withAttachments)
         QDir(folder + QLatin1Char('/') + items::kAttachments).removeRecursively();

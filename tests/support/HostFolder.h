@@ -14,8 +14,8 @@ bool exists(const QString& path);
 QMap<QString, QByteArray> snapshot(const QString& folder);
 // A host folder with the executable, all item places and one file in each (content tagged).
 void makeHost(const QString& folder, const QString& tag, bool withSettings = true);
-// A pet folder: the same data without the executable, the attachments folder when asked.
-void makePet(const QString& folder, const QString& tag, bool withAttachments = true);
+// A pet folder: the same data without the executable, the attachments folder and settings when asked.
+void makePet(const QString& folder, const QString& tag, bool withAttachments = true, bool withSettings = true);
 // A folder's snapshot without the backup information file, for comparing pet data.
 QMap<QString, QByteArray> dataOf(const QString& folder);
 }  // namespace hostfolder

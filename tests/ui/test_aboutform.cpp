@@ -1,24 +1,19 @@
 // The about box: the fold-out, the contact rows (copies, hidden when not configured), the
 // log's row, one modeless box.
 #include "ports/LogFile.h"
-#include "tests/support/TestPorts.h"
+#include "tests/support/HostTest.h"
 #include "ui/main/AboutForm.h"
-#include "backup/UnlhaLibrary.h"
 #include "ui/main/MainForm.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
-class TestAboutForm : public QObject {
+class TestAboutForm : public HostTest {
     Q_OBJECT
 
-    QTemporaryDir dir;
-    std::unique_ptr<TestContext> tc;
-    UnlhaLibrary library{UnlhaLibrary::Entries{}};
     std::unique_ptr<MainForm> main;
     const buildconfig::Contacts contacts{QStringLiteral("board@kennel.test"), QStringLiteral("https://kennel.test/"),
                                          QStringLiteral("保守担当"), QStringLiteral("author@kennel.test")};
@@ -30,13 +25,12 @@ class TestAboutForm : public QObject {
         about->show();
         return about;
     }
-    void click(const char* name) { QTest::mouseClick(box()->findChild<QPushButton*>(QLatin1String(name)), Qt::LeftButton); }
 
 private slots:
     void init()
     {
-        tc = std::make_unique<TestContext>(dir.path());
-        main = std::make_unique<MainForm>(tc->session, library, InstanceLock::Held);
+        newHost();
+        main = std::make_unique<MainForm>(session(), library(), InstanceLock::Held);
         main->show();
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     }
@@ -70,10 +64,8 @@ private slots:
         const std::pair<buildconfig::Contacts, QStringList> cases[] = {
             {contacts, rows}, {{{}, contacts.homePageUrl, {}, {}}, {"LblFrame", "LblAbout5", "LblHome"}}, {{}, {}}};
         for (const auto& [configured, shown] : cases) {
-            QTemporaryDir state;
-            const QString log = state.filePath(QStringLiteral("kennel/kennel.log"));
             if (shown.isEmpty())
-                logfile::start(log, QStringLiteral("/host"));
+                logfile::start(root() + QStringLiteral("/state/kennel.log"), QStringLiteral("/host"));
             AboutForm* about = open(configured);
             QCOMPARE(about->findChild<QLabel*>("LblLog")->isVisible(), shown.isEmpty());
             logfile::start({}, {});
@@ -89,13 +81,13 @@ private slots:
         QCOMPARE(main->findChildren<AboutForm*>().size(), 1);
         QVERIFY(!box()->isModal() && !QApplication::activeModalWidget());
         const int folded = box()->height();
-        click("BtnMoreInfo");
+        QTest::mouseClick(box()->findChild<QPushButton*>(QStringLiteral("BtnMoreInfo")), Qt::LeftButton);
         QVERIFY(box()->height() > folded && box()->findChild<QWidget*>(QStringLiteral("FrmMoreInfo"))->isVisible());
         QTest::keyClick(box(), Qt::Key_Escape); // closes as "閉　じ　る" does
         QTRY_VERIFY(!box());
         main->MnuHelpAbout_Click();
         QCOMPARE(box()->height(), folded);
-        click("BtnClose");
+        QTest::mouseClick(box()->findChild<QPushButton*>(QStringLiteral("BtnClose")), Qt::LeftButton);
         QTRY_VERIFY(!box());
     }
 };
