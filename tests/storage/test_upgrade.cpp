@@ -119,9 +119,7 @@ private slots:
 
         QCOMPARE(tc->messages.texts().replaceInStrings(host(), QStringLiteral("%HOST%")), messages);
         QCOMPARE(hostfolder::snapshot(host()), before);
-        QCOMPARE(table().MaxUser, -1);
-        QCOMPARE(table().CurrentUser, 0);
-        QVERIFY(table().Pet[0].isEmpty());
+        QVERIFY(table().MaxUser == -1 && table().CurrentUser == 0 && table().Pet[0].isEmpty());
     }
 };
 
