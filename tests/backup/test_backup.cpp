@@ -173,10 +173,7 @@ private slots:
         // Extracting the stored member takes a few milliseconds: the points between depend on
         // when the waiting thread looks, the reset and the full gauge do not.
         tc->view.gaugeTrail.clear();
-        RestoreSource archive;
-        archive.kind = RestoreSource::Kind::Archive;
-        archive.archive = lzh();
-        RestoreSession restore(session(), library(), archive);
+        RestoreSession restore(session(), library(), RestoreSource{RestoreSource::Kind::Archive, lzh(), {}, {}, {}});
         QVERIFY(restore.open());
         QVERIFY(std::is_sorted(trail.begin(), trail.end()));
         QVERIFY(trail.size() >= 2 && trail.front() == 0 && trail.back() == 100);

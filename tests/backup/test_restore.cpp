@@ -25,19 +25,7 @@ class TestRestore : public HostTest {
         return outside() + QStringLiteral("/ポチ991031/");
     }
 
-    static RestoreSource source(const QString& path, RestoreSource::Kind kind = RestoreSource::Kind::Folder)
-    {
-        RestoreSource s;
-        s.kind = kind;
-        (kind == RestoreSource::Kind::Folder ? s.folder : s.archive) = path;
-        return s;
-    }
-    // Every item folder exists in the staging folder.
-    static void verifyAllItemFolders(const QString& staging)
-    {
-        for (const QString& item : items::kFolderOrder)
-            QVERIFY2(QFileInfo(staging + item).isDir(), qPrintable(item));
-    }
+    static RestoreSource source(const QString& folder) { return {RestoreSource::Kind::Folder, {}, folder, {}, {}}; }
 
 private slots:
     void init() { newHostBeside(); }
@@ -96,38 +84,29 @@ private slots:
         QCOMPARE(table().CurrentUser, -1);
     }
 
-    void refusedNames_data()
-    {
-        QTest::addColumn<QString>("pet");
-        QTest::addColumn<QString>("master");
-        QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<bool>("shared"); // a kind is shared: a caution, cancelled here, accepted on the retry
-        QTest::newRow("caution about shared kinds cancelled") << "p" << "o" << QStringList{kMsgSharedNotRestored} << true;
-        // The name rules are the registration's (tests/ui/test_newform.cpp); a key of BackUp.ini too.
-        QTest::newRow("owner holding a backup key") << "p" << "Pet = y" << QStringList{texts::kMsgUnstorableName} << false;
-    }
-
+    // A kind shared: a caution, cancelled here, accepted on the retry. Not shared: an owner
+    // holding a key of BackUp.ini (the other name rules are the registration's,
+    // tests/ui/test_newform.cpp).
     void refusedNames()
     {
-        QFETCH(QString, pet);
-        QFETCH(QString, master);
-        QFETCH(QStringList, messages);
-        QFETCH(bool, shared);
-        const QString backup = makeBackupFolder();
-        addPet(QStringLiteral("Tama"), QStringLiteral("x"));
-        table().Toys = shared;
-        if (shared)
-            tc->messages.answer(MsgAnswer::Cancel);
-        const PetTable before = table();
-        RestoreSession s(session(), library(), source(backup));
-        QVERIFY(s.open());
-        QVERIFY(!s.registerPet(pet, master));
-        QCOMPARE(tc->messages.texts(), messages);
-        QCOMPARE(table().MaxUser, before.MaxUser);
-        QVERIFY(!s.registered());
-        QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings));  // data stays for another try
-        // The dialog stays usable; a name differing only in letter case is another name.
-        QVERIFY(s.registerPet(QStringLiteral("TAMA"), QStringLiteral("o")));
+        for (bool shared : {true, false}) {
+            init();
+            const QString backup = makeBackupFolder();
+            addPet(QStringLiteral("Tama"), QStringLiteral("x"));
+            table().Toys = shared;
+            if (shared)
+                tc->messages.answer(MsgAnswer::Cancel);
+            const PetTable before = table();
+            RestoreSession s(session(), library(), source(backup));
+            QVERIFY(s.open());
+            QVERIFY(!s.registerPet(QStringLiteral("p"), shared ? QStringLiteral("o") : QStringLiteral("Pet = y")));
+            QCOMPARE(tc->messages.texts(), QStringList{shared ? kMsgSharedNotRestored : texts::kMsgUnstorableName});
+            QCOMPARE(table().MaxUser, before.MaxUser);
+            QVERIFY(!s.registered());
+            QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings)); // data stays for another try
+            // The dialog stays usable; a name differing only in letter case is another name.
+            QVERIFY(s.registerPet(QStringLiteral("TAMA"), QStringLiteral("o")));
+        }
     }
 
     void sourceInsideStagingFolder_isRefusedUntouched()
@@ -140,48 +119,44 @@ private slots:
         QCOMPARE(hostfolder::read(staging + QStringLiteral("inner/Mewmail設定.mwc")), "s");
     }
 
-    // Kennel.ini that cannot be written, or a copy that fails while staging (a full disk): what
+    // Kennel.ini that cannot be written, then a copy that fails while staging (a full disk): what
     // arrived is shown, nothing is registered, closing leaves no folder behind.
-    void failures_registerNothing_data()
-    {
-        QTest::addColumn<bool>("copyFails");
-        QTest::addColumn<QStringList>("told");
-        QTest::newRow("registry not written") << false << QStringList{kMsgRegistryWriteFailed};
-        QTest::newRow("copy failed") << true << QStringList{texts::kMsgFileError, kMsgRestoreIncomplete};
-    }
-
     void failures_registerNothing()
     {
-        QFETCH(bool, copyFails);
-        const QString backup = makeBackupFolder();
-        if (copyFails)
-            fault::setHandler([](const char* what, const QString& path) {
-                const bool hit = qstrcmp(what, "copy") == 0 && path.endsWith(QStringLiteral(".pac"));
-                return hit ? fault::Action::Fail : fault::Action::Proceed;
-            });
-        else
-            QDir().mkpath(session().layout().registryFile() + QStringLiteral("/blocker")); // a folder in its place
-        RestoreSession s(session(), library(), source(backup));
-        QVERIFY(s.open());
-        fault::setHandler(nullptr);
-        QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings));
-        QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
-        QTEST(messages(), "told");
-        QCOMPARE(table().MaxUser, -1);
-        s.close();
-        QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(folderOf(0)));
+        for (bool copyFails : {false, true}) {
+            init();
+            const QString backup = makeBackupFolder();
+            if (copyFails)
+                fault::setHandler([](const char* what, const QString& path) {
+                    const bool hit = qstrcmp(what, "copy") == 0 && path.endsWith(QStringLiteral(".pac"));
+                    return hit ? fault::Action::Fail : fault::Action::Proceed;
+                });
+            else
+                QDir().mkpath(session().layout().registryFile() + QStringLiteral("/blocker")); // a folder in its place
+            RestoreSession s(session(), library(), source(backup));
+            QVERIFY(s.open());
+            fault::setHandler(nullptr);
+            QVERIFY(hostfolder::exists(s.stagingFolder() + items::kSettings));
+            QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
+            QCOMPARE(messages(), (copyFails ? QStringList{texts::kMsgFileError, kMsgRestoreIncomplete}
+                                            : QStringList{kMsgRegistryWriteFailed}));
+            QCOMPARE(table().MaxUser, -1);
+            s.close();
+            QVERIFY(!hostfolder::exists(s.stagingFolder()) && !hostfolder::exists(folderOf(0)));
+        }
     }
 
     void archive_brokenArchive_showsExtractFailureAndStagesEmptyFolders()
     {
         REQUIRE_LIBRARY();
         hostfolder::write(outside(), QStringLiteral("bad.lzh"), "not an archive");
-        RestoreSession s(session(), library(), source(outside() + QStringLiteral("/bad.lzh"), RestoreSource::Kind::Archive));
+        RestoreSession s(session(), library(), RestoreSource{RestoreSource::Kind::Archive, outside() + "/bad.lzh", {}, {}, {}});
         QVERIFY(s.open());
         QCOMPARE(messages(), QStringList{kMsgExtractFailed});
         const auto rows = ::presenceRows(s.stagingFolder());
         QVERIFY(std::none_of(rows.begin(), rows.end(), [](bool b) { return b; }));
-        verifyAllItemFolders(s.stagingFolder());
+        for (const QString& item : items::kFolderOrder) // every item folder is there
+            QVERIFY2(QFileInfo(s.stagingFolder() + item).isDir(), qPrintable(item));
         QVERIFY(!s.registerPet(QStringLiteral("ポチ"), QStringLiteral("o")));
     }
 };
