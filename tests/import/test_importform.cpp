@@ -32,12 +32,10 @@ class TestImportForm : public HostTest {
     std::unique_ptr<ImportForm> chooseSource()
     {
         auto form = std::make_unique<ImportForm>(session());
-        picker_.answers << source() + QLatin1Char('/');
+        tc->picker.answers << source() + QLatin1Char('/');
         form->BtnRefer_Click();
         return form;
     }
-
-    ScriptedFolderPicker picker_;
 
 private slots:
     void init()
@@ -47,12 +45,7 @@ private slots:
         for (const char* name : {"b.pac", "A.PAC", "read.me", ".hidden.pac"})
             hostfolder::write(source(), QString::fromUtf8(name), name);
         QDir().mkpath(source() + QStringLiteral("/folder.pac"));
-        picker_ = ScriptedFolderPicker();
-        tc->ctx.folderPicker = picker_;
-        table().Pet[0] = QStringLiteral("ポチ");
-        table().Pet[1] = QStringLiteral("タマ");
-        table().MaxUser = 1;
-        table().CurrentUser = 0;
+        addPets(2, 0);
     }
 
     void refer_listsSnackFiles_cancelKeepsFolder()
@@ -100,7 +93,7 @@ private slots:
     {
         auto form = chooseSource();
         control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
-        table().MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
+        table().MaxUser = 0; // the main window deleted the second pet while the dialog stayed open
         form->BtnImport_Click();
         QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgNoTargetPet});
         QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);

@@ -104,32 +104,26 @@ private slots:
         hostfolder::write(stored(2), QStringLiteral("x.pac"), "x");
         const QStringList files{QStringLiteral("cake.pac")};
         const ImportResult r = pet < 0 ? ImportToAllPets(session(), path, files) : ImportToPet(session(), pet, path, files);
-        if (message.isEmpty()) {
-            QCOMPARE(r, ImportResult::Done);
+        QCOMPARE(r, message.isEmpty() ? ImportResult::Done : ImportResult::Refused);
+        if (message.isEmpty())
             return;
-        }
-        QCOMPARE(r, ImportResult::Refused);
         QCOMPARE(tc->messages.texts(), QStringList{message});
         QCOMPARE(tc->view.busyOnCount, 0);
         QCOMPARE(targetsOf(QStringLiteral("cake.pac")).mid(1), (QList<QByteArray>{"", "", ""}));
     }
 
-    void noFileSelected_fillsGaugeAndCompletes_data()
-    {
-        QTest::addColumn<int>("pet"); // -1: all pets
-        QTest::newRow("current pet") << 0;
-        QTest::newRow("all pets") << -1;
-    }
-
+    // For the current pet, then for all pets.
     void noFileSelected_fillsGaugeAndCompletes()
     {
-        QFETCH(int, pet);
-        const auto before = hostfolder::snapshot(host());
-        const ImportResult r = pet < 0 ? ImportToAllPets(session(), source(), {}) : ImportToPet(session(), pet, source(), {});
-        QCOMPARE(r, ImportResult::Done);
-        QCOMPARE(hostfolder::snapshot(host()), before);
-        QCOMPARE(tc->view.gauge, 100);
-        QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgDone});
+        for (bool all : {false, true}) {
+            init();
+            const auto before = hostfolder::snapshot(host());
+            QCOMPARE(all ? ImportToAllPets(session(), source(), {}) : ImportToPet(session(), 0, source(), {}),
+                     ImportResult::Done);
+            QCOMPARE(hostfolder::snapshot(host()), before);
+            QCOMPARE(tc->view.gauge, 100);
+            QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgDone});
+        }
     }
 
     void failedCopy_keepsOldSnackAndGoesOn()
