@@ -37,8 +37,8 @@ private slots:
                      + "\r\n");
         QFile::rename(folderOf(i) + QStringLiteral("/BackUp.ini"), folderOf(i) + QStringLiteral("/BACKUP.INI"));
         WriteBackupInfo(session(), i, QDate(2024, 1, 2));
-        QVERIFY(!hostfolder::exists(folderOf(i) + QStringLiteral("/BackUp.ini")));
-        QVERIFY(hostfolder::read(folderOf(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
+        QVERIFY(!hostfolder::exists(folderOf(i) + QStringLiteral("/BackUp.ini")) &&
+                hostfolder::read(folderOf(i) + QStringLiteral("/BACKUP.INI")).contains("20240102"));
     }
 
     void infoFile_reading_data()
@@ -89,39 +89,32 @@ private slots:
 
     // An existing backup of the day: asked first; yes replaces it (a folder's sub-folders stay),
     // no leaves it untouched (an archive's "no" is in the end-to-end backup journey).
-    void overwrite_data()
-    {
-        QTest::addColumn<bool>("archive");
-        QTest::addColumn<bool>("agree");
-        for (const auto& [archive, agree] : {std::pair(false, true), std::pair(false, false), std::pair(true, true)})
-            QTest::addRow("%s, %s", archive ? "archive" : "folder", agree ? "yes" : "no") << archive << agree;
-    }
-
     void overwrite()
     {
-        QFETCH(bool, archive);
-        QFETCH(bool, agree);
-        if (archive)
-            REQUIRE_LIBRARY();
-        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
-        hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
-        hostfolder::write(target(), QStringLiteral("stale.txt"), "old");
-        hostfolder::write(target(), items::kSnacks + QStringLiteral("/gone.pac"), "old");
-        hostfolder::write(target(), items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
-        auto expected = hostfolder::snapshot(outside());
-        tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
-        QCOMPARE(archive ? BackupToArchive(session(), library(), i, outside(), kDay) : toFolder(i), agree);
-        QCOMPARE(messages(), QStringList{archive ? kMsgBackupArchiveExists : kMsgBackupFolderExists});
-        if (!agree) {
-            QCOMPARE(hostfolder::snapshot(outside()), expected);
-        } else if (archive) { // a valid archive, no work file left beside it
-            QVERIFY(CheckArchiveSource(*ctx().messages, library(), lzh()));
-            QCOMPARE(QDir(outside()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("ポチ991031.lzh")});
-        } else {
-            expected = hostfolder::dataOf(folderOf(i));
-            expected.insert(items::kInbox + QStringLiteral("/keep/"), {});
-            expected.insert(items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
-            QCOMPARE(hostfolder::dataOf(target()), expected);
+        for (const auto& [archive, agree] : {std::pair(false, true), std::pair(false, false), std::pair(true, true)}) {
+            init();
+            if (archive)
+                REQUIRE_LIBRARY();
+            const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("a"));
+            hostfolder::write(outside(), QStringLiteral("ポチ991031.lzh"), "not an archive");
+            hostfolder::write(target(), QStringLiteral("stale.txt"), "old");
+            hostfolder::write(target(), items::kSnacks + QStringLiteral("/gone.pac"), "old");
+            hostfolder::write(target(), items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
+            auto expected = hostfolder::snapshot(outside());
+            tc->messages.answer(agree ? MsgAnswer::Yes : MsgAnswer::No);
+            QCOMPARE(archive ? BackupToArchive(session(), library(), i, outside(), kDay) : toFolder(i), agree);
+            QCOMPARE(messages(), QStringList{archive ? kMsgBackupArchiveExists : kMsgBackupFolderExists});
+            if (!agree) {
+                QCOMPARE(hostfolder::snapshot(outside()), expected);
+            } else if (archive) { // a valid archive, no work file left beside it
+                QVERIFY(CheckArchiveSource(*ctx().messages, library(), lzh()));
+                QCOMPARE(QDir(outside()).entryList(QDir::Files | QDir::Hidden), QStringList{"ポチ991031.lzh"});
+            } else {
+                expected = hostfolder::dataOf(folderOf(i));
+                expected.insert(items::kInbox + QStringLiteral("/keep/"), {});
+                expected.insert(items::kInbox + QStringLiteral("/keep/deep.mwm"), "kept");
+                QCOMPARE(hostfolder::dataOf(target()), expected);
+            }
         }
     }
 

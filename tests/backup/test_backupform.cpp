@@ -57,27 +57,21 @@ private slots:
         cCommonDlg::setChooser({});
     }
 
-    // Checks that stop before looking at any file or folder.
-    void sourceStops_data()
-    {
-        QTest::addColumn<bool>("archive");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no archive given") << true << "" << kMsgNoFileGiven;
-        QTest::newRow("no such archive") << true << "/nonexistent/ポチ.lzh" << kMsgNoSuchFile;
-        QTest::newRow("no folder chosen yet") << false << "" << kMsgNoFolderGiven;
-    }
-
+    // Checks that stop before looking at any file or folder: no archive given, no such archive,
+    // no folder chosen yet.
     void sourceStops()
     {
-        QFETCH(bool, archive);
-        QFETCH(QString, text);
-        QVERIFY(!archive || loadLibrary());
-        open(2);
-        archiveText()->setText(text);
-        form->BtnReload_Click();
-        QTEST(messages().value(0), "message");
-        QVERIFY(!enabled("BtnRestore"));
+        for (const auto& [archive, text, message] : {std::tuple(true, "", kMsgNoFileGiven),
+                                                     std::tuple(true, "/nonexistent/ポチ.lzh", kMsgNoSuchFile),
+                                                     std::tuple(false, "", kMsgNoFolderGiven)}) {
+            cleanup(), init();
+            QVERIFY(!archive || loadLibrary());
+            open(2);
+            archiveText()->setText(QString::fromUtf8(text));
+            form->BtnReload_Click();
+            QCOMPARE(messages().value(0), message);
+            QVERIFY(!enabled("BtnRestore"));
+        }
     }
 
     // A cancelled chooser keeps the typed path; a chosen file is checked at once.
@@ -141,8 +135,7 @@ private slots:
         archiveText()->setText(outside() + '/' + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate()) + ".lzh");
         form->BtnReload_Click();
         QVERIFY(info().startsWith(QStringLiteral(" ポチ")) && enabled("BtnRestore"));
-        QTest::keyClick(archiveText(), Qt::Key_End);
-        QTest::keyClick(archiveText(), Qt::Key_Backspace);
+        QTest::keyClick(archiveText(), Qt::Key_Backspace); // the cursor stands at the end of the text set
         QVERIFY(!enabled("BtnRestore"));
     }
 };

@@ -150,7 +150,8 @@ private slots:
     {
         REQUIRE_LIBRARY();
         hostfolder::write(outside(), QStringLiteral("bad.lzh"), "not an archive");
-        RestoreSession s(session(), library(), RestoreSource{RestoreSource::Kind::Archive, outside() + "/bad.lzh", {}, {}, {}});
+        const RestoreSource bad{RestoreSource::Kind::Archive, outside() + "/bad.lzh", {}, {}, {}};
+        RestoreSession s(session(), library(), bad);
         QVERIFY(s.open());
         QCOMPARE(messages(), QStringList{kMsgExtractFailed});
         const auto rows = ::presenceRows(s.stagingFolder());
