@@ -167,10 +167,9 @@ private slots:
             {"Backup.ini", "Backup.ini.bak", false}, {"Backup.ini", "宝物/Backup.ini", false}};
         for (const auto& [pattern, name, match] : cases)
             QVERIFY2(matchWildcard(pattern, name) == match, name);
-        // Names that would not come back the same are refused.
-        QVERIFY(encodeCp932("添付書類ﾌｫﾙﾀﾞ").has_value());
+        // Names that would not come back the same are refused. (Half-width katakana are taken and
+        // emoji refused in the library test's pet folder.)
         QVERIFY(!encodeCp932("a¥b").has_value()); // would come back as a separator
-        QVERIFY(!encodeCp932("🐶").has_value());
         QVERIFY(!encodeCp932("\xff\xfe").has_value()); // not UTF-8
     }
 };
