@@ -8,7 +8,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>

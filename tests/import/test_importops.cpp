@@ -2,8 +2,6 @@
 #include "import/ImportOps.h"
 #include "tests/support/HostTest.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 namespace {

@@ -2,8 +2,6 @@
 #include "storage/StorageOps.h"
 #include "tests/support/HostTest.h"
 
-#include <QDirIterator>
-
 #include <QtTest>
 
 #include <filesystem>

@@ -4,8 +4,6 @@
 #include "storage/Upgrade.h"
 #include "tests/support/HostTest.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 class TestUpgrade : public HostTest {
