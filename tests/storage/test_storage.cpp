@@ -94,35 +94,31 @@ private slots:
     // Nothing is read, written or deleted through a link: an item folder or the template that
     // is one becomes a real folder (the link goes, what it points to stays as it was); a file
     // that is one is stored as a link.
-    void linksAreNeverFollowed_data()
-    {
-        QTest::addColumn<QString>("link"); // in the program folder
-        QTest::addColumn<QString>("text"); // what it points to
-        QTest::newRow("pet's inbox to another pet's") << "ユーザー1/受信フォルダ" << "../ユーザー2/受信フォルダ";
-        QTest::newRow("the template") << "Default" << "../outside";
-        QTest::newRow("a mail to a private file") << "受信フォルダ/secret.mwm" << "../../outside/private.txt";
-    }
-
     void linksAreNeverFollowed()
     {
-        QFETCH(QString, link);
-        QFETCH(QString, text);
-        setUp(QStringLiteral("/host"));
-        hostfolder::makeHost(pet(1), QStringLiteral("A"));
-        hostfolder::makeHost(pet(2), QStringLiteral("B"));
-        hostfolder::write(outside(), QStringLiteral("private.txt"), "private");
-        QDir(host() + '/' + link).removeRecursively();
-        std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
-        const auto before = hostfolder::snapshot(outside()), other = hostfolder::snapshot(pet(2));
-        QVERIFY(SnapshotDefaultData(session(), none()) && StorePetData(session(), none()));
-        QCOMPARE(hostfolder::snapshot(outside()), before);
-        QCOMPARE(hostfolder::snapshot(pet(2)), other);
-        const QFileInfo made(host() + '/' + link);
-        if (made.isSymLink()) // a file of the host's, now also in the pet's folder
-            QCOMPARE(std::filesystem::read_symlink((pet(1) + '/' + link).toStdString()), text.toStdString());
-        else
-            QVERIFY(made.isDir());
-        QVERIFY(tc->messages.shown.isEmpty());
+        // In the program folder, and what it points to: a pet's inbox to another pet's, the
+        // template, a mail to a private file.
+        const std::pair<QString, QString> links[] = {{"ユーザー1/受信フォルダ", "../ユーザー2/受信フォルダ"},
+                                                     {"Default", "../outside"},
+                                                     {"受信フォルダ/secret.mwm", "../../outside/private.txt"}};
+        for (const auto& [link, text] : links) {
+            setUp(QStringLiteral("/host"));
+            hostfolder::makeHost(pet(1), QStringLiteral("A"));
+            hostfolder::makeHost(pet(2), QStringLiteral("B"));
+            hostfolder::write(outside(), QStringLiteral("private.txt"), "private");
+            QDir(host() + '/' + link).removeRecursively();
+            std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
+            const auto before = hostfolder::snapshot(outside()), other = hostfolder::snapshot(pet(2));
+            QVERIFY(SnapshotDefaultData(session(), none()) && StorePetData(session(), none()));
+            QCOMPARE(hostfolder::snapshot(outside()), before);
+            QCOMPARE(hostfolder::snapshot(pet(2)), other);
+            const QFileInfo made(host() + '/' + link);
+            if (made.isSymLink()) // a file of the host's, now also in the pet's folder
+                QCOMPARE(std::filesystem::read_symlink((pet(1) + '/' + link).toStdString()), text.toStdString());
+            else
+                QVERIFY(made.isDir());
+            QVERIFY(tc->messages.shown.isEmpty());
+        }
     }
 
     // Missing optional items: a store makes every item folder of a fresh pet folder and removes
