@@ -104,11 +104,8 @@ private slots:
             QVERIFY(QDir().mkpath(pet(2)));
         if (fault == QLatin1String("rename"))
             rename = [&](const QString& from, const QString& to) { return ++calls != 3 && renameFolderNoReplace(from, to); };
-        if (fault == QLatin1String("registry")) {
-            // A folder in place of Kennel.ini: the new file cannot take its name.
-            QVERIFY(QFile::remove(ini()));
-            QVERIFY(QDir().mkpath(ini()));
-        }
+        if (fault == QLatin1String("registry")) // a folder in place of Kennel.ini: the new file cannot take its name
+            QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini()));
         const auto before = hostfolder::snapshot(host());
         table().CurrentUser = 0;
 
