@@ -74,10 +74,13 @@ private slots:
         }
     }
 
-    // A cancelled chooser keeps the typed path; a chosen file is checked at once.
-    void archiveChooser()
+    // A cancelled chooser keeps the typed path; a chosen file is checked at once; an archive read
+    // with 情報読込 must be read again once its path is edited.
+    void archivePath_chosenOrEditedIsReadAgain()
     {
-        QVERIFY(loadLibrary());
+        REQUIRE_LIBRARY();
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        QVERIFY(BackupToArchive(session(), library(), i, outside(), QDate::currentDate()));
         const QString chosen = outside() + QStringLiteral("/b.lzh");
         hostfolder::write(outside(), QStringLiteral("b.lzh"), "x"); // no archive
         open(2);
@@ -88,6 +91,11 @@ private slots:
             QCOMPARE(archiveText()->text(), answer.isEmpty() ? QStringLiteral("typed") : chosen);
             QCOMPARE(messages(), answer.isEmpty() ? QStringList() : QStringList{kMsgNotLhaArchive});
         }
+        archiveText()->setText(outside() + '/' + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate()) + ".lzh");
+        form->BtnReload_Click();
+        QVERIFY(info().startsWith(QStringLiteral(" ポチ")) && enabled("BtnRestore"));
+        QTest::keyClick(archiveText(), Qt::Key_Backspace); // the cursor stands at the end of the text set
+        QVERIFY(!enabled("BtnRestore"));
     }
 
     void fullTable_refusesRestoreBeforeStaging()
@@ -123,20 +131,6 @@ private slots:
         QVERIFY(form->isVisible());
         QCOMPARE(table().MaxUser, -1);
         QVERIFY(!hostfolder::exists(folderOf(0)) && !hostfolder::exists(RestoreStagingFolder(session())));
-    }
-
-    // An archive read with 情報読込 must be read again once its path is edited.
-    void archive_editedPathMustBeReadAgain()
-    {
-        REQUIRE_LIBRARY();
-        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
-        QVERIFY(BackupToArchive(session(), library(), i, outside(), QDate::currentDate()));
-        open(2);
-        archiveText()->setText(outside() + '/' + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate()) + ".lzh");
-        form->BtnReload_Click();
-        QVERIFY(info().startsWith(QStringLiteral(" ポチ")) && enabled("BtnRestore"));
-        QTest::keyClick(archiveText(), Qt::Key_Backspace); // the cursor stands at the end of the text set
-        QVERIFY(!enabled("BtnRestore"));
     }
 };
 
