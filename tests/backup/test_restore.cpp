@@ -58,14 +58,18 @@ private slots:
         QTEST(got, "rows");
     }
 
-    // A stale staging folder is cleared first and a cancel removes it whole; a folder left
-    // at the new pet's number is replaced only by a registration.
+    // A source inside the staging folder is refused untouched. A stale staging folder is cleared
+    // first and a cancel removes it whole; a folder left at the new pet's number is replaced only
+    // by a registration.
     void staleFolders_clearedOrReplaced()
     {
         const QString backup = makeBackupFolder();
         addPet(QStringLiteral("タマ"), QStringLiteral("x"));
         const QString staging = RestoreStagingFolder(session());
-        hostfolder::write(staging, QStringLiteral("stale/sub.txt"), "old");
+        hostfolder::write(staging, QStringLiteral("stale/Mewmail設定.mwc"), "old");
+        QVERIFY(!RestoreSession(session(), library(), source(staging + QStringLiteral("stale/"))).open());
+        QCOMPARE(messages(), QStringList{kMsgSourceInStaging});
+        QCOMPARE(hostfolder::read(staging + QStringLiteral("stale/Mewmail設定.mwc")), "old");
         hostfolder::write(folderOf(1), QStringLiteral("stale.txt"), "old");
         hostfolder::write(folderOf(1), items::kSnacks + QStringLiteral("/stale.pac"), "old");
         {
@@ -107,16 +111,6 @@ private slots:
             // The dialog stays usable; a name differing only in letter case is another name.
             QVERIFY(s.registerPet(QStringLiteral("TAMA"), QStringLiteral("o")));
         }
-    }
-
-    void sourceInsideStagingFolder_isRefusedUntouched()
-    {
-        const QString staging = RestoreStagingFolder(session());
-        hostfolder::write(staging, QStringLiteral("inner/Mewmail設定.mwc"), "s");
-        RestoreSession s(session(), library(), source(staging + QStringLiteral("inner/")));
-        QVERIFY(!s.open());
-        QCOMPARE(messages(), QStringList{kMsgSourceInStaging});
-        QCOMPARE(hostfolder::read(staging + QStringLiteral("inner/Mewmail設定.mwc")), "s");
     }
 
     // Kennel.ini that cannot be written, then a copy that fails while staging (a full disk): what

@@ -89,10 +89,8 @@ private slots:
                 target = QStringLiteral("\n"); // once
             return hit ? fault::Action::Fail : fault::Action::Proceed;
         });
-        const DeleteResult result = session().deletePet(table().CurrentUser);
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Stopped);
         fault::setHandler(nullptr);
-
-        QCOMPARE(result, DeleteResult::Stopped);
         QCOMPARE(snapshot(host()), before); // every folder back at its number, no journal, no trash
         QCOMPARE(table().MaxUser, 3);
         QCOMPARE(table().CurrentUser, 1);

@@ -121,8 +121,7 @@ private slots:
                 hostfolder::write(host(), QStringLiteral("おともだち帳"), "friends A2");
             }
             const auto places = snapshot(host());
-            const SwitchResult result = session().switchTo(1);
-            QCOMPARE(result, stillFailing ? SwitchResult::Refused : SwitchResult::Switched);
+            QCOMPARE(session().switchTo(1), stillFailing ? SwitchResult::Refused : SwitchResult::Switched);
             QCOMPARE(session().currentUnstored(), stillFailing);
             if (stillFailing) {
                 QCOMPARE(snapshot(host()), places);
