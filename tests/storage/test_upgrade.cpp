@@ -24,47 +24,42 @@ private slots:
         hostfolder::write(host(), QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 0\r\n");
     }
 
-    void convert_data()
-    {
-        QTest::addColumn<QList<int>>("mailboxes"); // 1..3 with settings; negative: folder without settings
-        QTest::addColumn<int>("lastUser");
-        QTest::addColumn<QList<int>>("petFrom"); // mailbox number of each new pet folder
-        QTest::newRow("mailbox 3 without mailbox 2 becomes pet 2") << QList<int>{1, -2, 3} << 2 << QList<int>{1, 3};
-        QTest::newRow("last used mailbox without settings file is kept")
-            << QList<int>{1, -2, -3} << 1 << QList<int>{1, 2};
-        QTest::newRow("last used mailbox without folder gets an empty one") << QList<int>{1} << 1 << QList<int>{1, 0};
-    }
-
     void convert()
     {
-        QFETCH(QList<int>, mailboxes);
-        QFETCH(int, lastUser);
-        QFETCH(QList<int>, petFrom);
-        for (int m : mailboxes)
-            makeMailbox(std::abs(m), m > 0);
-        QMap<int, QMap<QString, QByteArray>> before; // 0: an empty pet folder
-        for (int n = 1; n <= 3; ++n)
-            before[n] = hostfolder::snapshot(oldFolder(n));
-        for (const QString& item : items::kFolderOrder)
-            before[0].insert(item + QLatin1Char('/'), {});
+        // The mailboxes 1..3 (with settings; negative: a folder without), the last used one, and
+        // the mailbox each new pet folder comes from (0: an empty folder): mailbox 3 without
+        // mailbox 2 becomes pet 2; the last used mailbox without a settings file is kept; the
+        // last used mailbox without a folder gets an empty one.
+        for (const auto& [mailboxes, lastUser, petFrom] : {std::tuple(QList<int>{1, -2, 3}, 2, QList<int>{1, 3}),
+                                                          std::tuple(QList<int>{1, -2, -3}, 1, QList<int>{1, 2}),
+                                                          std::tuple(QList<int>{1}, 1, QList<int>{1, 0})}) {
+            init();
+            for (int m : mailboxes)
+                makeMailbox(std::abs(m), m > 0);
+            QMap<int, QMap<QString, QByteArray>> before; // 0: an empty pet folder
+            for (int n = 1; n <= 3; ++n)
+                before[n] = hostfolder::snapshot(oldFolder(n));
+            for (const QString& item : items::kFolderOrder)
+                before[0].insert(item + QLatin1Char('/'), {});
 
-        const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
-        QVERIFY(session().convertMailboxes(plan, names(), none()));
+            const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
+            QVERIFY(session().convertMailboxes(plan, names(), none()));
 
-        for (int i = 0; i < petFrom.size(); ++i)
-            QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
-        QVERIFY(!hostfolder::exists(pet(petFrom.size() + 1)));
-        for (int n = 1; n <= 3; ++n)
-            QVERIFY2(!hostfolder::exists(oldFolder(n)), qPrintable(oldFolder(n)));
+            for (int i = 0; i < petFrom.size(); ++i)
+                QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
+            QVERIFY(!hostfolder::exists(pet(petFrom.size() + 1)));
+            for (int n = 1; n <= 3; ++n)
+                QVERIFY2(!hostfolder::exists(oldFolder(n)), qPrintable(oldFolder(n)));
 
-        const RegistryContent reg = registry();
-        QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
-        QCOMPARE(reg.table.MaxUser, petFrom.size() - 1);
-        QCOMPARE(reg.table.CurrentUser, 1); // the last used mailbox's pet
-        QCOMPARE(reg.table.Pet[0], QStringLiteral("ポチ"));
-        if (petFrom.size() > 1)
-            QCOMPARE(reg.table.Pet[1], petFrom[1] == 3 ? QStringLiteral("ミケ") : QStringLiteral("タマ"));
-        QVERIFY(tc->messages.shown.isEmpty());
+            const RegistryContent reg = registry();
+            QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
+            QCOMPARE(reg.table.MaxUser, petFrom.size() - 1);
+            QCOMPARE(reg.table.CurrentUser, 1); // the last used mailbox's pet
+            QCOMPARE(reg.table.Pet[0], QStringLiteral("ポチ"));
+            if (petFrom.size() > 1)
+                QCOMPARE(reg.table.Pet[1], petFrom[1] == 3 ? QStringLiteral("ミケ") : QStringLiteral("タマ"));
+            QVERIFY(tc->messages.shown.isEmpty());
+        }
     }
 
     // A missing name and the reserved name are both told, in order, and no duplicate is looked
