@@ -10,25 +10,19 @@ QByteArray sjis(const QString& s)
 {
     return cp932::encode(s).value();
 }
-
-PetTable tableOf(int count, int current)
-{
-    PetTable t;
-    t.MaxUser = count - 1;
-    t.CurrentUser = current;
-    for (int i = 0; i < count; ++i)
-        t.Pet[i] = QStringLiteral("ペット%1").arg(i), t.Master[i] = QStringLiteral("飼い主%1").arg(i);
-    return t;
-}
 } // namespace
 
 class TestRegistry : public HostTest {
     Q_OBJECT
 
 private slots:
+    void init() { newHost(); }
+
+    // Pets "ペット0"... with owners "飼い主0"... (addPets).
     void writesExactLayout()
     {
-        PetTable t = tableOf(2, 1);
+        addPets(2, 1);
+        PetTable t = table();
         t.Oyatsu = true;
         QCOMPARE(formatRegistry(t).value(),
                  "Version = 2.0\r\nCurrentUser = 1\r\nMaxUser = 1\r\nMaster 0 = " + sjis(QStringLiteral("飼い主0")) +
@@ -49,7 +43,8 @@ private slots:
                                                      {QString(99, QChar(u'犬')), QString(99, QLatin1Char('m'))},
                                                      {QStringLiteral("ｿﾌﾄ表示"), QStringLiteral("能力")}};
         for (const auto& [pet, master] : names) {
-            PetTable t = tableOf(12, 10); // indices 9 and 10 use keys of different lengths
+            addPets(12, 10); // indices 9 and 10 use keys of different lengths
+            PetTable t = table();
             t.Pet[9] = pet, t.Master[9] = master;
             t.Pet[10] = pet + QStringLiteral("10"), t.Master[10] = master;
             t.Mails = t.Toys = true;
@@ -126,7 +121,7 @@ private slots:
         for (const QString& name :
              {QStringLiteral("a\nb"), QStringLiteral("a\rPet 0 = x"), QStringLiteral("犬🐶"), QString()}) {
             newHost();
-            table() = tableOf(1, 0);
+            addPets(1, 0);
             QVERIFY(session().WriteRegistry(none()));
             if (name.isEmpty())
                 QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini() + QStringLiteral("/blocker")));
