@@ -35,8 +35,7 @@ class TestStorageOps : public HostTest {
     {
         newHost(sub);
         hostfolder::makeHost(host(), QStringLiteral("live"));
-        table().MaxUser = 1;
-        table().CurrentUser = 0;
+        addPets(2, 0);
     }
     QString at(const QString& base, const char* relative) const { return base + '/' + QString::fromUtf8(relative); }
 
