@@ -14,15 +14,6 @@
 
 #include <memory>
 
-namespace {
-
-template <typename T> T* control(QWidget& w, const char* name)
-{
-    return w.findChild<T*>(QLatin1String(name));
-}
-
-} // namespace
-
 class TestImportForm : public HostTest {
     Q_OBJECT
 
@@ -51,12 +42,12 @@ private slots:
     {
         auto form = chooseSource();
         QCOMPARE(form->sourceFolder(), source());
-        auto* list = control<QListWidget>(*form, "FileOyatsu");
+        auto* list = form->findChild<QListWidget*>("FileOyatsu");
         QCOMPARE(list->count(), 2); // snack files only, sorted: A.PAC, b.pac
 
-        auto* import = control<QPushButton>(*form, "BtnImport");
+        auto* import = form->findChild<QPushButton*>("BtnImport");
         QVERIFY(!import->isEnabled()); // nothing selected yet
-        control<QPushButton>(*form, "BtnAll")->click();
+        form->findChild<QPushButton*>("BtnAll")->click();
         QVERIFY(import->isEnabled());
         QCOMPARE(form->selectedFiles(), (QStringList{QStringLiteral("A.PAC"), QStringLiteral("b.pac")}));
 
@@ -71,10 +62,10 @@ private slots:
     {
         table().Oyatsu = true;
         auto form = chooseSource();
-        auto* chkAll = control<QCheckBox>(*form, "ChkAll");
-        auto* pets = control<QComboBox>(*form, "CmbPetSel");
+        auto* chkAll = form->findChild<QCheckBox*>("ChkAll");
+        auto* pets = form->findChild<QComboBox*>("CmbPetSel");
         QVERIFY(chkAll->isChecked() && !chkAll->isEnabled() && !pets->isEnabled());
-        control<QPushButton>(*form, "BtnAll")->click();
+        form->findChild<QPushButton*>("BtnAll")->click();
         const QString target = host() + QStringLiteral("/おやつ/b.pac");
 
         tc->messages.answer(MsgAnswer::No);
@@ -85,17 +76,17 @@ private slots:
         form->BtnImport_Click(); // Yes; the dialog stays for another import
         QCOMPARE(tc->messages.texts().last(), importops::kMsgDone);
         QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
-        QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled() && !pets->isEnabled());
+        QVERIFY(form->findChild<QPushButton*>("BtnImport")->isEnabled() && !pets->isEnabled());
     }
 
     void import_petDeletedMeanwhile_refusedAndListRefreshed()
     {
         auto form = chooseSource();
-        control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
+        form->findChild<QComboBox*>("CmbPetSel")->setCurrentIndex(1);
         table().MaxUser = 0; // the main window deleted the second pet while the dialog stayed open
         form->BtnImport_Click();
         QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgNoTargetPet});
-        QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);
+        QCOMPARE(form->findChild<QComboBox*>("CmbPetSel")->count(), 1);
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー2")));
     }
 
