@@ -162,59 +162,57 @@ private slots:
 
     // The source checks of the restore page (a plain copy of a pet: test_backupform). An archive
     // is read through a private folder below TMPDIR, gone on every path.
-    void sourceCheck_data()
-    {
-        QTest::addColumn<bool>("archive");
-        QTest::addColumn<QString>("infoName"); // empty: no information file; "-": not an archive; "|": a FIFO
-        QTest::addColumn<QByteArray>("infoBytes");
-        QTest::addColumn<QString>("message"); // empty: accepted, showing pet B of 1999-10-31
-        const QByteArray good = "Kennel 2001 Pet Backup File\r\nBackup Date = 19991031\r\nMaster = A\r\nPet = B\r\n";
-        const QByteArray broken = "Kennel 2001 Pet Backup File\r\nPet = B\r\n";
-        QTest::newRow("folder: information file in lower case") << false << "backup.ini" << good << "";
-        QTest::newRow("folder: broken file beats settings file") << false << "Backup.ini" << broken << kMsgBrokenFolderInfo;
-        QTest::newRow("folder: nothing of a pet") << false << "-" << QByteArray() << kMsgNoBackupInFolder;
-        QTest::newRow("archive: information file in upper case") << true << "BACKUP.INI" << good << "";
-        QTest::newRow("archive: no information file") << true << "" << QByteArray() << kMsgNotBackupFile;
-        QTest::newRow("archive: not an archive at all") << true << "-" << QByteArray() << kMsgNotLhaArchive;
-        QTest::newRow("archive: a FIFO, never waited on") << true << "|" << QByteArray() << kMsgNotLhaArchive;
-    }
-
     void sourceCheck()
     {
-        QFETCH(bool, archive);
-        QFETCH(QString, infoName);
-        QFETCH(QByteArray, infoBytes);
-        const QString folder = outside() + QStringLiteral("/src/"), file = outside() + QStringLiteral("/a.lzh");
-        QDir().mkpath(folder);
-        if (!infoName.isEmpty() && infoName != "-" && infoName != "|")
-            hostfolder::write(folder, infoName, infoBytes);
-        if (archive)
-            hostfolder::makePet(folder, QStringLiteral("p"));
-        else if (infoName != "-") // with settings, a folder holds a pet
-            hostfolder::write(folder, items::kSettings, "s");
-        std::optional<BackupInfo> info;
-        if (!archive) {
-            info = CheckFolderSource(*ctx().messages, folder);
-        } else {
-            REQUIRE_LIBRARY();
-            if (infoName == "-")
-                hostfolder::write(outside(), QStringLiteral("a.lzh"), "hello, this is text");
-            else if (infoName == "|")
-                QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-            else
-                QVERIFY(library().RunUnlha(unlhaAddCommand(file, outside(), folder, true)));
-            const QString tmp = root() + QStringLiteral("/tmp");
-            QDir().mkpath(tmp);
-            const QByteArray saved = qgetenv("TMPDIR");
-            qputenv("TMPDIR", tmp.toUtf8());
-            info = CheckArchiveSource(*ctx().messages, library(), file);
-            qputenv("TMPDIR", saved);
-            QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
-        }
-        QFETCH(QString, message);
-        QCOMPARE(messages(), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(info ? info->pet + formatBackupDate(info->date) : QString(),
-                 message.isEmpty() ? QStringLiteral("B 1999年10月31日") : QString());
+        REQUIRE_LIBRARY();
+        const QByteArray good = "Kennel 2001 Pet Backup File\r\nBackup Date = 19991031\r\nMaster = A\r\nPet = B\r\n";
+        const QByteArray broken = "Kennel 2001 Pet Backup File\r\nPet = B\r\n";
+        // The information file's name (empty: none; "-": not an archive; "|": a FIFO) and bytes, and the
+        // message (empty: accepted, showing pet B of 1999-10-31).
+        const auto row = [&](const char* name, bool archive, const QString& infoName, const QByteArray& infoBytes,
+                             const QString& message) {
+            if (QTest::currentTestFailed()) // the row that failed is named
+                return;
+            init();
+            const auto tell = qScopeGuard([&] { if (QTest::currentTestFailed()) qWarning("in the row: %s", name); });
+            const QString folder = outside() + QStringLiteral("/src/"), file = outside() + QStringLiteral("/a.lzh");
+            QDir().mkpath(folder);
+            if (!infoName.isEmpty() && infoName != "-" && infoName != "|")
+                hostfolder::write(folder, infoName, infoBytes);
+            if (archive)
+                hostfolder::makePet(folder, QStringLiteral("p"));
+            else if (infoName != "-") // with settings, a folder holds a pet
+                hostfolder::write(folder, items::kSettings, "s");
+            std::optional<BackupInfo> info;
+            if (!archive) {
+                info = CheckFolderSource(*ctx().messages, folder);
+            } else {
+                loadLibrary();
+                if (infoName == "-")
+                    hostfolder::write(outside(), QStringLiteral("a.lzh"), "hello, this is text");
+                else if (infoName == "|")
+                    QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+                else
+                    QVERIFY(library().RunUnlha(unlhaAddCommand(file, outside(), folder, true)));
+                const QString tmp = root() + QStringLiteral("/tmp");
+                QDir().mkpath(tmp);
+                const QByteArray saved = qgetenv("TMPDIR");
+                qputenv("TMPDIR", tmp.toUtf8());
+                info = CheckArchiveSource(*ctx().messages, library(), file);
+                qputenv("TMPDIR", saved);
+                QCOMPARE(QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+            }
+            QCOMPARE(messages(), message.isEmpty() ? QStringList() : QStringList{message});
+            QCOMPARE(info ? info->pet + formatBackupDate(info->date) : QString(),
+                     message.isEmpty() ? QStringLiteral("B 1999年10月31日") : QString());
+        };
+        row("folder: information file in lower case", false, "backup.ini", good, "");
+        row("folder: broken file beats settings file", false, "Backup.ini", broken, kMsgBrokenFolderInfo);
+        row("folder: nothing of a pet", false, "-", {}, kMsgNoBackupInFolder);
+        row("archive: information file in upper case", true, "BACKUP.INI", good, "");
+        row("archive: no information file", true, "", {}, kMsgNotBackupFile);
+        row("archive: not an archive at all", true, "-", {}, kMsgNotLhaArchive);
+        row("archive: a FIFO, never waited on", true, "|", {}, kMsgNotLhaArchive);
     }
 };
 
