@@ -26,11 +26,7 @@ class TestPetSwitch : public HostTest {
         writeRegistryWithMarker();
     }
     // A friends book no copy can carry.
-    void blockFriendsBook()
-    {
-        QFile::remove(host() + QStringLiteral("/おともだち帳"));
-        QDir().mkpath(host() + QStringLiteral("/おともだち帳"));
-    }
+    void blockFriendsBook() { QFile::remove(host() + "/おともだち帳"), QDir().mkpath(host() + "/おともだち帳"); }
 
 private slots:
     // The host holds pet 0 ("A"); folders 1 to 3 hold pets 0 to 2 ("A", "B", "C").

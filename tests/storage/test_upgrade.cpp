@@ -10,11 +10,7 @@ class TestUpgrade : public HostTest {
     Q_OBJECT
 
     // Names for three pets with one owner.
-    static UpgradeNames names()
-    {
-        const QString owner = QStringLiteral("飼い主");
-        return {{QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")}, {owner, owner, owner}};
-    }
+    const UpgradeNames names{{"ポチ", "タマ", "ミケ"}, {"飼い主", "飼い主", "飼い主"}};
 
 private slots:
     void init()
@@ -43,7 +39,7 @@ private slots:
                 before[0].insert(item + QLatin1Char('/'), {});
 
             const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
-            QVERIFY(session().convertMailboxes(plan, names(), none()));
+            QVERIFY(session().convertMailboxes(plan, names, none()));
 
             for (int i = 0; i < petFrom.size(); ++i)
                 QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
@@ -99,7 +95,7 @@ private slots:
             const auto before = hostfolder::snapshot(host());
             table().CurrentUser = 0;
 
-            QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names(), none(), rename));
+            QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names, none(), rename));
 
             QCOMPARE(messages(), told);
             QCOMPARE(hostfolder::snapshot(host()), before);
