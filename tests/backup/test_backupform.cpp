@@ -57,33 +57,30 @@ private slots:
         cCommonDlg::setChooser({});
     }
 
-    // Checks that stop before looking at any file or folder.
-    void sourceStops_data()
-    {
-        QTest::addColumn<bool>("archive");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no archive given") << true << "" << kMsgNoFileGiven;
-        QTest::newRow("no such archive") << true << "/nonexistent/ポチ.lzh" << kMsgNoSuchFile;
-        QTest::newRow("no folder chosen yet") << false << "" << kMsgNoFolderGiven;
-    }
-
+    // Checks that stop before looking at any file or folder: no archive given, no such archive,
+    // no folder chosen yet.
     void sourceStops()
     {
-        QFETCH(bool, archive);
-        QFETCH(QString, text);
-        QVERIFY(!archive || loadLibrary());
-        open(2);
-        archiveText()->setText(text);
-        form->BtnReload_Click();
-        QTEST(messages().value(0), "message");
-        QVERIFY(!enabled("BtnRestore"));
+        for (const auto& [archive, text, message] : {std::tuple(true, "", kMsgNoFileGiven),
+                                                     std::tuple(true, "/nonexistent/ポチ.lzh", kMsgNoSuchFile),
+                                                     std::tuple(false, "", kMsgNoFolderGiven)}) {
+            cleanup(), init();
+            QVERIFY(!archive || loadLibrary());
+            open(2);
+            archiveText()->setText(QString::fromUtf8(text));
+            form->BtnReload_Click();
+            QCOMPARE(messages().value(0), message);
+            QVERIFY(!enabled("BtnRestore"));
+        }
     }
 
-    // A cancelled chooser keeps the typed path; a chosen file is checked at once.
-    void archiveChooser()
+    // A cancelled chooser keeps the typed path; a chosen file is checked at once; an archive read
+    // with 情報読込 must be read again once its path is edited.
+    void archivePath_chosenOrEditedIsReadAgain()
     {
-        QVERIFY(loadLibrary());
+        REQUIRE_LIBRARY();
+        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
+        QVERIFY(BackupToArchive(session(), library(), i, outside(), QDate::currentDate()));
         const QString chosen = outside() + QStringLiteral("/b.lzh");
         hostfolder::write(outside(), QStringLiteral("b.lzh"), "x"); // no archive
         open(2);
@@ -94,6 +91,11 @@ private slots:
             QCOMPARE(archiveText()->text(), answer.isEmpty() ? QStringLiteral("typed") : chosen);
             QCOMPARE(messages(), answer.isEmpty() ? QStringList() : QStringList{kMsgNotLhaArchive});
         }
+        archiveText()->setText(outside() + '/' + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate()) + ".lzh");
+        form->BtnReload_Click();
+        QVERIFY(info().startsWith(QStringLiteral(" ポチ")) && enabled("BtnRestore"));
+        QTest::keyClick(archiveText(), Qt::Key_Backspace); // the cursor stands at the end of the text set
+        QVERIFY(!enabled("BtnRestore"));
     }
 
     void fullTable_refusesRestoreBeforeStaging()
@@ -129,21 +131,6 @@ private slots:
         QVERIFY(form->isVisible());
         QCOMPARE(table().MaxUser, -1);
         QVERIFY(!hostfolder::exists(folderOf(0)) && !hostfolder::exists(RestoreStagingFolder(session())));
-    }
-
-    // An archive read with 情報読込 must be read again once its path is edited.
-    void archive_editedPathMustBeReadAgain()
-    {
-        REQUIRE_LIBRARY();
-        const int i = addPet(QStringLiteral("ポチ"), QStringLiteral("かいぬし"));
-        QVERIFY(BackupToArchive(session(), library(), i, outside(), QDate::currentDate()));
-        open(2);
-        archiveText()->setText(outside() + '/' + backupBaseName(QStringLiteral("ポチ"), QDate::currentDate()) + ".lzh");
-        form->BtnReload_Click();
-        QVERIFY(info().startsWith(QStringLiteral(" ポチ")) && enabled("BtnRestore"));
-        QTest::keyClick(archiveText(), Qt::Key_End);
-        QTest::keyClick(archiveText(), Qt::Key_Backspace);
-        QVERIFY(!enabled("BtnRestore"));
     }
 };
 

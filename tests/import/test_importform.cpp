@@ -8,21 +8,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-
-template <typename T> T* control(QWidget& w, const char* name)
-{
-    return w.findChild<T*>(QLatin1String(name));
-}
-
-} // namespace
 
 class TestImportForm : public HostTest {
     Q_OBJECT
@@ -32,12 +22,10 @@ class TestImportForm : public HostTest {
     std::unique_ptr<ImportForm> chooseSource()
     {
         auto form = std::make_unique<ImportForm>(session());
-        picker_.answers << source() + QLatin1Char('/');
+        tc->picker.answers << source() + QLatin1Char('/');
         form->BtnRefer_Click();
         return form;
     }
-
-    ScriptedFolderPicker picker_;
 
 private slots:
     void init()
@@ -47,24 +35,19 @@ private slots:
         for (const char* name : {"b.pac", "A.PAC", "read.me", ".hidden.pac"})
             hostfolder::write(source(), QString::fromUtf8(name), name);
         QDir().mkpath(source() + QStringLiteral("/folder.pac"));
-        picker_ = ScriptedFolderPicker();
-        tc->ctx.folderPicker = picker_;
-        table().Pet[0] = QStringLiteral("ポチ");
-        table().Pet[1] = QStringLiteral("タマ");
-        table().MaxUser = 1;
-        table().CurrentUser = 0;
+        addPets(2, 0);
     }
 
     void refer_listsSnackFiles_cancelKeepsFolder()
     {
         auto form = chooseSource();
         QCOMPARE(form->sourceFolder(), source());
-        auto* list = control<QListWidget>(*form, "FileOyatsu");
+        auto* list = form->findChild<QListWidget*>("FileOyatsu");
         QCOMPARE(list->count(), 2); // snack files only, sorted: A.PAC, b.pac
 
-        auto* import = control<QPushButton>(*form, "BtnImport");
+        auto* import = form->findChild<QPushButton*>("BtnImport");
         QVERIFY(!import->isEnabled()); // nothing selected yet
-        control<QPushButton>(*form, "BtnAll")->click();
+        form->findChild<QPushButton*>("BtnAll")->click();
         QVERIFY(import->isEnabled());
         QCOMPARE(form->selectedFiles(), (QStringList{QStringLiteral("A.PAC"), QStringLiteral("b.pac")}));
 
@@ -79,10 +62,10 @@ private slots:
     {
         table().Oyatsu = true;
         auto form = chooseSource();
-        auto* chkAll = control<QCheckBox>(*form, "ChkAll");
-        auto* pets = control<QComboBox>(*form, "CmbPetSel");
+        auto* chkAll = form->findChild<QCheckBox*>("ChkAll");
+        auto* pets = form->findChild<QComboBox*>("CmbPetSel");
         QVERIFY(chkAll->isChecked() && !chkAll->isEnabled() && !pets->isEnabled());
-        control<QPushButton>(*form, "BtnAll")->click();
+        form->findChild<QPushButton*>("BtnAll")->click();
         const QString target = host() + QStringLiteral("/おやつ/b.pac");
 
         tc->messages.answer(MsgAnswer::No);
@@ -93,17 +76,17 @@ private slots:
         form->BtnImport_Click(); // Yes; the dialog stays for another import
         QCOMPARE(tc->messages.texts().last(), importops::kMsgDone);
         QCOMPARE(hostfolder::read(target), QByteArray("b.pac"));
-        QVERIFY(control<QPushButton>(*form, "BtnImport")->isEnabled() && !pets->isEnabled());
+        QVERIFY(form->findChild<QPushButton*>("BtnImport")->isEnabled() && !pets->isEnabled());
     }
 
     void import_petDeletedMeanwhile_refusedAndListRefreshed()
     {
         auto form = chooseSource();
-        control<QComboBox>(*form, "CmbPetSel")->setCurrentIndex(1);
-        table().MaxUser = 0; // the main window deleted "タマ" while the dialog stayed open
+        form->findChild<QComboBox*>("CmbPetSel")->setCurrentIndex(1);
+        table().MaxUser = 0; // the main window deleted the second pet while the dialog stayed open
         form->BtnImport_Click();
         QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgNoTargetPet});
-        QCOMPARE(control<QComboBox>(*form, "CmbPetSel")->count(), 1);
+        QCOMPARE(form->findChild<QComboBox*>("CmbPetSel")->count(), 1);
         QVERIFY(!hostfolder::exists(host() + QStringLiteral("/ユーザー2")));
     }
 

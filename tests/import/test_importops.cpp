@@ -2,8 +2,6 @@
 #include "import/ImportOps.h"
 #include "tests/support/HostTest.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 namespace {
@@ -72,64 +70,52 @@ private slots:
         QCOMPARE(targetsOf(QStringLiteral("b.pac")), (QList<QByteArray>{"new b", "new b", "new b", "new b"}));
     }
 
-    void refusals_data()
-    {
-        QTest::addColumn<int>("pet"); // -1: all pets
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("message");
-        const QString same = importops::kMsgSameFolder;
-        QTest::newRow("current pet: host folder, other letter case") << 0 << "HOST-UPPER" << same;
-        QTest::newRow("current pet: host folder through a link") << 0 << "link:おやつ" << same;
-        QTest::newRow("pet 1: its own stored folder") << 1 << "ユーザー2/おやつ" << same;
-        QTest::newRow("pet 1: the host folder is allowed") << 1 << "おやつ" << QString();
-        QTest::newRow("pet 1: pet 2's stored folder is allowed") << 1 << "ユーザー3/おやつ" << QString();
-        QTest::newRow("all pets: host folder, other letter case") << -1 << "HOST-UPPER" << same;
-        QTest::newRow("all pets: pet 2's stored folder") << -1 << "ユーザー3/おやつ" << same;
-        QTest::newRow("one pet: no folder chosen") << 1 << "" << importops::kMsgNoSource;
-        QTest::newRow("one pet: index beyond the table") << 3 << "ユーザー3/おやつ" << importops::kMsgNoTargetPet;
-    }
-
     void refusals()
     {
-        QFETCH(int, pet);
-        QFETCH(QString, from);
-        QFETCH(QString, message);
-        QString path = from.isEmpty() ? QString() : host() + QLatin1Char('/') + from;
-        if (from == QLatin1String("HOST-UPPER")) {
-            path = UpperAscii(snacks());
-        } else if (from.startsWith(QLatin1String("link:"))) {
-            path = root() + QStringLiteral("/link");
-            QVERIFY(QFile::link(host() + QLatin1Char('/') + from.mid(5), path));
-        }
-        hostfolder::write(stored(2), QStringLiteral("x.pac"), "x");
-        const QStringList files{QStringLiteral("cake.pac")};
-        const ImportResult r = pet < 0 ? ImportToAllPets(session(), path, files) : ImportToPet(session(), pet, path, files);
-        if (message.isEmpty()) {
-            QCOMPARE(r, ImportResult::Done);
-            return;
-        }
-        QCOMPARE(r, ImportResult::Refused);
-        QCOMPARE(tc->messages.texts(), QStringList{message});
-        QCOMPARE(tc->view.busyOnCount, 0);
-        QCOMPARE(targetsOf(QStringLiteral("cake.pac")).mid(1), (QList<QByteArray>{"", "", ""}));
+        const QString same = importops::kMsgSameFolder;
+        // The pet (-1: all pets), the source folder below the host ("HOST-UPPER": the host's snack
+        // folder in upper case; "link:": a link to the folder), the refusal (empty: allowed).
+        const auto row = [&](const char* name, int pet, const QString& from, const QString& message) {
+            init();
+            QString path = from.isEmpty() ? QString() : host() + QLatin1Char('/') + from;
+            if (from == QLatin1String("HOST-UPPER")) {
+                path = UpperAscii(snacks());
+            } else if (from.startsWith(QLatin1String("link:"))) {
+                path = root() + QStringLiteral("/link");
+                QVERIFY(QFile::link(host() + QLatin1Char('/') + from.mid(5), path));
+            }
+            hostfolder::write(stored(2), QStringLiteral("x.pac"), "x");
+            const QStringList files{QStringLiteral("cake.pac")};
+            const auto r = pet < 0 ? ImportToAllPets(session(), path, files) : ImportToPet(session(), pet, path, files);
+            QVERIFY2(r == (message.isEmpty() ? ImportResult::Done : ImportResult::Refused), name);
+            // A refusal says so, before the busy state, and copies nothing into a stored folder.
+            QVERIFY2(message.isEmpty() || (messages() == QStringList{message} && tc->view.busyOnCount == 0 &&
+                                           targetsOf(QStringLiteral("cake.pac")).mid(1) == QList<QByteArray>(3)),
+                     name);
+        };
+        row("current pet: host folder, other letter case", 0, "HOST-UPPER", same);
+        row("current pet: host folder through a link", 0, "link:おやつ", same);
+        row("pet 1: its own stored folder", 1, "ユーザー2/おやつ", same);
+        row("pet 1: the host folder is allowed", 1, "おやつ", QString());
+        row("pet 1: pet 2's stored folder is allowed", 1, "ユーザー3/おやつ", QString());
+        row("all pets: host folder, other letter case", -1, "HOST-UPPER", same);
+        row("all pets: pet 2's stored folder", -1, "ユーザー3/おやつ", same);
+        row("one pet: no folder chosen", 1, "", importops::kMsgNoSource);
+        row("one pet: index beyond the table", 3, "ユーザー3/おやつ", importops::kMsgNoTargetPet);
     }
 
-    void noFileSelected_fillsGaugeAndCompletes_data()
-    {
-        QTest::addColumn<int>("pet"); // -1: all pets
-        QTest::newRow("current pet") << 0;
-        QTest::newRow("all pets") << -1;
-    }
-
+    // For the current pet, then for all pets.
     void noFileSelected_fillsGaugeAndCompletes()
     {
-        QFETCH(int, pet);
-        const auto before = hostfolder::snapshot(host());
-        const ImportResult r = pet < 0 ? ImportToAllPets(session(), source(), {}) : ImportToPet(session(), pet, source(), {});
-        QCOMPARE(r, ImportResult::Done);
-        QCOMPARE(hostfolder::snapshot(host()), before);
-        QCOMPARE(tc->view.gauge, 100);
-        QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgDone});
+        for (bool all : {false, true}) {
+            init();
+            const auto before = hostfolder::snapshot(host());
+            QCOMPARE(all ? ImportToAllPets(session(), source(), {}) : ImportToPet(session(), 0, source(), {}),
+                     ImportResult::Done);
+            QCOMPARE(hostfolder::snapshot(host()), before);
+            QCOMPARE(tc->view.gauge, 100);
+            QCOMPARE(tc->messages.texts(), QStringList{importops::kMsgDone});
+        }
     }
 
     void failedCopy_keepsOldSnackAndGoesOn()

@@ -8,9 +8,6 @@
 #include "shell/ShellCopy.h"
 #include "tests/support/HostTest.h"
 
-#include <QProcess>
-#include <QScopeGuard>
-#include <QStandardPaths>
 #include <QtTest>
 
 #include <cerrno>
@@ -55,16 +52,20 @@ private slots:
 
     // What a copy that succeeds leaves in the folder it fills, as "name=content" joined by ","
     // (sub-folders end in "/"); nothing is said.
-    void copies_data()
+    void copies()
     {
-        QTest::addColumn<bool>("all"); // ShellCopyAll
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("folder");
-        QTest::addColumn<QString>("files");
+        write(host(), "Z/a.pac", "old and longer");
+        QDir().mkpath(p("E"));
         const QString whole = QStringLiteral("a.pac=a,noext=n,sub/=,sub/b.pac=b");
-        auto row = [](const char* name, bool all, QString from, QString to, QString folder, QString files) {
-            QTest::newRow(name) << all << from << to << folder << files;
+        // all: ShellCopyAll; folder: the one the copy fills, its files as "name=content" joined by ",".
+        const auto row = [&](const char* name, bool all, const QString& from, const QString& to, const QString& folder,
+                             const QString& files) {
+            QVERIFY2(all ? shell().ShellCopyAll(p(from), p(to)) : shell().ShellCopy(p(from), p(to)), name);
+            QStringList got;
+            const auto made = hostfolder::snapshot(p(folder));
+            for (auto it = made.begin(); it != made.end(); ++it)
+                got << it.key() + QLatin1Char('=') + QString::fromUtf8(it.value());
+            QVERIFY2(got.join(u',') == files, qPrintable(name + (": " + got.join(u','))));
         };
         row("wildcard: files only, into a new folder", false, "X/おやつ/*.*", "Y/new/", "Y/new", "a.pac=a,noext=n");
         row("all: sub-folders, an existing file overwritten", true, "X/おやつ/*.*", "Z", "Z", whole);
@@ -74,22 +75,6 @@ private slots:
         row("wildcard onto itself", false, "X/おやつ/*.*", "X/おやつ/", "X/おやつ", whole);
         row("empty source folder: the target is made", false, "E/*.*", "E2/", "E2", "");
         row("a name of 253 bytes", false, "N/*.*", "N2/", "N2", kLongName + "=l");
-    }
-
-    void copies()
-    {
-        QFETCH(bool, all);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(QString, folder);
-        write(host(), "Z/a.pac", "old and longer");
-        QDir().mkpath(p("E"));
-        QVERIFY(all ? shell().ShellCopyAll(p(from), p(to)) : shell().ShellCopy(p(from), p(to)));
-        QStringList files;
-        const auto made = hostfolder::snapshot(p(folder));
-        for (auto it = made.begin(); it != made.end(); ++it)
-            files << it.key() + QLatin1Char('=') + QString::fromUtf8(it.value());
-        QTEST(files.join(u','), "files");
         QVERIFY(tc->messages.shown.isEmpty());
     }
 
@@ -106,9 +91,8 @@ private slots:
         QCOMPARE(QFileInfo(p("T/mail.mwm")).symLinkTarget(), p("outside/private.txt"));
         QCOMPARE(QFileInfo(p("T/sub/folder")).symLinkTarget(), p("outside"));
         const auto outside = hostfolder::snapshot(p("outside"));
-        QVERIFY(!shell().ShellCopy(p("X/おやつ/*.*"), p("L/")));
-        QVERIFY(!shell().ShellCopy(p("X/おやつ/a.pac"), p("L/sub/")));
-        QVERIFY(!shell().ShellCopy(p("L/*.*"), p("U/")));
+        QVERIFY(!shell().ShellCopy(p("X/おやつ/*.*"), p("L/")) &&
+                !shell().ShellCopy(p("X/おやつ/a.pac"), p("L/sub/")) && !shell().ShellCopy(p("L/*.*"), p("U/")));
         QCOMPARE(hostfolder::snapshot(p("outside")), outside);
         QVERIFY(!hostfolder::exists(p("U/private.txt")));
     }
@@ -162,42 +146,36 @@ private slots:
     // Where the file system shares blocks, a copy is a clone, judged the same as its source by
     // its blocks without a read; a write to it in place, with its size and time put back, is
     // seen at once, before it reaches the disk.
-    void clonesJudgedByTheirBlocks_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::newRow("btrfs") << QStringLiteral("btrfs");
-        QTest::newRow("xfs") << QStringLiteral("xfs");
-    }
-
     void clonesJudgedByTheirBlocks()
     {
-        QFETCH(QString, type);
-        const QString mkfs = QStandardPaths::findExecutable(QStringLiteral("mkfs.") + type,
-                                                            {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-        if (::geteuid() != 0 || mkfs.isEmpty())
-            QSKIP("needs root and mkfs for the file system");
-        const QString image = root() + QStringLiteral("/fs.img"), mnt = root() + QStringLiteral("/mnt");
-        write(root(), QStringLiteral("fs.img"), {});
-        QVERIFY(QFile::resize(image, 320 << 20) && QDir().mkpath(mnt));
-        QCOMPARE(QProcess::execute(mkfs, {QStringLiteral("-q"), QStringLiteral("-f"), image}), 0);
-        if (QProcess::execute(QStringLiteral("mount"), {QStringLiteral("-o"), QStringLiteral("loop"), image, mnt}) != 0)
-            QSKIP("loop mounts are refused here");
-        const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mnt}); });
-        QByteArray bytes(1 << 20, Qt::Uninitialized);
-        for (qsizetype i = 0; i < bytes.size(); ++i)
-            bytes[i] = char(i * 2654435761u >> 13);
-        write(mnt, QStringLiteral("S/photo.jpg"), bytes);
-        QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
-        const QString source = mnt + QStringLiteral("/S/photo.jpg"), copy = mnt + QStringLiteral("/T/photo.jpg");
-        QVERIFY(SameBytes(source, copy));
-        const struct stat before = statOf(copy);
-        const int fd = ::open(QFile::encodeName(copy).constData(), O_WRONLY);
-        QCOMPARE(::pwrite(fd, "changed", 7, 300000), 7);
-        ::close(fd);
-        QCOMPARE(setTime(copy, before.st_mtim), 0);
-        QVERIFY(!SameBytes(source, copy));
-        QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
-        QCOMPARE(read(copy), bytes);
+        for (const QString type : {"btrfs", "xfs"}) {
+            init();
+            const QString mkfs = QStandardPaths::findExecutable("mkfs." + type, {"/usr/sbin", "/sbin"});
+            if (::geteuid() != 0 || mkfs.isEmpty())
+                QSKIP("needs root and mkfs for the file system");
+            const QString image = root() + QStringLiteral("/fs.img"), mnt = root() + QStringLiteral("/mnt");
+            write(root(), QStringLiteral("fs.img"), {});
+            QVERIFY(QFile::resize(image, 320 << 20) && QDir().mkpath(mnt));
+            QCOMPARE(QProcess::execute(mkfs, {"-q", "-f", image}), 0);
+            if (QProcess::execute("mount", {"-o", "loop", image, mnt}) != 0)
+                QSKIP("loop mounts are refused here");
+            const auto unmount = qScopeGuard([&] { QProcess::execute(QStringLiteral("umount"), {mnt}); });
+            QByteArray bytes(1 << 20, Qt::Uninitialized);
+            for (qsizetype i = 0; i < bytes.size(); ++i)
+                bytes[i] = char(i * 2654435761u >> 13);
+            write(mnt, QStringLiteral("S/photo.jpg"), bytes);
+            QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
+            const QString source = mnt + QStringLiteral("/S/photo.jpg"), copy = mnt + QStringLiteral("/T/photo.jpg");
+            QVERIFY(SameBytes(source, copy));
+            const struct stat before = statOf(copy);
+            const int fd = ::open(QFile::encodeName(copy).constData(), O_WRONLY);
+            QCOMPARE(::pwrite(fd, "changed", 7, 300000), 7);
+            ::close(fd);
+            QCOMPARE(setTime(copy, before.st_mtim), 0);
+            QVERIFY(!SameBytes(source, copy));
+            QVERIFY(shell().ShellCopyChanged(mnt + QStringLiteral("/S/*.*"), mnt + QStringLiteral("/T/")));
+            QCOMPARE(read(copy), bytes);
+        }
     }
 
     // A file rewritten right after it was copied, with the same size and the copy's time, is

@@ -44,43 +44,35 @@ private slots:
     }
     void cleanup() { fault::setHandler(nullptr); }
 
-    void deletesAndRenumbers_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("deleted");
-        QTest::newRow("the only pet") << 1 << 0;
-        QTest::newRow("first of 100") << 100 << 0;
-    }
-
+    // The first pet deleted: the only one, and the first of 100.
     void deletesAndRenumbers()
     {
-        QFETCH(int, count);
-        QFETCH(int, deleted);
-        makePets(count, deleted);
-        // A file of the user's beside a pet's data moves with its folder (renamed, not copied);
-        // a sub-folder of the deleted pet's goes with it.
-        hostfolder::write(pet(count), QStringLiteral("memo.txt"), "note");
-        hostfolder::write(pet(deleted + 1), QStringLiteral("受信フォルダ/sub/old.mwm"), "old");
-        auto places = snapshot(host());
+        for (int count : {1, 100}) {
+            init();
+            makePets(count, 0);
+            // A file of the user's beside a pet's data moves with its folder (renamed, not copied);
+            // a sub-folder of the deleted pet's goes with it.
+            hostfolder::write(pet(count), QStringLiteral("memo.txt"), "note");
+            hostfolder::write(pet(1), QStringLiteral("受信フォルダ/sub/old.mwm"), "old");
+            auto places = snapshot(host());
 
-        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Deleted);
+            QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Deleted);
 
-        QCOMPARE(tc->messages.shown.size(), 1); // the question only
-
-        for (int n = 1; n < count; ++n)
-            verifyPetAt(n, n - 1 < deleted ? n - 1 : n);
-        QVERIFY(!hostfolder::exists(pet(count)));
-        QCOMPARE(hostfolder::exists(pet(count - 1) + QStringLiteral("/memo.txt")), deleted < count - 1);
-        QVERIFY(!hostfolder::exists(session().journal().path()));
-        QVERIFY(QDir(host()).entryList({".kennel*"}, QDir::AllEntries | QDir::Hidden).isEmpty()); // no trash left
-        QCOMPARE(registry().table.MaxUser, count - 2);
-        QCOMPARE(registry().table.CurrentUser, -1);
-        // The host's places still hold the deleted pet's data.
-        auto after = snapshot(host());
-        for (auto* files : {&places, &after})
-            files->removeIf(
-                [](auto it) { return it.key().startsWith(QStringLiteral("ユーザー")) || it.key() == "Kennel.ini"; });
-        QCOMPARE(after, places);
+            QCOMPARE(tc->messages.shown.size(), 1); // the question only
+            for (int n = 1; n < count; ++n)
+                verifyPetAt(n, n);
+            QVERIFY(!hostfolder::exists(pet(count)));
+            QCOMPARE(hostfolder::exists(pet(count - 1) + QStringLiteral("/memo.txt")), count > 1);
+            QVERIFY(!hostfolder::exists(session().journal().path()));
+            QVERIFY(QDir(host()).entryList({".kennel*"}, QDir::AllEntries | QDir::Hidden).isEmpty()); // no trash left
+            QCOMPARE(registry().table.MaxUser, count - 2);
+            QCOMPARE(registry().table.CurrentUser, -1);
+            // The host's places still hold the deleted pet's data.
+            auto after = snapshot(host());
+            for (auto* files : {&places, &after})
+                files->removeIf([](auto it) { return it.key().startsWith(u"ユーザー") || it.key() == "Kennel.ini"; });
+            QCOMPARE(after, places);
+        }
     }
 
     // The crash harness fails every rename and checks the data; here the move of folder 4 fails
@@ -97,10 +89,8 @@ private slots:
                 target = QStringLiteral("\n"); // once
             return hit ? fault::Action::Fail : fault::Action::Proceed;
         });
-        const DeleteResult result = session().deletePet(table().CurrentUser);
+        QCOMPARE(session().deletePet(table().CurrentUser), DeleteResult::Stopped);
         fault::setHandler(nullptr);
-
-        QCOMPARE(result, DeleteResult::Stopped);
         QCOMPARE(snapshot(host()), before); // every folder back at its number, no journal, no trash
         QCOMPARE(table().MaxUser, 3);
         QCOMPARE(table().CurrentUser, 1);
@@ -159,26 +149,21 @@ private slots:
 
     // A journal that names no operation, folders not Kennel's own, or pets Kennel.ini does
     // not list changes nothing.
-    void recovery_junkJournalChangesNothing_data()
-    {
-        QTest::addColumn<QByteArray>("junk");
-        QTest::newRow("no operation") << QByteArray("garbage");
-        QTest::newRow("trash outside") << QByteArray("op=delete\npet=0\nmax=2\ntrash=/etc\n");
-        QTest::newRow("renames outside") << QByteArray("op=upgrade\nfrom0=/etc\nto0=/tmp/x\n");
-        QTest::newRow("unlisted pet") << QByteArray("op=switch\npet=7\nname=x\n");
-        QTest::newRow("negative pet") << QByteArray("op=restore\npet=-3\n");
-    }
-
     void recovery_junkJournalChangesNothing()
     {
-        QFETCH(QByteArray, junk);
-        makePets(3, 0);
-        hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
-        const auto start = snapshot(host());
-        QVERIFY(session().recoverInterruptedWork());
-        auto now = snapshot(host());
-        now.insert(QStringLiteral("Kennel.journal"), junk);
-        QCOMPARE(now, start);
+        // No operation, a trash outside, renames outside, an unlisted pet, a negative pet.
+        for (const QByteArray junk : {"garbage", "op=delete\npet=0\nmax=2\ntrash=/etc\n",
+                                      "op=upgrade\nfrom0=/etc\nto0=/tmp/x\n", "op=switch\npet=7\nname=x\n",
+                                      "op=restore\npet=-3\n"}) {
+            init();
+            makePets(3, 0);
+            hostfolder::write(host(), QStringLiteral("Kennel.journal"), junk);
+            const auto start = snapshot(host());
+            QVERIFY(session().recoverInterruptedWork());
+            auto now = snapshot(host());
+            now.insert(QStringLiteral("Kennel.journal"), junk);
+            QCOMPARE(now, start);
+        }
     }
 };
 

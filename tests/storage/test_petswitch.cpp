@@ -26,11 +26,7 @@ class TestPetSwitch : public HostTest {
         writeRegistryWithMarker();
     }
     // A friends book no copy can carry.
-    void blockFriendsBook()
-    {
-        QFile::remove(host() + QStringLiteral("/おともだち帳"));
-        QDir().mkpath(host() + QStringLiteral("/おともだち帳"));
-    }
+    void blockFriendsBook() { QFile::remove(host() + "/おともだち帳"), QDir().mkpath(host() + "/おともだち帳"); }
 
 private slots:
     // The host holds pet 0 ("A"); folders 1 to 3 hold pets 0 to 2 ("A", "B", "C").
@@ -45,31 +41,27 @@ private slots:
         writeRegistryWithMarker();
     }
 
-    void switchReplacesOnlyUnsharedKinds_data()
-    {
-        QTest::addColumn<int>("shared"); // bits: snacks, treasures, friends book, toys, mails
-        // Each kind shared and not, alone and beside others.
-        QTest::newRow("nothing shared") << 0;
-        QTest::newRow("snacks and friends book shared") << 5;
-        QTest::newRow("treasures, toys and mail drawers shared") << 26;
-    }
-
+    // Each kind shared and not, alone and beside others: nothing shared; snacks and friends book
+    // shared; treasures, toys and mail drawers shared.
     void switchReplacesOnlyUnsharedKinds()
     {
-        QFETCH(int, shared);
-        table().setSharing({bool(shared & 1), bool(shared & 2), bool(shared & 4), bool(shared & 8), bool(shared & 16)});
-        QCOMPARE(session().switchTo(1), SwitchResult::Switched);
-        // Item, its tag prefix, the flag bit that keeps it.
+        // Item, its tag prefix, the flag bit that keeps it (bits: snacks, treasures, friends book, toys, mails).
         const std::tuple<const char*, const char*, int> items[] = {
             {"おやつ/cake.pac", "snack", 1},      {"宝物/gem.pac", "gem", 2},
             {"おともだち帳", "friends", 4},       {"おもちゃ/ball.pty", "toy", 8},
             {"受信フォルダ/in.mwm", "in", 16},    {"送信フォルダ/out.mwm", "out", 16},
             {"添付書類ﾌｫﾙﾀﾞ/att.bin", "att", 16}, {"Mewmail設定.mwc", "settings", 0},
             {"Mewmail設定.bak", "backup", 0}};
-        for (const auto& [item, prefix, bit] : items)
-            QCOMPARE(hostFile(item), QByteArray(prefix) + ((shared & bit) ? " A" : " B"));
-        QCOMPARE(currentInFile(), 1);
-        QVERIFY(tc->messages.shown.isEmpty());
+        for (int shared : {0, 5, 26}) {
+            init();
+            table().setSharing(
+                {bool(shared & 1), bool(shared & 2), bool(shared & 4), bool(shared & 8), bool(shared & 16)});
+            QCOMPARE(session().switchTo(1), SwitchResult::Switched);
+            for (const auto& [item, prefix, bit] : items)
+                QCOMPARE(hostFile(item), QByteArray(prefix) + ((shared & bit) ? " A" : " B"));
+            QCOMPARE(currentInFile(), 1);
+            QVERIFY(tc->messages.shown.isEmpty());
+        }
     }
 
     void currentPetOrNewPetEntryMovesNothing()
@@ -125,8 +117,7 @@ private slots:
                 hostfolder::write(host(), QStringLiteral("おともだち帳"), "friends A2");
             }
             const auto places = snapshot(host());
-            const SwitchResult result = session().switchTo(1);
-            QCOMPARE(result, stillFailing ? SwitchResult::Refused : SwitchResult::Switched);
+            QCOMPARE(session().switchTo(1), stillFailing ? SwitchResult::Refused : SwitchResult::Switched);
             QCOMPARE(session().currentUnstored(), stillFailing);
             if (stillFailing) {
                 QCOMPARE(snapshot(host()), places);

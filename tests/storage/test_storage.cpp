@@ -2,8 +2,6 @@
 #include "storage/StorageOps.h"
 #include "tests/support/HostTest.h"
 
-#include <QDirIterator>
-
 #include <QtTest>
 
 #include <filesystem>
@@ -37,8 +35,7 @@ class TestStorageOps : public HostTest {
     {
         newHost(sub);
         hostfolder::makeHost(host(), QStringLiteral("live"));
-        table().MaxUser = 1;
-        table().CurrentUser = 0;
+        addPets(2, 0);
     }
     QString at(const QString& base, const char* relative) const { return base + '/' + QString::fromUtf8(relative); }
 
@@ -64,73 +61,63 @@ private slots:
         QCOMPARE(hostfolder::snapshot(pet(1)), expected);
     }
 
-    // A second store or a load over an earlier copy: a file of the same size with another time
-    // is replaced, and so is one of the same size and time but other bytes; a file the source
-    // lacks goes, an unchanged file is not rewritten.
-    void updatesOnlyWhatChanged_data()
-    {
-        QTest::addColumn<bool>("load");
-        QTest::newRow("store") << false;
-        QTest::newRow("load") << true;
-    }
-
+    // A second store, then a load, over an earlier copy: a file of the same size with another
+    // time is replaced, and so is one of the same size and time but other bytes; a file the
+    // source lacks goes, an unchanged file is not rewritten.
     void updatesOnlyWhatChanged()
     {
-        QFETCH(bool, load);
-        setUp();
-        for (QDirIterator files(host(), QDir::Files, QDirIterator::Subdirectories); files.hasNext();)
-            setTime(files.next(), ::time(nullptr) - 3600);
-        StorePetData(session(), none());
-        const QString from = load ? pet(1) : host(), to = load ? host() : pet(1);
-        hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
-        setTime(at(from, "おもちゃ/ball.pty"), ::time(nullptr) - 7200);
-        QVERIFY(QFile::remove(at(from, "おやつ/cake.pac")));
-        for (const auto& [folder, bytes] : {std::pair(from, "mine"), std::pair(to, "your")}) {
-            hostfolder::write(folder, QStringLiteral("宝物/twin.pac"), bytes);
-            setTime(at(folder, "宝物/twin.pac"), 1'000'000'000);
+        for (bool load : {false, true}) {
+            setUp();
+            for (QDirIterator files(host(), QDir::Files, QDirIterator::Subdirectories); files.hasNext();)
+                setTime(files.next(), ::time(nullptr) - 3600);
+            StorePetData(session(), none());
+            const QString from = load ? pet(1) : host(), to = load ? host() : pet(1);
+            hostfolder::write(from, QStringLiteral("おもちゃ/ball.pty"), "toy LIVE");
+            setTime(at(from, "おもちゃ/ball.pty"), ::time(nullptr) - 7200);
+            QVERIFY(QFile::remove(at(from, "おやつ/cake.pac")));
+            for (const auto& [folder, bytes] : {std::pair(from, "mine"), std::pair(to, "your")}) {
+                hostfolder::write(folder, QStringLiteral("宝物/twin.pac"), bytes);
+                setTime(at(folder, "宝物/twin.pac"), 1'000'000'000);
+            }
+            const ino_t unchanged = inode(at(to, "受信フォルダ/in.mwm"));
+            load ? LoadPetData(session(), none()) : StorePetData(session(), none());
+            QCOMPARE(read(at(to, "おもちゃ/ball.pty")), QByteArray("toy LIVE"));
+            QCOMPARE(read(at(to, "宝物/twin.pac")), QByteArray("mine"));
+            QVERIFY(!exists(at(to, "おやつ/cake.pac")));
+            QCOMPARE(inode(at(to, "受信フォルダ/in.mwm")), unchanged);
+            QCOMPARE(read(at(to, "受信フォルダ/in.mwm")), QByteArray("in live"));
+            QVERIFY(tc->messages.shown.isEmpty());
         }
-        const ino_t unchanged = inode(at(to, "受信フォルダ/in.mwm"));
-        load ? LoadPetData(session(), none()) : StorePetData(session(), none());
-        QCOMPARE(read(at(to, "おもちゃ/ball.pty")), QByteArray("toy LIVE"));
-        QCOMPARE(read(at(to, "宝物/twin.pac")), QByteArray("mine"));
-        QVERIFY(!exists(at(to, "おやつ/cake.pac")));
-        QCOMPARE(inode(at(to, "受信フォルダ/in.mwm")), unchanged);
-        QCOMPARE(read(at(to, "受信フォルダ/in.mwm")), QByteArray("in live"));
-        QVERIFY(tc->messages.shown.isEmpty());
     }
 
     // Nothing is read, written or deleted through a link: an item folder or the template that
     // is one becomes a real folder (the link goes, what it points to stays as it was); a file
     // that is one is stored as a link.
-    void linksAreNeverFollowed_data()
-    {
-        QTest::addColumn<QString>("link"); // in the program folder
-        QTest::addColumn<QString>("text"); // what it points to
-        QTest::newRow("pet's inbox to another pet's") << "ユーザー1/受信フォルダ" << "../ユーザー2/受信フォルダ";
-        QTest::newRow("the template") << "Default" << "../outside";
-        QTest::newRow("a mail to a private file") << "受信フォルダ/secret.mwm" << "../../outside/private.txt";
-    }
-
     void linksAreNeverFollowed()
     {
-        QFETCH(QString, link);
-        QFETCH(QString, text);
-        setUp(QStringLiteral("/host"));
-        hostfolder::makeHost(pet(1), QStringLiteral("A"));
-        hostfolder::makeHost(pet(2), QStringLiteral("B"));
-        hostfolder::write(outside(), QStringLiteral("private.txt"), "private");
-        QDir(host() + '/' + link).removeRecursively();
-        std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
-        const auto before = hostfolder::snapshot(outside()), other = hostfolder::snapshot(pet(2));
-        QVERIFY(SnapshotDefaultData(session(), none()) && StorePetData(session(), none()));
-        QCOMPARE(hostfolder::snapshot(outside()), before);
-        QCOMPARE(hostfolder::snapshot(pet(2)), other);
-        const QFileInfo made(host() + '/' + link);
-        if (made.isSymLink()) // a file of the host's, now also in the pet's folder
-            QCOMPARE(std::filesystem::read_symlink((pet(1) + '/' + link).toStdString()), text.toStdString());
-        else
-            QVERIFY(made.isDir());
-        QVERIFY(tc->messages.shown.isEmpty());
+        // In the program folder, and what it points to: a pet's inbox to another pet's, the
+        // template, a mail to a private file.
+        const std::pair<QString, QString> links[] = {{"ユーザー1/受信フォルダ", "../ユーザー2/受信フォルダ"},
+                                                     {"Default", "../outside"},
+                                                     {"受信フォルダ/secret.mwm", "../../outside/private.txt"}};
+        for (const auto& [link, text] : links) {
+            setUp(QStringLiteral("/host"));
+            hostfolder::makeHost(pet(1), QStringLiteral("A"));
+            hostfolder::makeHost(pet(2), QStringLiteral("B"));
+            hostfolder::write(outside(), QStringLiteral("private.txt"), "private");
+            QDir(host() + '/' + link).removeRecursively();
+            std::filesystem::create_symlink(text.toStdString(), (host() + '/' + link).toStdString());
+            const auto before = hostfolder::snapshot(outside()), other = hostfolder::snapshot(pet(2));
+            QVERIFY(SnapshotDefaultData(session(), none()) && StorePetData(session(), none()));
+            QCOMPARE(hostfolder::snapshot(outside()), before);
+            QCOMPARE(hostfolder::snapshot(pet(2)), other);
+            const QFileInfo made(host() + '/' + link);
+            if (made.isSymLink()) // a file of the host's, now also in the pet's folder
+                QCOMPARE(std::filesystem::read_symlink((pet(1) + '/' + link).toStdString()), text.toStdString());
+            else
+                QVERIFY(made.isDir());
+            QVERIFY(tc->messages.shown.isEmpty());
+        }
     }
 
     // Missing optional items: a store makes every item folder of a fresh pet folder and removes

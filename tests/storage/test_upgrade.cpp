@@ -4,19 +4,13 @@
 #include "storage/Upgrade.h"
 #include "tests/support/HostTest.h"
 
-#include <QDir>
-#include <QFile>
 #include <QtTest>
 
 class TestUpgrade : public HostTest {
     Q_OBJECT
 
     // Names for three pets with one owner.
-    static UpgradeNames names()
-    {
-        const QString owner = QStringLiteral("飼い主");
-        return {{QStringLiteral("ポチ"), QStringLiteral("タマ"), QStringLiteral("ミケ")}, {owner, owner, owner}};
-    }
+    const UpgradeNames names{{"ポチ", "タマ", "ミケ"}, {"飼い主", "飼い主", "飼い主"}};
 
 private slots:
     void init()
@@ -26,48 +20,42 @@ private slots:
         hostfolder::write(host(), QStringLiteral("Kennel.ini"), "[Kennel]\r\nLastUser = 0\r\n");
     }
 
-    void convert_data()
-    {
-        QTest::addColumn<QList<int>>("mailboxes"); // 1..3 with settings; negative: folder without settings
-        QTest::addColumn<int>("lastUser");
-        QTest::addColumn<QList<int>>("petFrom"); // mailbox number of each new pet folder
-        QTest::addColumn<int>("currentUser");
-        QTest::newRow("mailbox 3 without mailbox 2 becomes pet 2") << QList<int>{1, -2, 3} << 2 << QList<int>{1, 3} << 1;
-        QTest::newRow("last used mailbox without settings file is kept")
-            << QList<int>{1, -2, -3} << 1 << QList<int>{1, 2} << 1;
-        QTest::newRow("last used mailbox without folder gets an empty one") << QList<int>{1} << 1 << QList<int>{1, 0} << 1;
-    }
-
     void convert()
     {
-        QFETCH(QList<int>, mailboxes);
-        QFETCH(int, lastUser);
-        QFETCH(QList<int>, petFrom);
-        for (int m : mailboxes)
-            makeMailbox(std::abs(m), m > 0);
-        QMap<int, QMap<QString, QByteArray>> before; // 0: an empty pet folder
-        for (int n = 1; n <= 3; ++n)
-            before[n] = hostfolder::snapshot(oldFolder(n));
-        for (const QString& item : items::kFolderOrder)
-            before[0].insert(item + QLatin1Char('/'), {});
+        // The mailboxes 1..3 (with settings; negative: a folder without), the last used one, and
+        // the mailbox each new pet folder comes from (0: an empty folder): mailbox 3 without
+        // mailbox 2 becomes pet 2; the last used mailbox without a settings file is kept; the
+        // last used mailbox without a folder gets an empty one.
+        for (const auto& [mailboxes, lastUser, petFrom] : {std::tuple(QList<int>{1, -2, 3}, 2, QList<int>{1, 3}),
+                                                          std::tuple(QList<int>{1, -2, -3}, 1, QList<int>{1, 2}),
+                                                          std::tuple(QList<int>{1}, 1, QList<int>{1, 0})}) {
+            init();
+            for (int m : mailboxes)
+                makeMailbox(std::abs(m), m > 0);
+            QMap<int, QMap<QString, QByteArray>> before; // 0: an empty pet folder
+            for (int n = 1; n <= 3; ++n)
+                before[n] = hostfolder::snapshot(oldFolder(n));
+            for (const QString& item : items::kFolderOrder)
+                before[0].insert(item + QLatin1Char('/'), {});
 
-        const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
-        QVERIFY(session().convertMailboxes(plan, names(), none()));
+            const MailboxPlan plan = scanMailboxes(session().layout(), lastUser);
+            QVERIFY(session().convertMailboxes(plan, names, none()));
 
-        for (int i = 0; i < petFrom.size(); ++i)
-            QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
-        QVERIFY(!hostfolder::exists(pet(petFrom.size() + 1)));
-        for (int n = 1; n <= 3; ++n)
-            QVERIFY2(!hostfolder::exists(oldFolder(n)), qPrintable(oldFolder(n)));
+            for (int i = 0; i < petFrom.size(); ++i)
+                QCOMPARE(hostfolder::snapshot(pet(i + 1)), before[petFrom[i]]);
+            QVERIFY(!hostfolder::exists(pet(petFrom.size() + 1)));
+            for (int n = 1; n <= 3; ++n)
+                QVERIFY2(!hostfolder::exists(oldFolder(n)), qPrintable(oldFolder(n)));
 
-        const RegistryContent reg = registry();
-        QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
-        QCOMPARE(reg.table.MaxUser, petFrom.size() - 1);
-        QTEST(reg.table.CurrentUser, "currentUser");
-        QCOMPARE(reg.table.Pet[0], QStringLiteral("ポチ"));
-        if (petFrom.size() > 1)
-            QCOMPARE(reg.table.Pet[1], petFrom[1] == 3 ? QStringLiteral("ミケ") : QStringLiteral("タマ"));
-        QVERIFY(tc->messages.shown.isEmpty());
+            const RegistryContent reg = registry();
+            QCOMPARE(reg.kind, RegistryContent::Kind::Version2);
+            QCOMPARE(reg.table.MaxUser, petFrom.size() - 1);
+            QCOMPARE(reg.table.CurrentUser, 1); // the last used mailbox's pet
+            QCOMPARE(reg.table.Pet[0], QStringLiteral("ポチ"));
+            if (petFrom.size() > 1)
+                QCOMPARE(reg.table.Pet[1], petFrom[1] == 3 ? QStringLiteral("ミケ") : QStringLiteral("タマ"));
+            QVERIFY(tc->messages.shown.isEmpty());
+        }
     }
 
     // A missing name and the reserved name are both told, in order, and no duplicate is looked
@@ -82,46 +70,37 @@ private slots:
         QCOMPARE(messages(), (QStringList{texts::kMsgEnterNames, texts::kMsgReservedName}));
     }
 
-    void failure_leavesEverythingAsItWas_data()
-    {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<QStringList>("messages");
-        QTest::newRow("pet folder 2 exists already")
-            << "exists" << QStringList{kMsgUpgradeFolderExists.arg(QStringLiteral("%HOST%/ユーザー2"))};
-        QTest::newRow("third rename fails: first two undone")
-            << "rename"
-            << QStringList{kMsgUpgradeRenameFailed.arg(QStringLiteral("%HOST%/ユーザー 3"), QStringLiteral("%HOST%/ユーザー3"))};
-        QTest::newRow("registry cannot be written: renames undone")
-            << "registry" << QStringList{kMsgRegistryWriteFailed, kMsgUpgradeNotWritten};
-    }
-
     void failure_leavesEverythingAsItWas()
     {
-        QFETCH(QString, fault);
-        QFETCH(QStringList, messages);
-        for (int n = 1; n <= 3; ++n)
-            makeMailbox(n);
-        FolderRename rename = renameFolderNoReplace;
-        int calls = 0;
-        if (fault == QLatin1String("exists"))
-            QVERIFY(QDir().mkpath(pet(2)));
-        if (fault == QLatin1String("rename"))
-            rename = [&](const QString& from, const QString& to) { return ++calls != 3 && renameFolderNoReplace(from, to); };
-        if (fault == QLatin1String("registry")) {
+        // Pet folder 2 exists already; the third rename fails: the first two undone; Kennel.ini
+        // cannot be written: the renames undone.
+        for (const QString fault : {"exists", "rename", "registry"}) {
+            init();
+            QStringList told{kMsgRegistryWriteFailed, kMsgUpgradeNotWritten};
+            for (int n = 1; n <= 3; ++n)
+                makeMailbox(n);
+            FolderRename rename = renameFolderNoReplace;
+            int calls = 0;
+            if (fault == QLatin1String("exists")) {
+                QVERIFY(QDir().mkpath(pet(2)));
+                told = {kMsgUpgradeFolderExists.arg(pet(2))};
+            }
+            if (fault == QLatin1String("rename")) {
+                rename = [&](auto& from, auto& to) { return ++calls != 3 && renameFolderNoReplace(from, to); };
+                told = {kMsgUpgradeRenameFailed.arg(oldFolder(3), pet(3))};
+            }
             // A folder in place of Kennel.ini: the new file cannot take its name.
-            QVERIFY(QFile::remove(ini()));
-            QVERIFY(QDir().mkpath(ini()));
+            if (fault == QLatin1String("registry"))
+                QVERIFY(QFile::remove(ini()) && QDir().mkpath(ini()));
+            const auto before = hostfolder::snapshot(host());
+            table().CurrentUser = 0;
+
+            QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names, none(), rename));
+
+            QCOMPARE(messages(), told);
+            QCOMPARE(hostfolder::snapshot(host()), before);
+            QVERIFY(table().MaxUser == -1 && table().CurrentUser == 0 && table().Pet[0].isEmpty());
         }
-        const auto before = hostfolder::snapshot(host());
-        table().CurrentUser = 0;
-
-        QVERIFY(!session().convertMailboxes(scanMailboxes(session().layout(), 0), names(), none(), rename));
-
-        QCOMPARE(tc->messages.texts().replaceInStrings(host(), QStringLiteral("%HOST%")), messages);
-        QCOMPARE(hostfolder::snapshot(host()), before);
-        QCOMPARE(table().MaxUser, -1);
-        QCOMPARE(table().CurrentUser, 0);
-        QVERIFY(table().Pet[0].isEmpty());
     }
 };
 

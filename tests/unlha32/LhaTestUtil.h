@@ -31,9 +31,9 @@ inline QByteArray noise(int size, quint32 seed)
 }
 
 // A pet folder as Kennel keeps it: settings and information files, the item folders with
-// Japanese names, mails, a binary, an empty file and an empty folder. With names0x5c, some
-// names hold CP932 characters whose second byte is 0x5C.
-inline void makePetFolder(const QString& pet, bool names0x5c = true)
+// Japanese names, mails, a binary, an empty file and an empty folder; one name holds CP932
+// characters whose second byte is 0x5C.
+inline void makePetFolder(const QString& pet)
 {
     writeFile(pet + "/BackUp.ini", "[Backup]\r\nPet=ポチ\r\nMaster=山田\r\nDate=19991031\r\n");
     writeFile(pet + "/Mewmail設定.mwc", noise(3000, 1) + QByteArray(5000, 'A'));
@@ -50,8 +50,7 @@ inline void makePetFolder(const QString& pet, bool names0x5c = true)
     writeFile(pet + "/おやつ/sub/深い/bone.txt", "bone\n");
     writeFile(pet + "/宝物/random.bin", noise(70000, 9));
     writeFile(pet + "/添付書類ﾌｫﾙﾀﾞ/写真.jpg", noise(2000, 5));
-    if (names0x5c)
-        writeFile(pet + "/おもちゃ/ソ表予能.txt", "0x5C trail bytes\n");
+    writeFile(pet + "/おもちゃ/ソ表予能.txt", "0x5C trail bytes\n");
     QDir().mkpath(pet + "/おやつ/空フォルダ");
 }
 

@@ -1,5 +1,5 @@
-// The codec pieces of the archiver library: CRC, code lengths, encoder/decoder round trips,
-// header reading, name checks. Damaged compressed data: test_lha_hostile and the seed replays.
+// The codec pieces of the archiver library: the level 2 header's size, code lengths,
+// encoder/decoder round trips, name checks. Damaged compressed data: test_lha_hostile and the seed replays.
 #include "LhaTestUtil.h"
 
 #include "Add.h"
@@ -46,29 +46,20 @@ QByteArray sample(const QString& kind, int size)
 class TestLhaCodec : public QObject {
     Q_OBJECT
 private slots:
-    // The check value, split updates, and the CRCs of pieces joined as the writer joins a
-    // member's segments; the level 2 header's own CRC and its padding.
-    void crc16AndLevel2Header()
+    // A level 2 header whose size has a zero low byte would read as the end mark: the writer pads
+    // it. (The CRC's values are checked by the archives other tools wrote, test_lha_hostile; the
+    // joined CRCs of a member's segments by the threaded archive below; a header CRC that does not
+    // match by the hostile table's "bad header CRC".)
+    void level2Header_isNeverTakenForTheEndMark()
     {
-        const auto* s = reinterpret_cast<const std::uint8_t*>("123456789");
-        QCOMPARE(crc16(s, 9), std::uint16_t(0xBB3D));
-        QCOMPARE(crc16Update(crc16Update(0, s, 5), s + 5, 4), std::uint16_t(0xBB3D));
-        QCOMPARE(crc16Combine(crc16(s, 5), crc16(s + 5, 4), 4), std::uint16_t(0xBB3D));
         NewMember nm;
         nm.methodId = "-lh0-";
-        // Find a name length whose header size has a zero low byte: the writer must pad it.
         for (int n = 1; n < 300; ++n) {
             nm.name = std::string(n, 'a');
             const auto h = buildLevel2Header(nm);
             QVERIFY(h[0] != 0);
             QCOMPARE(std::size_t(h[0] | (h[1] << 8)), h.size());
         }
-        nm.name = "x";
-        auto h = buildLevel2Header(nm);
-        h.push_back(0);
-        QCOMPARE(int(readHeader(MemorySource(Bytes(h)), 0).status), int(HeaderRead::Status::Member));
-        h[4] ^= 1; // method byte changed: the header CRC no longer matches
-        QCOMPARE(int(readHeader(MemorySource(Bytes(h)), 0).status), int(HeaderRead::Status::Broken));
     }
 
     void codeLengths_areLimitedAndComplete()
@@ -176,10 +167,9 @@ private slots:
             {"Backup.ini", "Backup.ini.bak", false}, {"Backup.ini", "宝物/Backup.ini", false}};
         for (const auto& [pattern, name, match] : cases)
             QVERIFY2(matchWildcard(pattern, name) == match, name);
-        // Names that would not come back the same are refused.
-        QVERIFY(encodeCp932("添付書類ﾌｫﾙﾀﾞ").has_value());
+        // Names that would not come back the same are refused. (Half-width katakana are taken and
+        // emoji refused in the library test's pet folder.)
         QVERIFY(!encodeCp932("a¥b").has_value()); // would come back as a separator
-        QVERIFY(!encodeCp932("🐶").has_value());
         QVERIFY(!encodeCp932("\xff\xfe").has_value()); // not UTF-8
     }
 };

@@ -4,7 +4,6 @@
 #include "LhaTestUtil.h"
 
 #include "Crc16.h"
-#include "unlha32.h"
 
 #include "backup/UnlhaLibrary.h"
 
@@ -241,8 +240,8 @@ private slots:
         writeFile(archive_, archive);
         const auto before = outside();
         if (expected.isEmpty()) {
-            QVERIFY(!lib_->checkArchive(archive_) && !extract(archive_));
-            QVERIFY(!lib_->RunUnlha(unlhaExtractOneCommand(archive_, target_)));
+            QVERIFY(!lib_->checkArchive(archive_) && !extract(archive_) &&
+                    !lib_->RunUnlha(unlhaExtractOneCommand(archive_, target_)));
             QVERIFY(QDir(target_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
             QVERIFY(!QFile::exists(QDir::tempPath() + "/kennel-probe.txt"));
             QCOMPARE(outside(), before);

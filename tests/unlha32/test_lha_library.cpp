@@ -120,13 +120,13 @@ private slots:
         for (const auto& step : steps) {
             seen.done.clear();
             QVERIFY2(step(), qPrintable(lib_->lastOutput()));
-            QVERIFY(seen.done.size() >= 2 && seen.done.first() == 0 && seen.done.last() == seen.total);
-            QVERIFY(std::is_sorted(seen.done.begin(), seen.done.end()));
+            QVERIFY(seen.done.size() >= 2 && seen.done.first() == 0 && seen.done.last() == seen.total &&
+                    std::is_sorted(seen.done.begin(), seen.done.end()));
         }
         QCOMPARE(snapshot(target), snapshot(pet_));
         QVERIFY(QDir(work_).isEmpty()); // the work folder only names a base
-        QVERIFY(lib_->hasMember(archive_) && lib_->hasMember(archive_, "BACKUP.INI"));
-        QVERIFY(!lib_->hasMember(archive_, "Kennel.ini"));
+        QVERIFY(lib_->hasMember(archive_) && lib_->hasMember(archive_, "BACKUP.INI") &&
+                !lib_->hasMember(archive_, "Kennel.ini"));
         QVERIFY(lib_->RunUnlha(unlhaExtractOneCommand(archive_, work_)));
         QCOMPARE(readFile(work_ + "BackUp.ini"), readFile(pet_ + "/BackUp.ini"));
         // A second run replaces changed files without asking.
@@ -140,8 +140,7 @@ private slots:
         QVERIFY(!extract());
         QCOMPARE(lib_->lastOutput(), QStringLiteral("cancelled"));
         QVERIFY(snapshot(target).keys().filter(".unlha-").isEmpty());
-        QFile::remove(archive_);
-        seen.done.clear();
+        QFile::remove(archive_), seen.done.clear();
         QVERIFY(!add());
         QVERIFY(QDir(tmp_.filePath("backup")).isEmpty());
         setProgress(nullptr, nullptr);
@@ -186,9 +185,7 @@ private slots:
             QVERIFY(!lib.isLoaded() && !lib.loadError().isEmpty() && lib.version() == 0);
             QVERIFY(!lib.RunUnlha("x \"a.lzh\" \"t/\" \"*.*\"") && !lib.checkArchive(archive_) &&
                     !lib.hasMember(archive_));
-            QCOMPARE(unlhaVersionLine(lib.version()), QStringLiteral("未インストールです。"));
         }
-        QCOMPARE(unlhaVersionLine(152), QStringLiteral("Ver.1.52 がインストールされています。"));
         // While the library is busy: one retry-or-cancel warning per busy answer, until it is
         // free or the user cancels.
         for (const auto& [busy, answers, result] :
