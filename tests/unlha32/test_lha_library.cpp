@@ -186,6 +186,9 @@ private slots:
             QVERIFY(!lib.RunUnlha("x \"a.lzh\" \"t/\" \"*.*\"") && !lib.checkArchive(archive_) &&
                     !lib.hasMember(archive_));
         }
+        // The version dialog's line, minor version in two digits.
+        QCOMPARE(unlhaVersionLine(0) + unlhaVersionLine(105),
+                 QStringLiteral("未インストールです。Ver.1.05 がインストールされています。"));
         // While the library is busy: one retry-or-cancel warning per busy answer, until it is
         // free or the user cancels.
         for (const auto& [busy, answers, result] :
