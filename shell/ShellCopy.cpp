@@ -563,48 +563,54 @@ namespace {
 
 // Regular files a and b, as lstat found them, hold the same bytes: a known copy, a clone, or
 // read and compared.
-bool sameRegular(const fs::path& a, const struct stat& sa, const fs::path& b, const struct stat& sb)
+bool sameRegular(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
 {
     if (sa.st_size != sb.st_size)
         return false;
-    if (knownPair(b.c_str(), sb, a.c_str(), sa))
+    if (knownPair(b, sb, a, sa))
         return true;
     struct stat oa {};
     struct stat ob {};
-    const Fd fa(openRegular(a.c_str(), oa));
-    const Fd fb(openRegular(b.c_str(), ob));
+    const Fd fa(openRegular(a, oa));
+    const Fd fb(openRegular(b, ob));
     return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size && equalBytes(fa.fd, fb.fd, oa.st_size);
+}
+
+// Both paths' status without following links; false when either cannot be had.
+bool lstatBoth(const std::string& a, struct stat& sa, const std::string& b, struct stat& sb)
+{
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0;
 }
 
 } // namespace
 
 bool KnownCopies(const QString& a, const QString& b)
 {
-    const fs::path pa = native(a);
-    const fs::path pb = native(b);
+    const std::string pa = a.toStdString();
+    const std::string pb = b.toStdString();
     struct stat sa {};
     struct stat sb {};
-    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
-           && S_ISREG(sb.st_mode) && knownPair(pb.c_str(), sb, pa.c_str(), sa);
+    return lstatBoth(pa, sa, pb, sb) && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode)
+           && knownPair(pb.c_str(), sb, pa.c_str(), sa);
 }
 
 bool SameBytes(const QString& a, const QString& b)
 {
-    const fs::path pa = native(a);
-    const fs::path pb = native(b);
+    const std::string pa = a.toStdString();
+    const std::string pb = b.toStdString();
     struct stat sa {};
     struct stat sb {};
-    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
-           && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
+    return lstatBoth(pa, sa, pb, sb) && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode)
+           && sameRegular(pa.c_str(), sa, pb.c_str(), sb);
 }
 
 bool SameCopiedFile(const QString& a, const QString& b)
 {
-    const fs::path pa = native(a);
-    const fs::path pb = native(b);
+    const std::string pa = a.toStdString();
+    const std::string pb = b.toStdString();
     struct stat sa {};
     struct stat sb {};
-    if (::lstat(pa.c_str(), &sa) != 0 || ::lstat(pb.c_str(), &sb) != 0)
+    if (!lstatBoth(pa, sa, pb, sb))
         return false;
     if (S_ISLNK(sa.st_mode) || S_ISLNK(sb.st_mode)) {
         std::error_code ea;
@@ -612,5 +618,5 @@ bool SameCopiedFile(const QString& a, const QString& b)
         const fs::path text = fs::read_symlink(pa, ea);
         return !ea && text == fs::read_symlink(pb, eb) && !eb;
     }
-    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
+    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa.c_str(), sa, pb.c_str(), sb);
 }
