@@ -4,11 +4,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -55,15 +58,34 @@ bool writeAll(int fd, const char* data, qint64 size)
 
 namespace fileops {
 
-fs::file_type entryType(const fs::directory_entry& entry)
+bool listFolder(const std::string& folder, const std::function<void(int, const char*, fs::file_type)>& use)
 {
-    // These read the type the listing gave; status() would ask the file system again.
-    std::error_code ec;
-    if (entry.is_symlink(ec))
-        return fs::file_type::symlink;
-    if (entry.is_regular_file(ec))
-        return fs::file_type::regular;
-    return entry.is_directory(ec) ? fs::file_type::directory : fs::file_type::unknown;
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e)
+            return errno == 0;
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0)
+            continue;
+        unsigned char type = e->d_type;
+        struct stat st {};
+        if (type == DT_UNKNOWN && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+        use(fd, e->d_name,
+            type == DT_LNK   ? fs::file_type::symlink
+            : type == DT_REG ? fs::file_type::regular
+            : type == DT_DIR ? fs::file_type::directory
+                             : fs::file_type::unknown);
+    }
 }
 
 bool exists(const QString& path)
@@ -84,22 +106,15 @@ bool isLink(const QString& path)
 std::vector<Entry> copiedEntries(const QString& folder, bool* readable)
 {
     std::vector<Entry> entries;
-    std::error_code ec;
-    const bool folderThere = isFolder(folder);
-    fs::directory_iterator it;
-    if (folderThere)
-        it = fs::directory_iterator(native(folder), ec);
-    if (readable)
-        *readable = folderThere && !ec;
-    if (!folderThere || ec)
-        return entries;
     const std::string temp = kTempName.toStdString();
-    for (const auto& entry : it) {
-        const fs::file_type type = entryType(entry);
-        const std::string name = entry.path().filename().string();
+    const bool listed = isFolder(folder) && listFolder(folder.toStdString(), [&](int, const char* name, fs::file_type type) {
         if (name != temp && (type == fs::file_type::regular || type == fs::file_type::symlink))
             entries.push_back({name, type == fs::file_type::symlink});
-    }
+    });
+    if (readable)
+        *readable = listed;
+    if (!listed)
+        entries.clear();
     return entries;
 }
 
@@ -110,20 +125,16 @@ bool clearFiles(const QString& folder, const std::set<std::string>& keep)
         return true;
     if (!fs::is_directory(st))
         return false;
-    std::error_code ec;
-    fs::directory_iterator it(native(folder), ec);
-    if (ec)
-        return false;
+    const std::string base = folder.endsWith(QLatin1Char('/')) ? folder.toStdString() : folder.toStdString() + '/';
     bool cleared = true;
-    for (const auto& entry : it) {
-        std::error_code ignored;
+    const bool listed = listFolder(base, [&](int folderFd, const char* name, fs::file_type type) {
         // Folders stay, links to them go as links; so do the files named in keep.
-        if (entryType(entry) == fs::file_type::directory || keep.count(entry.path().filename().string()))
-            continue;
-        if (fault::fails("delete", QString::fromStdString(entry.path().string())) || !fs::remove(entry.path(), ignored))
+        if (type == fs::file_type::directory || keep.count(name))
+            return;
+        if (fault::fails("delete", QString::fromStdString(base + name)) || ::unlinkat(folderFd, name, 0) != 0)
             cleared = false;
-    }
-    return cleared;
+    });
+    return listed && cleared;
 }
 
 bool deleteFile(const QString& path)

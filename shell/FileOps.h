@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -20,8 +21,12 @@ namespace fileops {
 // name fits; Kennel works in one folder at a time, so one name serves every copy.
 inline const QString kTempName = QStringLiteral(".kennel-copy");
 
-// The type of a listed entry itself (a link is a link), from the listing where it tells.
-std::filesystem::file_type entryType(const std::filesystem::directory_entry& entry);
+// Calls use(folderFd, name, type) for each entry of folder but "." and "..": the type of the
+// entry itself (a link is a link), from the listing where it tells, else asked without
+// following; name relative to folderFd. A folder that is a link is never entered. False when
+// the folder cannot be opened or read to its end.
+bool listFolder(const std::string& folder,
+                const std::function<void(int folderFd, const char* name, std::filesystem::file_type type)>& use);
 // True when a file, folder or link exists at path (a failed query counts as absent).
 bool exists(const QString& path);
 // True when a real folder stands at path (a link to a folder is no folder).

@@ -34,8 +34,8 @@ const QString kWildcard = QStringLiteral("/*.*");
 const QString kThroughLink = QStringLiteral("リンクを経由するため使えません");
 
 struct CopyJob {
-    fs::path from;
-    fs::path to;
+    std::string from;
+    std::string to;
     std::uintmax_t size = 0;
     bool link = false;
     struct stat source {}; // as the listing found it (never through a link)
@@ -44,6 +44,17 @@ struct CopyJob {
 fs::path native(const QString& p)
 {
     return fs::path(p.toStdString());
+}
+
+// folder + "/" + name, with one separator whether folder ends in one or not.
+std::string joined(const std::string& folder, const char* name)
+{
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + '/' + name;
+}
+
+std::string joined(const std::string& folder, const std::string& name)
+{
+    return joined(folder, name.c_str());
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -60,9 +71,9 @@ struct Fd {
 };
 
 // Opens a regular file for reading, never through a link and never waiting on a FIFO.
-int openRegular(const fs::path& path, struct stat& st)
+int openRegular(const char* path, struct stat& st)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);
         return -1;
@@ -285,9 +296,9 @@ bool writeCopy(int in, const struct stat& source, int fd, bool record = false, c
     return ::close(fd) == 0 && ok;
 }
 
-fs::path tempBeside(const fs::path& to)
+std::string tempBeside(const std::string& to)
 {
-    return to.parent_path() / native(fileops::kTempName);
+    return to.substr(0, to.rfind('/') + 1) + fileops::kTempName.toStdString();
 }
 
 // A link is copied as a link with the same target text; one already there stays.
@@ -302,7 +313,7 @@ bool copyLink(const fs::path& from, const fs::path& to)
         return true;
     if (fault::fails("copy", QString::fromStdString(to.string())))
         return false;
-    const fs::path temp = tempBeside(to);
+    const std::string temp = tempBeside(to.string());
     ::unlink(temp.c_str());
     if (::symlink(text.c_str(), temp.c_str()) != 0)
         return false;
@@ -325,7 +336,7 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // past the ones just freed. A target rewritten in place names its source before its bytes
 // change; its new time is the source's only once they are complete. A hard link to the
 // source or to any other file is replaced by a copy of its own.
-bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, const struct stat& listed)
+bool copyOneFile(const std::string& from, const std::string& to, bool keepUnchanged, const struct stat& listed)
 {
     // The common case of a store: a file and its own settled copy, told apart from the
     // listing's status and the target's without opening either.
@@ -337,7 +348,7 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
             return true;
     }
     struct stat source {};
-    const Fd in(openRegular(from, source));
+    const Fd in(openRegular(from.c_str(), source));
     if (in.fd < 0)
         return false;
     struct stat target {};
@@ -351,7 +362,7 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
             // A store follows a load, which left the record on the host's file: its source.
             if (knownPair(from.c_str(), source, to.c_str(), target))
                 return true;
-            const Fd out(openRegular(to, target));
+            const Fd out(openRegular(to.c_str(), target));
             if (out.fd >= 0 && equalBytes(in.fd, out.fd, source.st_size)) {
                 writeRecord(out.fd, source);
                 return true;
@@ -359,7 +370,7 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
         }
         inPlace = target.st_nlink == 1;
     }
-    if (fault::fails("copy", QString::fromStdString(to.string())))
+    if (fault::fails("copy", QString::fromStdString(to)))
         return false;
     if (inPlace) {
         // A target that cannot be opened for writing (read-only) is replaced as below.
@@ -377,14 +388,14 @@ bool copyOneFile(const fs::path& from, const fs::path& to, bool keepUnchanged, c
             return writeCopy(in.fd, source, fd, false, &was);
         }
     }
-    const fs::path temp = tempBeside(to);
+    const std::string temp = tempBeside(to);
     // A temporary file left by an earlier run goes first; a link there as a link.
     ::unlink(temp.c_str());
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
     bool ok = writeCopy(in.fd, source, fd, keepUnchanged);
-    if (ok && fault::fails("rename", QString::fromStdString(to.string())))
+    if (ok && fault::fails("rename", QString::fromStdString(to)))
         ok = false;
     else if (ok)
         ok = ::rename(temp.c_str(), to.c_str()) == 0;
@@ -424,35 +435,34 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
         if (!fs::is_directory(fs::symlink_status(from, ec)) || !noLinkOnTheWay(root, from))
             return false;
         folders.push_back(to);
-        const fs::path tempName = native(fileops::kTempName);
-        auto addFolder = [&](auto&& self, const fs::path& src, const fs::path& dst) -> bool {
-            std::error_code e;
-            fs::directory_iterator it(src, e);
-            if (e)
-                return false;
-            for (const auto& entry : it) {
-                const fs::path name = entry.path().filename();
-                const fs::file_type type = fileops::entryType(entry);
+        const std::string tempName = fileops::kTempName.toStdString();
+        auto addFolder = [&](auto&& self, const std::string& src, const std::string& dst) -> bool {
+            std::vector<std::string> subfolders;
+            const bool listed = fileops::listFolder(src, [&](int srcFd, const char* name, fs::file_type type) {
                 if (name == tempName)
-                    continue; // what an interrupted copy left
+                    return; // what an interrupted copy left
                 if (type == fs::file_type::directory) {
-                    if (!withFolders)
-                        continue;
-                    folders.push_back(dst / name);
-                    if (!self(self, entry.path(), dst / name))
-                        return false;
+                    if (withFolders)
+                        subfolders.push_back(name);
                 } else if (type == fs::file_type::symlink) {
-                    jobs.push_back({entry.path(), dst / name, 0, true});
+                    jobs.push_back({joined(src, name), joined(dst, name), 0, true});
                 } else if (type == fs::file_type::regular) {
-                    CopyJob job{entry.path(), dst / name};
-                    if (::lstat(job.from.c_str(), &job.source) == 0)
+                    CopyJob job{joined(src, name), joined(dst, name)};
+                    if (::fstatat(srcFd, name, &job.source, AT_SYMLINK_NOFOLLOW) == 0)
                         job.size = static_cast<std::uintmax_t>(job.source.st_size);
                     jobs.push_back(std::move(job));
                 }
+            });
+            if (!listed)
+                return false;
+            for (const std::string& name : subfolders) {
+                folders.push_back(joined(dst, name));
+                if (!self(self, joined(src, name), joined(dst, name)))
+                    return false;
             }
             return true;
         };
-        return addFolder(addFolder, from, to);
+        return addFolder(addFolder, from.string(), to.string());
     }
     const fs::path from = native(source);
     const fs::file_status st = fs::symlink_status(from, ec);
@@ -465,7 +475,7 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
     } else if (to.has_parent_path()) {
         folders.push_back(to.parent_path());
     }
-    jobs.push_back({from, to, fs::is_symlink(st) ? 0 : fs::file_size(from, ec), fs::is_symlink(st)});
+    jobs.push_back({from.string(), to.string(), fs::is_symlink(st) ? 0 : fs::file_size(from, ec), fs::is_symlink(st)});
     return true;
 }
 
@@ -520,8 +530,8 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
                 const int error = errno ? errno : EIO;
                 // The source when it cannot be read, else the target.
                 const bool readable = ::access(job.from.c_str(), R_OK) == 0 || job.link;
-                why << (readable ? causes::line(QString::fromStdString(job.to.string()), error)
-                                 : causes::ofPath(QString::fromStdString(job.from.string()), error));
+                why << (readable ? causes::line(QString::fromStdString(job.to), error)
+                                 : causes::ofPath(QString::fromStdString(job.from), error));
             }
             done += job.size;
             ctx_.copyProgress->copyAdvanced(static_cast<qint64>(done));
@@ -553,11 +563,11 @@ namespace {
 
 // Regular files a and b, as lstat found them, hold the same bytes: a known copy, a clone, or
 // read and compared.
-bool sameRegular(const fs::path& a, const struct stat& sa, const fs::path& b, const struct stat& sb)
+bool sameRegular(const char* a, const struct stat& sa, const char* b, const struct stat& sb)
 {
     if (sa.st_size != sb.st_size)
         return false;
-    if (knownPair(b.c_str(), sb, a.c_str(), sa))
+    if (knownPair(b, sb, a, sa))
         return true;
     struct stat oa {};
     struct stat ob {};
@@ -566,35 +576,41 @@ bool sameRegular(const fs::path& a, const struct stat& sa, const fs::path& b, co
     return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size && equalBytes(fa.fd, fb.fd, oa.st_size);
 }
 
+// Both paths' status without following links; false when either cannot be had.
+bool lstatBoth(const std::string& a, struct stat& sa, const std::string& b, struct stat& sb)
+{
+    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0;
+}
+
 } // namespace
 
 bool KnownCopies(const QString& a, const QString& b)
 {
-    const fs::path pa = native(a);
-    const fs::path pb = native(b);
+    const std::string pa = a.toStdString();
+    const std::string pb = b.toStdString();
     struct stat sa {};
     struct stat sb {};
-    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
-           && S_ISREG(sb.st_mode) && knownPair(pb.c_str(), sb, pa.c_str(), sa);
+    return lstatBoth(pa, sa, pb, sb) && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode)
+           && knownPair(pb.c_str(), sb, pa.c_str(), sa);
 }
 
 bool SameBytes(const QString& a, const QString& b)
 {
-    const fs::path pa = native(a);
-    const fs::path pb = native(b);
+    const std::string pa = a.toStdString();
+    const std::string pb = b.toStdString();
     struct stat sa {};
     struct stat sb {};
-    return ::lstat(pa.c_str(), &sa) == 0 && ::lstat(pb.c_str(), &sb) == 0 && S_ISREG(sa.st_mode)
-           && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
+    return lstatBoth(pa, sa, pb, sb) && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode)
+           && sameRegular(pa.c_str(), sa, pb.c_str(), sb);
 }
 
 bool SameCopiedFile(const QString& a, const QString& b)
 {
-    const fs::path pa = native(a);
-    const fs::path pb = native(b);
+    const std::string pa = a.toStdString();
+    const std::string pb = b.toStdString();
     struct stat sa {};
     struct stat sb {};
-    if (::lstat(pa.c_str(), &sa) != 0 || ::lstat(pb.c_str(), &sb) != 0)
+    if (!lstatBoth(pa, sa, pb, sb))
         return false;
     if (S_ISLNK(sa.st_mode) || S_ISLNK(sb.st_mode)) {
         std::error_code ea;
@@ -602,5 +618,5 @@ bool SameCopiedFile(const QString& a, const QString& b)
         const fs::path text = fs::read_symlink(pa, ea);
         return !ea && text == fs::read_symlink(pb, eb) && !eb;
     }
-    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa, sa, pb, sb);
+    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa.c_str(), sa, pb.c_str(), sb);
 }
