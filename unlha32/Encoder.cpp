@@ -119,8 +119,8 @@ struct PriceSpan {
 
 constexpr std::size_t kChunk = std::size_t{1} << 17;
 constexpr std::uint32_t kNiceLength = TreeMatchFinder::kTreeLength;
-constexpr std::uint32_t kEnteredOfLong = 16;
-constexpr int kMaxKeptMatches = 8; // keeping more made no archive measurably smaller
+constexpr std::uint32_t kEnteredOfLong = 64;
+constexpr int kMaxKeptMatches = 4; // keeping more made no archive measurably smaller
 
 // The matches found at each position of a chunk, kept so that the chunk can be parsed twice
 // with one walk of the match finder. A match is packed as length << 16 | (distance - 1).
@@ -221,27 +221,18 @@ void storeLanes(void* p, Lanes v)
 void relaxMatch(std::int32_t* cost, std::uint32_t* step, const std::int32_t* lengthPrice, std::int32_t base,
                 std::uint32_t tokenOf0, std::uint32_t first, std::uint32_t last)
 {
-    std::uint32_t l = first;
-    if (l + 3 <= last) { // most matches add fewer than four lengths: no lanes for those
-        const Lanes baseLanes = Lanes{} + base;
-        const Lanes four = Lanes{} + 4;
-        const Lanes laneIndex = {0, 1, 2, 3};
-        Lanes token = laneIndex + static_cast<std::int32_t>(tokenOf0 + l);
-        for (; l + 3 <= last; l += 4) {
-            const Lanes c = baseLanes + loadLanes(lengthPrice + l);
-            const Lanes old = loadLanes(cost + l);
-            const Lanes better = c < old;
-            storeLanes(cost + l, (c & better) | (old & ~better));
-            storeLanes(step + l, (token & better) | (loadLanes(step + l) & ~better));
-            token += four;
-        }
-    }
-    for (; l <= last; ++l) {
-        const std::int32_t c = base + lengthPrice[l];
-        if (c < cost[l]) {
-            cost[l] = c;
-            step[l] = tokenOf0 + l;
-        }
+    // Four lengths at a time, the lanes past last masked off: the tables have room past the
+    // longest match for the last lanes.
+    const Lanes baseLanes = Lanes{} + base;
+    const Lanes laneIndex = {0, 1, 2, 3};
+    const Lanes lastLanes = Lanes{} + static_cast<std::int32_t>(last);
+    for (std::uint32_t l = first; l <= last; l += 4) {
+        const Lanes lengths = laneIndex + static_cast<std::int32_t>(l);
+        const Lanes c = baseLanes + loadLanes(lengthPrice + l);
+        const Lanes old = loadLanes(cost + l);
+        const Lanes better = (c < old) & (lengths <= lastLanes);
+        storeLanes(cost + l, (c & better) | (old & ~better));
+        storeLanes(step + l, ((lengths + static_cast<std::int32_t>(tokenOf0)) & better) | (loadLanes(step + l) & ~better));
     }
 }
 

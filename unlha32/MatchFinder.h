@@ -103,17 +103,19 @@ private:
 };
 
 // Binary trees of the window's positions ordered by the text that follows them (its first
-// kTreeLength bytes), one tree per 3-byte hash. Finding the matches at a position also inserts it, so every position must pass
-// through find() (or skip()) once, in order. Finds the nearest match of every useful length
-// with far fewer comparisons than a hash chain. The tables are sized for the member the data
-// belongs to.
+// kTreeLength bytes), one tree per 4-byte hash, and the latest position of each 3-byte hash for
+// the shortest matches: trees of four bytes hold fewer positions that share only three, and a
+// walk takes a quarter fewer steps. Finding the matches at a position also inserts it, so
+// every position must pass through find() (or skip()) once, in order. Finds the nearest match
+// of every useful length with far fewer comparisons than a hash chain. The tables are sized for
+// the member the data belongs to.
 class TreeMatchFinder {
 public:
     TreeMatchFinder(Bytes data, int windowBits, int depth, std::uint64_t memberSize)
         : d_(data.data()), n_(data.size()), window_(std::size_t{1} << windowBits), depth_(depth),
           hashShift_(32 - hashBitsFor(memberSize)),
           ring_(static_cast<std::size_t>(std::min<std::uint64_t>(window_, std::bit_ceil(std::max<std::uint64_t>(memberSize, 1))))),
-          head_(std::size_t{1} << (32 - hashShift_), kNone), son_(2 * ring_, kNone)
+          head_(std::size_t{1} << (32 - hashShift_), kNone), head3_(head_.size(), kNone), son_(2 * ring_, kNone)
     {
     }
 
@@ -131,7 +133,7 @@ public:
     }
     void skip(std::size_t pos) { walk(pos, nullptr, nullptr); }
 
-    static constexpr std::size_t kTreeLength = 128;
+    static constexpr std::size_t kTreeLength = 32;
 
 private:
     static constexpr int kMaxHashBits = 16;
@@ -147,22 +149,61 @@ private:
         return bits;
     }
 
+    // Hashes of the 3 and the 4 bytes at p.
+    std::uint32_t hash3(const std::uint8_t* p) const
+    {
+        return ((p[0] | (p[1] << 8) | (p[2] << 16)) * 2654435761u) >> hashShift_;
+    }
+    std::uint32_t hash4(const std::uint8_t* p) const
+    {
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return (v * 2654435761u) >> hashShift_;
+    }
+
     int walk(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists)
     {
         if (pos + kMinMatch > n_)
             return 0;
-        const std::size_t limit = std::min<std::size_t>(kTreeLength, n_ - pos);
         const std::uint8_t* cur = d_ + pos;
-        const std::uint32_t h = ((cur[0] | (cur[1] << 8) | (cur[2] << 16)) * 2654435761u) >> hashShift_;
+        std::size_t best = kMinMatch - 1;
+        int found = 0;
+        // Matches of three bytes: the nearest position starting with them, unless it shares a
+        // fourth byte too (then the tree has it, or one as near and longer).
+        const std::uint32_t h3 = hash3(cur);
+        const std::uint32_t near = head3_[h3];
+        head3_[h3] = static_cast<std::uint32_t>(pos);
+        if (lens && pos - near < window_) {
+            const std::uint8_t* c = d_ + near;
+            if (c[0] == cur[0] && c[1] == cur[1] && c[2] == cur[2] && (pos + kMinMatch == n_ || c[3] != cur[3])) {
+                lens[0] = kMinMatch;
+                dists[0] = static_cast<std::uint32_t>(pos - near);
+                best = kMinMatch;
+                found = 1;
+            }
+        }
+        if (pos + 4 > n_)
+            return found;
+        // The tree of the positions that start with the same four bytes (by hash).
+        const std::size_t limit = std::min<std::size_t>(kTreeLength, n_ - pos);
+        const std::uint32_t h = hash4(cur);
         std::uint32_t candidate = head_[h];
         head_[h] = static_cast<std::uint32_t>(pos);
-        if (pos + kMinMatch < n_) // the next position's root is needed next: load it early
-            __builtin_prefetch(&head_[((cur[1] | (cur[2] << 8) | (cur[3] << 16)) * 2654435761u) >> hashShift_]);
         const std::size_t mask = ring_ - 1;
+        // The next walks' first steps are needed soon: load the root of the next position (its
+        // entries were loaded by this walk's start) and the entries of the one after.
+        if (pos + 6 <= n_) {
+            const std::uint32_t next = head_[hash4(cur + 1)];
+            if (next != kNone) {
+                __builtin_prefetch(d_ + next);
+                __builtin_prefetch(&son_[2 * (next & mask)]);
+            }
+            __builtin_prefetch(&head_[hash4(cur + 2)]);
+            __builtin_prefetch(&head3_[hash3(cur + 2)]);
+        }
         std::uint32_t* smaller = &son_[2 * (pos & mask)];
         std::uint32_t* larger = &son_[2 * (pos & mask) + 1];
-        std::size_t smallerLen = 0, largerLen = 0, best = kMinMatch - 1;
-        int found = 0;
+        std::size_t smallerLen = 0, largerLen = 0;
         for (int depth = depth_;; --depth) {
             if (depth == 0 || pos - candidate >= window_) { // kNone wraps to a distance past any window
                 *smaller = *larger = kNone;
@@ -204,7 +245,8 @@ private:
     int depth_;
     int hashShift_;
     std::size_t ring_; // nodes kept: the window, or fewer when the whole input fits
-    std::vector<std::uint32_t> head_;
+    std::vector<std::uint32_t> head_;  // tree roots by 4-byte hash
+    std::vector<std::uint32_t> head3_; // the latest position by 3-byte hash
     std::vector<std::uint32_t> son_;
 };
 

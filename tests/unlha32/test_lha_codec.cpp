@@ -28,6 +28,12 @@ QByteArray sample(const QString& kind, int size)
 {
     if (kind == "zeros" || kind == "random")
         return kind == "zeros" ? QByteArray(size, '\0') : lhatest::noise(size, 7);
+    if (kind == "threes") { // three-letter words, each followed by a count: no four bytes come twice
+        QByteArray a;
+        for (int n = 0; a.size() < size; ++n)
+            a += QByteArray(&"catdogpigcow"[3 * (n % 4)], 3) + char(n / 4);
+        return a.left(size);
+    }
     // randomRepeated: random bytes, but every block comes three times; farRepeat: a block
     // repeated just inside the largest window.
     const QByteArray block =
@@ -89,7 +95,7 @@ private slots:
         // Sizes below the window too: the match finder keeps fewer nodes.
         const std::pair<const char*, int> inputs[] = {
             {"text", 1},        {"text", 5000},    {"text", 40000},       {"text", 200000},
-            {"zeros", 3000000}, {"random", 70000}, {"farRepeat", 400000}, {"randomRepeated", 60000}};
+            {"zeros", 3000000}, {"random", 70000}, {"farRepeat", 400000}, {"randomRepeated", 60000}, {"threes", 1024}};
         for (int m : {int(Method::Lh5), int(Method::Lh6), int(Method::Lh7)})
             for (int effort : {1, 4})
                 for (const auto& [kind, size] : inputs)
@@ -117,6 +123,8 @@ private slots:
             QVERIFY(packed.size() * 8000 > input.size());
         if (kind == "randomRepeated" && method != int(Method::Lh5)) // byte entropy 8, yet the repeats are found
             QVERIFY(packed.size() < input.size() / 2);
+        if (kind == "threes") // the matches of three bytes are found: a literal, not four, for each word
+            QVERIFY2(packed.size() < input.size() / 2, qPrintable(QString::number(packed.size())));
     }
 
     void add_writesTheSameArchiveWithOneOrFourThreads()
