@@ -576,47 +576,42 @@ bool sameRegular(const char* a, const struct stat& sa, const char* b, const stru
     return fa.fd >= 0 && fb.fd >= 0 && oa.st_size == ob.st_size && equalBytes(fa.fd, fb.fd, oa.st_size);
 }
 
-// Both paths' status without following links; false when either cannot be had.
-bool lstatBoth(const std::string& a, struct stat& sa, const std::string& b, struct stat& sb)
-{
-    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0;
-}
+// Two paths and their status, links not followed; `found` is false when either cannot be had.
+struct PathPair {
+    std::string a, b;
+    struct stat sa {}, sb {};
+    bool found;
+    PathPair(const QString& pathA, const QString& pathB) : a(pathA.toStdString()), b(pathB.toStdString())
+    {
+        found = ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0;
+    }
+    bool regular() const { return found && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode); }
+};
 
 } // namespace
 
 bool KnownCopies(const QString& a, const QString& b)
 {
-    const std::string pa = a.toStdString();
-    const std::string pb = b.toStdString();
-    struct stat sa {};
-    struct stat sb {};
-    return lstatBoth(pa, sa, pb, sb) && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode)
-           && knownPair(pb.c_str(), sb, pa.c_str(), sa);
+    const PathPair p(a, b);
+    return p.regular() && knownPair(p.b.c_str(), p.sb, p.a.c_str(), p.sa);
 }
 
 bool SameBytes(const QString& a, const QString& b)
 {
-    const std::string pa = a.toStdString();
-    const std::string pb = b.toStdString();
-    struct stat sa {};
-    struct stat sb {};
-    return lstatBoth(pa, sa, pb, sb) && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode)
-           && sameRegular(pa.c_str(), sa, pb.c_str(), sb);
+    const PathPair p(a, b);
+    return p.regular() && sameRegular(p.a.c_str(), p.sa, p.b.c_str(), p.sb);
 }
 
 bool SameCopiedFile(const QString& a, const QString& b)
 {
-    const std::string pa = a.toStdString();
-    const std::string pb = b.toStdString();
-    struct stat sa {};
-    struct stat sb {};
-    if (!lstatBoth(pa, sa, pb, sb))
+    const PathPair p(a, b);
+    if (!p.found)
         return false;
-    if (S_ISLNK(sa.st_mode) || S_ISLNK(sb.st_mode)) {
+    if (S_ISLNK(p.sa.st_mode) || S_ISLNK(p.sb.st_mode)) {
         std::error_code ea;
         std::error_code eb;
-        const fs::path text = fs::read_symlink(pa, ea);
-        return !ea && text == fs::read_symlink(pb, eb) && !eb;
+        const fs::path text = fs::read_symlink(p.a, ea);
+        return !ea && text == fs::read_symlink(p.b, eb) && !eb;
     }
-    return S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode) && sameRegular(pa.c_str(), sa, pb.c_str(), sb);
+    return p.regular() && sameRegular(p.a.c_str(), p.sa, p.b.c_str(), p.sb);
 }
