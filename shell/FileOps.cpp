@@ -79,7 +79,10 @@ bool listFolder(const std::string& folder, const std::function<void(int, const c
         unsigned char type = e->d_type;
         struct stat st {};
         if (type == DT_UNKNOWN && ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-            type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+            type = S_ISLNK(st.st_mode)   ? DT_LNK
+                   : S_ISREG(st.st_mode) ? DT_REG
+                   : S_ISDIR(st.st_mode) ? DT_DIR
+                                         : DT_UNKNOWN;
         use(fd, e->d_name,
             type == DT_LNK   ? fs::file_type::symlink
             : type == DT_REG ? fs::file_type::regular
@@ -107,10 +110,11 @@ std::vector<Entry> copiedEntries(const QString& folder, bool* readable)
 {
     std::vector<Entry> entries;
     const std::string temp = kTempName.toStdString();
-    const bool listed = isFolder(folder) && listFolder(folder.toStdString(), [&](int, const char* name, fs::file_type type) {
+    const auto take = [&](int, const char* name, fs::file_type type) {
         if (name != temp && (type == fs::file_type::regular || type == fs::file_type::symlink))
             entries.push_back({name, type == fs::file_type::symlink});
-    });
+    };
+    const bool listed = isFolder(folder) && listFolder(folder.toStdString(), take);
     if (readable)
         *readable = listed;
     if (!listed)

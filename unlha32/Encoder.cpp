@@ -232,7 +232,8 @@ void relaxMatch(std::int32_t* cost, std::uint32_t* step, const std::int32_t* len
         const Lanes old = loadLanes(cost + l);
         const Lanes better = (c < old) & (lengths <= lastLanes);
         storeLanes(cost + l, (c & better) | (old & ~better));
-        storeLanes(step + l, ((lengths + static_cast<std::int32_t>(tokenOf0)) & better) | (loadLanes(step + l) & ~better));
+        const Lanes token = lengths + static_cast<std::int32_t>(tokenOf0);
+        storeLanes(step + l, (token & better) | (loadLanes(step + l) & ~better));
     }
 }
 
