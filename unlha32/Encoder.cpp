@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace unlha {
 
@@ -126,7 +127,8 @@ constexpr int kMaxKeptMatches = 4; // keeping more made no archive measurably sm
 // with one walk of the match finder. A match is packed as length << 16 | (distance - 1).
 struct ChunkMatches {
     std::vector<std::uint32_t> first; // position i's matches are [first[i], first[i + 1])
-    std::vector<std::uint32_t> matches;
+    std::unique_ptr<std::uint32_t[]> matches; // room for kMaxKeptMatches a position
+    std::size_t room = 0;
     std::vector<std::uint8_t> jump; // a match of kNiceLength or more, taken as it stands
 };
 
@@ -144,14 +146,19 @@ void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, C
     std::array<std::uint32_t, 300> lens{}, dists{};
     cm.first.resize(len + 1); // every entry is written below
     cm.jump.assign(len, 0);
-    cm.matches.clear();
+    if (cm.room < len * kMaxKeptMatches) {
+        cm.room = len * kMaxKeptMatches;
+        cm.matches = std::make_unique_for_overwrite<std::uint32_t[]>(cm.room);
+    }
+    std::uint32_t* const matches = cm.matches.get();
+    std::uint32_t n = 0;
     std::size_t i = 0;
     while (i < len) {
-        cm.first[i] = static_cast<std::uint32_t>(cm.matches.size());
+        cm.first[i] = n;
         const int k = mf.find(start + i, lens.data(), dists.data());
         const auto left = static_cast<std::uint32_t>(len - i);
         for (int m = std::max(0, k - kMaxKeptMatches); m < k; ++m)
-            cm.matches.push_back(std::min(lens[m], left) << 16 | (dists[m] - 1));
+            matches[n++] = std::min(lens[m], left) << 16 | (dists[m] - 1);
         const std::uint32_t longest = k ? std::min(lens[k - 1], left) : 0;
         if (longest >= kNiceLength) {
             // Searching inside a long match gains little, and so does finding its positions
@@ -161,37 +168,31 @@ void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, C
             for (std::uint32_t s = 1; s < longest; ++s) {
                 if (s + kEnteredOfLong > longest)
                     mf.skip(start + i + s);
-                cm.first[i + s] = static_cast<std::uint32_t>(cm.matches.size());
+                cm.first[i + s] = n;
             }
             i += longest;
         } else {
             ++i;
         }
     }
-    cm.first[len] = static_cast<std::uint32_t>(cm.matches.size());
+    cm.first[len] = n;
 }
 
-// Prices from a greedy parse over the matches already found: the longest match wherever one
-// pays, else a literal. Cheap, and close enough to start the cost-driven parse from.
-Prices greedyPrices(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, int distanceSymbols)
+// A greedy parse over the matches already found: the longest match wherever one pays, else a
+// literal. Cheap, and close enough to price the cost-driven parse.
+void greedyParse(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, std::vector<Token>& out)
 {
-    BlockStats s;
     for (std::size_t i = 0; i < len;) {
         const std::uint32_t e = cm.first[i + 1];
         Token t = literalToken(data[i]);
-        std::size_t step = 1;
         if (e > cm.first[i]) {
             const std::uint32_t l = lengthOf(cm.matches[e - 1]), o = offsetOf(cm.matches[e - 1]);
-            if (l > kMinMatch || o < 4096) {
-                // A match cut short by the chunk's end counts as the code below length 3.
-                t = {static_cast<std::uint16_t>(256 + l - kMinMatch), static_cast<std::uint16_t>(o)};
-                step = l;
-            }
+            if (l > kMinMatch || (l == kMinMatch && o < 4096))
+                t = matchToken(l, o + 1);
         }
-        s.add(&t, 1);
-        i += step;
+        out.push_back(t);
+        i += tokenLength(t);
     }
-    return pricesFrom(s, distanceSymbols);
 }
 
 // Packed form of a token for the parse tables: code in the low half, offset in the high half.
@@ -328,6 +329,20 @@ double byteEntropy(Bytes input)
     return bits / double(input.size());
 }
 
+// The blocks the tokens would be written in, each with the prices of its own tokens.
+std::vector<PriceSpan> blockPrices(const std::vector<Token>& tokens, const MethodParams& mp)
+{
+    std::vector<PriceSpan> spans;
+    std::size_t pos = 0, from = 0;
+    for (const std::size_t blockEnd : splitBlocks(tokens.data(), tokens.size(), mp)) {
+        for (std::size_t t = from; t < blockEnd; ++t)
+            pos += tokenLength(tokens[t]);
+        spans.push_back({pos, pricesFrom(tokens.data() + from, tokens.data() + blockEnd, mp.distanceSymbols)});
+        from = blockEnd;
+    }
+    return spans;
+}
+
 // Prices of a token.
 std::int64_t priceOf(const Prices& p, Token t)
 {
@@ -351,12 +366,12 @@ bool mispriced(const std::vector<Token>& tokens, const Prices& used, const std::
     return (before - after) * 1000 >= after * kPermille;
 }
 
-// The cost-driven parse of a segment. The first parse of a chunk is priced by the tokens of
-// the chunk before it (the first chunk of a segment by a greedy parse over its matches or, for
-// dense input, by the given prices). The blocks that parse falls into then price a second
-// parse, block by block, so that each stretch is parsed for the codes it will be written
-// with; it is skipped where the first parse's prices were close to the blocks' own. Both
-// parses of a chunk share one walk of the match finder.
+// The cost-driven parse of a segment, a chunk at a time. The first chunk of a segment is
+// parsed once, with the prices of the blocks that a greedy parse over its matches falls into.
+// Any other chunk, and the first of dense input, is parsed first with one set of prices: the
+// chunk before it's, or the given ones. Where the blocks that parse falls into price its
+// tokens notably lower, their prices parse the chunk again, so that each stretch is parsed for
+// the codes it will be written with. All parses of a chunk share one walk of the match finder.
 void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* dense, BlockWriter& blocks)
 {
     TreeMatchFinder mf(in.data, mp.windowBits, kTreeDepth, in.memberSize);
@@ -371,24 +386,22 @@ void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* 
         const std::size_t len = std::min(kChunk, end - start);
         const std::uint8_t* data = in.data.data() + start;
         findChunkMatches(mf, start, len, cm);
-        const Prices chunkPrices = start > in.before ? pricesFrom(previous, mp.distanceSymbols)
-                                   : dense           ? *dense
-                                                     : greedyPrices(data, len, cm, mp.distanceSymbols);
         first.clear();
-        parseChunk(data, len, cm, {{len, chunkPrices}}, tables, first);
-        std::vector<PriceSpan> spans;
-        std::size_t pos = 0, from = 0;
-        for (const std::size_t blockEnd : splitBlocks(first.data(), first.size(), mp)) {
-            for (std::size_t t = from; t < blockEnd; ++t)
-                pos += tokenLength(first[t]);
-            spans.push_back({pos, pricesFrom(first.data() + from, first.data() + blockEnd, mp.distanceSymbols)});
-            from = blockEnd;
-        }
         const std::vector<Token>* chosen = &first;
-        if (mispriced(first, chunkPrices, spans)) {
+        if (start == in.before && !dense) {
+            // Nothing parsed before: the blocks of a greedy parse price the one cost-driven parse.
             second.clear();
-            parseChunk(data, len, cm, spans, tables, second);
-            chosen = &second;
+            greedyParse(data, len, cm, second);
+            parseChunk(data, len, cm, blockPrices(second, mp), tables, first);
+        } else {
+            const Prices chunkPrices = start > in.before ? pricesFrom(previous, mp.distanceSymbols) : *dense;
+            parseChunk(data, len, cm, {{len, chunkPrices}}, tables, first);
+            const std::vector<PriceSpan> spans = blockPrices(first, mp);
+            if (mispriced(first, chunkPrices, spans)) {
+                second.clear();
+                parseChunk(data, len, cm, spans, tables, second);
+                chosen = &second;
+            }
         }
         blocks.add(chosen->data(), chosen->size());
         previous = BlockStats();

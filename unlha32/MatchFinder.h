@@ -149,10 +149,17 @@ private:
         return bits;
     }
 
-    // Hashes of the 3 and the 4 bytes at p.
-    std::uint32_t hash3(const std::uint8_t* p) const
+    // Hashes of the 3 and the 4 bytes at p; hash3 reads a fourth byte when wide is true.
+    std::uint32_t hash3(const std::uint8_t* p, bool wide = true) const
     {
-        return ((p[0] | (p[1] << 8) | (p[2] << 16)) * 2654435761u) >> hashShift_;
+        std::uint32_t v;
+        if (wide) {
+            std::memcpy(&v, p, 4);
+            v &= 0xFFFFFF;
+        } else {
+            v = p[0] | (p[1] << 8) | (p[2] << 16);
+        }
+        return (v * 2654435761u) >> hashShift_;
     }
     std::uint32_t hash4(const std::uint8_t* p) const
     {
@@ -170,7 +177,7 @@ private:
         int found = 0;
         // Matches of three bytes: the nearest position starting with them, unless it shares a
         // fourth byte too (then the tree has it, or one as near and longer).
-        const std::uint32_t h3 = hash3(cur);
+        const std::uint32_t h3 = hash3(cur, pos + 4 <= n_);
         const std::uint32_t near = head3_[h3];
         head3_[h3] = static_cast<std::uint32_t>(pos);
         if (lens && pos - near < window_) {
