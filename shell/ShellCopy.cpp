@@ -338,21 +338,18 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // source or to any other file is replaced by a copy of its own.
 bool copyOneFile(const std::string& from, const std::string& to, bool keepUnchanged, const struct stat& listed)
 {
+    struct stat target {};
+    const bool regularTarget = ::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode);
     // The common case of a store: a file and its own settled copy, told apart from the
     // listing's status and the target's without opening either.
-    if (keepUnchanged && S_ISREG(listed.st_mode)) {
-        struct stat target {};
-        if (::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode)
-            && (target.st_dev != listed.st_dev || target.st_ino != listed.st_ino)
-            && knownPair(to.c_str(), target, from.c_str(), listed))
-            return true;
-    }
+    if (keepUnchanged && S_ISREG(listed.st_mode) && regularTarget
+        && (target.st_dev != listed.st_dev || target.st_ino != listed.st_ino)
+        && knownPair(to.c_str(), target, from.c_str(), listed))
+        return true;
     struct stat source {};
     const Fd in(openRegular(from.c_str(), source));
     if (in.fd < 0)
         return false;
-    struct stat target {};
-    const bool regularTarget = ::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode);
     const bool sameFile = regularTarget && target.st_dev == source.st_dev && target.st_ino == source.st_ino;
     if (!keepUnchanged && sameFile)
         return true; // a file copied onto itself stays as it is
