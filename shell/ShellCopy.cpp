@@ -582,6 +582,14 @@ struct PathPair {
     {
         found = ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0;
     }
+    // The entries called name of two open folders, looked up from the folders.
+    PathPair(const OpenFolder& folderA, const OpenFolder& folderB, const std::string& name)
+        : a(joined(folderA.path(), name)), b(joined(folderB.path(), name))
+    {
+        found = folderA.isOpen() && folderB.isOpen()
+                && ::fstatat(folderA.fd(), name.c_str(), &sa, AT_SYMLINK_NOFOLLOW) == 0
+                && ::fstatat(folderB.fd(), name.c_str(), &sb, AT_SYMLINK_NOFOLLOW) == 0;
+    }
     bool regular() const { return found && S_ISREG(sa.st_mode) && S_ISREG(sb.st_mode); }
 };
 
@@ -599,9 +607,10 @@ bool SameBytes(const QString& a, const QString& b)
     return p.regular() && sameRegular(p.a.c_str(), p.sa, p.b.c_str(), p.sb);
 }
 
-bool SameCopiedFile(const QString& a, const QString& b)
+namespace {
+
+bool sameCopied(const PathPair& p)
 {
-    const PathPair p(a, b);
     if (!p.found)
         return false;
     if (S_ISLNK(p.sa.st_mode) || S_ISLNK(p.sb.st_mode)) {
@@ -611,4 +620,27 @@ bool SameCopiedFile(const QString& a, const QString& b)
         return !ea && text == fs::read_symlink(p.b, eb) && !eb;
     }
     return p.regular() && sameRegular(p.a.c_str(), p.sa, p.b.c_str(), p.sb);
+}
+
+} // namespace
+
+bool SameCopiedFile(const QString& a, const QString& b)
+{
+    return sameCopied(PathPair(a, b));
+}
+
+OpenFolder::OpenFolder(const QString& path) : path_(path.toStdString())
+{
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+OpenFolder::~OpenFolder()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+}
+
+bool SameCopiedEntry(const OpenFolder& a, const OpenFolder& b, const std::string& name)
+{
+    return sameCopied(PathPair(a, b, name));
 }

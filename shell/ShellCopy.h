@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <string>
+
 struct Context;
 
 // Copies for every operation that moves pet data, within one program folder. The source is
@@ -58,3 +60,23 @@ bool SameBytes(const QString& a, const QString& b);
 // What a copy takes is the same at a and b: two links with the same target text, or two
 // regular files with the same bytes (SameBytes). Each path is looked at once.
 bool SameCopiedFile(const QString& a, const QString& b);
+
+// A folder held open to look up its entries by name, never through a link: a folder that is
+// a link, or cannot be opened, is not open.
+class OpenFolder {
+public:
+    explicit OpenFolder(const QString& path);
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    bool isOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    const std::string& path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// SameCopiedFile for the entries called name in two open folders.
+bool SameCopiedEntry(const OpenFolder& a, const OpenFolder& b, const std::string& name);

@@ -4,7 +4,9 @@
 #include "shell/ShellCopy.h"
 #include "storage/HostLayout.h"
 
-#include <QStringList>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -27,24 +29,26 @@ bool sameItemFolder(const QString& original, const QString& copy)
 {
     // What the shell copy carries; a missing item folder counts as empty, one that is a
     // link as unreadable.
-    bool readableOriginal = true;
-    bool readableCopy = true;
     auto list = [](const QString& folder, bool& readable) {
-        QStringList names;
+        std::vector<std::string> names;
         if (!fileops::exists(folder))
             return names;
-        for (const fileops::Entry& e : fileops::copiedEntries(folder, &readable))
-            names << QString::fromStdString(e.name);
-        names.sort();
+        for (fileops::Entry& e : fileops::copiedEntries(folder, &readable))
+            names.push_back(std::move(e.name));
+        std::sort(names.begin(), names.end());
         return names;
     };
-    const QStringList names = list(original, readableOriginal);
-    if (!readableOriginal || !readableCopy || names != list(copy, readableCopy) || !readableCopy)
+    bool readableOriginal = true;
+    bool readableCopy = true;
+    const std::vector<std::string> names = list(original, readableOriginal);
+    if (!readableOriginal || names != list(copy, readableCopy) || !readableCopy)
         return false;
-    for (const QString& name : names)
-        if (!SameCopiedFile(child(original, name), child(copy, name)))
-            return false;
-    return true;
+    if (names.empty())
+        return true;
+    const OpenFolder a(original);
+    const OpenFolder b(copy);
+    return std::all_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return SameCopiedEntry(a, b, name); });
 }
 
 } // namespace
