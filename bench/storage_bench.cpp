@@ -11,6 +11,7 @@
 // when the pets' data grows.
 #include "backup/UnlhaLibrary.h"
 #include "ports/Context.h"
+#include "shell/FileOps.h"
 #include "storage/Session.h"
 #include "storage/StorageOps.h"
 #include "ui/main/MainForm.h"
@@ -485,11 +486,15 @@ int main(int argc, char** argv)
         // rsync's targets are brought up to date the same way.
         const fs::path over = root / "cp-over", storeOver = root / "cp-store-over", fresh = root / "cp-fresh";
         const fs::path rsyncOver = root / "rsync-over", rsyncStore = root / "rsync-store";
-        for (const fs::path& f : {over, storeOver, rsyncOver, rsyncStore})
+        const fs::path synced = root / "cp-over-synced";
+        for (const fs::path& f : {over, storeOver, rsyncOver, rsyncStore, synced})
             cpR({"-T", host.pet(0).string(), f.string()});
         const std::vector<std::string> places = placesOf(host.folder);
 
-        std::vector<double> sw, swOver, swFresh, swRsync, st, stOver, stFresh, stRsync;
+        std::vector<double> sw, swOver, swFresh, swRsync, swSynced, st, stOver, stFresh, stRsync;
+        // What a switch writes and syncs besides the copies: the journal before, Kennel.ini after.
+        const QByteArray journalBytes(32, 'j'), iniBytes(2048, 'i');
+        const QString syncedFolder = QString::fromStdString(synced.string());
         int switchPoints = 0;
         int pet = 0;
         for (int r = 0; r < runs; ++r) {
@@ -518,6 +523,15 @@ int main(int argc, char** argv)
                     settle(root, {host.pet(pet).string()});
                     swRsync.push_back(rsyncAD({host.pet(pet).string() + "/", rsyncOver.string() + "/"}));
                 },
+                [&] {
+                    settle(root, {host.pet(pet).string()});
+                    swSynced.push_back(seconds([&] {
+                        fileops::writeWhole(syncedFolder + "/Kennel.journal", journalBytes);
+                        cpR({"-T", host.pet(pet).string(), synced.string()});
+                        fileops::writeWhole(syncedFolder + "/Kennel.ini", iniBytes);
+                        fileops::deleteFile(syncedFolder + "/Kennel.journal");
+                    }));
+                },
                 // Store the current pet; cp copies the host's places (the same files).
                 [&] {
                     settle(root, places);
@@ -539,16 +553,20 @@ int main(int argc, char** argv)
                 },
             };
             // Switch steps, then store steps, in an order that turns every run.
-            for (int k = 0; k < 4; ++k)
-                steps[(k + r) % 4]();
-            for (int k = 0; k < 4; ++k)
-                steps[4 + (k + r) % 4]();
+            constexpr int kSwitchSteps = 5, kStoreSteps = 4;
+            for (int k = 0; k < kSwitchSteps; ++k)
+                steps[(k + r) % kSwitchSteps]();
+            for (int k = 0; k < kStoreSteps; ++k)
+                steps[kSwitchSteps + (k + r) % kStoreSteps]();
         }
         printRow("switch to another pet (file work)", median(sw), median(swOver), median(swFresh), median(swRsync));
         printRow("store the current pet", median(st), median(stOver), median(stFresh), median(stRsync));
+        std::printf("switch against cp -r over old with the journal and Kennel.ini written and synced around it:"
+                    " %.3f s, ratio %.2f\n",
+                    median(swSynced), median(sw) / median(swSynced));
         std::printf("(the window paces each gauge point by 5 ms: %d points a switch, not counted above)\n",
                     switchPoints);
-        for (const fs::path& f : {over, storeOver, fresh, rsyncOver, rsyncStore})
+        for (const fs::path& f : {over, storeOver, fresh, rsyncOver, rsyncStore, synced})
             fs::remove_all(f);
         if (!keep)
             fs::remove_all(host.folder);
