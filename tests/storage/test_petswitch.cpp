@@ -2,10 +2,16 @@
 // a stored folder (registered in this run, or whose store failed) keeps its data.
 #include "app/Startup.h"
 #include "registry/Texts.h"
+#include "storage/HostLayout.h"
+#include "storage/PetCopyCheck.h"
 #include "storage/StorageOps.h"
 #include "tests/support/HostTest.h"
 
 #include <QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using hostfolder::read;
 using hostfolder::snapshot;
@@ -151,6 +157,41 @@ private slots:
         QCOMPARE(table().CurrentUser, -1);
         QCOMPARE(currentInFile(), -1); // the next start stores nothing over a good folder
         QCOMPARE(messages().last(), kMsgPetNotLoaded.arg(petName(1)));
+    }
+
+    // The check after a copy, entry by entry: other bytes of the same size and time, a link
+    // with another target, a link for a file, a file too many, or an item folder that is a
+    // link each fail it.
+    void checkAfterCopyFindsEachDifference()
+    {
+        const QString a = root() + "/A", b = root() + "/B", inbox = items::kInbox;
+        auto file = [&](const QString& folder, const char* name, const char* bytes) {
+            hostfolder::write(folder, inbox + '/' + name, bytes);
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 0}};
+            ::utimensat(AT_FDCWD, QFile::encodeName(folder + '/' + inbox + '/' + name).constData(), times, AT_SYMLINK_NOFOLLOW);
+        };
+        auto link = [&](const QString& folder, const char* name, const char* target) {
+            QVERIFY(::symlink(target, QFile::encodeName(folder + '/' + inbox + '/' + name).constData()) == 0);
+        };
+        for (int change = 0; change < 6; ++change) {
+            QDir(a).removeRecursively(), QDir(b).removeRecursively();
+            for (const QString& f : {a, b}) {
+                file(f, "m1.mwm", "mail one"), link(f, "ln", "m1.mwm");
+                if (!(change == 1 && f == b))
+                    file(f, "m2.mwm", "mail two");
+            }
+            if (change == 1)
+                file(b, "m2.mwm", "mail 2!!");
+            else if (change == 2)
+                QFile::remove(b + '/' + inbox + "/ln"), link(b, "ln", "m2.mwm");
+            else if (change == 3)
+                QFile::remove(b + '/' + inbox + "/m2.mwm"), link(b, "m2.mwm", "m1.mwm");
+            else if (change == 4)
+                file(b, "m3.mwm", "mail three");
+            else if (change == 5)
+                QDir(b + '/' + inbox).removeRecursively(), QFile::link(a + '/' + inbox, b + '/' + inbox);
+            QCOMPARE(samePetItem(a, b, inbox), change == 0);
+        }
     }
 
     void unwritableRegistryBringsBackThePetItNames()
