@@ -178,21 +178,27 @@ void findChunkMatches(TreeMatchFinder& mf, std::size_t start, std::size_t len, C
     cm.first[len] = n;
 }
 
-// A greedy parse over the matches already found: the longest match wherever one pays, else a
-// literal. Cheap, and close enough to price the cost-driven parse.
-void greedyParse(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, std::vector<Token>& out)
+// Prices from a greedy parse over the matches already found: the longest match wherever one
+// pays, else a literal. Cheap, and close enough to price the cost-driven parse.
+Prices greedyPrices(const std::uint8_t* data, std::size_t len, const ChunkMatches& cm, int distanceSymbols)
 {
+    BlockStats s;
     for (std::size_t i = 0; i < len;) {
         const std::uint32_t e = cm.first[i + 1];
         Token t = literalToken(data[i]);
+        std::size_t step = 1;
         if (e > cm.first[i]) {
             const std::uint32_t l = lengthOf(cm.matches[e - 1]), o = offsetOf(cm.matches[e - 1]);
-            if (l > kMinMatch || (l == kMinMatch && o < 4096))
-                t = matchToken(l, o + 1);
+            if (l > kMinMatch || o < 4096) {
+                // A match cut short by the chunk's end counts as the code below length 3.
+                t = {static_cast<std::uint16_t>(256 + l - kMinMatch), static_cast<std::uint16_t>(o)};
+                step = l;
+            }
         }
-        out.push_back(t);
-        i += tokenLength(t);
+        s.add(&t, 1);
+        i += step;
     }
+    return pricesFrom(s, distanceSymbols);
 }
 
 // Packed form of a token for the parse tables: code in the low half, offset in the high half.
@@ -367,11 +373,11 @@ bool mispriced(const std::vector<Token>& tokens, const Prices& used, const std::
 }
 
 // The cost-driven parse of a segment, a chunk at a time. The first chunk of a segment is
-// parsed once, with the prices of the blocks that a greedy parse over its matches falls into.
-// Any other chunk, and the first of dense input, is parsed first with one set of prices: the
-// chunk before it's, or the given ones. Where the blocks that parse falls into price its
-// tokens notably lower, their prices parse the chunk again, so that each stretch is parsed for
-// the codes it will be written with. All parses of a chunk share one walk of the match finder.
+// parsed once, with the prices of a greedy parse over its matches. Any other chunk, and the
+// first of dense input, is parsed first with the prices of the chunk before it or the given
+// ones; where the blocks that parse falls into price its tokens notably lower, their prices
+// parse the chunk again, so that each stretch is parsed for the codes it will be written with.
+// All parses of a chunk share one walk of the match finder.
 void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* dense, BlockWriter& blocks)
 {
     TreeMatchFinder mf(in.data, mp.windowBits, kTreeDepth, in.memberSize);
@@ -389,10 +395,8 @@ void optimalParse(const SegmentInput& in, const MethodParams& mp, const Prices* 
         first.clear();
         const std::vector<Token>* chosen = &first;
         if (start == in.before && !dense) {
-            // Nothing parsed before: the blocks of a greedy parse price the one cost-driven parse.
-            second.clear();
-            greedyParse(data, len, cm, second);
-            parseChunk(data, len, cm, blockPrices(second, mp), tables, first);
+            // Nothing parsed before: a greedy parse prices the one cost-driven parse.
+            parseChunk(data, len, cm, {{len, greedyPrices(data, len, cm, mp.distanceSymbols)}}, tables, first);
         } else {
             const Prices chunkPrices = start > in.before ? pricesFrom(previous, mp.distanceSymbols) : *dense;
             parseChunk(data, len, cm, {{len, chunkPrices}}, tables, first);
