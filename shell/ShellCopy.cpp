@@ -39,6 +39,11 @@ struct CopyJob {
     std::uintmax_t size = 0;
     bool link = false;
     struct stat source {}; // as the listing found it (never through a link)
+    // The target as the plan found it, looked up in its folder: known when looked is true,
+    // and there when there is.
+    bool looked = false;
+    bool there = false;
+    struct stat target {};
 };
 
 fs::path native(const QString& p)
@@ -336,10 +341,14 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // past the ones just freed. A target rewritten in place names its source before its bytes
 // change; its new time is the source's only once they are complete. A hard link to the
 // source or to any other file is replaced by a copy of its own.
-bool copyOneFile(const std::string& from, const std::string& to, bool keepUnchanged, const struct stat& listed)
+bool copyOneFile(const CopyJob& job, bool keepUnchanged)
 {
-    struct stat target {};
-    const bool regularTarget = ::lstat(to.c_str(), &target) == 0 && S_ISREG(target.st_mode);
+    const std::string& from = job.from;
+    const std::string& to = job.to;
+    const struct stat& listed = job.source;
+    struct stat target = job.target;
+    const bool regularTarget =
+        (job.looked ? job.there : ::lstat(to.c_str(), &target) == 0) && S_ISREG(target.st_mode);
     // The common case of a store: a file and its own settled copy, told apart from the
     // listing's status and the target's without opening either.
     if (keepUnchanged && S_ISREG(listed.st_mode) && regularTarget
@@ -435,6 +444,8 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
         const std::string tempName = fileops::kTempName.toStdString();
         auto addFolder = [&](auto&& self, const std::string& src, const std::string& dst) -> bool {
             std::vector<std::string> subfolders;
+            // Targets are looked up in their folder when it is there (and no link).
+            const Fd dstFd(::open(dst.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             const bool listed = fileops::listFolder(src, [&](int srcFd, const char* name, fs::file_type type) {
                 if (name == tempName)
                     return; // what an interrupted copy left
@@ -447,6 +458,10 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
                     CopyJob job{joined(src, name), joined(dst, name)};
                     if (::fstatat(srcFd, name, &job.source, AT_SYMLINK_NOFOLLOW) == 0)
                         job.size = static_cast<std::uintmax_t>(job.source.st_size);
+                    if (dstFd.fd >= 0) {
+                        job.there = ::fstatat(dstFd.fd, name, &job.target, AT_SYMLINK_NOFOLLOW) == 0;
+                        job.looked = job.there || errno == ENOENT;
+                    }
                     jobs.push_back(std::move(job));
                 }
             });
@@ -522,7 +537,7 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
         std::uintmax_t done = 0;
         for (const auto& job : jobs) {
             errno = 0;
-            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job.from, job.to, keepUnchanged, job.source))) {
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job, keepUnchanged))) {
                 ok = false; // go on with the rest, report once
                 const int error = errno ? errno : EIO;
                 // The source when it cannot be read, else the target.
