@@ -44,6 +44,32 @@ struct CopyJob {
     bool looked = false;
     bool there = false;
     struct stat target {};
+    // For a file listed in a folder: its name, and the index of the source and target folders
+    // in the plan's list of folder pairs.
+    std::string name{};
+    std::size_t folders = SIZE_MAX;
+};
+
+// A source folder and its target folder, held open while their files are copied.
+struct OpenPair {
+    std::size_t index = SIZE_MAX;
+    int from = AT_FDCWD;
+    int to = AT_FDCWD;
+    void open(std::size_t i, const std::pair<std::string, std::string>& paths)
+    {
+        close();
+        index = i;
+        from = ::open(paths.first.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        to = ::open(paths.second.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    void close()
+    {
+        for (int fd : {from, to})
+            if (fd >= 0)
+                ::close(fd);
+        from = to = AT_FDCWD;
+    }
+    ~OpenPair() { close(); }
 };
 
 fs::path native(const QString& p)
@@ -75,10 +101,11 @@ struct Fd {
     }
 };
 
-// Opens a regular file for reading, never through a link and never waiting on a FIFO.
-int openRegular(const char* path, struct stat& st)
+// Opens a regular file for reading, never through a link and never waiting on a FIFO; path
+// is relative to the folder open as folderFd, or to the working folder.
+int openRegular(const char* path, struct stat& st, int folderFd = AT_FDCWD)
 {
-    const int fd = ::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folderFd, path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         ::close(fd);
         return -1;
@@ -341,14 +368,21 @@ bool copyLink(const fs::path& from, const fs::path& to)
 // past the ones just freed. A target rewritten in place names its source before its bytes
 // change; its new time is the source's only once they are complete. A hard link to the
 // source or to any other file is replaced by a copy of its own.
-bool copyOneFile(const CopyJob& job, bool keepUnchanged)
+bool copyOneFile(const CopyJob& job, bool keepUnchanged, const OpenPair& folders)
 {
     const std::string& from = job.from;
     const std::string& to = job.to;
     const struct stat& listed = job.source;
+    // The files by name in their open folders where they were listed, else by path.
+    const bool inFolders = folders.index == job.folders && folders.from >= 0 && folders.to >= 0;
+    const char* fromName = inFolders ? job.name.c_str() : from.c_str();
+    const char* toName = inFolders ? job.name.c_str() : to.c_str();
+    const int fromFolder = inFolders ? folders.from : AT_FDCWD;
+    const int toFolder = inFolders ? folders.to : AT_FDCWD;
     struct stat target = job.target;
     const bool regularTarget =
-        (job.looked ? job.there : ::lstat(to.c_str(), &target) == 0) && S_ISREG(target.st_mode);
+        (job.looked ? job.there : ::fstatat(toFolder, toName, &target, AT_SYMLINK_NOFOLLOW) == 0)
+        && S_ISREG(target.st_mode);
     // The common case of a store: a file and its own settled copy, told apart from the
     // listing's status and the target's without opening either.
     if (keepUnchanged && S_ISREG(listed.st_mode) && regularTarget
@@ -356,7 +390,7 @@ bool copyOneFile(const CopyJob& job, bool keepUnchanged)
         && knownPair(to.c_str(), target, from.c_str(), listed))
         return true;
     struct stat source {};
-    const Fd in(openRegular(from.c_str(), source));
+    const Fd in(openRegular(fromName, source, fromFolder));
     if (in.fd < 0)
         return false;
     const bool sameFile = regularTarget && target.st_dev == source.st_dev && target.st_ino == source.st_ino;
@@ -368,7 +402,7 @@ bool copyOneFile(const CopyJob& job, bool keepUnchanged)
             // A store follows a load, which left the record on the host's file: its source.
             if (knownPair(from.c_str(), source, to.c_str(), target))
                 return true;
-            const Fd out(openRegular(to.c_str(), target));
+            const Fd out(openRegular(toName, target, toFolder));
             if (out.fd >= 0 && equalBytes(in.fd, out.fd, source.st_size)) {
                 writeRecord(out.fd, source);
                 return true;
@@ -380,7 +414,7 @@ bool copyOneFile(const CopyJob& job, bool keepUnchanged)
         return false;
     if (inPlace) {
         // A target that cannot be opened for writing (read-only) is replaced as below.
-        const int fd = ::open(to.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const int fd = ::openat(toFolder, toName, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd >= 0) {
             writeRecord(fd, source); // no longer the copy of anything else
             // A clone takes an emptied file fastest; without clones, blocks rewritten where they
@@ -431,8 +465,10 @@ bool noLinkOnTheWay(const fs::path& root, const fs::path& path)
 }
 
 // Collects the copies of one request; false when the source cannot be read.
+using FolderPairs = std::vector<std::pair<std::string, std::string>>;
+
 bool plan(const fs::path& root, const QString& source, const QString& target, bool withFolders,
-          std::vector<CopyJob>& jobs, std::vector<fs::path>& folders)
+          std::vector<CopyJob>& jobs, std::vector<fs::path>& folders, FolderPairs& pairs)
 {
     std::error_code ec;
     if (source.endsWith(kWildcard)) {
@@ -444,6 +480,8 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
         const std::string tempName = fileops::kTempName.toStdString();
         auto addFolder = [&](auto&& self, const std::string& src, const std::string& dst) -> bool {
             std::vector<std::string> subfolders;
+            const std::size_t pair = pairs.size();
+            pairs.emplace_back(src, dst);
             // Targets are looked up in their folder when it is there (and no link).
             const Fd dstFd(::open(dst.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             const bool listed = fileops::listFolder(src, [&](int srcFd, const char* name, fs::file_type type) {
@@ -456,6 +494,8 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
                     jobs.push_back({joined(src, name), joined(dst, name), 0, true});
                 } else if (type == fs::file_type::regular) {
                     CopyJob job{joined(src, name), joined(dst, name)};
+                    job.name = name;
+                    job.folders = pair;
                     if (::fstatat(srcFd, name, &job.source, AT_SYMLINK_NOFOLLOW) == 0)
                         job.size = static_cast<std::uintmax_t>(job.source.st_size);
                     if (dstFd.fd >= 0) {
@@ -502,7 +542,8 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
     std::vector<fs::path> folders;
     QStringList why; // a line per failure: the path and the reason
     errno = 0;
-    bool ok = plan(root, source, target, withFolders, jobs, folders);
+    FolderPairs pairs;
+    bool ok = plan(root, source, target, withFolders, jobs, folders, pairs);
     if (!ok) {
         const QString from = source.endsWith(kWildcard) ? source.left(source.size() - kWildcard.size()) : source;
         // Not there, not a folder, unreadable, or reached through a link.
@@ -535,9 +576,12 @@ bool Shell::run(const QString& source, const QString& target, bool withFolders, 
             total += job.size;
         ctx_.copyProgress->copyStarted(static_cast<qint64>(total));
         std::uintmax_t done = 0;
+        OpenPair open; // the folders of the files being copied
         for (const auto& job : jobs) {
+            if (job.folders != SIZE_MAX && job.folders != open.index)
+                open.open(job.folders, pairs[job.folders]);
             errno = 0;
-            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job, keepUnchanged))) {
+            if (!(job.link ? copyLink(job.from, job.to) : copyOneFile(job, keepUnchanged, open))) {
                 ok = false; // go on with the rest, report once
                 const int error = errno ? errno : EIO;
                 // The source when it cannot be read, else the target.
