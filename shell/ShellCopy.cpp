@@ -53,23 +53,14 @@ struct CopyJob {
 // A source folder and its target folder, held open while their files are copied.
 struct OpenPair {
     std::size_t index = SIZE_MAX;
-    int from = AT_FDCWD;
-    int to = AT_FDCWD;
+    std::unique_ptr<OpenFolder> from, to;
     void open(std::size_t i, const std::pair<std::string, std::string>& paths)
     {
-        close();
         index = i;
-        from = ::open(paths.first.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        to = ::open(paths.second.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        from = std::make_unique<OpenFolder>(paths.first);
+        to = std::make_unique<OpenFolder>(paths.second);
     }
-    void close()
-    {
-        for (int fd : {from, to})
-            if (fd >= 0)
-                ::close(fd);
-        from = to = AT_FDCWD;
-    }
-    ~OpenPair() { close(); }
+    bool holds(std::size_t i) const { return from && index == i && from->isOpen() && to->isOpen(); }
 };
 
 fs::path native(const QString& p)
@@ -374,11 +365,11 @@ bool copyOneFile(const CopyJob& job, bool keepUnchanged, const OpenPair& folders
     const std::string& to = job.to;
     const struct stat& listed = job.source;
     // The files by name in their open folders where they were listed, else by path.
-    const bool inFolders = folders.index == job.folders && folders.from >= 0 && folders.to >= 0;
+    const bool inFolders = folders.holds(job.folders);
     const char* fromName = inFolders ? job.name.c_str() : from.c_str();
     const char* toName = inFolders ? job.name.c_str() : to.c_str();
-    const int fromFolder = inFolders ? folders.from : AT_FDCWD;
-    const int toFolder = inFolders ? folders.to : AT_FDCWD;
+    const int fromFolder = inFolders ? folders.from->fd() : AT_FDCWD;
+    const int toFolder = inFolders ? folders.to->fd() : AT_FDCWD;
     struct stat target = job.target;
     const bool regularTarget =
         (job.looked ? job.there : ::fstatat(toFolder, toName, &target, AT_SYMLINK_NOFOLLOW) == 0)
@@ -464,9 +455,10 @@ bool noLinkOnTheWay(const fs::path& root, const fs::path& path)
     return true;
 }
 
-// Collects the copies of one request; false when the source cannot be read.
 using FolderPairs = std::vector<std::pair<std::string, std::string>>;
 
+// Collects the copies of one request, and the folder pairs they are listed in; false when the
+// source cannot be read.
 bool plan(const fs::path& root, const QString& source, const QString& target, bool withFolders,
           std::vector<CopyJob>& jobs, std::vector<fs::path>& folders, FolderPairs& pairs)
 {
@@ -483,7 +475,7 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
             const std::size_t pair = pairs.size();
             pairs.emplace_back(src, dst);
             // Targets are looked up in their folder when it is there (and no link).
-            const Fd dstFd(::open(dst.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            const OpenFolder dstFolder(dst);
             const bool listed = fileops::listFolder(src, [&](int srcFd, const char* name, fs::file_type type) {
                 if (name == tempName)
                     return; // what an interrupted copy left
@@ -498,8 +490,8 @@ bool plan(const fs::path& root, const QString& source, const QString& target, bo
                     job.folders = pair;
                     if (::fstatat(srcFd, name, &job.source, AT_SYMLINK_NOFOLLOW) == 0)
                         job.size = static_cast<std::uintmax_t>(job.source.st_size);
-                    if (dstFd.fd >= 0) {
-                        job.there = ::fstatat(dstFd.fd, name, &job.target, AT_SYMLINK_NOFOLLOW) == 0;
+                    if (dstFolder.isOpen()) {
+                        job.there = ::fstatat(dstFolder.fd(), name, &job.target, AT_SYMLINK_NOFOLLOW) == 0;
                         job.looked = job.there || errno == ENOENT;
                     }
                     jobs.push_back(std::move(job));
@@ -688,10 +680,12 @@ bool SameCopiedFile(const QString& a, const QString& b)
     return sameCopied(PathPair(a, b));
 }
 
-OpenFolder::OpenFolder(const QString& path) : path_(path.toStdString())
+OpenFolder::OpenFolder(std::string path)
+    : fd_(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)), path_(std::move(path))
 {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
+
+OpenFolder::OpenFolder(const QString& path) : OpenFolder(path.toStdString()) {}
 
 OpenFolder::~OpenFolder()
 {

@@ -66,6 +66,7 @@ bool SameCopiedFile(const QString& a, const QString& b);
 class OpenFolder {
 public:
     explicit OpenFolder(const QString& path);
+    explicit OpenFolder(std::string path);
     ~OpenFolder();
     OpenFolder(const OpenFolder&) = delete;
     OpenFolder& operator=(const OpenFolder&) = delete;
