@@ -149,24 +149,20 @@ private:
         return bits;
     }
 
-    // Hashes of the 3 and the 4 bytes at p; hash3 reads a fourth byte when wide is true.
-    std::uint32_t hash3(const std::uint8_t* p, bool wide = true) const
-    {
-        std::uint32_t v;
-        if (wide) {
-            std::memcpy(&v, p, 4);
-            v &= 0xFFFFFF;
-        } else {
-            v = p[0] | (p[1] << 8) | (p[2] << 16);
-        }
-        return (v * 2654435761u) >> hashShift_;
-    }
-    std::uint32_t hash4(const std::uint8_t* p) const
+    std::uint32_t hashOf(std::uint32_t v) const { return (v * 2654435761u) >> hashShift_; }
+    static std::uint32_t load4(const std::uint8_t* p)
     {
         std::uint32_t v;
         std::memcpy(&v, p, 4);
-        return (v * 2654435761u) >> hashShift_;
+        return v;
     }
+    // Hashes of the 3 and the 4 bytes at p; hash3 reads the three as one word when a fourth
+    // byte is there (wide).
+    std::uint32_t hash3(const std::uint8_t* p, bool wide = true) const
+    {
+        return hashOf(wide ? load4(p) & 0xFFFFFF : p[0] | (p[1] << 8) | (p[2] << 16));
+    }
+    std::uint32_t hash4(const std::uint8_t* p) const { return hashOf(load4(p)); }
 
     int walk(std::size_t pos, std::uint32_t* lens, std::uint32_t* dists)
     {
